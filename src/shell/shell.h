@@ -1,0 +1,4 @@
+#pragma once
+
+[[noreturn]] void ProgramEntry();
+void WaitForKey();

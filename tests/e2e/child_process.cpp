@@ -1,0 +1,65 @@
+#include "tests/e2e/child_process.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+int WaitOrKill(pid_t pid, std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      ADD_FAILURE() << "the program was still running after " << limit.count() << " s";
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return status;
+}
+
+FinishedRun RunToFiles(Input input, std::chrono::seconds limit) {
+  char directory[] = "/tmp/absbench-e2e-XXXXXX";
+  if (mkdtemp(directory) == nullptr) {
+    ADD_FAILURE() << "no temporary directory";
+    return {};
+  }
+  const std::string output_path = std::string(directory) + "/stdout";
+  const std::string errors_path = std::string(directory) + "/stderr";
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (input == Input::DEV_NULL) {
+      dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+    } else {
+      close(STDIN_FILENO);
+    }
+    dup2(open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    dup2(open(errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    execl(ABSBENCH_PATH, ABSBENCH_PATH, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  FinishedRun run;
+  run.status = WaitOrKill(pid, limit);
+  run.took = std::chrono::steady_clock::now() - start;
+  run.output = ReadFile(output_path);
+  run.errors = ReadFile(errors_path);
+  unlink(output_path.c_str());
+  unlink(errors_path.c_str());
+  rmdir(directory);
+  return run;
+}
