@@ -1,13 +1,34 @@
-// The shipped timed loops and the empty procedure, read from memory, never run.
+// The shipped timed loops, read from memory, never run.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "bench/bench.h"
+#include "kernels/kernel_table.h"
 #include "platform/platform.h"
 #include "tests/loop_inspection.h"
 
 namespace {
 
 constexpr size_t SEARCH_WINDOW = 48;
+
+struct LoopCopy {
+  std::string name;
+  const void* loop;
+  const void* procedure;
+};
+
+std::vector<LoopCopy> TimedLoopCopies() {
+  std::vector<LoopCopy> copies = {{"EmptyProcedure",
+                                   reinterpret_cast<const void*>(TimeKernel_EmptyProcedure),
+                                   reinterpret_cast<const void*>(EmptyProcedure)}};
+  for (const KernelSlot& slot : KernelTable) {
+    copies.push_back({slot.name, reinterpret_cast<const void*>(slot.time_kernel),
+                      reinterpret_cast<const void*>(slot.kernel)});
+  }
+  return copies;
+}
 
 TEST(EmptyProcedure, IsTheTrailerAloneOnASixteenByteBoundaryFollowedByInt3) {
   const uint8_t* code = CodeBytes(reinterpret_cast<const void*>(EmptyProcedure));
@@ -26,17 +47,21 @@ TEST(WarmUp, RunsTheFixedBodyAroundTheEmptyProcedureWithoutReadingTheCounter) {
   EXPECT_EQ(CallsTo(reinterpret_cast<const void*>(PlatformTickCount), code, body), 0);
 }
 
-TEST(TimeKernelOfEmptyProcedure, ReadsTheCounterRightAroundTheFixedBody) {
-  const uint8_t* code = CodeBytes(reinterpret_cast<const void*>(TimeKernel_EmptyProcedure));
-  const uint8_t* body = FindLoopBody(code, SEARCH_WINDOW);
-  ASSERT_NE(body, nullptr);
-  EXPECT_EQ(CallTarget(body + 2), CodeBytes(reinterpret_cast<const void*>(EmptyProcedure)));
-  EXPECT_TRUE(LoadsIterationCount(code, body));
+TEST(TimedLoops, CallTheirOwnProcedureDirectlyInTheFixedBodyBetweenTwoCounterReadings) {
   const auto* tick = reinterpret_cast<const void*>(PlatformTickCount);
-  EXPECT_EQ(CallsTo(tick, code, body), 1) << "one reading before the loop";
-  const uint8_t* after = body + LOOP_BODY_SIZE;
-  ASSERT_EQ(after[0], 0xE8) << "the end time is read straight after the loop";
-  EXPECT_EQ(CallTarget(after), tick);
+  for (const LoopCopy& copy : TimedLoopCopies()) {
+    const uint8_t* code = CodeBytes(copy.loop);
+    const uint8_t* body = FindLoopBody(code, SEARCH_WINDOW);
+    ASSERT_NE(body, nullptr) << "no fixed loop body in the copy for " << copy.name;
+    EXPECT_EQ(CallTarget(body + 2), copy.procedure)
+        << "the copy for " << copy.name << " calls another procedure";
+    EXPECT_TRUE(LoadsIterationCount(code, body))
+        << "the copy for " << copy.name << " does not count 0x3B9ACA00 calls";
+    EXPECT_EQ(CallsTo(tick, code, body), 1) << copy.name << ": one reading before the loop";
+    const uint8_t* after = body + LOOP_BODY_SIZE;
+    EXPECT_TRUE(after[0] == 0xE8 && CallTarget(after) == tick)
+        << copy.name << ": the end time is not read straight after the loop";
+  }
 }
 
 }  // namespace

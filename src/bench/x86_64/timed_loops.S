@@ -56,5 +56,17 @@ WarmUp:
     .size WarmUp, . - WarmUp
 
 TIME_KERNEL EmptyProcedure
+TIME_KERNEL abs0
+TIME_KERNEL abs1
+TIME_KERNEL abs2
+TIME_KERNEL abs3
+TIME_KERNEL abs4
+TIME_KERNEL abs5
+TIME_KERNEL abs6
+TIME_KERNEL abs7
+TIME_KERNEL abs8
+TIME_KERNEL abs9
+TIME_KERNEL abs10
+TIME_KERNEL abs11
 
     .section .note.GNU-stack, "", @progbits
