@@ -22,5 +22,6 @@ void RunBenchmark() {
   WriteText(baseline_number_text);
   WriteText(EMPTY_PROCEDURE_LABEL);
   PlatformPause(PAUSE_MS);
+  RunPasses();
   PlatformNormalPriority();
 }

@@ -56,14 +56,13 @@ TEST(RunBenchmark, WritesTheHeaderInSixCallsAndReadsTheCounterOnlyAfterIt) {
                                       "write:----------------------", "write:\r\n", "tick"}));
 }
 
-TEST(RunBenchmark, PrintsTheRawBaselineAndPausesOnceUnalertably) {
+TEST(RunBenchmark, PrintsTheRawBaselineAndPausesRightAfterIt) {
   ResetFakePlatform().tick_readings = {5000, 6825};
   RunBenchmark();
   EXPECT_EQ(baseline_ms, 1825u);
   EXPECT_EQ(FakeOutput().substr(0, sizeof BASELINE_HEADER - 1 + 22),
             std::string(BASELINE_HEADER) + "1825 empty procedure\r\n");
   const auto& calls = Fake().calls;
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), "pause 100"), 1);
   EXPECT_EQ(calls[IndexOf(calls, "write: empty procedure\r\n") + 1], "pause 100");
 }
 
