@@ -9,6 +9,7 @@
 #define RECORD_RSI 4
 #define RECORD_RDI 5
 #define RECORD_RBP 6
+#if defined(__x86_64__)
 #define RECORD_R8 7
 #define RECORD_R9 8
 #define RECORD_R10 9
@@ -20,5 +21,12 @@
 #define RECORD_RSP_BEFORE 15
 #define RECORD_RSP_AFTER 16
 #define RECORD_SIZE 17
-
+#define RECORD_SLOT_SIZE 8
 #define SENTINEL(slot) (0x5E0700005E070000 + (slot)*0x0001000100010001)
+#else
+#define RECORD_RSP_BEFORE 7
+#define RECORD_RSP_AFTER 8
+#define RECORD_SIZE 9
+#define RECORD_SLOT_SIZE 4
+#define SENTINEL(slot) (0x5E070000 + (slot)*0x00010001)
+#endif

@@ -12,20 +12,19 @@
 #include "tests/kernels/contract_record.h"
 
 extern "C" {
-extern uint64_t contract_record[RECORD_SIZE];
-void ContractCall_EmptyProcedure(uint32_t operand);
-void ContractCall_abs0(uint32_t operand);
-void ContractCall_abs1(uint32_t operand);
-void ContractCall_abs2(uint32_t operand);
-void ContractCall_abs3(uint32_t operand);
-void ContractCall_abs4(uint32_t operand);
-void ContractCall_abs5(uint32_t operand);
-void ContractCall_abs6(uint32_t operand);
-void ContractCall_abs7(uint32_t operand);
-void ContractCall_abs8(uint32_t operand);
-void ContractCall_abs9(uint32_t operand);
-void ContractCall_abs10(uint32_t operand);
-void ContractCall_abs11(uint32_t operand);
+void ContractCall_EmptyProcedure(uint32_t operand, uintptr_t* record);
+void ContractCall_abs0(uint32_t operand, uintptr_t* record);
+void ContractCall_abs1(uint32_t operand, uintptr_t* record);
+void ContractCall_abs2(uint32_t operand, uintptr_t* record);
+void ContractCall_abs3(uint32_t operand, uintptr_t* record);
+void ContractCall_abs4(uint32_t operand, uintptr_t* record);
+void ContractCall_abs5(uint32_t operand, uintptr_t* record);
+void ContractCall_abs6(uint32_t operand, uintptr_t* record);
+void ContractCall_abs7(uint32_t operand, uintptr_t* record);
+void ContractCall_abs8(uint32_t operand, uintptr_t* record);
+void ContractCall_abs9(uint32_t operand, uintptr_t* record);
+void ContractCall_abs10(uint32_t operand, uintptr_t* record);
+void ContractCall_abs11(uint32_t operand, uintptr_t* record);
 }
 
 namespace {
@@ -39,7 +38,7 @@ struct ExpectedKernel {
   std::vector<uint8_t> bytes;  // before the trailer
   int result_register;
   std::vector<int> changed_registers;
-  void (*contract_call)(uint32_t operand);
+  void (*contract_call)(uint32_t operand, uintptr_t* record);
 };
 
 const std::vector<ExpectedKernel> EXPECTED_KERNELS = {
@@ -113,9 +112,16 @@ const std::vector<ExpectedKernel> EXPECTED_KERNELS = {
      ContractCall_abs11},
 };
 
+#if defined(__x86_64__)
 const char* const REGISTER_NAMES[RECORD_SIZE] = {"RAX", "RCX", "RDX", "RBX", "RSI",        "RDI",
                                                  "RBP", "R8",  "R9",  "R10", "R11",        "R12",
                                                  "R13", "R14", "R15", "RSP", "RSP (after)"};
+#else
+const char* const REGISTER_NAMES[RECORD_SIZE] = {"EAX", "ECX", "EDX", "EBX",        "ESI",
+                                                 "EDI", "EBP", "ESP", "ESP (after)"};
+#endif
+
+uintptr_t contract_record[RECORD_SIZE];
 
 const uint8_t* StartOf(KernelProcedure* kernel) { return reinterpret_cast<const uint8_t*>(kernel); }
 
@@ -167,7 +173,7 @@ uint32_t WrappingAbsolute(uint32_t operand) {
 
 // Checks one call; returns false after the first failure so that a broken kernel reports once.
 bool CallsCorrectly(const ExpectedKernel& kernel, uint32_t operand) {
-  kernel.contract_call(operand);
+  kernel.contract_call(operand, contract_record);
   const auto result = static_cast<uint32_t>(contract_record[kernel.result_register]);
   bool correct = true;
   auto check = [&](bool condition) -> ::testing::AssertionResult {
@@ -186,7 +192,7 @@ bool CallsCorrectly(const ExpectedKernel& kernel, uint32_t operand) {
   for (int reg = 0; reg < RECORD_RSP_BEFORE; ++reg) {
     const auto& allowed = kernel.changed_registers;
     if (std::find(allowed.begin(), allowed.end(), reg) != allowed.end()) continue;
-    EXPECT_TRUE(check(contract_record[reg] == static_cast<uint64_t>(SENTINEL(reg))))
+    EXPECT_TRUE(check(contract_record[reg] == static_cast<uintptr_t>(SENTINEL(reg))))
         << kernel.name << "(0x" << std::hex << operand << ") changed " << REGISTER_NAMES[reg];
   }
   EXPECT_TRUE(check(contract_record[RECORD_RSP_AFTER] == contract_record[RECORD_RSP_BEFORE]))
@@ -205,9 +211,9 @@ TEST(Kernels, KeepTheCallingContractForEdgeAndPseudoRandomOperands) {
 }
 
 TEST(EmptyProcedure, ChangesNoRegisterAtAll) {
-  ContractCall_EmptyProcedure(0x12345678);
+  ContractCall_EmptyProcedure(0x12345678, contract_record);
   for (int reg = RECORD_RCX; reg < RECORD_RSP_BEFORE; ++reg) {
-    EXPECT_EQ(contract_record[reg], static_cast<uint64_t>(SENTINEL(reg))) << REGISTER_NAMES[reg];
+    EXPECT_EQ(contract_record[reg], static_cast<uintptr_t>(SENTINEL(reg))) << REGISTER_NAMES[reg];
   }
   EXPECT_EQ(contract_record[RECORD_RAX], 0x12345678u);
   EXPECT_EQ(contract_record[RECORD_RSP_AFTER], contract_record[RECORD_RSP_BEFORE]);

@@ -1,7 +1,7 @@
-#include "kernels/x86/kernel_frame.inc"
+#include "kernels/x86/procedures.inc"
 
     .text
 KERNEL_START EmptyProcedure
 KERNEL_TRAILER EmptyProcedure
 
-    .section .note.GNU-stack, "", @progbits
+NON_EXECUTABLE_STACK

@@ -1,7 +1,7 @@
 # The twelve absolute-value kernels. Operand in EAX; each may change EAX, ECX, EDX and the flags.
 # The bytes are written out so that the assembler cannot pick another encoding of an instruction.
 # "skip" is a short jump over the NEG EAX onto the trailer.
-#include "kernels/x86/kernel_frame.inc"
+#include "kernels/x86/procedures.inc"
 
     .text
 
@@ -85,4 +85,4 @@ KERNEL_START abs11
     .byte 0x0F, 0x49, 0xC2              # cmovns eax, edx
 KERNEL_TRAILER abs11
 
-    .section .note.GNU-stack, "", @progbits
+NON_EXECUTABLE_STACK

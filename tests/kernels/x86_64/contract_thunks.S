@@ -1,21 +1,21 @@
-# void ContractCall_<kernel>(uint32_t operand): calls the kernel directly, as the timed loop does,
-# with a sentinel in every other register, and records every register afterwards.
+# void ContractCall_<kernel>(uint32_t operand, uint64_t* record): calls the kernel directly, as
+# the timed loop does, with a sentinel in every other register, and records every register after.
+#include "kernels/x86/procedures.inc"
 #include "tests/kernels/contract_record.h"
 
     .intel_syntax noprefix
     .text
 
 .macro CONTRACT_THUNK kernel
-    .globl ContractCall_\kernel
-    .type ContractCall_\kernel, @function
-ContractCall_\kernel:
+PROCEDURE_START ContractCall_\kernel
     push rbx
     push rbp
     push r12
     push r13
     push r14
     push r15
-    mov [rip + contract_record + 8 * RECORD_RSP_BEFORE], rsp
+    push rsi
+    mov [rsi + 8 * RECORD_RSP_BEFORE], rsp
     mov eax, edi
     movabs rcx, SENTINEL(RECORD_RCX)
     movabs rdx, SENTINEL(RECORD_RDX)
@@ -32,23 +32,27 @@ ContractCall_\kernel:
     movabs r14, SENTINEL(RECORD_R14)
     movabs r15, SENTINEL(RECORD_R15)
     call \kernel
-    mov [rip + contract_record + 8 * RECORD_RAX], rax
-    mov [rip + contract_record + 8 * RECORD_RCX], rcx
-    mov [rip + contract_record + 8 * RECORD_RDX], rdx
-    mov [rip + contract_record + 8 * RECORD_RBX], rbx
-    mov [rip + contract_record + 8 * RECORD_RSI], rsi
-    mov [rip + contract_record + 8 * RECORD_RDI], rdi
-    mov [rip + contract_record + 8 * RECORD_RBP], rbp
-    mov [rip + contract_record + 8 * RECORD_R8], r8
-    mov [rip + contract_record + 8 * RECORD_R9], r9
-    mov [rip + contract_record + 8 * RECORD_R10], r10
-    mov [rip + contract_record + 8 * RECORD_R11], r11
-    mov [rip + contract_record + 8 * RECORD_R12], r12
-    mov [rip + contract_record + 8 * RECORD_R13], r13
-    mov [rip + contract_record + 8 * RECORD_R14], r14
-    mov [rip + contract_record + 8 * RECORD_R15], r15
-    mov [rip + contract_record + 8 * RECORD_RSP_AFTER], rsp
-    mov rsp, [rip + contract_record + 8 * RECORD_RSP_BEFORE]
+    push rax
+    mov rax, [rsp + 8]
+    mov [rax + 8 * RECORD_RCX], rcx
+    mov [rax + 8 * RECORD_RDX], rdx
+    mov [rax + 8 * RECORD_RBX], rbx
+    mov [rax + 8 * RECORD_RSI], rsi
+    mov [rax + 8 * RECORD_RDI], rdi
+    mov [rax + 8 * RECORD_RBP], rbp
+    mov [rax + 8 * RECORD_R8], r8
+    mov [rax + 8 * RECORD_R9], r9
+    mov [rax + 8 * RECORD_R10], r10
+    mov [rax + 8 * RECORD_R11], r11
+    mov [rax + 8 * RECORD_R12], r12
+    mov [rax + 8 * RECORD_R13], r13
+    mov [rax + 8 * RECORD_R14], r14
+    mov [rax + 8 * RECORD_R15], r15
+    lea rcx, [rsp + 8]
+    mov [rax + 8 * RECORD_RSP_AFTER], rcx
+    pop rcx
+    mov [rax + 8 * RECORD_RAX], rcx
+    add rsp, 8
     pop r15
     pop r14
     pop r13
@@ -56,27 +60,9 @@ ContractCall_\kernel:
     pop rbp
     pop rbx
     ret
-    .size ContractCall_\kernel, . - ContractCall_\kernel
+PROCEDURE_END ContractCall_\kernel
 .endm
 
-CONTRACT_THUNK EmptyProcedure
-CONTRACT_THUNK abs0
-CONTRACT_THUNK abs1
-CONTRACT_THUNK abs2
-CONTRACT_THUNK abs3
-CONTRACT_THUNK abs4
-CONTRACT_THUNK abs5
-CONTRACT_THUNK abs6
-CONTRACT_THUNK abs7
-CONTRACT_THUNK abs8
-CONTRACT_THUNK abs9
-CONTRACT_THUNK abs10
-CONTRACT_THUNK abs11
+#include "tests/kernels/x86/contract_thunk_list.inc"
 
-    .bss
-    .p2align 3
-    .globl contract_record
-contract_record:
-    .zero 8 * RECORD_SIZE
-
-    .section .note.GNU-stack, "", @progbits
+NON_EXECUTABLE_STACK
