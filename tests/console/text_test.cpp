@@ -1,8 +1,13 @@
 #include "console/text.h"
 
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 #include <random>
@@ -63,20 +68,38 @@ TEST(TextLength, UsesOnlyTheFirstZeroWhenABorrowFlagsLaterBytes) {
   for (const char* text : texts) EXPECT_EQ(TextLength(text), std::strlen(text));
 }
 
-TEST(TextLength, StaysInsideATextWhoseSlackEndsAtAnInaccessiblePage) {
-  const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+// Two pages, the second inaccessible; returns the start of the first.
+char* PageBeforeAGuardPage(size_t& page) {
+#if defined(_WIN32)
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  page = system.dwPageSize;
+  auto* bytes = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT, PAGE_READWRITE));
+  DWORD old_protection;
+  if (bytes == nullptr || !VirtualProtect(bytes + page, page, PAGE_NOACCESS, &old_protection)) {
+    return nullptr;
+  }
+  return bytes;
+#else
+  page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   void* mapping =
       mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  ASSERT_NE(mapping, MAP_FAILED);
+  if (mapping == MAP_FAILED) return nullptr;
   auto* bytes = static_cast<char*>(mapping);
-  ASSERT_EQ(mprotect(bytes + page, page, PROT_NONE), 0);
+  return mprotect(bytes + page, page, PROT_NONE) == 0 ? bytes : nullptr;
+#endif
+}
+
+TEST(TextLength, StaysInsideATextWhoseSlackEndsAtAnInaccessiblePage) {
+  size_t page = 0;
+  char* bytes = PageBeforeAGuardPage(page);
+  ASSERT_NE(bytes, nullptr);
   for (int length = 0; length < 8; ++length) {
     char* text = bytes + page - TEXT_SLACK - 1 - length;
     std::memset(text, 'a', length);
     text[length] = '\0';
     EXPECT_EQ(TextLength(text), static_cast<uint32_t>(length));
   }
-  munmap(mapping, 2 * page);
 }
 
 TEST(WriteText, WritesTheTextWithoutItsTerminatorInOneCall) {

@@ -1,0 +1,25 @@
+# cmake -DEXE=absbench.exe -DOBJDUMP=objdump -P check_pe_image.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump could not read ${EXE}")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+list(TRANSFORM imports REPLACE "DLL Name: " "")
+list(SORT imports CASE INSENSITIVE)
+if(NOT imports STREQUAL "KERNEL32.dll;msvcrt.dll")
+  message(FATAL_ERROR "the program imports ${imports}; expected only KERNEL32.dll and msvcrt.dll")
+endif()
+
+if(NOT headers MATCHES "NX_COMPAT")
+  message(FATAL_ERROR "the image is not marked compatible with data execution prevention")
+endif()
+
+execute_process(COMMAND ${OBJDUMP} -h ${EXE} OUTPUT_VARIABLE sections)
+string(REGEX MATCHALL "CONTENTS[^\n]*CODE[^\n]*" code_sections "${sections}")
+foreach(flags IN LISTS code_sections)
+  if(NOT flags MATCHES "READONLY")
+    message(FATAL_ERROR "a code section is writable: ${flags}")
+  endif()
+endforeach()
+message(STATUS "imports: ${imports}; no writable code")
