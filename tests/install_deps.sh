@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ libgtest-dev googletest clang-format # Linux x86-64
+  libxml2-utils                                              # xmllint, for the chart
   g++-multilib                                               # Linux IA-32
   g++-mingw-w64-i686-posix wine wine32:i386                  # 32-bit Windows, run under Wine
 )

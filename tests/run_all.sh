@@ -20,7 +20,8 @@ build_and_test linux-i386
 export WINEPREFIX="$PWD/build/win32/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cmake --preset win32
 cmake --build --preset win32
-wineboot --init
-wineserver --persistent
+mkdir -p "$WINEPREFIX"
+wineserver --persistent || echo "a wineserver already runs for $WINEPREFIX; the tests use it"
 trap 'wineserver --kill' EXIT
+wineboot --init
 ctest --preset win32

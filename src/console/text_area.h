@@ -30,5 +30,8 @@ extern const char ABS9_LABEL[];
 extern const char ABS10_LABEL[];
 extern const char ABS11_LABEL[];
 
+// The labels in table order, for readers of the report.
+extern const char* const KERNEL_LABELS[KERNEL_COUNT];
+
 extern char baseline_number_text[NUMBER_TEXT_SIZE];
 extern char kernel_number_texts[KERNEL_COUNT][NUMBER_TEXT_SIZE];

@@ -32,7 +32,35 @@ int WaitOrKill(pid_t pid, std::chrono::seconds limit) {
   return status;
 }
 
+namespace {
+
+[[noreturn]] void Exec(const std::vector<std::string>& command) {
+  std::vector<char*> arguments;
+  for (const std::string& argument : command)
+    arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
+  execv(arguments[0], arguments.data());
+  _exit(127);
+}
+
+}  // namespace
+
 FinishedRun RunToFiles(Input input, std::chrono::seconds limit) {
+  return RunCommand({ABSBENCH_PATH}, input, limit);
+}
+
+pid_t StartQuietly(const std::vector<std::string>& command) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+    dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+    Exec(command);
+  }
+  return pid;
+}
+
+FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
+                       std::chrono::seconds limit) {
   char directory[] = "/tmp/absbench-e2e-XXXXXX";
   if (mkdtemp(directory) == nullptr) {
     ADD_FAILURE() << "no temporary directory";
@@ -50,8 +78,7 @@ FinishedRun RunToFiles(Input input, std::chrono::seconds limit) {
     }
     dup2(open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
     dup2(open(errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
-    execl(ABSBENCH_PATH, ABSBENCH_PATH, static_cast<char*>(nullptr));
-    _exit(127);
+    Exec(command);
   }
   FinishedRun run;
   run.status = WaitOrKill(pid, limit);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 struct FinishedRun {
   int status = 0;  // as waitpid reports it
@@ -15,8 +16,15 @@ struct FinishedRun {
 
 enum class Input { DEV_NULL, CLOSED };
 
-// Standard output and error go to files; fails the test if the program runs past `limit`.
+// Runs a command with standard output and error to files; fails the test if it runs past `limit`.
+FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
+                       std::chrono::seconds limit);
+
+// The benchmark itself, run that way.
 FinishedRun RunToFiles(Input input, std::chrono::seconds limit);
+
+// Starts a command with standard input from /dev/null and output to /dev/null.
+pid_t StartQuietly(const std::vector<std::string>& command);
 
 // Waits for `pid`, killing it after `limit`; returns the waitpid status.
 int WaitOrKill(pid_t pid, std::chrono::seconds limit);

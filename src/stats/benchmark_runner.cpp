@@ -1,0 +1,143 @@
+#include "stats/benchmark_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace stats {
+
+namespace {
+
+volatile sig_atomic_t stop_signal = 0;
+
+void RecordStop(int signal_number) { stop_signal = signal_number; }
+
+int StopSignalSeen() { return stop_signal; }
+
+// Closes the descriptor when the scope ends.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string Describe(int status) {
+  if (WIFEXITED(status))
+    return "the benchmark exited with status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) {
+    return "the benchmark was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
+           strsignal(WTERMSIG(status)) + ")";
+  }
+  return "the benchmark ended with wait status " + std::to_string(status);
+}
+
+// Waits for the child to end; a stop requested meanwhile ends it first.
+int WaitFor(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    if (StopSignalSeen() != 0) kill(child, SIGTERM);
+  }
+  return status;
+}
+
+[[noreturn]] void ExecBenchmark(const std::string& benchmark, int output, int exec_error) {
+  const int null_input = open("/dev/null", O_RDONLY);
+  dup2(null_input, STDIN_FILENO);
+  dup2(output, STDOUT_FILENO);
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  execl(benchmark.c_str(), benchmark.c_str(), static_cast<char*>(nullptr));
+  const int error = errno;
+  (void)!write(exec_error, &error, sizeof error);
+  _exit(127);
+}
+
+}  // namespace
+
+void InstallStopHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = RecordStop;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a stop must interrupt the wait for the benchmark's output.
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int StopSignal() { return stop_signal; }
+
+CapturedRun RunBenchmarkOnce(const std::string& benchmark, const std::function<void()>& waiting) {
+  CapturedRun run;
+  int output_pipe[2], error_pipe[2];
+  if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(error_pipe, O_CLOEXEC) != 0) {
+    run.failure = std::string("cannot create a pipe: ") + std::strerror(errno);
+    return run;
+  }
+  Descriptor output(output_pipe[0]), output_end(output_pipe[1]);
+  Descriptor exec_error(error_pipe[0]), exec_error_end(error_pipe[1]);
+  const pid_t child = fork();
+  if (child < 0) {
+    run.failure = std::string("cannot start the benchmark: ") + std::strerror(errno);
+    return run;
+  }
+  if (child == 0) ExecBenchmark(benchmark, output_end.get(), exec_error_end.get());
+  output_end.reset();
+  exec_error_end.reset();
+
+  int error = 0;
+  ssize_t got;
+  while ((got = read(exec_error.get(), &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  if (got == static_cast<ssize_t>(sizeof error)) {
+    WaitFor(child);
+    run.failure = "cannot start " + benchmark + ": " + std::strerror(error);
+    return run;
+  }
+
+  for (;;) {
+    if (StopSignal() != 0) {
+      kill(child, SIGTERM);
+      WaitFor(child);
+      run.outcome = CapturedRun::STOPPED;
+      return run;
+    }
+    pollfd readable = {output.get(), POLLIN, 0};
+    const int ready = poll(&readable, 1, 1000);
+    if (ready == 0) waiting();
+    if (ready <= 0) continue;
+    char bytes[4096];
+    const ssize_t count = read(output.get(), bytes, sizeof bytes);
+    if (count > 0) {
+      run.output.append(bytes, static_cast<size_t>(count));
+    } else if (count == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  const int status = WaitFor(child);
+  if (StopSignal() != 0) {
+    run.outcome = CapturedRun::STOPPED;
+  } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    run.outcome = CapturedRun::COMPLETED;
+  } else {
+    run.failure = Describe(status);
+  }
+  return run;
+}
+
+}  // namespace stats

@@ -1,0 +1,129 @@
+// absbench-stats run as a user runs it: its options, and two whole runs of the real benchmark.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/child_process.h"
+
+namespace {
+
+using std::chrono::seconds;
+
+std::string TemporaryDirectory() {
+  char directory[] = "/tmp/absbench-stats-XXXXXX";
+  return mkdtemp(directory) != nullptr ? directory : "";
+}
+
+std::vector<std::string> FilesIn(const std::string& directory) {
+  std::vector<std::string> names;
+  if (DIR* listing = opendir(directory.c_str())) {
+    while (const dirent* entry = readdir(listing)) {
+      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+    }
+    closedir(listing);
+  }
+  return names;
+}
+
+int Lines(const std::string& text) {
+  int lines = 0;
+  for (char c : text) lines += c == '\n';
+  return lines;
+}
+
+TEST(StatsOptions, AnUnknownOptionOrBadValueNamesItWithTheUsageAndExitsWithTwo) {
+  const std::vector<std::vector<std::string>> mistakes = {
+      {STATS_PATH, "--frobnicate"}, {STATS_PATH, "-n", "zero"}, {STATS_PATH, "-n", "0"},
+      {STATS_PATH, "-n", "-3"},     {STATS_PATH, "--csv"},      {STATS_PATH, "-n", "2", "x.txt"}};
+  for (const auto& command : mistakes) {
+    const FinishedRun run = RunCommand(command, Input::DEV_NULL, seconds(10));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << command[1];
+    EXPECT_NE(run.errors.find("usage: absbench-stats"), std::string::npos) << command[1];
+    EXPECT_NE(
+        run.errors.find(command.size() > 2 && command[1] == "-n" && command[2] != "2" ? command[2]
+                                                                                      : command[1]),
+        std::string::npos)
+        << "the message does not name the mistake: " << run.errors;
+    EXPECT_EQ(run.output, "");
+  }
+}
+
+TEST(StatsOptions, HelpExplainsEveryOptionAndExitsWithZero) {
+  const FinishedRun run = RunCommand({STATS_PATH, "--help"}, Input::DEV_NULL, seconds(10));
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0);
+  for (const char* option : {"-n RUNS", "--csv FILE", "--svg FILE", "--benchmark PATH", "REPORT"}) {
+    EXPECT_NE(run.output.find(option), std::string::npos) << option;
+  }
+}
+
+TEST(StatsOfSavedReports, RefusesADamagedReportNamingTheFileAndLine) {
+  const std::string directory = TemporaryDirectory();
+  const std::string damaged = directory + "/damaged.txt";
+  std::ofstream(damaged, std::ios::binary) << "----------------------\r\nempty procedure\r\n";
+  const FinishedRun run = RunCommand({STATS_PATH, damaged}, Input::DEV_NULL, seconds(10));
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1);
+  EXPECT_NE(run.errors.find(damaged + ": line 2"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.output, "") << "a summary was built from partial data";
+  std::remove(damaged.c_str());
+  rmdir(directory.c_str());
+}
+
+TEST(StatsOfTwoRealRuns, WritesTheSummaryACsvOfFortyEightRowsAndAValidChart) {
+  const std::string directory = TemporaryDirectory();
+  const std::string csv = directory + "/runs.csv", svg = directory + "/runs.svg";
+  const FinishedRun run =
+      RunCommand({STATS_PATH, "-n", "2", "--csv", csv, "--svg", svg, "--benchmark", ABSBENCH_PATH},
+                 Input::DEV_NULL, seconds(800));
+  ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
+  EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
+  EXPECT_EQ(run.errors, "") << "progress must stay off when standard error is not a terminal";
+  EXPECT_NE(run.output.find("absbench-stats: 2 runs of " ABSBENCH_PATH), std::string::npos);
+  EXPECT_NE(run.output.find("negative pass (operand -1)"), std::string::npos) << run.output;
+  const std::string rows = ReadFile(csv);
+  EXPECT_EQ(rows.rfind("run,pass,kernel,net_ms,baseline_ms\n", 0), 0u);
+  EXPECT_EQ(Lines(rows), 1 + 48);
+  EXPECT_EQ(std::system(("xmllint --noout " + svg).c_str()), 0) << "xmllint refused the chart";
+  for (const std::string& name : FilesIn(directory)) std::remove((directory + "/" + name).c_str());
+  rmdir(directory.c_str());
+}
+
+// The running benchmark, as the kernel lists the children of `parent`.
+pid_t ChildOf(pid_t parent) {
+  std::ifstream children("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
+                         "/children");
+  pid_t child = 0;
+  children >> child;
+  return child;
+}
+
+TEST(StatsStopped, ByCtrlCOrSigtermEndsTheBenchmarkAndLeavesNoCsvOrChart) {
+  for (const int stop : {SIGINT, SIGTERM}) {
+    const std::string directory = TemporaryDirectory();
+    const pid_t stats =
+        StartQuietly({STATS_PATH, "-n", "2", "--csv", directory + "/runs.csv", "--svg",
+                      directory + "/runs.svg", "--benchmark", ABSBENCH_PATH});
+    pid_t benchmark = 0;
+    for (int tries = 0; tries < 100 && benchmark == 0; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      benchmark = ChildOf(stats);
+    }
+    ASSERT_NE(benchmark, 0) << "the benchmark did not start";
+    kill(stats, stop);
+    const int status = WaitOrKill(stats, seconds(20));
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + stop);
+    EXPECT_NE(kill(benchmark, 0), 0) << "the benchmark is still running";
+    EXPECT_EQ(FilesIn(directory), std::vector<std::string>{});
+    rmdir(directory.c_str());
+  }
+}
+
+}  // namespace
