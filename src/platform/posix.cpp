@@ -1,5 +1,4 @@
 // The platform layer on Linux and other POSIX systems.
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
