@@ -153,10 +153,8 @@ stats::RunSet ReadSavedReports(const std::vector<std::string>& paths) {
 
 std::string Minutes(Clock::duration duration) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
-  char text[16];
-  std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
-                static_cast<long long>(seconds % 60));
-  return text;
+  return std::to_string(seconds / 60) + (seconds % 60 < 10 ? ":0" : ":") +
+         std::to_string(seconds % 60);
 }
 
 // One line on a terminal's standard error, rewritten in place; nothing when it is not a terminal.
