@@ -17,8 +17,6 @@ volatile sig_atomic_t stop_signal = 0;
 
 void RecordStop(int signal_number) { stop_signal = signal_number; }
 
-int StopSignalSeen() { return stop_signal; }
-
 // Closes the descriptor when the scope ends.
 class Descriptor {
  public:
@@ -52,7 +50,7 @@ std::string Describe(int status) {
 int WaitFor(pid_t child) {
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    if (StopSignalSeen() != 0) kill(child, SIGTERM);
+    if (StopSignal() != 0) kill(child, SIGTERM);
   }
   return status;
 }
