@@ -1,4 +1,4 @@
-// The platform layer on 32-bit Windows: the system's own calls, nothing else.
+// The platform layer on Windows (32-bit and 64-bit): the system's own calls, nothing else.
 #include <conio.h>
 #include <windows.h>
 

@@ -1,5 +1,6 @@
 # void ContractCall_<kernel>(uint32_t operand, uint64_t* record): calls the kernel directly, as
 # the timed loop does, with a sentinel in every other register, and records every register after.
+# On Windows the arguments arrive in RCX and RDX, and RDI and RSI belong to the caller.
 #include "kernels/x86/procedures.inc"
 #include "tests/kernels/contract_record.h"
 
@@ -8,6 +9,12 @@
 
 .macro CONTRACT_THUNK kernel
 PROCEDURE_START ContractCall_\kernel
+#ifdef _WIN64
+    push rdi
+    push rsi
+    mov edi, ecx
+    mov rsi, rdx
+#endif
     push rbx
     push rbp
     push r12
@@ -59,6 +66,10 @@ PROCEDURE_START ContractCall_\kernel
     pop r12
     pop rbp
     pop rbx
+#ifdef _WIN64
+    pop rsi
+    pop rdi
+#endif
     ret
 PROCEDURE_END ContractCall_\kernel
 .endm
