@@ -3,12 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/e2e/child_process.h"
-
 namespace {
+
+std::string ReadFile(const char* path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
 
 template <typename Header, typename ProgramHeader>
 std::vector<ProgramHeader> ProgramHeaders(const std::string& image) {

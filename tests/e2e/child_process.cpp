@@ -32,21 +32,21 @@ int WaitOrKill(pid_t pid, std::chrono::seconds limit) {
   return status;
 }
 
-namespace {
+std::vector<std::string> TargetCommand(const std::string& program) {
+  const std::string emulator = TARGET_EMULATOR;
+  if (emulator.empty()) return {program};
+  return {emulator, program};
+}
 
-[[noreturn]] void Exec(const std::vector<std::string>& command) {
+std::vector<std::string> QuickBenchmark() { return TargetCommand(QUICK_BENCHMARK_PATH); }
+
+void Exec(const std::vector<std::string>& command) {
   std::vector<char*> arguments;
   for (const std::string& argument : command)
     arguments.push_back(const_cast<char*>(argument.c_str()));
   arguments.push_back(nullptr);
-  execv(arguments[0], arguments.data());
+  execvp(arguments[0], arguments.data());
   _exit(127);
-}
-
-}  // namespace
-
-FinishedRun RunToFiles(Input input, std::chrono::seconds limit) {
-  return RunCommand({ABSBENCH_PATH}, input, limit);
 }
 
 pid_t StartQuietly(const std::vector<std::string>& command) {

@@ -16,12 +16,17 @@ struct FinishedRun {
 
 enum class Input { DEV_NULL, CLOSED };
 
+// A program of this build, started through the target's emulator when the machine needs one.
+std::vector<std::string> TargetCommand(const std::string& program);
+// The quick-count build of the benchmark: the same sources, loops of a small count.
+std::vector<std::string> QuickBenchmark();
+
+// Replaces this process with `command`; exits with 127 if it cannot.
+[[noreturn]] void Exec(const std::vector<std::string>& command);
+
 // Runs a command with standard output and error to files; fails the test if it runs past `limit`.
 FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
                        std::chrono::seconds limit);
-
-// The benchmark itself, run that way.
-FinishedRun RunToFiles(Input input, std::chrono::seconds limit);
 
 // Starts a command with standard input from /dev/null and output to /dev/null.
 pid_t StartQuietly(const std::vector<std::string>& command);

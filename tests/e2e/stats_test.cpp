@@ -1,4 +1,4 @@
-// absbench-stats run as a user runs it: its options, and two whole runs of the real benchmark.
+// absbench-stats run as a user runs it: its options, and two runs of the quick-count benchmark.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -33,6 +33,13 @@ std::vector<std::string> FilesIn(const std::string& directory) {
   return names;
 }
 
+// absbench-stats with these arguments, through the target's emulator when there is one.
+std::vector<std::string> Stats(const std::vector<std::string>& arguments) {
+  std::vector<std::string> command = TargetCommand(STATS_PATH);
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return command;
+}
+
 int Lines(const std::string& text) {
   int lines = 0;
   for (char c : text) lines += c == '\n';
@@ -41,23 +48,22 @@ int Lines(const std::string& text) {
 
 TEST(StatsOptions, AnUnknownOptionOrBadValueNamesItWithTheUsageAndExitsWithTwo) {
   const std::vector<std::vector<std::string>> mistakes = {
-      {STATS_PATH, "--frobnicate"}, {STATS_PATH, "-n", "zero"}, {STATS_PATH, "-n", "0"},
-      {STATS_PATH, "-n", "-3"},     {STATS_PATH, "--csv"},      {STATS_PATH, "-n", "2", "x.txt"}};
-  for (const auto& command : mistakes) {
-    const FinishedRun run = RunCommand(command, Input::DEV_NULL, seconds(10));
-    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << command[1];
-    EXPECT_NE(run.errors.find("usage: absbench-stats"), std::string::npos) << command[1];
-    EXPECT_NE(
-        run.errors.find(command.size() > 2 && command[1] == "-n" && command[2] != "2" ? command[2]
-                                                                                      : command[1]),
-        std::string::npos)
+      {"--frobnicate"}, {"-n", "zero"}, {"-n", "0"}, {"-n", "-3"}, {"--csv"}, {"-n", "2", "x.txt"}};
+  for (const auto& arguments : mistakes) {
+    const FinishedRun run = RunCommand(Stats(arguments), Input::DEV_NULL, seconds(30));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << arguments[0];
+    EXPECT_NE(run.errors.find("usage: absbench-stats"), std::string::npos) << arguments[0];
+    const std::string& named = arguments.size() > 1 && arguments[0] == "-n" && arguments[1] != "2"
+                                   ? arguments[1]
+                                   : arguments[0];
+    EXPECT_NE(run.errors.find(named), std::string::npos)
         << "the message does not name the mistake: " << run.errors;
     EXPECT_EQ(run.output, "");
   }
 }
 
 TEST(StatsOptions, HelpExplainsEveryOptionAndExitsWithZero) {
-  const FinishedRun run = RunCommand({STATS_PATH, "--help"}, Input::DEV_NULL, seconds(10));
+  const FinishedRun run = RunCommand(Stats({"--help"}), Input::DEV_NULL, seconds(30));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0);
   for (const char* option : {"-n RUNS", "--csv FILE", "--svg FILE", "--benchmark PATH", "REPORT"}) {
     EXPECT_NE(run.output.find(option), std::string::npos) << option;
@@ -68,7 +74,7 @@ TEST(StatsOfSavedReports, RefusesADamagedReportNamingTheFileAndLine) {
   const std::string directory = TemporaryDirectory();
   const std::string damaged = directory + "/damaged.txt";
   std::ofstream(damaged, std::ios::binary) << "----------------------\r\nempty procedure\r\n";
-  const FinishedRun run = RunCommand({STATS_PATH, damaged}, Input::DEV_NULL, seconds(10));
+  const FinishedRun run = RunCommand(Stats({damaged}), Input::DEV_NULL, seconds(30));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1);
   EXPECT_NE(run.errors.find(damaged + ": line 2"), std::string::npos) << run.errors;
   EXPECT_EQ(run.output, "") << "a summary was built from partial data";
@@ -76,16 +82,16 @@ TEST(StatsOfSavedReports, RefusesADamagedReportNamingTheFileAndLine) {
   rmdir(directory.c_str());
 }
 
-TEST(StatsOfTwoRealRuns, WritesTheSummaryACsvOfFortyEightRowsAndAValidChart) {
+TEST(StatsOfTwoRuns, WritesTheSummaryACsvOfFortyEightRowsAndAValidChart) {
   const std::string directory = TemporaryDirectory();
   const std::string csv = directory + "/runs.csv", svg = directory + "/runs.svg";
-  const FinishedRun run =
-      RunCommand({STATS_PATH, "-n", "2", "--csv", csv, "--svg", svg, "--benchmark", ABSBENCH_PATH},
-                 Input::DEV_NULL, seconds(800));
+  const FinishedRun run = RunCommand(
+      Stats({"-n", "2", "--csv", csv, "--svg", svg, "--benchmark", STATS_BENCHMARK_PATH}),
+      Input::DEV_NULL, seconds(120));
   ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
   EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
   EXPECT_EQ(run.errors, "") << "progress must stay off when standard error is not a terminal";
-  EXPECT_NE(run.output.find("absbench-stats: 2 runs of " ABSBENCH_PATH), std::string::npos);
+  EXPECT_NE(run.output.find("absbench-stats: 2 runs of " STATS_BENCHMARK_PATH), std::string::npos);
   EXPECT_NE(run.output.find("negative pass (operand -1)"), std::string::npos) << run.output;
   const std::string rows = ReadFile(csv);
   EXPECT_EQ(rows.rfind("run,pass,kernel,net_ms,baseline_ms\n", 0), 0u);
@@ -108,8 +114,8 @@ TEST(StatsStopped, ByCtrlCOrSigtermEndsTheBenchmarkAndLeavesNoCsvOrChart) {
   for (const int stop : {SIGINT, SIGTERM}) {
     const std::string directory = TemporaryDirectory();
     const pid_t stats =
-        StartQuietly({STATS_PATH, "-n", "2", "--csv", directory + "/runs.csv", "--svg",
-                      directory + "/runs.svg", "--benchmark", ABSBENCH_PATH});
+        StartQuietly(Stats({"-n", "2", "--csv", directory + "/runs.csv", "--svg",
+                            directory + "/runs.svg", "--benchmark", STATS_BENCHMARK_PATH}));
     pid_t benchmark = 0;
     for (int tries = 0; tries < 100 && benchmark == 0; ++tries) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -49,8 +49,7 @@ TerminalRun StartOnTerminal() {
     dup2(run.slave, STDERR_FILENO);
     close(run.master);
     close(run.slave);
-    execl(ABSBENCH_PATH, ABSBENCH_PATH, static_cast<char*>(nullptr));
-    _exit(127);
+    Exec(QuickBenchmark());
   }
   return run;
 }
@@ -111,32 +110,35 @@ TEST(OnATerminal, OnlyAKeyAfterThePromptEndsTheWaitAndAnArrowKeyLeavesNothingBeh
   TerminalRun run = StartOnTerminal();
   ASSERT_TRUE(ReadUntil(run, "empty procedure timing", seconds(60)));
   Type(run, "x");
-  ASSERT_TRUE(ReadUntil(run, PROMPT, seconds(400))) << run.output;
+  ASSERT_TRUE(ReadUntil(run, PROMPT, seconds(120))) << run.output;
   std::this_thread::sleep_for(SETTLE);
   EXPECT_TRUE(StillRunning(run.pid)) << "the key typed during the run ended the wait";
 
-  const auto typed = steady_clock::now();
   Type(run, "\x1b[A");
   const int status = WaitOrKill(run.pid, seconds(10));
-  const auto waited = steady_clock::now() - typed;
   ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_LT(waited, milliseconds(250)) << "the key took long to end the wait";
   ExpectModeRestored(run);
   EXPECT_EQ(InputLeftForTheShell(run), "") << "bytes of the key were left for the shell";
   Close(run);
 }
 
-TEST(OnATerminal, CtrlCAtThePromptEndsTheProgramAndRestoresTheTerminalMode) {
-  TerminalRun run = StartOnTerminal();
-  ASSERT_TRUE(ReadUntil(run, PROMPT, seconds(400))) << run.output;
-  std::this_thread::sleep_for(SETTLE);
-  Type(run, "\x03");
-  const int status = WaitOrKill(run.pid, seconds(10));
-  ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
-  EXPECT_EQ(WTERMSIG(status), SIGINT);
-  ExpectModeRestored(run);
-  Close(run);
+TEST(OnATerminal, CtrlCOrSigtermAtThePromptEndsTheProgramByThatSignalAndRestoresTheMode) {
+  for (const int stop : {SIGINT, SIGTERM}) {
+    TerminalRun run = StartOnTerminal();
+    ASSERT_TRUE(ReadUntil(run, PROMPT, seconds(120))) << run.output;
+    std::this_thread::sleep_for(SETTLE);
+    if (stop == SIGINT) {
+      Type(run, "\x03");
+    } else {
+      kill(run.pid, SIGTERM);
+    }
+    const int status = WaitOrKill(run.pid, seconds(10));
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), stop);
+    ExpectModeRestored(run);
+    Close(run);
+  }
 }
 
 }  // namespace
