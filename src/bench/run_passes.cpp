@@ -1,7 +1,11 @@
 #include "bench/bench.h"
 #include "console/text_area.h"
-#include "kernels/kernel_table.h"
 #include "platform/platform.h"
+
+#define TIMED_LOOP_ROW(name, label) TimeKernel_##name,
+TimedLoop* const TimedLoops[KERNEL_COUNT] = {KERNEL_LIST(TIMED_LOOP_ROW)};
+
+char kernel_number_texts[KERNEL_COUNT][NUMBER_TEXT_SIZE];
 
 // The positive pass (operand 1) lets the branchy kernels skip their NEG; the negative pass (-1)
 // makes them take it.
@@ -9,11 +13,11 @@ void RunPasses() {
   WriteSectionHeader(PASS_RULE_TEXT, POSITIVE_PASS_TITLE);
   int32_t operand = 1;
   for (;;) {
-    for (const KernelSlot& slot : KernelTable) {
-      const uint32_t elapsed_ms = slot.time_kernel(operand);
-      FormatSigned(static_cast<int32_t>(elapsed_ms - baseline_ms), slot.number_text);
-      WriteText(slot.number_text);
-      WriteText(slot.label);
+    for (int row = 0; row < KERNEL_COUNT; ++row) {
+      const uint32_t elapsed_ms = TimedLoops[row](operand);
+      FormatSigned(static_cast<int32_t>(elapsed_ms - baseline_ms), kernel_number_texts[row]);
+      WriteText(kernel_number_texts[row]);
+      WriteText(KernelTable[row].label);
       PlatformPause(PAUSE_MS);
     }
     if (operand < 0) return;

@@ -1,21 +1,23 @@
-// The kernels in the order the passes time and report them.
+// The kernels in the order the passes time and report them, built from the kernel list.
 #pragma once
 
 #include <cstdint>
 
-#include "console/text_area.h"
+#include "kernels/kernel_list.h"
+
+#define KERNEL_COUNT_ONE(name, label) +1
+constexpr int KERNEL_COUNT = 0 KERNEL_LIST(KERNEL_COUNT_ONE);
+#undef KERNEL_COUNT_ONE
 
 // A kernel takes its operand in EAX, so it is never called from C++; only its address is used.
 using KernelProcedure = void();
-// A kernel's own copy of the timed loop: the operand, then the elapsed milliseconds.
-using TimedLoop = uint32_t(int32_t operand);
 
 struct KernelSlot {
   const char* name;
-  const char* label;
+  const char* label;  // one space, the kernel's name and words, CR LF
   KernelProcedure* kernel;
-  TimedLoop* time_kernel;
-  char* number_text;
+  // Bytes from the first instruction to the RET, trailer included, as the assembler counted them.
+  const uint32_t* length;
 };
 
 extern const KernelSlot KernelTable[KERNEL_COUNT];

@@ -54,7 +54,7 @@ std::vector<LineForm> ReportForm(Report& report) {
 
 }  // namespace
 
-std::string KernelWords(int kernel) { return WithoutLineEnd(KERNEL_LABELS[kernel] + 1); }
+std::string KernelWords(int kernel) { return WithoutLineEnd(KernelTable[kernel].label + 1); }
 
 std::string KernelName(int kernel) {
   const std::string words = KernelWords(kernel);

@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "console/text_area.h"
+#include "kernels/kernel_table.h"
 
 namespace stats {
 

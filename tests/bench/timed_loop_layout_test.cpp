@@ -23,9 +23,9 @@ std::vector<LoopCopy> TimedLoopCopies() {
   std::vector<LoopCopy> copies = {{"EmptyProcedure",
                                    reinterpret_cast<const void*>(TimeKernel_EmptyProcedure),
                                    reinterpret_cast<const void*>(EmptyProcedure)}};
-  for (const KernelSlot& slot : KernelTable) {
-    copies.push_back({slot.name, reinterpret_cast<const void*>(slot.time_kernel),
-                      reinterpret_cast<const void*>(slot.kernel)});
+  for (int row = 0; row < KERNEL_COUNT; ++row) {
+    copies.push_back({KernelTable[row].name, reinterpret_cast<const void*>(TimedLoops[row]),
+                      reinterpret_cast<const void*>(KernelTable[row].kernel)});
   }
   return copies;
 }

@@ -1,0 +1,38 @@
+// What absbench-stats makes of a set of reports: the table, the CSV rows and the chart.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "stats/machine_facts.h"
+#include "stats/report.h"
+#include "stats/statistics.h"
+
+namespace stats {
+
+struct RunSet {
+  std::vector<Report> reports;  // at least one, one per run
+  std::string origin;           // where the runs came from, for the header
+  bool from_saved_reports = false;
+};
+
+struct PassFigures {
+  std::vector<Summary> kernels;  // in table order
+  std::vector<size_t> ranking;   // kernel indices, smallest median first
+};
+
+struct Figures {
+  Summary baseline;
+  PassFigures passes[2];
+};
+
+Figures ComputeFigures(const RunSet& runs);
+
+std::string FormatTable(const RunSet& runs, const Figures& figures, const MachineFacts& machine);
+std::string FormatCsv(const RunSet& runs);
+std::string FormatSvg(const RunSet& runs, const Figures& figures, const MachineFacts& machine);
+
+// "12", "-3" or "12.5": a median is a whole number or half of one.
+std::string FormatMedian(double median);
+
+}  // namespace stats
