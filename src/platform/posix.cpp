@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/platform.h"
+// The one call upward: the process entry hands the process to the shell layer.
 #include "shell/shell.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "platform/platform.h"
-#include "shell/shell.h"
 
 namespace {
 
@@ -42,4 +41,6 @@ void PlatformTakeKey() {
 
 void PlatformExitProcess(uint32_t exit_code) { ExitProcess(exit_code); }
 
-int main() { ProgramEntry(); }
+// The image's entry point is ProgramEntry itself (see the link options): no C or C++ run-time
+// start-up runs first. msvcrt.dll needs none for _kbhit and _getch: it initialises itself when
+// the loader attaches it, before any entry point runs, and opens the console input on first use.

@@ -1,4 +1,4 @@
-# cmake -DEXE=absbench.exe -DOBJDUMP=objdump -P check_pe_image.cmake
+# cmake -DEXE=absbench.exe -DOBJDUMP=objdump -DNM=nm -P check_pe_image.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "objdump could not read ${EXE}")
@@ -22,4 +22,13 @@ foreach(flags IN LISTS code_sections)
     message(FATAL_ERROR "a code section is writable: ${flags}")
   endif()
 endforeach()
-message(STATUS "imports: ${imports}; no writable code")
+# The process starts at ProgramEntry itself: no run-time start-up code runs before it.
+execute_process(COMMAND ${OBJDUMP} -f ${EXE} OUTPUT_VARIABLE file_header)
+string(REGEX MATCH "start address 0x0*([0-9a-f]+)" _ "${file_header}")
+set(entry ${CMAKE_MATCH_1})
+execute_process(COMMAND ${NM} ${EXE} OUTPUT_VARIABLE symbols)
+string(REGEX MATCH "0*([0-9a-f]+) T _?ProgramEntry\n" _ "${symbols}")
+if(NOT entry OR NOT entry STREQUAL CMAKE_MATCH_1)
+  message(FATAL_ERROR "the entry point is 0x${entry}, not ProgramEntry (0x${CMAKE_MATCH_1})")
+endif()
+message(STATUS "imports: ${imports}; no writable code; entry point ProgramEntry (0x${entry})")
