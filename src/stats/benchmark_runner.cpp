@@ -55,6 +55,17 @@ int WaitFor(pid_t child) {
   return status;
 }
 
+std::string ErrorText() { return std::strerror(errno); }
+
+// When its output can no longer be read, the benchmark is stopped rather than left running.
+CapturedRun Abandoned(pid_t child, const std::string& failure) {
+  kill(child, SIGTERM);
+  WaitFor(child);
+  CapturedRun run;
+  run.failure = failure;
+  return run;
+}
+
 [[noreturn]] void ExecBenchmark(const std::string& benchmark, int output, int exec_error) {
   const int null_input = open("/dev/null", O_RDONLY);
   dup2(null_input, STDIN_FILENO);
@@ -80,7 +91,7 @@ void InstallStopHandlers() {
 
 int StopSignal() { return stop_signal; }
 
-CapturedRun RunBenchmarkOnce(const std::string& benchmark, const std::function<void()>& waiting) {
+CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void()>& waiting) {
   CapturedRun run;
   int output_pipe[2], error_pipe[2];
   if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(error_pipe, O_CLOEXEC) != 0) {
@@ -117,14 +128,19 @@ CapturedRun RunBenchmarkOnce(const std::string& benchmark, const std::function<v
     }
     pollfd readable = {output.get(), POLLIN, 0};
     const int ready = poll(&readable, 1, 1000);
+    if (ready < 0 && errno != EINTR) {
+      return Abandoned(child, "cannot wait for the benchmark's output: " + ErrorText());
+    }
     if (ready == 0) waiting();
     if (ready <= 0) continue;
     char bytes[4096];
     const ssize_t count = read(output.get(), bytes, sizeof bytes);
     if (count > 0) {
       run.output.append(bytes, static_cast<size_t>(count));
-    } else if (count == 0 || errno != EINTR) {
+    } else if (count == 0) {
       break;
+    } else if (errno != EINTR) {
+      return Abandoned(child, "cannot read the benchmark's output: " + ErrorText());
     }
   }
   const int status = WaitFor(child);

@@ -19,6 +19,6 @@ struct CapturedRun {
 
 // Runs `benchmark` once with standard input from /dev/null, so that its prompt ends it at once.
 // `waiting` is called about once a second while it runs.
-CapturedRun RunBenchmarkOnce(const std::string& benchmark, const std::function<void()>& waiting);
+CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void()>& waiting);
 
 }  // namespace stats

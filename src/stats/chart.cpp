@@ -3,7 +3,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "stats/summary.h"
+#include "stats/figures.h"
 
 namespace stats {
 
@@ -72,8 +72,8 @@ std::string FormatSvg(const RunSet& runs, const Figures& figures, const MachineF
       << "\" font-family=\"sans-serif\" font-size=\"13\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text x=\"" << WIDTH / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\"17\">"
-      << "absbench: net time per kernel, median of " << runs.runs.size()
-      << (runs.runs.size() == 1 ? " run" : " runs") << ", " << Escaped(machine.processor)
+      << "absbench: net time per kernel, median of " << runs.reports.size()
+      << (runs.reports.size() == 1 ? " run" : " runs") << ", " << Escaped(machine.processor)
       << "</text>\n"
       << "<text x=\"" << WIDTH / 2 << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\">"
       << "bars: median; whiskers: minimum to maximum; empty procedure "

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "stats/benchmark_runner.h"
+#include "stats/figures.h"
 #include "stats/machine_facts.h"
-#include "stats/summary.h"
 
 namespace {
 
@@ -146,7 +146,7 @@ stats::RunSet ReadSavedReports(const std::vector<std::string>& paths) {
     if (!file) Fail("cannot read " + path + ": " + std::strerror(errno));
     std::ostringstream bytes;
     bytes << file.rdbuf();
-    runs.runs.push_back(ParseOrFail(bytes.str(), path));
+    runs.reports.push_back(ParseOrFail(bytes.str(), path));
   }
   return runs;
 }
@@ -180,7 +180,7 @@ void ClearProgress() {
   std::exit(128 + stats::StopSignal());
 }
 
-stats::RunSet RunBenchmark(const std::string& benchmark, int runs) {
+stats::RunSet CollectRuns(const std::string& benchmark, int runs) {
   stats::RunSet run_set;
   run_set.origin = std::to_string(runs) + (runs == 1 ? " run of " : " runs of ") + benchmark;
   stats::InstallStopHandlers();
@@ -189,13 +189,13 @@ stats::RunSet RunBenchmark(const std::string& benchmark, int runs) {
     const Clock::time_point run_start = Clock::now();
     ShowProgress(run, runs, start, run_start);
     const stats::CapturedRun captured =
-        stats::RunBenchmarkOnce(benchmark, [&] { ShowProgress(run, runs, start, run_start); });
+        stats::CaptureOneRun(benchmark, [&] { ShowProgress(run, runs, start, run_start); });
     if (captured.outcome == stats::CapturedRun::STOPPED) EndByStop();
     if (captured.outcome == stats::CapturedRun::FAILED) {
       ClearProgress();
       Fail("run " + std::to_string(run) + " of " + std::to_string(runs) + ": " + captured.failure);
     }
-    run_set.runs.push_back(ParseOrFail(captured.output, "run " + std::to_string(run)));
+    run_set.reports.push_back(ParseOrFail(captured.output, "run " + std::to_string(run)));
   }
   ClearProgress();
   return run_set;
@@ -229,11 +229,10 @@ void WriteWhole(const std::string& path, const std::string& content) {
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
   const stats::RunSet runs =
-      options.reports.empty()
-          ? RunBenchmark(
-                options.benchmark.empty() ? BenchmarkBesideThisProgram() : options.benchmark,
-                options.runs)
-          : ReadSavedReports(options.reports);
+      options.reports.empty() ? CollectRuns(options.benchmark.empty() ? BenchmarkBesideThisProgram()
+                                                                      : options.benchmark,
+                                            options.runs)
+                              : ReadSavedReports(options.reports);
   const stats::MachineFacts machine = stats::ReadMachineFacts();
   const stats::Figures figures = stats::ComputeFigures(runs);
   std::cout << stats::FormatTable(runs, figures, machine) << std::flush;

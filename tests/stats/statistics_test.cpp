@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "stats/summary.h"
+#include "stats/figures.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ TEST(FormatMedian, PrintsWholeNumbersWithoutADecimalAndHalvesWithOne) {
 
 TEST(FormatSvg, EscapesTheProcessorNameInTheTitle) {
   stats::RunSet runs;
-  runs.runs.resize(1);
+  runs.reports.resize(1);
   const stats::Figures figures = stats::ComputeFigures(runs);
   const std::string svg = stats::FormatSvg(runs, figures, {"A & B <x>", "Linux", true});
   EXPECT_NE(svg.find("A &amp; B &lt;x&gt;"), std::string::npos);
