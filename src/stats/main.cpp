@@ -1,10 +1,12 @@
 // absbench-stats: repeated runs of the benchmark, or saved reports, summarised robustly.
 #include <getopt.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -16,6 +18,12 @@
 #include "stats/benchmark_runner.h"
 #include "stats/figures.h"
 #include "stats/machine_facts.h"
+#ifdef ABSBENCH_SWEEP
+#include <random>
+
+#include "stats/sweep_output.h"
+#include "stats/user_kernel.h"
+#endif
 
 namespace {
 
@@ -26,7 +34,9 @@ constexpr int DEFAULT_RUNS = 5;
 constexpr int MAX_RUNS = 1000;
 
 const char USAGE[] =
-    "usage: absbench-stats [-n RUNS] [--csv FILE] [--svg FILE] [--benchmark PATH] [REPORT...]\n";
+    "usage: absbench-stats [-n RUNS] [--csv FILE] [--svg FILE] [--benchmark PATH] [REPORT...]\n"
+    "       absbench-stats --sweep [-n RUNS] [--calls N] [--seed N] [--cpu N]\n"
+    "                      [--kernel NAME=HEX]... [--csv FILE] [--svg FILE]\n";
 
 const char HELP[] =
     "Runs absbench several times (or reads saved reports) and summarises the net times robustly:\n"
@@ -43,11 +53,33 @@ const char HELP[] =
     "                    the benchmark; one run each, from any day or machine\n"
     "\n"
     "Each run takes as long as the benchmark does (tens of seconds); Ctrl-C stops cleanly and\n"
-    "writes no CSV or chart.\n";
+    "writes no CSV or chart.\n"
+    "\n"
+    "  --sweep           time every kernel in this process at 64 code placements (loop body at\n"
+    "                    every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48), each\n"
+    "                    net against the empty procedure at the same placement, and report the\n"
+    "                    median, quartiles and share of placements more than half a core cycle\n"
+    "                    from the median, in ms per 10^9 calls and in estimated core cycles.\n"
+    "                    --csv writes pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles;\n"
+    "                    --svg draws the distributions. With -n it also runs the benchmark and\n"
+    "                    marks the nets that its fixed layout gets more than half a cycle wrong.\n"
+    "  --calls N         calls per measurement (default 20000000)\n"
+    "  --seed N          seed of the shuffled measurement order (default: a new one, printed)\n"
+    "  --cpu N           the processor to pin the measuring thread to (default: the current)\n"
+    "  --kernel NAME=HEX also sweep your own kernel: the hex bytes of its instructions (at most\n"
+    "                    64; four NOPs and RET are appended); NAME is 1 to 16 letters, digits or\n"
+    "                    underscores. It is first run once in a child process and refused if it\n"
+    "                    faults, hangs or changes EBX, ESI, EDI, EBP or the stack pointer.\n";
 
 struct Options {
   int runs = DEFAULT_RUNS;
   bool runs_given = false;
+  bool sweep = false;
+  uint32_t calls = 20000000;
+  std::optional<uint64_t> seed;
+  int cpu = -1;
+  std::vector<std::string> user_kernels;
+  bool sweep_options_given = false;
   std::string csv_path, svg_path, benchmark;
   std::vector<std::string> reports;
 };
@@ -72,12 +104,24 @@ std::optional<int> ParseRuns(const std::string& text) {
   return runs;
 }
 
+std::optional<uint64_t> ParseUnsigned(const std::string& text, uint64_t maximum) {
+  if (text.empty() || text.size() > 20 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return {};
+  }
+  errno = 0;
+  const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+  if (errno != 0 || value > maximum) return {};
+  return value;
+}
+
 Options ParseOptions(int argc, char** argv) {
-  static const option LONG_OPTIONS[] = {{"csv", required_argument, nullptr, 'c'},
-                                        {"svg", required_argument, nullptr, 's'},
-                                        {"benchmark", required_argument, nullptr, 'b'},
-                                        {"help", no_argument, nullptr, 'h'},
-                                        {nullptr, 0, nullptr, 0}};
+  static const option LONG_OPTIONS[] = {
+      {"csv", required_argument, nullptr, 'c'},       {"svg", required_argument, nullptr, 's'},
+      {"benchmark", required_argument, nullptr, 'b'}, {"help", no_argument, nullptr, 'h'},
+      {"sweep", no_argument, nullptr, 'w'},           {"calls", required_argument, nullptr, 'C'},
+      {"seed", required_argument, nullptr, 'S'},      {"cpu", required_argument, nullptr, 'P'},
+      {"kernel", required_argument, nullptr, 'k'},    {nullptr, 0, nullptr, 0}};
   Options options;
   opterr = 0;
   int option;
@@ -104,6 +148,37 @@ Options ParseOptions(int argc, char** argv) {
       case 'h':
         std::cout << USAGE << "\n" << HELP;
         std::exit(EXIT_SUCCESS);
+      case 'w':
+        options.sweep = true;
+        break;
+      case 'C': {
+        const std::optional<uint64_t> calls = ParseUnsigned(optarg, 1000000000);
+        if (!calls || *calls == 0) {
+          UsageError("--calls needs a whole number from 1 to 1000000000, not '" +
+                     std::string(optarg) + "'");
+        }
+        options.calls = static_cast<uint32_t>(*calls);
+        options.sweep_options_given = true;
+        break;
+      }
+      case 'S': {
+        options.seed = ParseUnsigned(optarg, UINT64_MAX);
+        if (!options.seed)
+          UsageError("--seed needs a whole number, not '" + std::string(optarg) + "'");
+        options.sweep_options_given = true;
+        break;
+      }
+      case 'P': {
+        const std::optional<uint64_t> cpu = ParseUnsigned(optarg, CPU_SETSIZE - 1);
+        if (!cpu) UsageError("--cpu needs a processor number, not '" + std::string(optarg) + "'");
+        options.cpu = static_cast<int>(*cpu);
+        options.sweep_options_given = true;
+        break;
+      }
+      case 'k':
+        options.user_kernels.push_back(optarg);
+        options.sweep_options_given = true;
+        break;
       case ':':
         UsageError(std::string("option '") + argv[optind - 1] + "' needs a value");
       default:
@@ -116,6 +191,15 @@ Options ParseOptions(int argc, char** argv) {
   if (!options.reports.empty() && (options.runs_given || !options.benchmark.empty())) {
     UsageError("-n and --benchmark run the benchmark; they do not go with saved reports");
   }
+  if (!options.reports.empty() && options.sweep) {
+    UsageError("--sweep measures this machine; it does not go with saved reports");
+  }
+  if (options.sweep_options_given && !options.sweep) {
+    UsageError("--calls, --seed, --cpu and --kernel belong to --sweep");
+  }
+#ifndef ABSBENCH_SWEEP
+  if (options.sweep) UsageError("--sweep is built for Linux x86-64 only");
+#endif
   return options;
 }
 
@@ -224,10 +308,86 @@ void WriteWhole(const std::string& path, const std::string& content) {
   }
 }
 
+#ifdef ABSBENCH_SWEEP
+std::vector<stats::SweepKernel> KernelsToSweep(const Options& options) {
+  std::vector<stats::SweepKernel> kernels = stats::TableKernels();
+  for (const std::string& argument : options.user_kernels) {
+    std::vector<std::string> taken = {stats::EmptyProcedureKernel().name};
+    for (const stats::SweepKernel& kernel : kernels) taken.push_back(kernel.name);
+    auto parsed = stats::ParseUserKernel(argument, taken);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) UsageError(*problem);
+    kernels.push_back(std::get<stats::SweepKernel>(parsed));
+  }
+  for (size_t user = stats::TableKernels().size(); user < kernels.size(); ++user) {
+    const std::string problem = stats::CheckUserKernel(kernels[user]);
+    if (!problem.empty()) {
+      std::cerr << "absbench-stats: kernel " << kernels[user].name << " refused: " << problem
+                << "\n";
+      std::exit(EXIT_USAGE);
+    }
+  }
+  return kernels;
+}
+
+// One line on a terminal's standard error, rewritten at most every half second.
+void ShowSweepProgress(size_t done, size_t total, Clock::time_point start) {
+  static Clock::time_point shown;
+  const Clock::time_point now = Clock::now();
+  if (!isatty(STDERR_FILENO) || (now - shown < std::chrono::milliseconds(500) && done < total)) {
+    return;
+  }
+  shown = now;
+  const Clock::duration left = (now - start) * static_cast<long>(total - done) /
+                               static_cast<long>(std::max<size_t>(done, 1));
+  std::cerr << "\rsweep: measurement " << done << " of " << total << ", " << Minutes(now - start)
+            << " elapsed, about " << Minutes(left) << " left\033[K" << std::flush;
+}
+
+int Sweep(const Options& options) {
+  const std::vector<stats::SweepKernel> kernels = KernelsToSweep(options);
+  std::optional<stats::RunSet> runs;
+  if (options.runs_given) {
+    runs = CollectRuns(options.benchmark.empty() ? BenchmarkBesideThisProgram() : options.benchmark,
+                       options.runs);
+  }
+  stats::SweepSettings settings;
+  settings.calls = options.calls;
+  settings.seed = options.seed ? *options.seed
+                               : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+  settings.cpu = options.cpu >= 0 ? options.cpu : stats::CurrentCpu();
+  const std::string pinned = stats::PinMeasuringThread(settings.cpu);
+  if (!pinned.empty()) UsageError(pinned);
+  stats::InstallStopHandlers();
+  const Clock::time_point start = Clock::now();
+  const stats::SweepResult sweep = stats::RunSweep(
+      kernels, settings, [&](size_t done, size_t total) { ShowSweepProgress(done, total, start); });
+  ClearProgress();
+  if (sweep.stopped) EndByStop();
+  if (!sweep.error.empty()) Fail(sweep.error);
+
+  const stats::MachineFacts machine = stats::ReadMachineFacts();
+  if (runs) {
+    const stats::Figures figures = stats::ComputeFigures(*runs);
+    std::cout << stats::FormatTable(*runs, figures, machine) << "\n"
+              << stats::FormatSweepTable(sweep, machine)
+              << stats::FormatFixedAgainstPlacement(*runs, figures, sweep) << std::flush;
+  } else {
+    std::cout << stats::FormatSweepTable(sweep, machine) << std::flush;
+  }
+  if (!options.csv_path.empty()) WriteWhole(options.csv_path, stats::FormatSweepCsv(sweep));
+  if (!options.svg_path.empty())
+    WriteWhole(options.svg_path, stats::FormatSweepSvg(sweep, machine));
+  return EXIT_SUCCESS;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
+#ifdef ABSBENCH_SWEEP
+  if (options.sweep) return Sweep(options);
+#endif
   const stats::RunSet runs =
       options.reports.empty() ? CollectRuns(options.benchmark.empty() ? BenchmarkBesideThisProgram()
                                                                       : options.benchmark,

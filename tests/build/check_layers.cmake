@@ -1,6 +1,7 @@
 # cmake -DSOURCE_DIR=src -P check_layers.cmake
 # Every source includes only its own layer and the layers below it:
-#   shell -> bench -> kernels -> console -> platform, and the companion (stats) beside them.
+#   shell -> bench -> kernels -> console -> platform, and the companion (stats) beside them,
+#   which uses the loop macro of bench, the kernels and the report's texts.
 # The one call upward is named here: the platform's process entry hands over to the shell.
 cmake_minimum_required(VERSION 3.25)
 set(MAY_USE_shell shell bench kernels console platform)
@@ -8,7 +9,7 @@ set(MAY_USE_bench bench kernels console platform)
 set(MAY_USE_kernels kernels console platform)
 set(MAY_USE_console console platform)
 set(MAY_USE_platform platform)
-set(MAY_USE_stats stats kernels console)
+set(MAY_USE_stats stats bench kernels console)
 set(THE_CALL_UPWARD "platform/posix.cpp includes shell/shell.h")
 
 get_filename_component(SOURCE_DIR ${SOURCE_DIR} ABSOLUTE)

@@ -132,4 +132,51 @@ TEST(StatsStopped, ByCtrlCOrSigtermEndsTheBenchmarkAndLeavesNoCsvOrChart) {
   }
 }
 
+#ifdef SWEEP_AVAILABLE
+TEST(StatsSweep, RefusesEveryBadOrMisbehavingKernelByNameWithExitCodeTwo) {
+  const struct {
+    std::string argument, reason;
+  } refusals[] = {
+      {"bad-name=90", "'bad-name'"},
+      {"abs0=90", "'abs0' is already taken"},
+      {"hex=zz", "not hexadecimal"},
+      {"odd=909", "odd number"},
+      {"long=" + std::string(130, '9'), "65 bytes"},
+      {"noequals", "NAME=HEX"},
+      {"ud2=0f0b", "kernel ud2 refused: it faults"},
+      {"spin=ebfe", "kernel spin refused: it does not return within 1 s"},
+      {"ebx=31db", "kernel ebx refused: it changes EBX"},
+      {"esi=31f6", "kernel esi refused: it changes ESI"},
+  };
+  for (const auto& refusal : refusals) {
+    const FinishedRun run =
+        RunCommand(Stats({"--sweep", "--calls", "1000", "--kernel", refusal.argument}),
+                   Input::DEV_NULL, seconds(30));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << refusal.argument;
+    EXPECT_NE(run.errors.find(refusal.reason), std::string::npos)
+        << refusal.argument << ": " << run.errors;
+    EXPECT_EQ(run.output, "") << "the sweep ran despite " << refusal.argument;
+  }
+}
+
+TEST(StatsSweep, ShortRunWritesEveryPlacementToTheCsvAndAValidChart) {
+  const std::string directory = TemporaryDirectory();
+  const std::string csv = directory + "/sweep.csv", svg = directory + "/sweep.svg";
+  const FinishedRun run = RunCommand(Stats({"--sweep", "--calls", "20000", "--seed", "3", "--csv",
+                                            csv, "--svg", svg, "--kernel", "mine=85c0"}),
+                                     Input::DEV_NULL, seconds(120));
+  ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
+  EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
+  EXPECT_NE(run.output.find("seed 3"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("core clock: about"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find(" mine "), std::string::npos) << run.output;
+  const std::string rows = ReadFile(csv);
+  EXPECT_EQ(rows.rfind("pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles\n", 0), 0u);
+  EXPECT_EQ(Lines(rows), 1 + 2 * 13 * 64) << "passes x kernels x placements";
+  EXPECT_EQ(std::system(("xmllint --noout " + svg).c_str()), 0) << "xmllint refused the chart";
+  for (const std::string& name : FilesIn(directory)) std::remove((directory + "/" + name).c_str());
+  rmdir(directory.c_str());
+}
+#endif
+
 }  // namespace

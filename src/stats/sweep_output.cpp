@@ -1,0 +1,198 @@
+#include "stats/sweep_output.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <sstream>
+
+namespace stats {
+
+namespace {
+
+constexpr const char* SWEEP_PASS_NAMES[2] = {"positive", "negative"};
+constexpr const char* SWEEP_OPERANDS[2] = {"1", "-1"};
+
+// No "-0.0": a value that rounds to zero prints without a sign.
+std::string Fixed(double value, int decimals) {
+  if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+std::string Padded(const std::string& text, size_t width, bool right_aligned = true) {
+  const std::string padding(text.size() < width ? width - text.size() : 0, ' ');
+  return right_aligned ? padding + text : text + padding;
+}
+
+std::vector<Spread> SpreadsOf(const SweepResult& sweep, SweepPass pass) {
+  std::vector<Spread> spreads;
+  for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
+    spreads.push_back(DescribeSpread(NetsOf(sweep, pass, kernel), HalfCycleMs(sweep.clock_ghz)));
+  }
+  return spreads;
+}
+
+std::vector<size_t> RankedByMedian(const std::vector<Spread>& spreads) {
+  std::vector<size_t> order(spreads.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return spreads[a].median < spreads[b].median; });
+  return order;
+}
+
+std::string Escaped(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '&') {
+      escaped += "&amp;";
+    } else if (c == '<') {
+      escaped += "&lt;";
+    } else if (c == '>') {
+      escaped += "&gt;";
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+}  // namespace
+
+std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine) {
+  std::ostringstream out;
+  out << "absbench-stats --sweep: " << sweep.grid.size()
+      << " placements (loop body at every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48),"
+      << " " << sweep.settings.calls << " calls each, seed " << sweep.settings.seed << "\n"
+      << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n"
+      << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
+      << "core clock: about " << Fixed(sweep.clock_ghz, 2)
+      << " GHz (an estimate: the time of a chain of dependent one-cycle additions)\n";
+  for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+    const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
+    out << "\n"
+        << SWEEP_PASS_NAMES[pass] << " pass (operand " << SWEEP_OPERANDS[pass]
+        << "), net per call over the placements, ranked by median\n"
+        << "rank  kernel              median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away\n";
+    int rank = 0;
+    for (size_t kernel : RankedByMedian(spreads)) {
+      const Spread& spread = spreads[kernel];
+      const double iqr = spread.third_quartile - spread.first_quartile;
+      out << Padded(std::to_string(++rank), 4) << "  "
+          << Padded(sweep.kernels[kernel].words, 18, false) << Padded(Fixed(spread.median, 1), 11)
+          << Padded(Fixed(Cycles(spread.median, sweep.clock_ghz), 2), 8) << Padded(Fixed(iqr, 1), 8)
+          << Padded(Fixed(Cycles(iqr, sweep.clock_ghz), 2), 12)
+          << Padded(Fixed(100 * spread.share_away, 0) + "%", 17)
+          << (spread.share_away > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "") << "\n";
+    }
+  }
+  return out.str();
+}
+
+std::string FormatSweepCsv(const SweepResult& sweep) {
+  std::ostringstream out;
+  out << "pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles\n";
+  for (const SweepSample& sample : sweep.samples) {
+    const Placement& placement = sweep.grid[sample.placement];
+    out << SWEEP_PASS_NAMES[sample.pass] << "," << sweep.kernels[sample.kernel].name << ","
+        << placement.loop_offset << "," << placement.kernel_offset << "," << Fixed(sample.net_ms, 3)
+        << "," << Fixed(Cycles(sample.net_ms, sweep.clock_ghz), 4) << "\n";
+  }
+  return out.str();
+}
+
+std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine) {
+  constexpr double WIDTH = 960, HEIGHT = 540, LEFT = 80, RIGHT = 20, TOP = 70, BOTTOM = 90;
+  constexpr const char* COLOURS[2] = {"#3b75af", "#ef8636"};
+  double low = 0, high = 1;
+  for (const SweepSample& sample : sweep.samples) {
+    low = std::min(low, Cycles(sample.net_ms, sweep.clock_ghz));
+    high = std::max(high, Cycles(sample.net_ms, sweep.clock_ghz));
+  }
+  low = std::floor(low * 2) / 2;
+  high = std::ceil(high * 2) / 2;
+  const double plot_height = HEIGHT - TOP - BOTTOM;
+  auto y = [&](double cycles) { return TOP + (high - cycles) / (high - low) * plot_height; };
+  const double group = (WIDTH - LEFT - RIGHT) / static_cast<double>(sweep.kernels.size());
+  const double box = group * 0.3;
+
+  std::ostringstream svg;
+  svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << WIDTH << "\" height=\"" << HEIGHT
+      << "\" viewBox=\"0 0 " << WIDTH << " " << HEIGHT
+      << "\" font-family=\"sans-serif\" font-size=\"13\">\n"
+      << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
+      << "<text x=\"" << WIDTH / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\"17\">"
+      << "absbench: net core cycles per call over " << sweep.grid.size() << " code placements, "
+      << Escaped(machine.processor) << "</text>\n"
+      << "<text x=\"" << WIDTH / 2 << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\">"
+      << "box: quartiles; line: median; whiskers: minimum to maximum; clock about "
+      << Fixed(sweep.clock_ghz, 2) << " GHz (estimated)</text>\n";
+  for (double tick = low; tick <= high + 0.25; tick += 0.5) {
+    svg << "<line x1=\"" << LEFT << "\" x2=\"" << WIDTH - RIGHT << "\" y1=\"" << y(tick)
+        << "\" y2=\"" << y(tick) << "\" stroke=\"" << (tick == 0 ? "black" : "#e4e4e4")
+        << "\"/>\n<text x=\"" << LEFT - 8 << "\" y=\"" << y(tick) + 4 << "\" text-anchor=\"end\">"
+        << Fixed(tick, 1) << "</text>\n";
+  }
+  svg << "<text transform=\"translate(24 " << TOP + plot_height / 2
+      << ") rotate(-90)\" text-anchor=\"middle\">net core cycles per call</text>\n";
+  for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
+    const double group_left = LEFT + static_cast<double>(kernel) * group;
+    svg << "<text x=\"" << group_left + group / 2 << "\" y=\"" << HEIGHT - BOTTOM + 18
+        << "\" text-anchor=\"middle\">" << Escaped(sweep.kernels[kernel].name) << "</text>\n";
+    for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+      std::vector<double> cycles;
+      for (double net : NetsOf(sweep, pass, kernel)) cycles.push_back(Cycles(net, sweep.clock_ghz));
+      const Spread spread = DescribeSpread(cycles, 0.5);
+      const auto [minimum, maximum] = std::minmax_element(cycles.begin(), cycles.end());
+      const double left = group_left + group / 2 - box - 2 + pass * (box + 4);
+      const double centre = left + box / 2;
+      svg << "<path d=\"M" << centre << " " << y(*minimum) << "V" << y(spread.first_quartile) << "M"
+          << centre << " " << y(spread.third_quartile) << "V" << y(*maximum)
+          << "\" stroke=\"#222\"/>\n"
+          << "<rect x=\"" << left << "\" y=\"" << y(spread.third_quartile) << "\" width=\"" << box
+          << "\" height=\"" << std::max(y(spread.first_quartile) - y(spread.third_quartile), 1.0)
+          << "\" fill=\"" << COLOURS[pass] << "\" stroke=\"#222\"><title>"
+          << Escaped(sweep.kernels[kernel].name) << " " << SWEEP_PASS_NAMES[pass] << ": median "
+          << Fixed(spread.median, 2) << " cycles, quartiles " << Fixed(spread.first_quartile, 2)
+          << " to " << Fixed(spread.third_quartile, 2) << "</title></rect>\n"
+          << "<line x1=\"" << left << "\" x2=\"" << left + box << "\" y1=\"" << y(spread.median)
+          << "\" y2=\"" << y(spread.median) << "\" stroke=\"black\" stroke-width=\"2\"/>\n";
+    }
+  }
+  for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+    const double legend_x = LEFT + pass * 260, legend_y = HEIGHT - 22;
+    svg << "<rect x=\"" << legend_x << "\" y=\"" << legend_y - 11
+        << "\" width=\"14\" height=\"14\" fill=\"" << COLOURS[pass] << "\"/>\n"
+        << "<text x=\"" << legend_x + 20 << "\" y=\"" << legend_y << "\">" << SWEEP_PASS_NAMES[pass]
+        << " pass (operand " << SWEEP_OPERANDS[pass] << ")</text>\n";
+  }
+  svg << "</svg>\n";
+  return svg.str();
+}
+
+std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figures,
+                                        const SweepResult& sweep) {
+  std::ostringstream out;
+  out << "\nthis build's fixed layout (median of " << runs.reports.size()
+      << (runs.reports.size() == 1 ? " run" : " runs")
+      << ") against the median over the placements, ms per 10^9 calls\n"
+      << "pass      kernel              fixed  placements  difference in cycles\n";
+  for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+    const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
+    for (int kernel = 0; kernel < KERNEL_COUNT; ++kernel) {
+      const double fixed = figures.passes[pass].kernels[kernel].median;
+      const double placed = spreads[kernel].median;
+      const double difference = Cycles(fixed - placed, sweep.clock_ghz);
+      out << Padded(SWEEP_PASS_NAMES[pass], 10, false)
+          << Padded(sweep.kernels[kernel].words, 18, false) << Padded(FormatMedian(fixed), 7)
+          << Padded(Fixed(placed, 1), 12)
+          << Padded((difference >= 0 ? "+" : "") + Fixed(difference, 2), 22)
+          << (std::abs(difference) > 0.5 ? "  an effect of where the code lands" : "") << "\n";
+    }
+  }
+  return out.str();
+}
+
+}  // namespace stats

@@ -1,0 +1,23 @@
+// Kernels given on the command line (--kernel NAME=HEX): read strictly, then tried once in a child
+// process under the kernel contract before anything is timed.
+#pragma once
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "stats/sweep.h"
+
+namespace stats {
+
+constexpr size_t MAX_USER_KERNEL_BYTES = 64;
+
+// The kernel with the common trailer appended, or what is wrong with the argument.
+std::variant<SweepKernel, std::string> ParseUserKernel(const std::string& argument,
+                                                       const std::vector<std::string>& taken);
+
+// Empty when the kernel returns within a second and keeps EBX, ESI, EDI, EBP and the stack
+// pointer for the operands 1 and -1; otherwise why not.
+std::string CheckUserKernel(const SweepKernel& kernel);
+
+}  // namespace stats
