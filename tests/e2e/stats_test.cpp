@@ -177,6 +177,20 @@ TEST(StatsSweep, ShortRunWritesEveryPlacementToTheCsvAndAValidChart) {
   for (const std::string& name : FilesIn(directory)) std::remove((directory + "/" + name).c_str());
   rmdir(directory.c_str());
 }
+TEST(StatsSweep, StoppedByCtrlCOrSigtermExitsByThatSignalAndLeavesNoCsvOrChart) {
+  for (const int stop : {SIGINT, SIGTERM}) {
+    const std::string directory = TemporaryDirectory();
+    const pid_t stats = StartQuietly(
+        Stats({"--sweep", "--csv", directory + "/sweep.csv", "--svg", directory + "/sweep.svg"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(stats, stop);
+    const int status = WaitOrKill(stats, seconds(20));
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 128 + stop);
+    EXPECT_EQ(FilesIn(directory), std::vector<std::string>{});
+    rmdir(directory.c_str());
+  }
+}
 #endif
 
 }  // namespace
