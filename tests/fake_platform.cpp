@@ -40,6 +40,11 @@ uint32_t PlatformWriteOutput(const char* bytes, uint32_t length) {
   return length;
 }
 
+bool PlatformReportLostOutput() {
+  fake.calls.push_back("report lost output?");
+  return fake.output_lost;
+}
+
 void PlatformBeginKeyWait() { fake.calls.push_back("begin key wait"); }
 bool PlatformKeyWaiting() {
   fake.calls.push_back("key waiting?");

@@ -16,6 +16,7 @@ struct FakePlatform {
   std::deque<uint32_t> tick_readings;
   uint32_t next_tick = 0;
   int polls_before_key = 0;
+  bool output_lost = false;  // what PlatformReportLostOutput answers
 };
 
 // Resets the record and the script; each test starts from here.

@@ -16,8 +16,13 @@ void PlatformPause(uint32_t milliseconds);
 // A short yield of the processor while polling for a key.
 void PlatformSleep(uint32_t milliseconds);
 
-// Writes the bytes to standard output; returns how many were written.
+// Writes the bytes to standard output; returns how many were written. A failure is remembered,
+// unless it only means that the reader closed the output (that reader chose to stop reading).
 uint32_t PlatformWriteOutput(const char* bytes, uint32_t length);
+
+// When a write to standard output failed, writes one line naming the system's reason to standard
+// error and returns true.
+bool PlatformReportLostOutput();
 
 // Drops every key pressed so far and prepares standard input for the key wait.
 void PlatformBeginKeyWait();

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/platform.h"
 // The one call upward: the process entry hands the process to the shell layer.
@@ -26,6 +27,9 @@ constexpr int RESTORING_SIGNAL_COUNT = sizeof RESTORING_SIGNALS / sizeof RESTORI
 termios saved_terminal_mode;
 volatile sig_atomic_t terminal_mode_changed = 0;
 struct sigaction saved_signal_actions[RESTORING_SIGNAL_COUNT];
+
+// errno of the first write of the report that failed, other than the reader having gone (EPIPE).
+int lost_output_error = 0;
 
 void RestoreTerminalMode() {
   if (terminal_mode_changed) {
@@ -69,6 +73,19 @@ void WaitUntilWritable() {
   poll(&output, 1, -1);
 }
 
+void WriteToStandardError(const char* text) {
+  size_t length = std::strlen(text);
+  while (length > 0) {
+    const ssize_t count = write(STDERR_FILENO, text, length);
+    if (count > 0) {
+      text += count;
+      length -= static_cast<size_t>(count);
+    } else if (count < 0 && errno != EINTR) {
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 uint32_t PlatformTickCount() {
@@ -98,7 +115,7 @@ void PlatformSleep(uint32_t milliseconds) {
 }
 
 // Every byte goes out unless the output is really gone (a closed pipe, a full disk): then the
-// rest is dropped silently and the run goes on.
+// rest is dropped and the run goes on; all but a closed pipe is remembered for the exit code.
 uint32_t PlatformWriteOutput(const char* bytes, uint32_t length) {
   uint32_t written = 0;
   while (written < length) {
@@ -110,10 +127,19 @@ uint32_t PlatformWriteOutput(const char* bytes, uint32_t length) {
     } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       WaitUntilWritable();
     } else {
+      if (count < 0 && errno != EPIPE && lost_output_error == 0) lost_output_error = errno;
       break;
     }
   }
   return written;
+}
+
+bool PlatformReportLostOutput() {
+  if (lost_output_error == 0) return false;
+  WriteToStandardError("absbench: the report could not be written: ");
+  WriteToStandardError(std::strerror(lost_output_error));
+  WriteToStandardError("\n");
+  return true;
 }
 
 void PlatformBeginKeyWait() {

@@ -13,6 +13,29 @@ bool InputIsConsole() {
   return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
+// The error of the first write of the report that failed, other than the reader having gone.
+DWORD lost_output_error = 0;
+
+void WriteToStandardError(const char* text, DWORD length) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, length, &written, nullptr);
+}
+
+// The error's number in decimal, for an error the system has no text for.
+DWORD FormatErrorNumber(DWORD error, char* text) {
+  char digits[16];
+  DWORD count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + error % 10);
+    error /= 10;
+  } while (error != 0);
+  const char prefix[] = "system error ";
+  DWORD length = sizeof prefix - 1;
+  for (DWORD i = 0; i < length; ++i) text[i] = prefix[i];
+  while (count > 0) text[length++] = digits[--count];
+  return length;
+}
+
 }  // namespace
 
 uint32_t PlatformTickCount() { return GetTickCount(); }
@@ -27,8 +50,35 @@ void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
 uint32_t PlatformWriteOutput(const char* bytes, uint32_t length) {
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, length, &written, nullptr);
+  if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, length, &written, nullptr)) {
+    const DWORD error = GetLastError();
+    // The reader closed the pipe, which it may: ERROR_NO_DATA and ERROR_BROKEN_PIPE on Windows,
+    // ERROR_PIPE_NOT_CONNECTED under Wine.
+    const bool reader_gone =
+        error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
+    if (!reader_gone && lost_output_error == 0) {
+      lost_output_error = error;
+    }
+  }
   return written;
+}
+
+bool PlatformReportLostOutput() {
+  if (lost_output_error == 0) return false;
+  char reason[512];
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+      nullptr, lost_output_error, 0, reason, sizeof reason, nullptr);
+  while (length > 0 &&
+         (reason[length - 1] == ' ' || reason[length - 1] == '\r' || reason[length - 1] == '\n')) {
+    --length;
+  }
+  if (length == 0) length = FormatErrorNumber(lost_output_error, reason);
+  const char prefix[] = "absbench: the report could not be written: ";
+  WriteToStandardError(prefix, sizeof prefix - 1);
+  WriteToStandardError(reason, length);
+  WriteToStandardError("\r\n", 2);
+  return true;
 }
 
 void PlatformBeginKeyWait() { FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE)); }

@@ -95,7 +95,22 @@ TEST(ProgramEntry, PromptsWaitsForOneKeyThenEndsTheLineAndExitsWithZero) {
   EXPECT_EQ(tail, (std::vector<std::string>{"write:Press any key to continue ...", "begin key wait",
                                             "sleep 1", "key waiting?", "sleep 1", "key waiting?",
                                             "sleep 1", "key waiting?", "take key", "write:\r\n",
-                                            "exit 0"}));
+                                            "report lost output?", "exit 0"}));
+}
+
+TEST(ProgramEntry, ExitsWithOneAfterTheWholeRunWhenTheReportCouldNotBeWritten) {
+  ResetFakePlatform().output_lost = true;
+  try {
+    ProgramEntry();
+    FAIL() << "ProgramEntry returned";
+  } catch (const FakeExit& exit) {
+    EXPECT_EQ(exit.exit_code, 1u);
+  }
+  const auto& calls = Fake().calls;
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "pause 100"), 25) << "the run was cut short";
+  EXPECT_EQ(calls[calls.size() - 3], "write:\r\n");
+  EXPECT_EQ(calls[calls.size() - 2], "report lost output?");
 }
 
 }  // namespace

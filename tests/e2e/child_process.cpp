@@ -60,13 +60,13 @@ pid_t StartQuietly(const std::vector<std::string>& command) {
 }
 
 FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
-                       std::chrono::seconds limit) {
+                       std::chrono::seconds limit, const std::string& output_path) {
   char directory[] = "/tmp/absbench-e2e-XXXXXX";
   if (mkdtemp(directory) == nullptr) {
     ADD_FAILURE() << "no temporary directory";
     return {};
   }
-  const std::string output_path = std::string(directory) + "/stdout";
+  const std::string collected_path = std::string(directory) + "/stdout";
   const std::string errors_path = std::string(directory) + "/stderr";
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
@@ -76,16 +76,17 @@ FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
     } else {
       close(STDIN_FILENO);
     }
-    dup2(open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    const std::string& to = output_path.empty() ? collected_path : output_path;
+    dup2(open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
     dup2(open(errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
     Exec(command);
   }
   FinishedRun run;
   run.status = WaitOrKill(pid, limit);
   run.took = std::chrono::steady_clock::now() - start;
-  run.output = ReadFile(output_path);
+  run.output = ReadFile(collected_path);
   run.errors = ReadFile(errors_path);
-  unlink(output_path.c_str());
+  unlink(collected_path.c_str());
   unlink(errors_path.c_str());
   rmdir(directory);
   return run;

@@ -25,8 +25,9 @@ std::vector<std::string> QuickBenchmark();
 [[noreturn]] void Exec(const std::vector<std::string>& command);
 
 // Runs a command with standard output and error to files; fails the test if it runs past `limit`.
+// Standard output goes to `output_path` instead when one is given (and is then not collected).
 FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
-                       std::chrono::seconds limit);
+                       std::chrono::seconds limit, const std::string& output_path = "");
 
 // Starts a command with standard input from /dev/null and output to /dev/null.
 pid_t StartQuietly(const std::vector<std::string>& command);

@@ -78,6 +78,14 @@ TEST(ReportWithStandardInputClosed, FinishesInsteadOfWaitingForAKey) {
   ExpectCompleteRun(RunCommand(QuickBenchmark(), Input::CLOSED, seconds(120)));
 }
 
+TEST(ReportToAFullDevice, RunsToTheEndThenSaysWhyOnStandardErrorAndExitsWithOne) {
+  const FinishedRun run = RunCommand(QuickBenchmark(), Input::DEV_NULL, seconds(120), "/dev/full");
+  ASSERT_TRUE(WIFEXITED(run.status)) << "status " << run.status;
+  EXPECT_EQ(WEXITSTATUS(run.status), 1);
+  EXPECT_EQ(run.errors, "absbench: the report could not be written: No space left on device\n");
+  EXPECT_GE(run.took, std::chrono::milliseconds(2500)) << "the run did not go on to its end";
+}
+
 TEST(ReportIntoAPipe, StillExitsWithZeroWhenTheReaderClosesAfterTheFirstLine) {
   int output[2];
   ASSERT_EQ(pipe(output), 0);

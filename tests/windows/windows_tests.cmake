@@ -14,6 +14,13 @@ if(NOT ABSBENCH_CANNOT_RUN)
   set_tests_properties(WindowsReportUnderWineMatchesTheLineFormsByteForByte PROPERTIES
     LABELS e2e TIMEOUT 120)
 
+  add_test(NAME WindowsReportOnAFullDeviceSaysWhyOnStandardErrorAndExitsWithOne
+    COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:absbench_quick>
+            -DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_lost_output.cmake)
+  set_tests_properties(WindowsReportOnAFullDeviceSaysWhyOnStandardErrorAndExitsWithOne PROPERTIES
+    LABELS e2e TIMEOUT 120)
+
   # Starts absbench_quick.exe (found beside the driver) in a console of its own and types keys.
   add_executable(key_wait_driver windows/key_wait_driver.cpp)
   add_dependencies(key_wait_driver absbench_quick)
