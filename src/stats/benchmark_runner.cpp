@@ -55,6 +55,15 @@ int WaitFor(pid_t child) {
   return status;
 }
 
+// The last line of a text that is not empty, without its line end.
+std::string LastLine(const std::string& text) {
+  const size_t end = text.find_last_not_of("\r\n");
+  if (end == std::string::npos) return "";
+  const size_t line_feed = text.rfind('\n', end);
+  const size_t start = line_feed == std::string::npos ? 0 : line_feed + 1;
+  return text.substr(start, end + 1 - start);
+}
+
 std::string ErrorText() { return std::strerror(errno); }
 
 // When its output can no longer be read, the benchmark is stopped rather than left running.
@@ -66,10 +75,12 @@ CapturedRun Abandoned(pid_t child, const std::string& failure) {
   return run;
 }
 
-[[noreturn]] void ExecBenchmark(const std::string& benchmark, int output, int exec_error) {
+[[noreturn]] void ExecBenchmark(const std::string& benchmark, int output, int errors,
+                                int exec_error) {
   const int null_input = open("/dev/null", O_RDONLY);
   dup2(null_input, STDIN_FILENO);
   dup2(output, STDOUT_FILENO);
+  dup2(errors, STDERR_FILENO);
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
   execl(benchmark.c_str(), benchmark.c_str(), static_cast<char*>(nullptr));
@@ -93,20 +104,25 @@ int StopSignal() { return stop_signal; }
 
 CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void()>& waiting) {
   CapturedRun run;
-  int output_pipe[2], error_pipe[2];
-  if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(error_pipe, O_CLOEXEC) != 0) {
+  int output_pipe[2], errors_pipe[2], error_pipe[2];
+  if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(errors_pipe, O_CLOEXEC) != 0 ||
+      pipe2(error_pipe, O_CLOEXEC) != 0) {
     run.failure = std::string("cannot create a pipe: ") + std::strerror(errno);
     return run;
   }
   Descriptor output(output_pipe[0]), output_end(output_pipe[1]);
+  Descriptor errors(errors_pipe[0]), errors_end(errors_pipe[1]);
   Descriptor exec_error(error_pipe[0]), exec_error_end(error_pipe[1]);
   const pid_t child = fork();
   if (child < 0) {
     run.failure = std::string("cannot start the benchmark: ") + std::strerror(errno);
     return run;
   }
-  if (child == 0) ExecBenchmark(benchmark, output_end.get(), exec_error_end.get());
+  if (child == 0) {
+    ExecBenchmark(benchmark, output_end.get(), errors_end.get(), exec_error_end.get());
+  }
   output_end.reset();
+  errors_end.reset();
   exec_error_end.reset();
 
   int error = 0;
@@ -119,28 +135,33 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
     return run;
   }
 
-  for (;;) {
+  // Both streams are read as they come, so that neither can fill up and stall the benchmark.
+  pollfd streams[2] = {{output.get(), POLLIN, 0}, {errors.get(), POLLIN, 0}};
+  std::string* collected[2] = {&run.output, &run.errors};
+  while (streams[0].fd >= 0 || streams[1].fd >= 0) {
     if (StopSignal() != 0) {
       kill(child, SIGTERM);
       WaitFor(child);
       run.outcome = CapturedRun::STOPPED;
       return run;
     }
-    pollfd readable = {output.get(), POLLIN, 0};
-    const int ready = poll(&readable, 1, 1000);
+    const int ready = poll(streams, 2, 1000);
     if (ready < 0 && errno != EINTR) {
       return Abandoned(child, "cannot wait for the benchmark's output: " + ErrorText());
     }
     if (ready == 0) waiting();
     if (ready <= 0) continue;
-    char bytes[4096];
-    const ssize_t count = read(output.get(), bytes, sizeof bytes);
-    if (count > 0) {
-      run.output.append(bytes, static_cast<size_t>(count));
-    } else if (count == 0) {
-      break;
-    } else if (errno != EINTR) {
-      return Abandoned(child, "cannot read the benchmark's output: " + ErrorText());
+    for (int stream = 0; stream < 2; ++stream) {
+      if (streams[stream].revents == 0) continue;
+      char bytes[4096];
+      const ssize_t count = read(streams[stream].fd, bytes, sizeof bytes);
+      if (count > 0) {
+        collected[stream]->append(bytes, static_cast<size_t>(count));
+      } else if (count == 0) {
+        streams[stream].fd = -1;
+      } else if (errno != EINTR) {
+        return Abandoned(child, "cannot read the benchmark's output: " + ErrorText());
+      }
     }
   }
   const int status = WaitFor(child);
@@ -150,6 +171,8 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
     run.outcome = CapturedRun::COMPLETED;
   } else {
     run.failure = Describe(status);
+    const std::string said = LastLine(run.errors);
+    if (!said.empty()) run.failure += "; it said: " + said;
   }
   return run;
 }

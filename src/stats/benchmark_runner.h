@@ -14,7 +14,8 @@ int StopSignal();
 struct CapturedRun {
   enum Outcome { COMPLETED, FAILED, STOPPED } outcome = FAILED;
   std::string output;
-  std::string failure;  // for FAILED: what went wrong, in words
+  std::string errors;   // what the benchmark wrote to standard error
+  std::string failure;  // for FAILED: what went wrong, in words, with the benchmark's last words
 };
 
 // Runs `benchmark` once with standard input from /dev/null, so that its prompt ends it at once.

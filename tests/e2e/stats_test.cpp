@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,6 +99,25 @@ TEST(StatsOfTwoRuns, WritesTheSummaryACsvOfFortyEightRowsAndAValidChart) {
   EXPECT_EQ(Lines(rows), 1 + 48);
   EXPECT_EQ(std::system(("xmllint --noout " + svg).c_str()), 0) << "xmllint refused the chart";
   for (const std::string& name : FilesIn(directory)) std::remove((directory + "/" + name).c_str());
+  rmdir(directory.c_str());
+}
+
+TEST(StatsOfAFailedRun, SaysWhatTheBenchmarkSaidOnStandardError) {
+  const std::string directory = TemporaryDirectory();
+  const std::string failing = directory + "/failing-benchmark";
+  std::ofstream(failing) << "#!/bin/sh\n"
+                            "echo 'absbench: the report could not be written: "
+                            "No space left on device' >&2\n"
+                            "exit 1\n";
+  chmod(failing.c_str(), 0700);
+  const FinishedRun run =
+      RunCommand(Stats({"-n", "1", "--benchmark", failing}), Input::DEV_NULL, seconds(30));
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
+  EXPECT_NE(run.errors.find("run 1 of 1: the benchmark exited with status 1; it said: "
+                            "absbench: the report could not be written: No space left on device"),
+            std::string::npos)
+      << run.errors;
+  std::remove(failing.c_str());
   rmdir(directory.c_str());
 }
 
