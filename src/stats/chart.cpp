@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "stats/figures.h"
+#include "stats/svg.h"
 
 namespace stats {
 
@@ -12,29 +13,6 @@ namespace {
 constexpr double WIDTH = 960, HEIGHT = 540;
 constexpr double LEFT = 90, RIGHT = 20, TOP = 70, BOTTOM = 90;
 constexpr const char* PASS_COLOURS[2] = {"#3b75af", "#ef8636"};
-
-std::string Escaped(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return escaped;
-}
 
 // A step of 1, 2 or 5 times a power of ten that gives about six ticks over `span`.
 double TickStep(double span) {
@@ -66,18 +44,12 @@ std::string FormatSvg(const RunSet& runs, const Figures& figures, const MachineF
   const double bar = group * 0.34;
 
   std::ostringstream svg;
-  svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << WIDTH << "\" height=\"" << HEIGHT
-      << "\" viewBox=\"0 0 " << WIDTH << " " << HEIGHT
-      << "\" font-family=\"sans-serif\" font-size=\"13\">\n"
-      << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<text x=\"" << WIDTH / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\"17\">"
-      << "absbench: net time per kernel, median of " << runs.reports.size()
-      << (runs.reports.size() == 1 ? " run" : " runs") << ", " << Escaped(machine.processor)
-      << "</text>\n"
-      << "<text x=\"" << WIDTH / 2 << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\">"
-      << "bars: median; whiskers: minimum to maximum; empty procedure "
-      << FormatMedian(figures.baseline.median) << " ms (median)</text>\n";
+  svg << SvgOpening(
+      WIDTH, HEIGHT,
+      "absbench: net time per kernel, median of " + std::to_string(runs.reports.size()) +
+          (runs.reports.size() == 1 ? " run, " : " runs, ") + SvgEscaped(machine.processor),
+      "bars: median; whiskers: minimum to maximum; empty procedure " +
+          FormatMedian(figures.baseline.median) + " ms (median)");
 
   for (double tick = low; tick <= high + step / 2; tick += step) {
     svg << "<line x1=\"" << LEFT << "\" x2=\"" << WIDTH - RIGHT << "\" y1=\"" << y(tick)

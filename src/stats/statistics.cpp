@@ -1,7 +1,6 @@
 #include "stats/statistics.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace stats {
 
@@ -12,14 +11,6 @@ Summary Summarize(std::vector<int32_t> samples) {
                             ? samples[middle]
                             : (static_cast<double>(samples[middle - 1]) + samples[middle]) / 2;
   return {median, samples.front(), samples.back()};
-}
-
-std::vector<size_t> RankByMedian(const std::vector<Summary>& summaries) {
-  std::vector<size_t> order(summaries.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return summaries[a].median < summaries[b].median; });
-  return order;
 }
 
 }  // namespace stats

@@ -1,8 +1,10 @@
 // Robust figures over repeated runs: the median and the range.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 #include <vector>
 
 namespace stats {
@@ -16,7 +18,15 @@ struct Summary {
 // `samples` must not be empty.
 Summary Summarize(std::vector<int32_t> samples);
 
-// Indices of `summaries`, smallest median first; equal medians keep their order.
-std::vector<size_t> RankByMedian(const std::vector<Summary>& summaries);
+// Indices of `items` (anything with a median), smallest median first; equal medians keep their
+// order.
+template <typename WithMedian>
+std::vector<size_t> RankByMedian(const std::vector<WithMedian>& items) {
+  std::vector<size_t> order(items.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return items[a].median < items[b].median; });
+  return order;
+}
 
 }  // namespace stats

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <numeric>
 #include <sstream>
+
+#include "stats/statistics.h"
+#include "stats/svg.h"
 
 namespace stats {
 
@@ -34,30 +36,6 @@ std::vector<Spread> SpreadsOf(const SweepResult& sweep, SweepPass pass) {
   return spreads;
 }
 
-std::vector<size_t> RankedByMedian(const std::vector<Spread>& spreads) {
-  std::vector<size_t> order(spreads.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return spreads[a].median < spreads[b].median; });
-  return order;
-}
-
-std::string Escaped(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    if (c == '&') {
-      escaped += "&amp;";
-    } else if (c == '<') {
-      escaped += "&lt;";
-    } else if (c == '>') {
-      escaped += "&gt;";
-    } else {
-      escaped += c;
-    }
-  }
-  return escaped;
-}
-
 }  // namespace
 
 std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine) {
@@ -76,7 +54,7 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
         << "), net per call over the placements, ranked by median\n"
         << "rank  kernel              median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away\n";
     int rank = 0;
-    for (size_t kernel : RankedByMedian(spreads)) {
+    for (size_t kernel : RankByMedian(spreads)) {
       const Spread& spread = spreads[kernel];
       const double iqr = spread.third_quartile - spread.first_quartile;
       out << Padded(std::to_string(++rank), 4) << "  "
@@ -118,17 +96,11 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
   const double box = group * 0.3;
 
   std::ostringstream svg;
-  svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << WIDTH << "\" height=\"" << HEIGHT
-      << "\" viewBox=\"0 0 " << WIDTH << " " << HEIGHT
-      << "\" font-family=\"sans-serif\" font-size=\"13\">\n"
-      << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<text x=\"" << WIDTH / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\"17\">"
-      << "absbench: net core cycles per call over " << sweep.grid.size() << " code placements, "
-      << Escaped(machine.processor) << "</text>\n"
-      << "<text x=\"" << WIDTH / 2 << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\">"
-      << "box: quartiles; line: median; whiskers: minimum to maximum; clock about "
-      << Fixed(sweep.clock_ghz, 2) << " GHz (estimated)</text>\n";
+  svg << SvgOpening(WIDTH, HEIGHT,
+                    "absbench: net core cycles per call over " + std::to_string(sweep.grid.size()) +
+                        " code placements, " + SvgEscaped(machine.processor),
+                    "box: quartiles; line: median; whiskers: minimum to maximum; clock about " +
+                        Fixed(sweep.clock_ghz, 2) + " GHz (estimated)");
   for (double tick = low; tick <= high + 0.25; tick += 0.5) {
     svg << "<line x1=\"" << LEFT << "\" x2=\"" << WIDTH - RIGHT << "\" y1=\"" << y(tick)
         << "\" y2=\"" << y(tick) << "\" stroke=\"" << (tick == 0 ? "black" : "#e4e4e4")
@@ -140,7 +112,7 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
     const double group_left = LEFT + static_cast<double>(kernel) * group;
     svg << "<text x=\"" << group_left + group / 2 << "\" y=\"" << HEIGHT - BOTTOM + 18
-        << "\" text-anchor=\"middle\">" << Escaped(sweep.kernels[kernel].name) << "</text>\n";
+        << "\" text-anchor=\"middle\">" << SvgEscaped(sweep.kernels[kernel].name) << "</text>\n";
     for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
       std::vector<double> cycles;
       for (double net : NetsOf(sweep, pass, kernel)) cycles.push_back(Cycles(net, sweep.clock_ghz));
@@ -154,7 +126,7 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
           << "<rect x=\"" << left << "\" y=\"" << y(spread.third_quartile) << "\" width=\"" << box
           << "\" height=\"" << std::max(y(spread.first_quartile) - y(spread.third_quartile), 1.0)
           << "\" fill=\"" << COLOURS[pass] << "\" stroke=\"#222\"><title>"
-          << Escaped(sweep.kernels[kernel].name) << " " << SWEEP_PASS_NAMES[pass] << ": median "
+          << SvgEscaped(sweep.kernels[kernel].name) << " " << SWEEP_PASS_NAMES[pass] << ": median "
           << Fixed(spread.median, 2) << " cycles, quartiles " << Fixed(spread.first_quartile, 2)
           << " to " << Fixed(spread.third_quartile, 2) << "</title></rect>\n"
           << "<line x1=\"" << left << "\" x2=\"" << left + box << "\" y1=\"" << y(spread.median)
