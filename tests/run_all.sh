@@ -48,13 +48,13 @@ prepare_wine() {
   mkdir -p "$WINEPREFIX"
   wineserver --kill 2>/dev/null
   if ! grep -qs '"Graphics"="null"' "$WINEPREFIX/user.reg"; then
-    /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+    timeout 300 /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
+    timeout 60 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
       </dev/null >/dev/null 2>&1
     timeout 60 wineserver --wait || wineserver --kill
   fi
   wineserver --persistent </dev/null >/dev/null 2>&1
-  /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1
+  timeout 300 /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1
   trap 'wineserver --kill 2>/dev/null' EXIT
 }
 
