@@ -13,6 +13,7 @@ using TimedLoop = uint32_t(int32_t operand);
 #define DECLARE_TIMED_LOOP(name, label) uint32_t TimeKernel_##name(int32_t operand);
 extern "C" {
 void EmptyProcedure();
+extern const uint32_t EmptyProcedure_length;  // the trailer alone
 void WarmUp();
 uint32_t TimeKernel_EmptyProcedure(int32_t operand);
 KERNEL_LIST(DECLARE_TIMED_LOOP)

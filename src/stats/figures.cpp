@@ -30,14 +30,10 @@ std::string FormatMedian(double median) {
   return text;
 }
 
-namespace {
-
 std::string Padded(const std::string& text, size_t width, bool right_aligned) {
   const std::string padding(text.size() < width ? width - text.size() : 0, ' ');
   return right_aligned ? padding + text : text + padding;
 }
-
-}  // namespace
 
 std::string FormatTable(const RunSet& runs, const Figures& figures, const MachineFacts& machine) {
   std::ostringstream out;

@@ -32,6 +32,9 @@ std::string FormatTable(const RunSet& runs, const Figures& figures, const Machin
 std::string FormatCsv(const RunSet& runs);
 std::string FormatSvg(const RunSet& runs, const Figures& figures, const MachineFacts& machine);
 
+// `text` padded with spaces to `width`, for the columns of a table.
+std::string Padded(const std::string& text, size_t width, bool right_aligned);
+
 // "12", "-3" or "12.5": a median is a whole number or half of one.
 std::string FormatMedian(double median);
 

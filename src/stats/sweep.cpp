@@ -10,17 +10,16 @@
 #include <cstring>
 #include <random>
 
+#include "bench/bench.h"
 #include "kernels/kernel_table.h"
 #include "stats/benchmark_runner.h"
 #include "stats/report.h"
 
 extern "C" {
 void SweepLoopTemplate();
-void EmptyProcedure();
 uint64_t DependentAdds(uint64_t rounds);
 extern const uint32_t SweepLoopBodyOffset;
 extern const uint32_t SweepLoopTemplateLength;
-extern const uint32_t EmptyProcedure_length;
 }
 
 namespace stats {
@@ -170,12 +169,12 @@ SweepResult RunSweep(const std::vector<SweepKernel>& kernels, const SweepSetting
   result.clock_ghz = EstimateClockGhz();
 
   struct Measurement {
-    SweepPass pass;
+    Pass pass;
     size_t procedure;
     size_t placement;
   };
   std::vector<Measurement> order;
-  for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+  for (Pass pass : {POSITIVE, NEGATIVE}) {
     for (size_t procedure = 0; procedure < procedures.size(); ++procedure) {
       for (size_t placement = 0; placement < result.grid.size(); ++placement) {
         order.push_back({pass, procedure, placement});
@@ -187,7 +186,7 @@ SweepResult RunSweep(const std::vector<SweepKernel>& kernels, const SweepSetting
 
   // Elapsed ns per pass, procedure and placement.
   std::vector<double> elapsed(order.size());
-  auto slot = [&](SweepPass pass, size_t procedure, size_t placement) {
+  auto slot = [&](Pass pass, size_t procedure, size_t placement) {
     return (pass * procedures.size() + procedure) * result.grid.size() + placement;
   };
   const uint32_t warm_up = std::max<uint32_t>(settings.calls / 4, 1);
@@ -207,7 +206,7 @@ SweepResult RunSweep(const std::vector<SweepKernel>& kernels, const SweepSetting
   }
 
   const double ms_per_1e9_calls = 1e9 / 1e6 / settings.calls;
-  for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+  for (Pass pass : {POSITIVE, NEGATIVE}) {
     for (size_t kernel = 0; kernel < kernels.size(); ++kernel) {
       for (size_t placement = 0; placement < result.grid.size(); ++placement) {
         const double net_ns =
@@ -232,7 +231,7 @@ Spread DescribeSpread(std::vector<double> values, double tolerance) {
   return spread;
 }
 
-std::vector<double> NetsOf(const SweepResult& result, SweepPass pass, size_t kernel) {
+std::vector<double> NetsOf(const SweepResult& result, Pass pass, size_t kernel) {
   std::vector<double> nets;
   for (const SweepSample& sample : result.samples) {
     if (sample.pass == pass && sample.kernel == kernel) nets.push_back(sample.net_ms);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "stats/code_arena.h"
+#include "stats/report.h"
 
 namespace stats {
 
@@ -75,10 +76,8 @@ struct SweepSettings {
   int cpu = -1;  // where the measuring thread is pinned
 };
 
-enum SweepPass { SWEEP_POSITIVE, SWEEP_NEGATIVE };
-
 struct SweepSample {
-  SweepPass pass;
+  Pass pass;
   size_t kernel;     // index into SweepResult::kernels
   size_t placement;  // index into SweepResult::grid
   double net_ms;     // kernel minus empty procedure at the same placement, ms per 1e9 calls
@@ -112,6 +111,6 @@ inline double Cycles(double net_ms, double clock_ghz) { return net_ms * clock_gh
 inline double HalfCycleMs(double clock_ghz) { return 500 / clock_ghz; }
 
 // The nets of one kernel in one pass, in grid order.
-std::vector<double> NetsOf(const SweepResult& result, SweepPass pass, size_t kernel);
+std::vector<double> NetsOf(const SweepResult& result, Pass pass, size_t kernel);
 
 }  // namespace stats

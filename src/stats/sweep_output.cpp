@@ -12,7 +12,6 @@ namespace stats {
 
 namespace {
 
-constexpr const char* SWEEP_PASS_NAMES[2] = {"positive", "negative"};
 constexpr const char* SWEEP_OPERANDS[2] = {"1", "-1"};
 
 // No "-0.0": a value that rounds to zero prints without a sign.
@@ -23,12 +22,7 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
-std::string Padded(const std::string& text, size_t width, bool right_aligned = true) {
-  const std::string padding(text.size() < width ? width - text.size() : 0, ' ');
-  return right_aligned ? padding + text : text + padding;
-}
-
-std::vector<Spread> SpreadsOf(const SweepResult& sweep, SweepPass pass) {
+std::vector<Spread> SpreadsOf(const SweepResult& sweep, Pass pass) {
   std::vector<Spread> spreads;
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
     spreads.push_back(DescribeSpread(NetsOf(sweep, pass, kernel), HalfCycleMs(sweep.clock_ghz)));
@@ -47,21 +41,23 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
       << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
       << "core clock: about " << Fixed(sweep.clock_ghz, 2)
       << " GHz (an estimate: the time of a chain of dependent one-cycle additions)\n";
-  for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+  for (Pass pass : {POSITIVE, NEGATIVE}) {
     const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
     out << "\n"
-        << SWEEP_PASS_NAMES[pass] << " pass (operand " << SWEEP_OPERANDS[pass]
+        << PASS_NAMES[pass] << " pass (operand " << SWEEP_OPERANDS[pass]
         << "), net per call over the placements, ranked by median\n"
         << "rank  kernel              median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away\n";
     int rank = 0;
     for (size_t kernel : RankByMedian(spreads)) {
       const Spread& spread = spreads[kernel];
       const double iqr = spread.third_quartile - spread.first_quartile;
-      out << Padded(std::to_string(++rank), 4) << "  "
-          << Padded(sweep.kernels[kernel].words, 18, false) << Padded(Fixed(spread.median, 1), 11)
-          << Padded(Fixed(Cycles(spread.median, sweep.clock_ghz), 2), 8) << Padded(Fixed(iqr, 1), 8)
-          << Padded(Fixed(Cycles(iqr, sweep.clock_ghz), 2), 12)
-          << Padded(Fixed(100 * spread.share_away, 0) + "%", 17)
+      out << Padded(std::to_string(++rank), 4, true) << "  "
+          << Padded(sweep.kernels[kernel].words, 18, false)
+          << Padded(Fixed(spread.median, 1), 11, true)
+          << Padded(Fixed(Cycles(spread.median, sweep.clock_ghz), 2), 8, true)
+          << Padded(Fixed(iqr, 1), 8, true)
+          << Padded(Fixed(Cycles(iqr, sweep.clock_ghz), 2), 12, true)
+          << Padded(Fixed(100 * spread.share_away, 0) + "%", 17, true)
           << (spread.share_away > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "") << "\n";
     }
   }
@@ -73,7 +69,7 @@ std::string FormatSweepCsv(const SweepResult& sweep) {
   out << "pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles\n";
   for (const SweepSample& sample : sweep.samples) {
     const Placement& placement = sweep.grid[sample.placement];
-    out << SWEEP_PASS_NAMES[sample.pass] << "," << sweep.kernels[sample.kernel].name << ","
+    out << PASS_NAMES[sample.pass] << "," << sweep.kernels[sample.kernel].name << ","
         << placement.loop_offset << "," << placement.kernel_offset << "," << Fixed(sample.net_ms, 3)
         << "," << Fixed(Cycles(sample.net_ms, sweep.clock_ghz), 4) << "\n";
   }
@@ -113,7 +109,7 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
     const double group_left = LEFT + static_cast<double>(kernel) * group;
     svg << "<text x=\"" << group_left + group / 2 << "\" y=\"" << HEIGHT - BOTTOM + 18
         << "\" text-anchor=\"middle\">" << SvgEscaped(sweep.kernels[kernel].name) << "</text>\n";
-    for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+    for (Pass pass : {POSITIVE, NEGATIVE}) {
       std::vector<double> cycles;
       for (double net : NetsOf(sweep, pass, kernel)) cycles.push_back(Cycles(net, sweep.clock_ghz));
       const Spread spread = DescribeSpread(cycles, 0.5);
@@ -126,18 +122,18 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
           << "<rect x=\"" << left << "\" y=\"" << y(spread.third_quartile) << "\" width=\"" << box
           << "\" height=\"" << std::max(y(spread.first_quartile) - y(spread.third_quartile), 1.0)
           << "\" fill=\"" << COLOURS[pass] << "\" stroke=\"#222\"><title>"
-          << SvgEscaped(sweep.kernels[kernel].name) << " " << SWEEP_PASS_NAMES[pass] << ": median "
+          << SvgEscaped(sweep.kernels[kernel].name) << " " << PASS_NAMES[pass] << ": median "
           << Fixed(spread.median, 2) << " cycles, quartiles " << Fixed(spread.first_quartile, 2)
           << " to " << Fixed(spread.third_quartile, 2) << "</title></rect>\n"
           << "<line x1=\"" << left << "\" x2=\"" << left + box << "\" y1=\"" << y(spread.median)
           << "\" y2=\"" << y(spread.median) << "\" stroke=\"black\" stroke-width=\"2\"/>\n";
     }
   }
-  for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+  for (Pass pass : {POSITIVE, NEGATIVE}) {
     const double legend_x = LEFT + pass * 260, legend_y = HEIGHT - 22;
     svg << "<rect x=\"" << legend_x << "\" y=\"" << legend_y - 11
         << "\" width=\"14\" height=\"14\" fill=\"" << COLOURS[pass] << "\"/>\n"
-        << "<text x=\"" << legend_x + 20 << "\" y=\"" << legend_y << "\">" << SWEEP_PASS_NAMES[pass]
+        << "<text x=\"" << legend_x + 20 << "\" y=\"" << legend_y << "\">" << PASS_NAMES[pass]
         << " pass (operand " << SWEEP_OPERANDS[pass] << ")</text>\n";
   }
   svg << "</svg>\n";
@@ -151,16 +147,15 @@ std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figur
       << (runs.reports.size() == 1 ? " run" : " runs")
       << ") against the median over the placements, ms per 10^9 calls\n"
       << "pass      kernel              fixed  placements  difference in cycles\n";
-  for (SweepPass pass : {SWEEP_POSITIVE, SWEEP_NEGATIVE}) {
+  for (Pass pass : {POSITIVE, NEGATIVE}) {
     const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
     for (int kernel = 0; kernel < KERNEL_COUNT; ++kernel) {
       const double fixed = figures.passes[pass].kernels[kernel].median;
       const double placed = spreads[kernel].median;
       const double difference = Cycles(fixed - placed, sweep.clock_ghz);
-      out << Padded(SWEEP_PASS_NAMES[pass], 10, false)
-          << Padded(sweep.kernels[kernel].words, 18, false) << Padded(FormatMedian(fixed), 7)
-          << Padded(Fixed(placed, 1), 12)
-          << Padded((difference >= 0 ? "+" : "") + Fixed(difference, 2), 22)
+      out << Padded(PASS_NAMES[pass], 10, false) << Padded(sweep.kernels[kernel].words, 18, false)
+          << Padded(FormatMedian(fixed), 7, true) << Padded(Fixed(placed, 1), 12, true)
+          << Padded((difference >= 0 ? "+" : "") + Fixed(difference, 2), 22, true)
           << (std::abs(difference) > 0.5 ? "  an effect of where the code lands" : "") << "\n";
     }
   }

@@ -17,7 +17,6 @@ namespace stats {
 
 namespace {
 
-constexpr uint8_t TRAILER[] = {0x90, 0x90, 0x90, 0x90, 0xC3};
 constexpr int32_t OPERANDS[2] = {1, -1};
 constexpr int CHECK_LIMIT_MS = 1000;
 
@@ -83,7 +82,9 @@ std::variant<SweepKernel, std::string> ParseUserKernel(const std::string& argume
   for (size_t i = 0; i < hex.size(); i += 2) {
     kernel.bytes.push_back(static_cast<uint8_t>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
   }
-  kernel.bytes.insert(kernel.bytes.end(), std::begin(TRAILER), std::end(TRAILER));
+  // The empty procedure is the common trailer alone, as linked.
+  const std::vector<uint8_t> trailer = EmptyProcedureKernel().bytes;
+  kernel.bytes.insert(kernel.bytes.end(), trailer.begin(), trailer.end());
   return kernel;
 }
 
