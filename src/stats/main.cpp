@@ -318,7 +318,7 @@ std::vector<stats::SweepKernel> KernelsToSweep(const Options& options) {
     if (const auto* problem = std::get_if<std::string>(&parsed)) UsageError(*problem);
     kernels.push_back(std::get<stats::SweepKernel>(parsed));
   }
-  for (size_t user = stats::TableKernels().size(); user < kernels.size(); ++user) {
+  for (size_t user = KERNEL_COUNT; user < kernels.size(); ++user) {
     const std::string problem = stats::CheckUserKernel(kernels[user]);
     if (!problem.empty()) {
       std::cerr << "absbench-stats: kernel " << kernels[user].name << " refused: " << problem
