@@ -35,7 +35,8 @@ constexpr int MAX_RUNS = 1000;
 
 const char USAGE[] =
     "usage: absbench-stats [-n RUNS] [--csv FILE] [--svg FILE] [--benchmark PATH] [REPORT...]\n"
-    "       absbench-stats --sweep [-n RUNS] [--calls N] [--seed N] [--cpu N]\n"
+    "       absbench-stats --sweep [-n RUNS] [--seconds S] [--rounds N] [--calls N]\n"
+    "                      [--seed N] [--cpu N]\n"
     "                      [--kernel NAME=HEX]... [--csv FILE] [--svg FILE]\n";
 
 const char HELP[] =
@@ -57,25 +58,36 @@ const char HELP[] =
     "\n"
     "  --sweep           time every kernel in this process at 64 code placements (loop body at\n"
     "                    every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48), each\n"
-    "                    net against the empty procedure at the same placement, and report the\n"
-    "                    median, quartiles and share of placements more than half a core cycle\n"
-    "                    from the median, in ms per 10^9 calls and in estimated core cycles.\n"
-    "                    --csv writes pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles;\n"
-    "                    --svg draws the distributions. With -n it also runs the benchmark and\n"
-    "                    marks the nets that its fixed layout gets more than half a cycle wrong.\n"
-    "  --calls N         calls per measurement (default 20000000)\n"
+    "                    placement once per round in a new shuffled order, keeping its fastest\n"
+    "                    time; each net is against the empty procedure at the same placement.\n"
+    "                    Reports per kernel the median, quartiles and the share of placements\n"
+    "                    more than half a core cycle from the median in both halves of the\n"
+    "                    rounds, in ms per 10^9 calls and in estimated core cycles, and the noise\n"
+    "                    floor: how far the two halves' nets differ.\n"
+    "                    --csv writes pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,\n"
+    "                    first_half_cycles,second_half_cycles; --svg draws the distributions.\n"
+    "                    With -n it also runs the benchmark and marks the nets that its fixed\n"
+    "                    layout gets more than half a cycle wrong.\n"
+    "  --seconds S       about how long the measurements take (default 14); the calls per\n"
+    "                    measurement follow from a short calibration. More time, more precision\n"
+    "  --rounds N        rounds, an even number from 2 to 1000 (default 10); more rounds give\n"
+    "                    each cell more chances at a quiet moment on a busy host\n"
+    "  --calls N         calls per measurement, instead of the calibration\n"
     "  --seed N          seed of the shuffled measurement order (default: a new one, printed)\n"
     "  --cpu N           the processor to pin the measuring thread to (default: the current)\n"
     "  --kernel NAME=HEX also sweep your own kernel: the hex bytes of its instructions (at most\n"
     "                    64; four NOPs and RET are appended); NAME is 1 to 16 letters, digits or\n"
     "                    underscores. It is first run once in a child process and refused if it\n"
-    "                    faults, hangs or changes EBX, ESI, EDI, EBP or the stack pointer.\n";
+    "                    faults, hangs, changes RBX, RSI, RDI, RBP, R12-R15 or the stack\n"
+    "                    pointer, or returns with the direction flag set.\n";
 
 struct Options {
   int runs = DEFAULT_RUNS;
   bool runs_given = false;
   bool sweep = false;
-  uint32_t calls = 20000000;
+  uint32_t calls = 0;
+  uint32_t rounds = 10;
+  double seconds = 14;
   std::optional<uint64_t> seed;
   int cpu = -1;
   std::vector<std::string> user_kernels;
@@ -121,7 +133,8 @@ Options ParseOptions(int argc, char** argv) {
       {"benchmark", required_argument, nullptr, 'b'}, {"help", no_argument, nullptr, 'h'},
       {"sweep", no_argument, nullptr, 'w'},           {"calls", required_argument, nullptr, 'C'},
       {"seed", required_argument, nullptr, 'S'},      {"cpu", required_argument, nullptr, 'P'},
-      {"kernel", required_argument, nullptr, 'k'},    {nullptr, 0, nullptr, 0}};
+      {"kernel", required_argument, nullptr, 'k'},    {"rounds", required_argument, nullptr, 'R'},
+      {"seconds", required_argument, nullptr, 'T'},   {nullptr, 0, nullptr, 0}};
   Options options;
   opterr = 0;
   int option;
@@ -161,6 +174,26 @@ Options ParseOptions(int argc, char** argv) {
         options.sweep_options_given = true;
         break;
       }
+      case 'R': {
+        const std::optional<uint64_t> rounds = ParseUnsigned(optarg, 1000);
+        if (!rounds || *rounds < 2 || *rounds % 2 != 0) {
+          UsageError("--rounds needs an even number from 2 to 1000, not '" + std::string(optarg) +
+                     "'");
+        }
+        options.rounds = static_cast<uint32_t>(*rounds);
+        options.sweep_options_given = true;
+        break;
+      }
+      case 'T': {
+        const std::optional<uint64_t> seconds = ParseUnsigned(optarg, 86400);
+        if (!seconds || *seconds == 0) {
+          UsageError("--seconds needs a whole number of seconds from 1 to 86400, not '" +
+                     std::string(optarg) + "'");
+        }
+        options.seconds = static_cast<double>(*seconds);
+        options.sweep_options_given = true;
+        break;
+      }
       case 'S': {
         options.seed = ParseUnsigned(optarg, UINT64_MAX);
         if (!options.seed)
@@ -195,7 +228,7 @@ Options ParseOptions(int argc, char** argv) {
     UsageError("--sweep measures this machine; it does not go with saved reports");
   }
   if (options.sweep_options_given && !options.sweep) {
-    UsageError("--calls, --seed, --cpu and --kernel belong to --sweep");
+    UsageError("--seconds, --rounds, --calls, --seed, --cpu and --kernel belong to --sweep");
   }
 #ifndef ABSBENCH_SWEEP
   if (options.sweep) UsageError("--sweep is built for Linux x86-64 only");
@@ -352,6 +385,8 @@ int Sweep(const Options& options) {
   }
   stats::SweepSettings settings;
   settings.calls = options.calls;
+  settings.rounds = options.rounds;
+  settings.seconds = options.seconds;
   settings.seed = options.seed ? *options.seed
                                : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
   settings.cpu = options.cpu >= 0 ? options.cpu : stats::CurrentCpu();

@@ -5,12 +5,16 @@
 namespace stats {
 
 Summary Summarize(std::vector<int32_t> samples) {
-  std::sort(samples.begin(), samples.end());
-  const size_t middle = samples.size() / 2;
-  const double median = samples.size() % 2 == 1
-                            ? samples[middle]
-                            : (static_cast<double>(samples[middle - 1]) + samples[middle]) / 2;
-  return {median, samples.front(), samples.back()};
+  const auto [minimum, maximum] = std::minmax_element(samples.begin(), samples.end());
+  return {Quantile(std::vector<double>(samples.begin(), samples.end()), 0.5), *minimum, *maximum};
+}
+
+double Quantile(std::vector<double> values, double fraction) {
+  std::sort(values.begin(), values.end());
+  const double at = fraction * static_cast<double>(values.size() - 1);
+  const size_t below = static_cast<size_t>(at);
+  if (below + 1 >= values.size()) return values.back();
+  return values[below] + (at - static_cast<double>(below)) * (values[below + 1] - values[below]);
 }
 
 }  // namespace stats

@@ -18,6 +18,10 @@ struct Summary {
 // `samples` must not be empty.
 Summary Summarize(std::vector<int32_t> samples);
 
+// The value at `fraction` (0 to 1) of the way through `values`, interpolated between neighbours;
+// the median at 0.5. `values` must not be empty.
+double Quantile(std::vector<double> values, double fraction);
+
 // Indices of `items` (anything with a median), smallest median first; equal medians keep their
 // order.
 template <typename WithMedian>

@@ -8,12 +8,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <random>
+#include <limits>
 
 #include "bench/bench.h"
 #include "kernels/kernel_table.h"
 #include "stats/benchmark_runner.h"
 #include "stats/report.h"
+#include "stats/statistics.h"
 
 extern "C" {
 void SweepLoopTemplate();
@@ -39,13 +40,6 @@ uint64_t NowNs() {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
-}
-
-double Quantile(const std::vector<double>& sorted, double fraction) {
-  const double at = fraction * static_cast<double>(sorted.size() - 1);
-  const size_t below = static_cast<size_t>(at);
-  if (below + 1 >= sorted.size()) return sorted.back();
-  return sorted[below] + (at - static_cast<double>(below)) * (sorted[below + 1] - sorted[below]);
 }
 
 }  // namespace
@@ -134,17 +128,43 @@ std::string PinMeasuringThread(int cpu) {
 
 int CurrentCpu() { return sched_getcpu(); }
 
-double EstimateClockGhz() {
-  constexpr uint64_t ROUNDS = 200000;  // 2e7 additions, a few milliseconds
+double EstimateClockGhz(int tries) {
+  constexpr uint64_t ROUNDS = 20000;  // of 100 additions
   uint64_t best_ns = UINT64_MAX;
   DependentAdds(ROUNDS);
-  for (int attempt = 0; attempt < 7; ++attempt) {
+  for (int attempt = 0; attempt < tries; ++attempt) {
     const uint64_t start = NowNs();
     DependentAdds(ROUNDS);
     best_ns = std::min(best_ns, NowNs() - start);
   }
   return static_cast<double>(ROUNDS * 100) / static_cast<double>(best_ns);
 }
+
+namespace {
+
+// Times `calls` calls of a placed loop after its warm-up.
+double TimeLoop(PlacedLoop* loop, int32_t operand, uint32_t calls) {
+  loop(operand, WarmUpCalls(calls));
+  const uint64_t start = NowNs();
+  loop(operand, calls);
+  return static_cast<double>(NowNs() - start);
+}
+
+// ns per call averaged over the procedures at their first placement, each the fastest of three.
+double CalibrateNsPerCall(const PlacedCode& placed, size_t procedures) {
+  constexpr uint32_t CALLS = 20000;
+  double total_ns = 0;
+  for (size_t procedure = 0; procedure < procedures; ++procedure) {
+    double best_ns = std::numeric_limits<double>::infinity();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      best_ns = std::min(best_ns, TimeLoop(placed.loop(procedure, 0), OPERANDS[NEGATIVE], CALLS));
+    }
+    total_ns += best_ns;
+  }
+  return total_ns / static_cast<double>(procedures * CALLS);
+}
+
+}  // namespace
 
 SweepResult RunSweep(const std::vector<SweepKernel>& kernels, const SweepSettings& settings,
                      const std::function<void(size_t, size_t)>& progress) {
@@ -154,7 +174,6 @@ SweepResult RunSweep(const std::vector<SweepKernel>& kernels, const SweepSetting
   result.settings = settings;
   std::vector<SweepKernel> procedures = kernels;
   procedures.push_back(EmptyProcedureKernel());
-  const size_t empty = procedures.size() - 1;
 
   PlacedCode placed(procedures, result.grid);
   if (!placed.ok()) {
@@ -166,77 +185,56 @@ SweepResult RunSweep(const std::vector<SweepKernel>& kernels, const SweepSetting
     result.error = placed.error();
     return result;
   }
-  result.clock_ghz = EstimateClockGhz();
 
-  struct Measurement {
-    Pass pass;
-    size_t procedure;
-    size_t placement;
+  RoundsPlan plan;
+  plan.procedures = procedures.size();
+  plan.placements = result.grid.size();
+  plan.rounds = settings.rounds;
+  plan.seed = settings.seed;
+  plan.calls = settings.calls != 0
+                   ? settings.calls
+                   : CallsForBudget(CalibrateNsPerCall(placed, procedures.size()),
+                                    CellCount(plan) * plan.rounds, settings.seconds);
+  result.settings.calls = plan.calls;
+
+  Instruments machine;
+  machine.time_ns = [&](const Cell& cell, uint32_t calls) {
+    return TimeLoop(placed.loop(cell.procedure, cell.placement), OPERANDS[cell.pass], calls);
   };
-  std::vector<Measurement> order;
-  for (Pass pass : {POSITIVE, NEGATIVE}) {
-    for (size_t procedure = 0; procedure < procedures.size(); ++procedure) {
-      for (size_t placement = 0; placement < result.grid.size(); ++placement) {
-        order.push_back({pass, procedure, placement});
-      }
-    }
+  machine.clock_ghz = [] { return EstimateClockGhz(); };
+  machine.stop_requested = [] { return StopSignal() != 0; };
+  machine.progress = progress;
+  const RoundsRecord record = MeasureInRounds(plan, machine);
+  if (record.stopped) {
+    result.stopped = true;
+    return result;
   }
-  std::mt19937_64 shuffle(settings.seed);
-  std::shuffle(order.begin(), order.end(), shuffle);
-
-  // Elapsed ns per pass, procedure and placement.
-  std::vector<double> elapsed(order.size());
-  auto slot = [&](Pass pass, size_t procedure, size_t placement) {
-    return (pass * procedures.size() + procedure) * result.grid.size() + placement;
-  };
-  const uint32_t warm_up = std::max<uint32_t>(settings.calls / 4, 1);
-  for (size_t done = 0; done < order.size(); ++done) {
-    if (StopSignal() != 0) {
-      result.stopped = true;
-      return result;
-    }
-    const Measurement& next = order[done];
-    PlacedLoop* loop = placed.loop(next.procedure, next.placement);
-    const int32_t operand = OPERANDS[next.pass];
-    loop(operand, warm_up);
-    const uint64_t start = NowNs();
-    loop(operand, settings.calls);
-    elapsed[slot(next.pass, next.procedure, next.placement)] = static_cast<double>(NowNs() - start);
-    progress(done + 1, order.size());
-  }
-
-  const double ms_per_1e9_calls = 1e9 / 1e6 / settings.calls;
-  for (Pass pass : {POSITIVE, NEGATIVE}) {
-    for (size_t kernel = 0; kernel < kernels.size(); ++kernel) {
-      for (size_t placement = 0; placement < result.grid.size(); ++placement) {
-        const double net_ns =
-            elapsed[slot(pass, kernel, placement)] - elapsed[slot(pass, empty, placement)];
-        result.samples.push_back({pass, kernel, placement, net_ns * ms_per_1e9_calls});
-      }
-    }
-  }
+  const auto [slowest, fastest] =
+      std::minmax_element(record.clock_ghz.begin(), record.clock_ghz.end());
+  result.clock_ghz = *fastest;
+  result.slowest_clock_ghz = *slowest;
+  result.samples = NetsFromMinima(plan, record);
+  result.noise_floor_cycles = NoiseFloorCycles(result.samples, result.clock_ghz);
   return result;
 }
 
-Spread DescribeSpread(std::vector<double> values, double tolerance) {
-  std::sort(values.begin(), values.end());
-  Spread spread;
-  spread.median = Quantile(values, 0.5);
-  spread.first_quartile = Quantile(values, 0.25);
-  spread.third_quartile = Quantile(values, 0.75);
-  const auto away = std::count_if(values.begin(), values.end(), [&](double value) {
-    return std::abs(value - spread.median) > tolerance;
-  });
-  spread.share_away = static_cast<double>(away) / static_cast<double>(values.size());
-  return spread;
+Spread DescribeSpread(const std::vector<double>& values) {
+  return {Quantile(values, 0.5), Quantile(values, 0.25), Quantile(values, 0.75)};
 }
 
-std::vector<double> NetsOf(const SweepResult& result, Pass pass, size_t kernel) {
+std::vector<double> NetsOf(const SweepResult& result, Pass pass, size_t kernel,
+                           double SweepSample::*net) {
   std::vector<double> nets;
   for (const SweepSample& sample : result.samples) {
-    if (sample.pass == pass && sample.kernel == kernel) nets.push_back(sample.net_ms);
+    if (sample.pass == pass && sample.kernel == kernel) nets.push_back(sample.*net);
   }
   return nets;
+}
+
+double LayoutEffectShare(const SweepResult& result, Pass pass, size_t kernel) {
+  return RepeatedShareAway(NetsOf(result, pass, kernel, &SweepSample::first_half_ms),
+                           NetsOf(result, pass, kernel, &SweepSample::second_half_ms),
+                           HalfCycleMs(result.clock_ghz));
 }
 
 }  // namespace stats

@@ -25,40 +25,65 @@ std::string Fixed(double value, int decimals) {
 std::vector<Spread> SpreadsOf(const SweepResult& sweep, Pass pass) {
   std::vector<Spread> spreads;
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
-    spreads.push_back(DescribeSpread(NetsOf(sweep, pass, kernel), HalfCycleMs(sweep.clock_ghz)));
+    spreads.push_back(DescribeSpread(NetsOf(sweep, pass, kernel)));
   }
   return spreads;
 }
 
 }  // namespace
 
+std::string NoiseLines(const SweepResult& sweep) {
+  const uint32_t half = sweep.settings.rounds / 2;
+  std::string lines = "noise: " + Fixed(sweep.noise_floor_cycles, 3) +
+                      " cycle, the median difference between the nets of the first " +
+                      std::to_string(half) + " and the last " + std::to_string(half) +
+                      " rounds over " + std::to_string(sweep.samples.size()) + " cells (" +
+                      std::to_string(sweep.settings.rounds) + " rounds of " +
+                      std::to_string(sweep.settings.calls) + " calls)\n";
+  if (sweep.noise_floor_cycles > NOISY_HOST_CYCLES) {
+    lines +=
+        "noise: this host is too noisy for fine distinctions: differences under about " +
+        Fixed(2 * sweep.noise_floor_cycles, 1) +
+        " cycle may be noise alone. For more precision give it more time (--seconds 60) or more "
+        "rounds (--rounds 20), pin it to a processor nothing else uses (--cpu N), or measure at a "
+        "quieter moment.\n";
+  }
+  return lines;
+}
+
 std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine) {
   std::ostringstream out;
   out << "absbench-stats --sweep: " << sweep.grid.size()
       << " placements (loop body at every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48),"
-      << " " << sweep.settings.calls << " calls each, seed " << sweep.settings.seed << "\n"
+      << " " << sweep.settings.rounds << " rounds of " << sweep.settings.calls
+      << " calls each, seed " << sweep.settings.seed << "\n"
       << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n"
       << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
-      << "core clock: about " << Fixed(sweep.clock_ghz, 2)
-      << " GHz (an estimate: the time of a chain of dependent one-cycle additions)\n";
+      << "core clock: about " << Fixed(sweep.clock_ghz, 2) << " GHz, the fastest of "
+      << sweep.settings.rounds << " rounds (" << Fixed(sweep.slowest_clock_ghz, 2) << " to "
+      << Fixed(sweep.clock_ghz, 2)
+      << " GHz seen; an estimate: the time of a chain of dependent one-cycle additions)\n"
+      << NoiseLines(sweep);
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
     out << "\n"
         << PASS_NAMES[pass] << " pass (operand " << SWEEP_OPERANDS[pass]
         << "), net per call over the placements, ranked by median\n"
-        << "rank  kernel              median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away\n";
+        << "rank  kernel              median ms  cycles  IQR ms  IQR cycles  "
+           ">1/2 cycle away in both halves\n";
     int rank = 0;
     for (size_t kernel : RankByMedian(spreads)) {
       const Spread& spread = spreads[kernel];
       const double iqr = spread.third_quartile - spread.first_quartile;
+      const double share = LayoutEffectShare(sweep, pass, kernel);
       out << Padded(std::to_string(++rank), 4, true) << "  "
           << Padded(sweep.kernels[kernel].words, 18, false)
           << Padded(Fixed(spread.median, 1), 11, true)
           << Padded(Fixed(Cycles(spread.median, sweep.clock_ghz), 2), 8, true)
           << Padded(Fixed(iqr, 1), 8, true)
           << Padded(Fixed(Cycles(iqr, sweep.clock_ghz), 2), 12, true)
-          << Padded(Fixed(100 * spread.share_away, 0) + "%", 17, true)
-          << (spread.share_away > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "") << "\n";
+          << Padded(Fixed(100 * share, 0) + "%", 32, true)
+          << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "") << "\n";
     }
   }
   return out.str();
@@ -66,12 +91,15 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
 
 std::string FormatSweepCsv(const SweepResult& sweep) {
   std::ostringstream out;
-  out << "pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles\n";
+  out << "pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,first_half_cycles,"
+         "second_half_cycles\n";
   for (const SweepSample& sample : sweep.samples) {
     const Placement& placement = sweep.grid[sample.placement];
     out << PASS_NAMES[sample.pass] << "," << sweep.kernels[sample.kernel].name << ","
         << placement.loop_offset << "," << placement.kernel_offset << "," << Fixed(sample.net_ms, 3)
-        << "," << Fixed(Cycles(sample.net_ms, sweep.clock_ghz), 4) << "\n";
+        << "," << Fixed(Cycles(sample.net_ms, sweep.clock_ghz), 4) << ","
+        << Fixed(Cycles(sample.first_half_ms, sweep.clock_ghz), 4) << ","
+        << Fixed(Cycles(sample.second_half_ms, sweep.clock_ghz), 4) << "\n";
   }
   return out.str();
 }
@@ -95,7 +123,9 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
   svg << SvgOpening(WIDTH, HEIGHT,
                     "absbench: net core cycles per call over " + std::to_string(sweep.grid.size()) +
                         " code placements, " + SvgEscaped(machine.processor),
-                    "box: quartiles; line: median; whiskers: minimum to maximum; clock about " +
+                    "box: quartiles; line: median; whiskers: minimum to maximum; the fastest of " +
+                        std::to_string(sweep.settings.rounds) + " rounds per placement; noise " +
+                        Fixed(sweep.noise_floor_cycles, 2) + " cycle; clock about " +
                         Fixed(sweep.clock_ghz, 2) + " GHz (estimated)");
   for (double tick = low; tick <= high + 0.25; tick += 0.5) {
     svg << "<line x1=\"" << LEFT << "\" x2=\"" << WIDTH - RIGHT << "\" y1=\"" << y(tick)
@@ -112,7 +142,7 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
     for (Pass pass : {POSITIVE, NEGATIVE}) {
       std::vector<double> cycles;
       for (double net : NetsOf(sweep, pass, kernel)) cycles.push_back(Cycles(net, sweep.clock_ghz));
-      const Spread spread = DescribeSpread(cycles, 0.5);
+      const Spread spread = DescribeSpread(cycles);
       const auto [minimum, maximum] = std::minmax_element(cycles.begin(), cycles.end());
       const double left = group_left + group / 2 - box - 2 + pass * (box + 4);
       const double centre = left + box / 2;

@@ -21,10 +21,27 @@ constexpr int32_t OPERANDS[2] = {1, -1};
 constexpr int CHECK_LIMIT_MS = 1000;
 
 // What CheckedKernelCall records, and the sentinels it loads before the call.
-enum RecordSlot { RBX, RSI, RDI, RBP, RSP_AFTER, RSP_BEFORE, RECORD_SIZE };
-constexpr uint64_t SENTINELS[4] = {0x5E0700035E070003, 0x5E0700045E070004, 0x5E0700055E070005,
-                                   0x5E0700065E070006};
-constexpr const char* KEPT_NAMES[4] = {"EBX", "ESI", "EDI", "EBP"};
+enum RecordSlot {
+  RBX,
+  RSI,
+  RDI,
+  RBP,
+  R12,
+  R13,
+  R14,
+  R15,
+  FLAGS,
+  RSP_AFTER,
+  RSP_BEFORE,
+  RECORD_SIZE
+};
+constexpr int KEPT_COUNT = R15 + 1;
+constexpr uint64_t SENTINELS[KEPT_COUNT] = {
+    0x5E0700035E070003, 0x5E0700045E070004, 0x5E0700055E070005, 0x5E0700065E070006,
+    0x5E0700075E070007, 0x5E0700085E070008, 0x5E0700095E070009, 0x5E07000A5E07000A};
+constexpr const char* KEPT_NAMES[KEPT_COUNT] = {"RBX", "RSI", "RDI", "RBP",
+                                                "R12", "R13", "R14", "R15"};
+constexpr uint64_t DIRECTION_FLAG = 0x400;
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -129,16 +146,18 @@ std::string CheckUserKernel(const SweepKernel& kernel) {
     return "it could not be placed in executable memory to be checked";
   }
   for (int i = 0; i < 2; ++i) {
-    for (int slot = RBX; slot <= RBP; ++slot) {
+    const std::string operand = " (operand " + std::to_string(OPERANDS[i]) + ")";
+    for (int slot = RBX; slot < KEPT_COUNT; ++slot) {
       if (records[i][slot] != SENTINELS[slot]) {
-        return std::string("it changes ") + KEPT_NAMES[slot] + " (operand " +
-               std::to_string(OPERANDS[i]) +
-               "); a kernel keeps EBX, ESI, EDI, EBP and the stack pointer";
+        return std::string("it changes ") + KEPT_NAMES[slot] + operand +
+               "; a kernel keeps RBX, RSI, RDI, RBP, R12-R15 and the stack pointer";
       }
     }
     if (records[i][RSP_AFTER] != records[i][RSP_BEFORE]) {
-      return "it returns with the stack pointer moved (operand " + std::to_string(OPERANDS[i]) +
-             ")";
+      return "it returns with the stack pointer moved" + operand;
+    }
+    if ((records[i][FLAGS] & DIRECTION_FLAG) != 0) {
+      return "it returns with the direction flag set" + operand + "; a kernel leaves it clear";
     }
   }
   return "";

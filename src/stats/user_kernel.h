@@ -16,8 +16,8 @@ constexpr size_t MAX_USER_KERNEL_BYTES = 64;
 std::variant<SweepKernel, std::string> ParseUserKernel(const std::string& argument,
                                                        const std::vector<std::string>& taken);
 
-// Empty when the kernel returns within a second and keeps EBX, ESI, EDI, EBP and the stack
-// pointer for the operands 1 and -1; otherwise why not.
+// Empty when the kernel returns within a second, keeps RBX, RSI, RDI, RBP, R12-R15 and the stack
+// pointer, and leaves the direction flag clear, for the operands 1 and -1; otherwise why not.
 std::string CheckUserKernel(const SweepKernel& kernel);
 
 }  // namespace stats

@@ -165,8 +165,11 @@ TEST(StatsSweep, RefusesEveryBadOrMisbehavingKernelByNameWithExitCodeTwo) {
       {"noequals", "NAME=HEX"},
       {"ud2=0f0b", "kernel ud2 refused: it faults"},
       {"spin=ebfe", "kernel spin refused: it does not return within 1 s"},
-      {"ebx=31db", "kernel ebx refused: it changes EBX"},
-      {"esi=31f6", "kernel esi refused: it changes ESI"},
+      {"ebx=31db", "kernel ebx refused: it changes RBX"},
+      {"esi=31f6", "kernel esi refused: it changes RSI"},
+      {"r12=4D31E4", "kernel r12 refused: it changes R12 (operand 1)"},
+      {"r15=49FFC7", "kernel r15 refused: it changes R15"},
+      {"df=FD", "kernel df refused: it returns with the direction flag set"},
   };
   for (const auto& refusal : refusals) {
     const FinishedRun run =
@@ -182,16 +185,17 @@ TEST(StatsSweep, RefusesEveryBadOrMisbehavingKernelByNameWithExitCodeTwo) {
 TEST(StatsSweep, ShortRunWritesEveryPlacementToTheCsvAndAValidChart) {
   const std::string directory = TemporaryDirectory();
   const std::string csv = directory + "/sweep.csv", svg = directory + "/sweep.svg";
-  const FinishedRun run = RunCommand(Stats({"--sweep", "--calls", "20000", "--seed", "3", "--csv",
-                                            csv, "--svg", svg, "--kernel", "mine=85c0"}),
+  const FinishedRun run = RunCommand(Stats({"--sweep", "--calls", "20000", "--rounds", "2", "--seed",
+                                            "3", "--csv", csv, "--svg", svg, "--kernel", "mine=85c0"}),
                                      Input::DEV_NULL, seconds(120));
   ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
   EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
   EXPECT_NE(run.output.find("seed 3"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("core clock: about"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("\nnoise: "), std::string::npos) << run.output;
   EXPECT_NE(run.output.find(" mine "), std::string::npos) << run.output;
   const std::string rows = ReadFile(csv);
-  EXPECT_EQ(rows.rfind("pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles\n", 0), 0u);
+  EXPECT_EQ(rows.rfind("pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,", 0), 0u);
   EXPECT_EQ(Lines(rows), 1 + 2 * 13 * 64) << "passes x kernels x placements";
   EXPECT_EQ(std::system(("xmllint --noout " + svg).c_str()), 0) << "xmllint refused the chart";
   for (const std::string& name : FilesIn(directory)) std::remove((directory + "/" + name).c_str());

@@ -6,12 +6,25 @@
 
 # void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
 # Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. The
-# count arrives in ESI already.
+# count arrives in ESI already. A user's kernel may get past the check and still misbehave, so the
+# template keeps every register the C++ code relies on, and clears the direction flag once the
+# loop ends rather than inside it, where it would be part of what is measured.
 PROCEDURE_START SweepLoopTemplate
     push rbx
+    push rbp
+    push r12
+    push r13
+    push r14
+    push r15
     mov ebx, edi
 .LSweepLoopBody:
     LOOP_BODY EmptyProcedure
+    cld
+    pop r15
+    pop r14
+    pop r13
+    pop r12
+    pop rbp
     pop rbx
     ret
 .LSweepLoopEnd:
@@ -31,26 +44,46 @@ PROCEDURE_START DependentAdds
 PROCEDURE_END DependentAdds
 
 # void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record): calls a kernel
-# with sentinels in RBX, RSI, RDI and RBP and records them after it, with RSP before and after.
+# with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15) and
+# records them after it, then RFLAGS, and RSP after and before the call.
 PROCEDURE_START CheckedKernelCall
     push rbx
     push rbp
+    push r12
+    push r13
+    push r14
+    push r15
     push rdx
-    mov [rdx + 40], rsp
+    mov [rdx + 80], rsp
     mov r11, rdi
     mov eax, esi
     movabs rbx, 0x5E0700035E070003
     movabs rsi, 0x5E0700045E070004
     movabs rdi, 0x5E0700055E070005
     movabs rbp, 0x5E0700065E070006
+    movabs r12, 0x5E0700075E070007
+    movabs r13, 0x5E0700085E070008
+    movabs r14, 0x5E0700095E070009
+    movabs r15, 0x5E07000A5E07000A
     call r11
-    mov rax, [rsp]
+    pushfq
+    cld
+    mov rax, [rsp + 8]
+    pop qword ptr [rax + 64]
     mov [rax], rbx
     mov [rax + 8], rsi
     mov [rax + 16], rdi
     mov [rax + 24], rbp
-    mov [rax + 32], rsp
+    mov [rax + 32], r12
+    mov [rax + 40], r13
+    mov [rax + 48], r14
+    mov [rax + 56], r15
+    mov [rax + 72], rsp
     pop rdx
+    pop r15
+    pop r14
+    pop r13
+    pop r12
     pop rbp
     pop rbx
     ret
