@@ -22,6 +22,12 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+// "+0.25", "-1.00", and "0.00" for anything that rounds to zero.
+std::string Signed(double value, int decimals) {
+  const std::string shown = Fixed(value, decimals);
+  return (shown[0] != '-' && shown != Fixed(0, decimals) ? "+" : "") + shown;
+}
+
 std::vector<Spread> SpreadsOf(const SweepResult& sweep, Pass pass) {
   std::vector<Spread> spreads;
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
@@ -185,7 +191,7 @@ std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figur
       const double difference = Cycles(fixed - placed, sweep.clock_ghz);
       out << Padded(PASS_NAMES[pass], 10, false) << Padded(sweep.kernels[kernel].words, 18, false)
           << Padded(FormatMedian(fixed), 7, true) << Padded(Fixed(placed, 1), 12, true)
-          << Padded((difference >= 0 ? "+" : "") + Fixed(difference, 2), 22, true)
+          << Padded(Signed(difference, 2), 22, true)
           << (std::abs(difference) > 0.5 ? "  an effect of where the code lands" : "") << "\n";
     }
   }
