@@ -185,9 +185,10 @@ TEST(StatsSweep, RefusesEveryBadOrMisbehavingKernelByNameWithExitCodeTwo) {
 TEST(StatsSweep, ShortRunWritesEveryPlacementToTheCsvAndAValidChart) {
   const std::string directory = TemporaryDirectory();
   const std::string csv = directory + "/sweep.csv", svg = directory + "/sweep.svg";
-  const FinishedRun run = RunCommand(Stats({"--sweep", "--calls", "20000", "--rounds", "2", "--seed",
-                                            "3", "--csv", csv, "--svg", svg, "--kernel", "mine=85c0"}),
-                                     Input::DEV_NULL, seconds(120));
+  const FinishedRun run =
+      RunCommand(Stats({"--sweep", "--calls", "20000", "--rounds", "2", "--seed", "3", "--csv", csv,
+                        "--svg", svg, "--kernel", "mine=85c0"}),
+                 Input::DEV_NULL, seconds(120));
   ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
   EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
   EXPECT_NE(run.output.find("seed 3"), std::string::npos) << run.output;
