@@ -6,10 +6,10 @@
     .text
 
 # uint32_t TimeKernel_<procedure>(int32_t operand): milliseconds taken by LOOP_COUNT calls.
-# Only the store of the start time and the loop run between the two counter readings. The start
-# time goes to a slot reserved beforehand rather than a push, so RSP stays 16-byte aligned at
-# both calls. RSI is not preserved across calls on x86-64 System V, so ESI is loaded only after
-# the first reading.
+# Between the two counter readings run the store of the start time, the load of the count and the
+# loop. RSI is not preserved across calls on x86-64 System V, so the count can only be loaded after
+# the first reading. The start time goes to a slot reserved beforehand rather than a push, so RSP
+# stays 16-byte aligned at both calls.
 .macro TIME_KERNEL procedure
 PROCEDURE_START TimeKernel_\procedure
     push rbx
