@@ -1,20 +1,18 @@
 #include "stats/machine_facts.h"
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 
+#include "stats/child_process.h"
+
 namespace stats {
-
-namespace {
-
-constexpr int BENCHMARK_NICE = -10;
-
-}  // namespace
 
 std::string ProcessorModelIn(std::istream& cpuinfo) {
   for (std::string line; std::getline(cpuinfo, line);) {
@@ -27,16 +25,34 @@ std::string ProcessorModelIn(std::istream& cpuinfo) {
   return "unknown processor";
 }
 
-// Only the system knows (user id, capabilities, limits), so a child asks it and reports back.
+bool RaisePriority() { return setpriority(PRIO_PROCESS, 0, -10) == 0; }
+
 bool PriorityRaiseAllowed() {
-  const pid_t child = fork();
-  if (child < 0) return false;
-  if (child == 0) _exit(setpriority(PRIO_PROCESS, 0, BENCHMARK_NICE) == 0 ? 0 : 1);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return false;
+  const ChildRun tried = RunChild([](int) { _exit(RaisePriority() ? 0 : 1); }, {});
+  return tried.outcome == ChildRun::ENDED && WIFEXITED(tried.status) &&
+         WEXITSTATUS(tried.status) == 0;
+}
+
+int CurrentCpu() {
+  const int cpu = sched_getcpu();
+  if (cpu >= 0) return cpu;
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return -1;
+  for (int candidate = 0; candidate < CPU_SETSIZE; ++candidate) {
+    if (CPU_ISSET(candidate, &allowed)) return candidate;
   }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return -1;
+}
+
+std::string PinAndRaisePriority(int cpu) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  if (sched_setaffinity(0, sizeof set, &set) != 0) {
+    return "cannot pin to CPU " + std::to_string(cpu) + ": " + std::strerror(errno);
+  }
+  RaisePriority();
+  return "";
 }
 
 MachineFacts ReadMachineFacts() {

@@ -1,6 +1,8 @@
-#include "stats/svg.h"
+#include "stats/svg_frame.h"
 
 #include <sstream>
+
+#include "stats/pass.h"
 
 namespace stats {
 
@@ -27,18 +29,73 @@ std::string SvgEscaped(const std::string& text) {
   return escaped;
 }
 
-std::string SvgOpening(double width, double height, const std::string& title,
-                       const std::string& subtitle) {
+ChartFrame::ChartFrame(double low, double high, size_t groups)
+    : low_(low), high_(high > low ? high : low + 1), groups_(groups > 0 ? groups : 1) {}
+
+double ChartFrame::y(double value) const {
+  return TOP + (high_ - value) / (high_ - low_) * (HEIGHT - TOP - BOTTOM);
+}
+
+double ChartFrame::GroupWidth() const {
+  return (WIDTH - LEFT - RIGHT) / static_cast<double>(groups_);
+}
+
+double ChartFrame::GroupLeft(size_t group) const {
+  return LEFT + static_cast<double>(group) * GroupWidth();
+}
+
+std::string ChartFrame::Opening(const std::string& title, const std::string& subtitle) const {
   std::ostringstream svg;
   svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
-      << "\" viewBox=\"0 0 " << width << " " << height
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << WIDTH << "\" height=\"" << HEIGHT
+      << "\" viewBox=\"0 0 " << WIDTH << " " << HEIGHT
       << "\" font-family=\"sans-serif\" font-size=\"13\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<text x=\"" << width / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\"17\">"
+      << "<text x=\"" << WIDTH / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\"17\">"
       << title << "</text>\n"
-      << "<text x=\"" << width / 2 << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\">"
+      << "<text x=\"" << WIDTH / 2 << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\">"
       << subtitle << "</text>\n";
+  return svg.str();
+}
+
+std::string ChartFrame::Grid(double step, const std::function<std::string(double)>& label,
+                             const std::string& axis_title) const {
+  std::ostringstream svg;
+  for (double tick = low_; tick <= high_ + step / 2; tick += step) {
+    svg << "<line x1=\"" << LEFT << "\" x2=\"" << WIDTH - RIGHT << "\" y1=\"" << y(tick)
+        << "\" y2=\"" << y(tick) << "\" stroke=\"" << (tick == 0 ? "black" : "#e4e4e4")
+        << "\"/>\n<text x=\"" << LEFT - 8 << "\" y=\"" << y(tick) + 4 << "\" text-anchor=\"end\">"
+        << label(tick) << "</text>\n";
+  }
+  svg << "<text transform=\"translate(24 " << (TOP + HEIGHT - BOTTOM) / 2
+      << ") rotate(-90)\" text-anchor=\"middle\">" << axis_title << "</text>\n";
+  return svg.str();
+}
+
+std::string ChartFrame::GroupLabel(size_t group, const std::string& text) const {
+  std::ostringstream svg;
+  svg << "<text x=\"" << GroupLeft(group) + GroupWidth() / 2 << "\" y=\"" << HEIGHT - BOTTOM + 18
+      << "\" text-anchor=\"middle\">" << SvgEscaped(text) << "</text>\n";
+  return svg.str();
+}
+
+std::string ChartFrame::ZeroLine() const {
+  std::ostringstream svg;
+  svg << "<line x1=\"" << LEFT << "\" x2=\"" << WIDTH - RIGHT << "\" y1=\"" << y(0) << "\" y2=\""
+      << y(0) << "\" stroke=\"black\" stroke-width=\"1.5\"/>\n";
+  return svg.str();
+}
+
+std::string ChartFrame::PassLegend() const {
+  std::ostringstream svg;
+  const double legend_y = HEIGHT - 22;
+  for (Pass pass : {POSITIVE, NEGATIVE}) {
+    const double legend_x = LEFT + pass * 260;
+    svg << "<rect x=\"" << legend_x << "\" y=\"" << legend_y - 11
+        << "\" width=\"14\" height=\"14\" fill=\"" << PASS_COLOURS[pass] << "\"/>\n"
+        << "<text x=\"" << legend_x + 20 << "\" y=\"" << legend_y << "\">" << PASS_NAMES[pass]
+        << " pass (operand " << PASS_OPERANDS[pass] << ")</text>\n";
+  }
   return svg.str();
 }
 

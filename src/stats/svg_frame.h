@@ -1,15 +1,41 @@
-// What both charts share: text made safe for SVG, and the opening of the document.
+// What both charts share: the page and its title, the value axis with its grid, the groups along
+// the bottom, and the legend of the two passes.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace stats {
 
 std::string SvgEscaped(const std::string& text);
 
-// The XML declaration, the svg element, a white background, and a title and a grey subtitle
-// centred at the top; both are markup, so text from outside must be escaped first.
-std::string SvgOpening(double width, double height, const std::string& title,
-                       const std::string& subtitle);
+class ChartFrame {
+ public:
+  static constexpr double WIDTH = 960, HEIGHT = 540, LEFT = 90, RIGHT = 20, TOP = 70, BOTTOM = 90;
+  static constexpr const char* PASS_COLOURS[2] = {"#3b75af", "#ef8636"};
+
+  // The vertical axis runs from `low` to `high`; `groups` share the horizontal one.
+  ChartFrame(double low, double high, size_t groups);
+  double y(double value) const;
+  double GroupLeft(size_t group) const;
+  double GroupWidth() const;
+
+  // The XML declaration, the svg element, a white page, and a title with a grey subtitle; both
+  // are markup, so text from outside must be escaped first.
+  std::string Opening(const std::string& title, const std::string& subtitle) const;
+  // A grid line and its label every `step` from low to high, the one at zero in black, and the
+  // axis title beside them.
+  std::string Grid(double step, const std::function<std::string(double)>& label,
+                   const std::string& axis_title) const;
+  std::string GroupLabel(size_t group, const std::string& text) const;
+  std::string ZeroLine() const;
+  std::string PassLegend() const;
+  static std::string Closing() { return "</svg>\n"; }
+
+ private:
+  double low_, high_;
+  size_t groups_;
+};
 
 }  // namespace stats

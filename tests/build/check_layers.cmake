@@ -1,6 +1,7 @@
 # cmake -DSOURCE_DIR=src -P check_layers.cmake
 # Every source includes only its own layer and the layers below it:
-#   shell -> bench -> kernels -> console -> platform, and the companion (stats) beside them,
+#   shell -> bench -> kernels -> console -> platform, and the companion beside them:
+#   stats/main.cpp -> the commands (stats/sweep -> stats/summary) -> the shared toolkit (stats),
 #   which uses the loop macro of bench, the kernels and the report's texts.
 # The one call upward is named here: the platform's process entry hands over to the shell.
 cmake_minimum_required(VERSION 3.25)
@@ -9,20 +10,37 @@ set(MAY_USE_bench bench kernels console platform)
 set(MAY_USE_kernels kernels console platform)
 set(MAY_USE_console console platform)
 set(MAY_USE_platform platform)
-set(MAY_USE_stats stats bench kernels console)
+set(MAY_USE_stats stats kernels console)
+set(MAY_USE_stats/summary stats/summary stats kernels console)
+set(MAY_USE_stats/sweep stats/sweep stats/summary stats bench kernels console)
+set(MAY_USE_stats/main stats)
 set(THE_CALL_UPWARD "platform/posix.cpp includes shell/shell.h")
+
+# The layer of a path below src: its folder, with the companion's command folders and main apart.
+function(layer_of path result)
+  if(path MATCHES "^stats/(summary|sweep)/")
+    set(${result} "stats/${CMAKE_MATCH_1}" PARENT_SCOPE)
+  elseif(path STREQUAL "stats/main.cpp")
+    set(${result} "stats/main" PARENT_SCOPE)
+  else()
+    string(REGEX MATCH "^[^/]+" layer "${path}")
+    set(${result} "${layer}" PARENT_SCOPE)
+  endif()
+endfunction()
 
 get_filename_component(SOURCE_DIR ${SOURCE_DIR} ABSOLUTE)
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
   ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.S ${SOURCE_DIR}/*.inc)
 set(failures "")
 foreach(source IN LISTS sources)
-  string(REGEX MATCH "^[^/]+" layer "${source}")
+  layer_of("${source}" layer)
   file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^#include \"[a-z]+/")
   foreach(line IN LISTS includes)
-    string(REGEX MATCH "\"(([a-z]+)/[^\"]+)\"" _ "${line}")
-    set(use "${source} includes ${CMAKE_MATCH_1}")
-    if(NOT CMAKE_MATCH_2 IN_LIST MAY_USE_${layer} AND NOT use STREQUAL THE_CALL_UPWARD)
+    string(REGEX MATCH "\"([a-z]+/[^\"]+)\"" _ "${line}")
+    set(included "${CMAKE_MATCH_1}")
+    layer_of("${included}" used)
+    set(use "${source} includes ${included}")
+    if(NOT used IN_LIST MAY_USE_${layer} AND NOT use STREQUAL THE_CALL_UPWARD)
       string(APPEND failures "${use}, but ${layer} may use only: ${MAY_USE_${layer}}\n")
     endif()
   endforeach()

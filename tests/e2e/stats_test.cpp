@@ -152,6 +152,27 @@ TEST(StatsStopped, ByCtrlCOrSigtermEndsTheBenchmarkAndLeavesNoCsvOrChart) {
   }
 }
 
+TEST(StatsOutputFiles, AFileThatCannotBeWrittenEndsWithOneAndTheReasonAndLeavesNoTemporaryFile) {
+  std::vector<std::vector<std::string>> commands = {
+      {"-n", "1", "--benchmark", STATS_BENCHMARK_PATH}};
+#ifdef SWEEP_AVAILABLE
+  commands.push_back({"--sweep", "--calls", "1000", "--rounds", "2"});
+#endif
+  for (std::vector<std::string> arguments : commands) {
+    const std::string directory = TemporaryDirectory();
+    const std::string taken = directory + "/taken";
+    ASSERT_EQ(mkdir(taken.c_str(), 0755), 0);
+    arguments.insert(arguments.end(), {"--csv", taken, "--svg", directory + "/chart.svg"});
+    const FinishedRun run = RunCommand(Stats(arguments), Input::DEV_NULL, seconds(60));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << arguments[0];
+    EXPECT_NE(run.errors.find("absbench-stats: cannot write " + taken + ": "), std::string::npos)
+        << run.errors;
+    EXPECT_EQ(FilesIn(directory), std::vector<std::string>{"taken"}) << arguments[0];
+    rmdir(taken.c_str());
+    rmdir(directory.c_str());
+  }
+}
+
 #ifdef SWEEP_AVAILABLE
 TEST(StatsSweep, RefusesEveryBadOrMisbehavingKernelByNameWithExitCodeTwo) {
   const struct {

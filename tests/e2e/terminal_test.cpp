@@ -123,15 +123,15 @@ TEST(OnATerminal, OnlyAKeyAfterThePromptEndsTheWaitAndAnArrowKeyLeavesNothingBeh
   Close(run);
 }
 
-TEST(OnATerminal, CtrlCOrSigtermAtThePromptEndsTheProgramByThatSignalAndRestoresTheMode) {
-  for (const int stop : {SIGINT, SIGTERM}) {
+TEST(OnATerminal, CtrlCSigtermOrSighupAtThePromptEndsTheProgramByThatSignalAndRestoresTheMode) {
+  for (const int stop : {SIGINT, SIGTERM, SIGHUP}) {
     TerminalRun run = StartOnTerminal();
     ASSERT_TRUE(ReadUntil(run, PROMPT, seconds(120))) << run.output;
     std::this_thread::sleep_for(SETTLE);
     if (stop == SIGINT) {
       Type(run, "\x03");
     } else {
-      kill(run.pid, SIGTERM);
+      kill(run.pid, stop);
     }
     const int status = WaitOrKill(run.pid, seconds(10));
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <sstream>
+
+#include "tests/stats/system_call_wrappers.h"
 
 namespace {
 
@@ -42,6 +45,21 @@ TEST(PriorityRaiseAllowed, IsRefusedToRootWithoutCapSysNiceAndGrantedWithIt) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_NE(WEXITSTATUS(status), 2) << "could not drop CAP_SYS_NICE";
   EXPECT_EQ(WEXITSTATUS(status), 0) << "root without CAP_SYS_NICE was said to be allowed";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CurrentCpu, FallsBackToTheFirstAllowedProcessorWhenTheSystemCannotSay) {
+  cpu_set_t allowed;
+  ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+  int first = 0;
+  while (!CPU_ISSET(first, &allowed)) ++first;
+  wrapped::sched_getcpu_fails = true;
+  const int cpu = stats::CurrentCpu();
+  wrapped::sched_getcpu_fails = false;
+  EXPECT_EQ(cpu, first);
 }
 
 }  // namespace

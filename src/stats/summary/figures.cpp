@@ -1,9 +1,9 @@
-#include "stats/figures.h"
+#include "stats/summary/figures.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <sstream>
+
+#include "stats/format.h"
 
 namespace stats {
 
@@ -22,17 +22,6 @@ Figures ComputeFigures(const RunSet& runs) {
     figures_of_pass.ranking = RankByMedian(figures_of_pass.kernels);
   }
   return figures;
-}
-
-std::string FormatMedian(double median) {
-  char text[32];
-  std::snprintf(text, sizeof text, median == std::floor(median) ? "%.0f" : "%.1f", median);
-  return text;
-}
-
-std::string Padded(const std::string& text, size_t width, bool right_aligned) {
-  const std::string padding(text.size() < width ? width - text.size() : 0, ' ');
-  return right_aligned ? padding + text : text + padding;
 }
 
 std::string FormatTable(const RunSet& runs, const Figures& figures, const MachineFacts& machine) {
@@ -54,7 +43,7 @@ std::string FormatTable(const RunSet& runs, const Figures& figures, const Machin
       << runs.reports.size() << (runs.reports.size() == 1 ? " run)\n" : " runs)\n");
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     out << "\n"
-        << PASS_NAMES[pass] << " pass (operand " << (pass == POSITIVE ? "1" : "-1")
+        << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass]
         << "), net ms per 10^9 calls, ranked by median\n"
         << "rank  kernel              median  minimum  maximum\n";
     const PassFigures& figures_of_pass = figures.passes[pass];

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "stats/machine_facts.h"
-#include "stats/report.h"
 #include "stats/statistics.h"
+#include "stats/summary/report.h"
 
 namespace stats {
 
@@ -30,12 +30,5 @@ Figures ComputeFigures(const RunSet& runs);
 
 std::string FormatTable(const RunSet& runs, const Figures& figures, const MachineFacts& machine);
 std::string FormatCsv(const RunSet& runs);
-std::string FormatSvg(const RunSet& runs, const Figures& figures, const MachineFacts& machine);
-
-// `text` padded with spaces to `width`, for the columns of a table.
-std::string Padded(const std::string& text, size_t width, bool right_aligned);
-
-// "12", "-3" or "12.5": a median is a whole number or half of one.
-std::string FormatMedian(double median);
 
 }  // namespace stats

@@ -1,4 +1,4 @@
-#include "stats/report.h"
+#include "stats/summary/report.h"
 
 #include <charconv>
 #include <optional>

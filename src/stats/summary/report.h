@@ -9,11 +9,9 @@
 
 #include "console/text_area.h"
 #include "kernels/kernel_table.h"
+#include "stats/pass.h"
 
 namespace stats {
-
-enum Pass { POSITIVE, NEGATIVE };
-constexpr std::array<const char*, 2> PASS_NAMES = {"positive", "negative"};
 
 struct Report {
   int32_t baseline_ms = 0;

@@ -1,59 +1,19 @@
-#include "stats/benchmark_runner.h"
+#include "stats/summary/runner.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "stats/child_process.h"
+#include "stats/progress.h"
 
 namespace stats {
 
 namespace {
-
-volatile sig_atomic_t stop_signal = 0;
-
-void RecordStop(int signal_number) { stop_signal = signal_number; }
-
-// Closes the descriptor when the scope ends.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int get() const { return fd_; }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
-std::string Describe(int status) {
-  if (WIFEXITED(status))
-    return "the benchmark exited with status " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) {
-    return "the benchmark was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
-           strsignal(WTERMSIG(status)) + ")";
-  }
-  return "the benchmark ended with wait status " + std::to_string(status);
-}
-
-// Waits for the child to end; a stop requested meanwhile ends it first.
-int WaitFor(pid_t child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    if (StopSignal() != 0) kill(child, SIGTERM);
-  }
-  return status;
-}
 
 // The last line of a text that is not empty, without its line end.
 std::string LastLine(const std::string& text) {
@@ -64,117 +24,110 @@ std::string LastLine(const std::string& text) {
   return text.substr(start, end + 1 - start);
 }
 
-std::string ErrorText() { return std::strerror(errno); }
-
-// When its output can no longer be read, the benchmark is stopped rather than left running.
-CapturedRun Abandoned(pid_t child, const std::string& failure) {
-  kill(child, SIGTERM);
-  WaitFor(child);
-  CapturedRun run;
-  run.failure = failure;
-  return run;
-}
-
-[[noreturn]] void ExecBenchmark(const std::string& benchmark, int output, int errors,
-                                int exec_error) {
-  const int null_input = open("/dev/null", O_RDONLY);
-  dup2(null_input, STDIN_FILENO);
-  dup2(output, STDOUT_FILENO);
-  dup2(errors, STDERR_FILENO);
-  signal(SIGINT, SIG_DFL);
-  signal(SIGTERM, SIG_DFL);
-  execl(benchmark.c_str(), benchmark.c_str(), static_cast<char*>(nullptr));
-  const int error = errno;
-  (void)!write(exec_error, &error, sizeof error);
-  _exit(127);
+// The report parsed, or the problem with the source, the line and what was found.
+std::string Parse(const std::string& bytes, const std::string& source, RunSet& runs) {
+  const auto parsed = ParseReport(bytes);
+  if (const auto* error = std::get_if<ParseError>(&parsed)) {
+    return source + ": line " + std::to_string(error->line) + ": " + error->problem +
+           (error->text.empty() ? "" : "; found \"" + error->text + "\"");
+  }
+  runs.reports.push_back(std::get<Report>(parsed));
+  return "";
 }
 
 }  // namespace
 
-void InstallStopHandlers() {
-  struct sigaction action = {};
-  action.sa_handler = RecordStop;
-  sigemptyset(&action.sa_mask);
-  // No SA_RESTART: a stop must interrupt the wait for the benchmark's output.
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
-
-int StopSignal() { return stop_signal; }
-
 CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void()>& waiting) {
+  ChildLimits limits;
+  limits.stops_with_us = true;
+  limits.waiting = waiting;
+  const ChildRun child = RunChild(
+      [&](int report) {
+        execl(benchmark.c_str(), benchmark.c_str(), static_cast<char*>(nullptr));
+        const int error = errno;
+        (void)!write(report, &error, sizeof error);
+        _exit(127);
+      },
+      limits);
   CapturedRun run;
-  int output_pipe[2], errors_pipe[2], error_pipe[2];
-  if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(errors_pipe, O_CLOEXEC) != 0 ||
-      pipe2(error_pipe, O_CLOEXEC) != 0) {
-    run.failure = std::string("cannot create a pipe: ") + std::strerror(errno);
-    return run;
-  }
-  Descriptor output(output_pipe[0]), output_end(output_pipe[1]);
-  Descriptor errors(errors_pipe[0]), errors_end(errors_pipe[1]);
-  Descriptor exec_error(error_pipe[0]), exec_error_end(error_pipe[1]);
-  const pid_t child = fork();
-  if (child < 0) {
-    run.failure = std::string("cannot start the benchmark: ") + std::strerror(errno);
-    return run;
-  }
-  if (child == 0) {
-    ExecBenchmark(benchmark, output_end.get(), errors_end.get(), exec_error_end.get());
-  }
-  output_end.reset();
-  errors_end.reset();
-  exec_error_end.reset();
-
-  int error = 0;
-  ssize_t got;
-  while ((got = read(exec_error.get(), &error, sizeof error)) < 0 && errno == EINTR) {
-  }
-  if (got == static_cast<ssize_t>(sizeof error)) {
-    WaitFor(child);
-    run.failure = "cannot start " + benchmark + ": " + std::strerror(error);
-    return run;
-  }
-
-  // Both streams are read as they come, so that neither can fill up and stall the benchmark.
-  pollfd streams[2] = {{output.get(), POLLIN, 0}, {errors.get(), POLLIN, 0}};
-  std::string* collected[2] = {&run.output, &run.errors};
-  while (streams[0].fd >= 0 || streams[1].fd >= 0) {
-    if (StopSignal() != 0) {
-      kill(child, SIGTERM);
-      WaitFor(child);
-      run.outcome = CapturedRun::STOPPED;
-      return run;
-    }
-    const int ready = poll(streams, 2, 1000);
-    if (ready < 0 && errno != EINTR) {
-      return Abandoned(child, "cannot wait for the benchmark's output: " + ErrorText());
-    }
-    if (ready == 0) waiting();
-    if (ready <= 0) continue;
-    for (int stream = 0; stream < 2; ++stream) {
-      if (streams[stream].revents == 0) continue;
-      char bytes[4096];
-      const ssize_t count = read(streams[stream].fd, bytes, sizeof bytes);
-      if (count > 0) {
-        collected[stream]->append(bytes, static_cast<size_t>(count));
-      } else if (count == 0) {
-        streams[stream].fd = -1;
-      } else if (errno != EINTR) {
-        return Abandoned(child, "cannot read the benchmark's output: " + ErrorText());
-      }
-    }
-  }
-  const int status = WaitFor(child);
-  if (StopSignal() != 0) {
+  run.output = child.output;
+  run.errors = child.errors;
+  if (child.outcome == ChildRun::STOPPED || StopSignal() != 0) {
     run.outcome = CapturedRun::STOPPED;
-  } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+  } else if (child.outcome != ChildRun::ENDED) {
+    run.failure = child.failure;
+  } else if (child.report.size() == sizeof(int)) {
+    int error;
+    std::memcpy(&error, child.report.data(), sizeof error);
+    run.failure = "cannot start " + benchmark + ": " + std::strerror(error);
+  } else if (WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0) {
     run.outcome = CapturedRun::COMPLETED;
   } else {
-    run.failure = Describe(status);
+    run.failure = "the benchmark " + DescribeWaitStatus(child.status);
     const std::string said = LastLine(run.errors);
     if (!said.empty()) run.failure += "; it said: " + said;
   }
   return run;
+}
+
+CollectedRuns CollectRuns(const std::string& benchmark, int count) {
+  CollectedRuns collected;
+  collected.runs.origin =
+      std::to_string(count) + (count == 1 ? " run of " : " runs of ") + benchmark;
+  InstallStopHandlers();
+  ProgressLine progress("run");
+  for (int run = 1; run <= count; ++run) {
+    const size_t done = static_cast<size_t>(run - 1), total = static_cast<size_t>(count);
+    progress.Show(done, total);
+    const CapturedRun captured = CaptureOneRun(benchmark, [&] { progress.Show(done, total); });
+    if (captured.outcome == CapturedRun::STOPPED) {
+      collected.exit_code = 128 + StopSignal();
+      return collected;
+    }
+    const std::string which = "run " + std::to_string(run);
+    if (captured.outcome == CapturedRun::FAILED) {
+      collected.exit_code = 1;
+      collected.problem = which + " of " + std::to_string(count) + ": " + captured.failure;
+      return collected;
+    }
+    collected.problem = Parse(captured.output, which, collected.runs);
+    if (!collected.problem.empty()) {
+      collected.exit_code = 1;
+      return collected;
+    }
+  }
+  return collected;
+}
+
+CollectedRuns ReadSavedReports(const std::vector<std::string>& paths) {
+  CollectedRuns collected;
+  collected.runs.from_saved_reports = true;
+  collected.runs.origin =
+      std::to_string(paths.size()) + (paths.size() == 1 ? " saved report" : " saved reports");
+  for (const std::string& path : paths) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+      collected.exit_code = 1;
+      collected.problem = "cannot read " + path + ": " + std::strerror(errno);
+      return collected;
+    }
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    collected.problem = Parse(bytes.str(), path, collected.runs);
+    if (!collected.problem.empty()) {
+      collected.exit_code = 1;
+      return collected;
+    }
+  }
+  return collected;
+}
+
+std::string BenchmarkBesideThisProgram() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return "absbench";
+  const std::string self(path, static_cast<size_t>(length));
+  return self.substr(0, self.rfind('/') + 1) + "absbench";
 }
 
 }  // namespace stats

@@ -1,15 +1,13 @@
-// Runs the benchmark as a child process, captures its report, and stops it on Ctrl-C or SIGTERM.
+// The runs to summarise: the benchmark run as a child process, or saved reports read back.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "stats/summary/figures.h"
 
 namespace stats {
-
-// From here on SIGINT and SIGTERM no longer end the process; they are recorded for the runner.
-void InstallStopHandlers();
-// The signal that asked us to stop, or 0.
-int StopSignal();
 
 struct CapturedRun {
   enum Outcome { COMPLETED, FAILED, STOPPED } outcome = FAILED;
@@ -21,5 +19,20 @@ struct CapturedRun {
 // Runs `benchmark` once with standard input from /dev/null, so that its prompt ends it at once.
 // `waiting` is called about once a second while it runs.
 CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void()>& waiting);
+
+// The runs, or why there are none, with the exit code that says so: 1 for a failed run or a
+// report that is not one, 128 + the signal for a stop.
+struct CollectedRuns {
+  RunSet runs;
+  int exit_code = 0;
+  std::string problem;
+};
+
+// `count` runs one after another, with a progress line on a terminal.
+CollectedRuns CollectRuns(const std::string& benchmark, int count);
+CollectedRuns ReadSavedReports(const std::vector<std::string>& paths);
+
+// The absbench in the folder of this program.
+std::string BenchmarkBesideThisProgram();
 
 }  // namespace stats

@@ -1,4 +1,4 @@
-#include "stats/code_arena.h"
+#include "stats/sweep/code_arena.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -1,32 +1,14 @@
-#include "stats/sweep_output.h"
+#include "stats/sweep/output.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <sstream>
 
+#include "stats/format.h"
 #include "stats/statistics.h"
-#include "stats/svg.h"
 
 namespace stats {
 
 namespace {
-
-constexpr const char* SWEEP_OPERANDS[2] = {"1", "-1"};
-
-// No "-0.0": a value that rounds to zero prints without a sign.
-std::string Fixed(double value, int decimals) {
-  if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
-// "+0.25", "-1.00", and "0.00" for anything that rounds to zero.
-std::string Signed(double value, int decimals) {
-  const std::string shown = Fixed(value, decimals);
-  return (shown[0] != '-' && shown != Fixed(0, decimals) ? "+" : "") + shown;
-}
 
 std::vector<Spread> SpreadsOf(const SweepResult& sweep, Pass pass) {
   std::vector<Spread> spreads;
@@ -73,7 +55,7 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
     out << "\n"
-        << PASS_NAMES[pass] << " pass (operand " << SWEEP_OPERANDS[pass]
+        << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass]
         << "), net per call over the placements, ranked by median\n"
         << "rank  kernel              median ms  cycles  IQR ms  IQR cycles  "
            ">1/2 cycle away in both halves\n";
@@ -110,72 +92,6 @@ std::string FormatSweepCsv(const SweepResult& sweep) {
   return out.str();
 }
 
-std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine) {
-  constexpr double WIDTH = 960, HEIGHT = 540, LEFT = 80, RIGHT = 20, TOP = 70, BOTTOM = 90;
-  constexpr const char* COLOURS[2] = {"#3b75af", "#ef8636"};
-  double low = 0, high = 1;
-  for (const SweepSample& sample : sweep.samples) {
-    low = std::min(low, Cycles(sample.net_ms, sweep.clock_ghz));
-    high = std::max(high, Cycles(sample.net_ms, sweep.clock_ghz));
-  }
-  low = std::floor(low * 2) / 2;
-  high = std::ceil(high * 2) / 2;
-  const double plot_height = HEIGHT - TOP - BOTTOM;
-  auto y = [&](double cycles) { return TOP + (high - cycles) / (high - low) * plot_height; };
-  const double group = (WIDTH - LEFT - RIGHT) / static_cast<double>(sweep.kernels.size());
-  const double box = group * 0.3;
-
-  std::ostringstream svg;
-  svg << SvgOpening(WIDTH, HEIGHT,
-                    "absbench: net core cycles per call over " + std::to_string(sweep.grid.size()) +
-                        " code placements, " + SvgEscaped(machine.processor),
-                    "box: quartiles; line: median; whiskers: minimum to maximum; the fastest of " +
-                        std::to_string(sweep.settings.rounds) + " rounds per placement; noise " +
-                        Fixed(sweep.noise_floor_cycles, 2) + " cycle; clock about " +
-                        Fixed(sweep.clock_ghz, 2) + " GHz (estimated)");
-  for (double tick = low; tick <= high + 0.25; tick += 0.5) {
-    svg << "<line x1=\"" << LEFT << "\" x2=\"" << WIDTH - RIGHT << "\" y1=\"" << y(tick)
-        << "\" y2=\"" << y(tick) << "\" stroke=\"" << (tick == 0 ? "black" : "#e4e4e4")
-        << "\"/>\n<text x=\"" << LEFT - 8 << "\" y=\"" << y(tick) + 4 << "\" text-anchor=\"end\">"
-        << Fixed(tick, 1) << "</text>\n";
-  }
-  svg << "<text transform=\"translate(24 " << TOP + plot_height / 2
-      << ") rotate(-90)\" text-anchor=\"middle\">net core cycles per call</text>\n";
-  for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
-    const double group_left = LEFT + static_cast<double>(kernel) * group;
-    svg << "<text x=\"" << group_left + group / 2 << "\" y=\"" << HEIGHT - BOTTOM + 18
-        << "\" text-anchor=\"middle\">" << SvgEscaped(sweep.kernels[kernel].name) << "</text>\n";
-    for (Pass pass : {POSITIVE, NEGATIVE}) {
-      std::vector<double> cycles;
-      for (double net : NetsOf(sweep, pass, kernel)) cycles.push_back(Cycles(net, sweep.clock_ghz));
-      const Spread spread = DescribeSpread(cycles);
-      const auto [minimum, maximum] = std::minmax_element(cycles.begin(), cycles.end());
-      const double left = group_left + group / 2 - box - 2 + pass * (box + 4);
-      const double centre = left + box / 2;
-      svg << "<path d=\"M" << centre << " " << y(*minimum) << "V" << y(spread.first_quartile) << "M"
-          << centre << " " << y(spread.third_quartile) << "V" << y(*maximum)
-          << "\" stroke=\"#222\"/>\n"
-          << "<rect x=\"" << left << "\" y=\"" << y(spread.third_quartile) << "\" width=\"" << box
-          << "\" height=\"" << std::max(y(spread.first_quartile) - y(spread.third_quartile), 1.0)
-          << "\" fill=\"" << COLOURS[pass] << "\" stroke=\"#222\"><title>"
-          << SvgEscaped(sweep.kernels[kernel].name) << " " << PASS_NAMES[pass] << ": median "
-          << Fixed(spread.median, 2) << " cycles, quartiles " << Fixed(spread.first_quartile, 2)
-          << " to " << Fixed(spread.third_quartile, 2) << "</title></rect>\n"
-          << "<line x1=\"" << left << "\" x2=\"" << left + box << "\" y1=\"" << y(spread.median)
-          << "\" y2=\"" << y(spread.median) << "\" stroke=\"black\" stroke-width=\"2\"/>\n";
-    }
-  }
-  for (Pass pass : {POSITIVE, NEGATIVE}) {
-    const double legend_x = LEFT + pass * 260, legend_y = HEIGHT - 22;
-    svg << "<rect x=\"" << legend_x << "\" y=\"" << legend_y - 11
-        << "\" width=\"14\" height=\"14\" fill=\"" << COLOURS[pass] << "\"/>\n"
-        << "<text x=\"" << legend_x + 20 << "\" y=\"" << legend_y << "\">" << PASS_NAMES[pass]
-        << " pass (operand " << SWEEP_OPERANDS[pass] << ")</text>\n";
-  }
-  svg << "</svg>\n";
-  return svg.str();
-}
-
 std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figures,
                                         const SweepResult& sweep) {
   std::ostringstream out;
@@ -185,8 +101,10 @@ std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figur
       << "pass      kernel              fixed  placements  difference in cycles\n";
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
-    for (int kernel = 0; kernel < KERNEL_COUNT; ++kernel) {
-      const double fixed = figures.passes[pass].kernels[kernel].median;
+    for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
+      const int row = sweep.kernels[kernel].table_row;
+      if (row < 0) continue;  // a user's kernel: the benchmark has no figure for it
+      const double fixed = figures.passes[pass].kernels[row].median;
       const double placed = spreads[kernel].median;
       const double difference = Cycles(fixed - placed, sweep.clock_ghz);
       out << Padded(PASS_NAMES[pass], 10, false) << Padded(sweep.kernels[kernel].words, 18, false)

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "stats/figures.h"
 #include "stats/machine_facts.h"
-#include "stats/sweep.h"
+#include "stats/summary/figures.h"
+#include "stats/sweep/measurement.h"
 
 namespace stats {
 
@@ -19,7 +19,6 @@ std::string NoiseLines(const SweepResult& sweep);
 
 std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine);
 std::string FormatSweepCsv(const SweepResult& sweep);
-std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine);
 
 // This build's fixed-layout medians (from repeated runs) beside the placement medians, with each
 // net more than half a cycle away marked as an effect of where the code happens to land.

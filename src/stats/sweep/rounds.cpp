@@ -1,4 +1,4 @@
-#include "stats/sweep_rounds.h"
+#include "stats/sweep/rounds.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "stats/report.h"
+#include "stats/pass.h"
 
 namespace stats {
 

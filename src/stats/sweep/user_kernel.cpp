@@ -1,15 +1,14 @@
-#include "stats/user_kernel.h"
+#include "stats/sweep/user_kernel.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+
+#include "stats/child_process.h"
+#include "stats/pass.h"
+#include "stats/sweep/code_arena.h"
 
 extern "C" void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record);
 
@@ -17,7 +16,6 @@ namespace stats {
 
 namespace {
 
-constexpr int32_t OPERANDS[2] = {1, -1};
 constexpr int CHECK_LIMIT_MS = 1000;
 
 // What CheckedKernelCall records, and the sentinels it loads before the call.
@@ -51,28 +49,22 @@ int HexDigit(char c) {
 }
 
 // In the child: place the kernel alone on a fresh page and call it once per operand.
-[[noreturn]] void CallInChild(const SweepKernel& kernel, int report) {
+[[noreturn]] void CallInChild(const Procedure& kernel, int report) {
   CodeArena arena(kernel.bytes.size());
   if (!arena.ok()) _exit(3);
   std::memset(arena.writable(), 0xCC, arena.size());
   std::memcpy(arena.writable(), kernel.bytes.data(), kernel.bytes.size());
   if (!arena.MakeExecutable()) _exit(4);
   uint64_t records[2][RECORD_SIZE] = {};
-  for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes(), OPERANDS[i], records[i]);
+  for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes(), PASS_OPERANDS[i], records[i]);
   (void)!write(report, records, sizeof records);
   _exit(0);
 }
 
-uint64_t NowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
-}
-
 }  // namespace
 
-std::variant<SweepKernel, std::string> ParseUserKernel(const std::string& argument,
-                                                       const std::vector<std::string>& taken) {
+std::variant<Procedure, std::string> ParseUserKernel(const std::string& argument,
+                                                     const std::vector<std::string>& taken) {
   const size_t equals = argument.find('=');
   if (equals == std::string::npos) return "--kernel needs NAME=HEX, not '" + argument + "'";
   const std::string name = argument.substr(0, equals), hex = argument.substr(equals + 1);
@@ -95,58 +87,34 @@ std::variant<SweepKernel, std::string> ParseUserKernel(const std::string& argume
     return "kernel " + name + ": " + std::to_string(hex.size() / 2) + " bytes; at most " +
            std::to_string(MAX_USER_KERNEL_BYTES) + " before the trailer";
   }
-  SweepKernel kernel{name, name, {}};
+  Procedure kernel{name, name, {}};
   for (size_t i = 0; i < hex.size(); i += 2) {
     kernel.bytes.push_back(static_cast<uint8_t>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
   }
   // The empty procedure is the common trailer alone, as linked.
-  const std::vector<uint8_t> trailer = EmptyProcedureKernel().bytes;
+  const std::vector<uint8_t> trailer = EmptyProcedureCopy().bytes;
   kernel.bytes.insert(kernel.bytes.end(), trailer.begin(), trailer.end());
   return kernel;
 }
 
-std::string CheckUserKernel(const SweepKernel& kernel) {
-  int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) return std::string("cannot check it: ") + std::strerror(errno);
-  const pid_t child = fork();
-  if (child < 0) return std::string("cannot check it: ") + std::strerror(errno);
-  if (child == 0) {
-    close(report[0]);
-    CallInChild(kernel, report[1]);
+std::string CheckUserKernel(const Procedure& kernel) {
+  ChildLimits limits;
+  limits.time_limit_ms = CHECK_LIMIT_MS;
+  const ChildRun child = RunChild([&](int report) { CallInChild(kernel, report); }, limits);
+  if (child.outcome == ChildRun::TIMED_OUT) return "it does not return within 1 s";
+  if (child.outcome != ChildRun::ENDED) return "cannot check it: " + child.failure;
+  if (WIFSIGNALED(child.status)) {
+    return "it faults (signal " + std::to_string(WTERMSIG(child.status)) + ", " +
+           strsignal(WTERMSIG(child.status)) + ")";
   }
-  close(report[1]);
   uint64_t records[2][RECORD_SIZE] = {};
-  size_t got = 0;
-  const uint64_t deadline = NowMs() + CHECK_LIMIT_MS;
-  bool hung = false;
-  while (got < sizeof records) {
-    const uint64_t now = NowMs();
-    if (now >= deadline) {
-      hung = true;
-      break;
-    }
-    pollfd readable = {report[0], POLLIN, 0};
-    if (poll(&readable, 1, static_cast<int>(deadline - now)) <= 0) continue;
-    const ssize_t count =
-        read(report[0], reinterpret_cast<char*>(records) + got, sizeof records - got);
-    if (count <= 0) break;
-    got += static_cast<size_t>(count);
-  }
-  close(report[0]);
-  if (hung) kill(child, SIGKILL);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (hung) return "it does not return within 1 s";
-  if (WIFSIGNALED(status)) {
-    return "it faults (signal " + std::to_string(WTERMSIG(status)) + ", " +
-           strsignal(WTERMSIG(status)) + ")";
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || got != sizeof records) {
+  if (!WIFEXITED(child.status) || WEXITSTATUS(child.status) != 0 ||
+      child.report.size() != sizeof records) {
     return "it could not be placed in executable memory to be checked";
   }
+  std::memcpy(records, child.report.data(), sizeof records);
   for (int i = 0; i < 2; ++i) {
-    const std::string operand = " (operand " + std::to_string(OPERANDS[i]) + ")";
+    const std::string operand = " (operand " + std::to_string(PASS_OPERANDS[i]) + ")";
     for (int slot = RBX; slot < KEPT_COUNT; ++slot) {
       if (records[i][slot] != SENTINELS[slot]) {
         return std::string("it changes ") + KEPT_NAMES[slot] + operand +

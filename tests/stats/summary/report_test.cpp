@@ -1,5 +1,5 @@
 // Reports captured from the benchmark, whole and damaged.
-#include "stats/report.h"
+#include "stats/summary/report.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The placement sweep's machinery: what it places, how its pages are protected, what it computes.
-#include "stats/sweep.h"
+#include "stats/sweep/measurement.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +37,8 @@ std::string PermissionsAt(const void* address, bool& any_writable_and_executable
 }
 
 TEST(PlacedCode, HoldsTheLinkedKernelAndLoopBytesWithOnlyTheCallRetargeted) {
-  const std::vector<stats::SweepKernel> procedures = {stats::TableKernels()[ABS5],
-                                                      stats::EmptyProcedureKernel()};
+  const std::vector<stats::Procedure> procedures = {stats::TableProcedures()[ABS5],
+                                                    stats::EmptyProcedureCopy()};
   const std::vector<stats::Placement> grid = stats::DefaultGrid();
   stats::PlacedCode placed(procedures, grid);
   ASSERT_TRUE(placed.ok()) << placed.error();
@@ -64,7 +64,7 @@ TEST(PlacedCode, HoldsTheLinkedKernelAndLoopBytesWithOnlyTheCallRetargeted) {
 }
 
 TEST(PlacedCode, IsNeverWritableAndExecutableAtOnce) {
-  const std::vector<stats::SweepKernel> procedures = {stats::EmptyProcedureKernel()};
+  const std::vector<stats::Procedure> procedures = {stats::EmptyProcedureCopy()};
   stats::PlacedCode placed(procedures, stats::DefaultGrid());
   ASSERT_TRUE(placed.ok());
   bool writable_and_executable = false;

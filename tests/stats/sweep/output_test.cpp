@@ -1,5 +1,5 @@
 // What the sweep prints, from a result made by hand.
-#include "stats/sweep_output.h"
+#include "stats/sweep/output.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +62,21 @@ TEST(NoiseLines, GiveTheFloorWithRoundsAndCallsAndSayPlainlyWhenTheHostIsTooNois
   EXPECT_NE(noisy.find("\nnoise: this host is too noisy for fine distinctions"), std::string::npos)
       << noisy;
   EXPECT_NE(noisy.find("--seconds"), std::string::npos) << "it says how to get more precision";
+}
+
+TEST(FormatFixedAgainstPlacement, FindsTheBenchmarksKernelsByTheirTableRowWhereverTheyStand) {
+  stats::SweepResult sweep = HandMadeSweep(0.01);
+  // A user's kernel first, then abs3 from the table: nothing at the start is the table's.
+  sweep.kernels = {{"mine", "mine", {}}, {"abs3", "abs3 words", {}, 3}};
+  stats::RunSet runs;
+  runs.reports.resize(1);
+  runs.reports[0].net_ms[stats::POSITIVE][3] = 1000;  // two cycles at 2 GHz; the sweep says 0
+  const std::string lines =
+      stats::FormatFixedAgainstPlacement(runs, stats::ComputeFigures(runs), sweep);
+  EXPECT_EQ(lines.find("mine"), std::string::npos) << "the benchmark has no figure for it";
+  const std::string abs3 = LineWith(lines, "positive  abs3 words");
+  EXPECT_NE(abs3.find("1000"), std::string::npos) << lines;
+  EXPECT_NE(abs3.find("+2.00  an effect of where the code lands"), std::string::npos) << lines;
 }
 
 }  // namespace

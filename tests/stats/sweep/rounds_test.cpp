@@ -1,5 +1,5 @@
 // The sweep's bookkeeping, with a fake timer: rounds, minima, nets, the noise floor, the verdict.
-#include "stats/sweep_rounds.h"
+#include "stats/sweep/rounds.h"
 
 #include <gtest/gtest.h>
 

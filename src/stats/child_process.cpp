@@ -1,0 +1,176 @@
+#include "stats/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace stats {
+
+namespace {
+
+volatile sig_atomic_t stop_signal = 0;
+
+void RecordStop(int signal_number) { stop_signal = signal_number; }
+
+int64_t NowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+// In the child: its input, outputs and signals, or the errno of the step that failed, on `setup`.
+[[noreturn]] void StartBody(const std::function<void(int)>& body, int output, int errors,
+                            int report, int setup) {
+  const int null_input = open("/dev/null", O_RDONLY);
+  if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
+      dup2(errors, STDERR_FILENO) < 0) {
+    const int error = errno;
+    (void)!write(setup, &error, sizeof error);
+    _exit(127);
+  }
+  close(setup);
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  body(report);
+  _exit(127);
+}
+
+// Reaps the child; false, with the reason, when the system cannot say how it ended.
+bool Reap(pid_t child, int& status, std::string& failure) {
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno == EINTR) continue;
+    failure = "cannot wait for the child process: " + ErrorText(errno);
+    return false;
+  }
+  return true;
+}
+
+ChildRun Ended(ChildRun run, pid_t child, ChildRun::Outcome outcome, int stop_with) {
+  if (stop_with != 0) kill(child, stop_with);
+  int status = 0;
+  if (!Reap(child, status, run.failure)) {
+    run.outcome = ChildRun::FAILED;
+    return run;
+  }
+  run.outcome = outcome;
+  run.status = status;
+  return run;
+}
+
+}  // namespace
+
+void InstallStopHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = RecordStop;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a stop must interrupt a wait for a child's output.
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int StopSignal() { return stop_signal; }
+
+void Descriptor::reset(int fd) {
+  if (fd_ >= 0) close(fd_);
+  fd_ = fd;
+}
+
+std::string DescribeWaitStatus(int status) {
+  if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) {
+    return "was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
+           strsignal(WTERMSIG(status)) + ")";
+  }
+  return "ended with wait status " + std::to_string(status);
+}
+
+ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits) {
+  ChildRun run;
+  int pipes[4][2];
+  for (auto& ends : pipes) {
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+      run.failure = "cannot create a pipe: " + ErrorText(errno);
+      return run;
+    }
+  }
+  Descriptor output(pipes[0][0]), output_end(pipes[0][1]);
+  Descriptor errors(pipes[1][0]), errors_end(pipes[1][1]);
+  Descriptor report(pipes[2][0]), report_end(pipes[2][1]);
+  Descriptor setup(pipes[3][0]), setup_end(pipes[3][1]);
+  const pid_t child = fork();
+  if (child < 0) {
+    run.failure = "cannot start a child process: " + ErrorText(errno);
+    return run;
+  }
+  if (child == 0) {
+    StartBody(body, output_end.get(), errors_end.get(), report_end.get(), setup_end.get());
+  }
+  output_end.reset();
+  errors_end.reset();
+  report_end.reset();
+  setup_end.reset();
+
+  int setup_error = 0;
+  ssize_t got;
+  while ((got = read(setup.get(), &setup_error, sizeof setup_error)) < 0 && errno == EINTR) {
+  }
+  if (got == static_cast<ssize_t>(sizeof setup_error)) {
+    run = Ended(run, child, ChildRun::FAILED, 0);
+    run.outcome = ChildRun::FAILED;
+    run.failure = "cannot give the child process /dev/null as input and pipes as output: " +
+                  ErrorText(setup_error);
+    return run;
+  }
+
+  pollfd streams[3] = {
+      {output.get(), POLLIN, 0}, {errors.get(), POLLIN, 0}, {report.get(), POLLIN, 0}};
+  std::string* collected[3] = {&run.output, &run.errors, &run.report};
+  const int64_t deadline = limits.time_limit_ms >= 0 ? NowMs() + limits.time_limit_ms : -1;
+  while (streams[0].fd >= 0 || streams[1].fd >= 0 || streams[2].fd >= 0) {
+    if (limits.stops_with_us && StopSignal() != 0)
+      return Ended(run, child, ChildRun::STOPPED, SIGTERM);
+    int wait_ms = 1000;
+    if (deadline >= 0) {
+      const int64_t left = deadline - NowMs();
+      if (left <= 0) return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
+      wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
+    }
+    const int ready = poll(streams, 3, wait_ms);
+    if (ready < 0 && errno != EINTR) {
+      const std::string reason = "cannot wait for the child's output: " + ErrorText(errno);
+      run = Ended(run, child, ChildRun::FAILED, SIGKILL);
+      run.outcome = ChildRun::FAILED;
+      run.failure = reason;
+      return run;
+    }
+    if (ready == 0 && limits.waiting) limits.waiting();
+    if (ready <= 0) continue;
+    for (int stream = 0; stream < 3; ++stream) {
+      if (streams[stream].revents == 0) continue;
+      char bytes[4096];
+      const ssize_t count = read(streams[stream].fd, bytes, sizeof bytes);
+      if (count > 0) {
+        collected[stream]->append(bytes, static_cast<size_t>(count));
+      } else if (count == 0) {
+        streams[stream].fd = -1;
+      } else if (errno != EINTR) {
+        const std::string reason = "cannot read the child's output: " + ErrorText(errno);
+        run = Ended(run, child, ChildRun::FAILED, SIGKILL);
+        run.outcome = ChildRun::FAILED;
+        run.failure = reason;
+        return run;
+      }
+    }
+  }
+  return Ended(run, child, ChildRun::ENDED, 0);
+}
+
+}  // namespace stats

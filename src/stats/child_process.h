@@ -1,0 +1,53 @@
+// The one way absbench-stats runs something in a child process (the benchmark, a user's kernel
+// under check, a try at raising the priority), and how Ctrl-C and SIGTERM reach it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace stats {
+
+// From here on SIGINT and SIGTERM no longer end the process; they are recorded instead, so that
+// children are stopped and no half-written file is left.
+void InstallStopHandlers();
+// The signal that asked us to stop, or 0.
+int StopSignal();
+
+// Closes the descriptor when the scope ends.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { reset(); }
+  int get() const { return fd_; }
+  void reset(int fd = -1);
+
+ private:
+  int fd_;
+};
+
+struct ChildLimits {
+  int time_limit_ms = -1;         // killed after this long; -1: no limit
+  bool stops_with_us = false;     // a recorded stop signal ends it with SIGTERM
+  std::function<void()> waiting;  // called about once a second while it runs
+};
+
+struct ChildRun {
+  enum Outcome { ENDED, TIMED_OUT, STOPPED, FAILED } outcome = FAILED;
+  int status = 0;              // the wait status, when it ENDED
+  std::string output, errors;  // its standard output and standard error
+  std::string report;          // what it wrote to the descriptor it was given
+  std::string failure;         // for FAILED: what went wrong on this side, in words
+};
+
+// Forks a child with standard input from /dev/null, standard output and error on pipes, SIGINT
+// and SIGTERM at their defaults, and runs `body` there with a report descriptor that closes on
+// exec; `body` must end the child (exec or _exit). Collects all three streams as they come, so
+// that none fills up and stalls the child, then reaps it. A child never outlives the call.
+ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits);
+
+// "exited with status 3", "was killed by signal 9 (Killed)".
+std::string DescribeWaitStatus(int status);
+
+}  // namespace stats

@@ -1,0 +1,37 @@
+#include "stats/format.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace stats {
+
+std::string Padded(const std::string& text, size_t width, bool right_aligned) {
+  const std::string padding(text.size() < width ? width - text.size() : 0, ' ');
+  return right_aligned ? padding + text : text + padding;
+}
+
+std::string FormatMedian(double median) {
+  char text[32];
+  std::snprintf(text, sizeof text, median == std::floor(median) ? "%.0f" : "%.1f", median);
+  return text;
+}
+
+std::string Fixed(double value, int decimals) {
+  if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+std::string Signed(double value, int decimals) {
+  const std::string shown = Fixed(value, decimals);
+  return (shown[0] != '-' && shown != Fixed(0, decimals) ? "+" : "") + shown;
+}
+
+std::string MinutesAndSeconds(std::chrono::steady_clock::duration duration) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
+  return std::to_string(seconds / 60) + (seconds % 60 < 10 ? ":0" : ":") +
+         std::to_string(seconds % 60);
+}
+
+}  // namespace stats

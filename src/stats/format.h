@@ -1,0 +1,24 @@
+// Numbers and columns as both commands print them.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace stats {
+
+// `text` padded with spaces to `width`, for the columns of a table.
+std::string Padded(const std::string& text, size_t width, bool right_aligned);
+
+// "12", "-3" or "12.5": a median of whole numbers is a whole number or half of one.
+std::string FormatMedian(double median);
+
+// `decimals` places; no "-0.0": a value that rounds to zero prints without a sign.
+std::string Fixed(double value, int decimals);
+
+// "+0.25", "-1.00", and "0.00" for anything that rounds to zero.
+std::string Signed(double value, int decimals);
+
+// "1:09": whole minutes and seconds.
+std::string MinutesAndSeconds(std::chrono::steady_clock::duration duration);
+
+}  // namespace stats

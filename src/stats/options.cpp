@@ -1,0 +1,220 @@
+#include "stats/options.h"
+
+#include <getopt.h>
+#include <sched.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace stats {
+
+const char USAGE[] =
+    "usage: absbench-stats [-n RUNS] [--csv FILE] [--svg FILE] [--benchmark PATH] [REPORT...]\n"
+    "       absbench-stats --sweep [-n RUNS [--benchmark PATH]] [--seconds S | --calls N]\n"
+    "                      [--rounds N] [--seed N] [--cpu N]\n"
+    "                      [--kernel NAME=HEX]... [--csv FILE] [--svg FILE]\n";
+
+const char HELP[] =
+    "Runs absbench several times (or reads saved reports) and summarises the net times robustly:\n"
+    "median, minimum and maximum per pass and kernel, the kernels ranked by median.\n"
+    "\n"
+    "  -n RUNS           how many times to run the benchmark, one after another (default 5)\n"
+    "  --csv FILE        also write one row per run, pass and kernel:\n"
+    "                    run,pass,kernel,net_ms,baseline_ms\n"
+    "  --svg FILE        also write a chart: per kernel one bar per pass at the median, with a\n"
+    "                    whisker from minimum to maximum\n"
+    "  --benchmark PATH  the benchmark to run (default: the absbench beside this program)\n"
+    "  --help            show this text and exit\n"
+    "  REPORT...         saved reports (absbench > report.txt) to summarise instead of running\n"
+    "                    the benchmark; one run each, from any day or machine\n"
+    "\n"
+    "Each run takes as long as the benchmark does (tens of seconds); Ctrl-C stops cleanly and\n"
+    "writes no CSV or chart.\n"
+    "\n"
+    "  --sweep           time every kernel in this process at 64 code placements (loop body at\n"
+    "                    every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48), each\n"
+    "                    placement once per round in a new shuffled order, keeping its fastest\n"
+    "                    time; each net is against the empty procedure at the same placement.\n"
+    "                    Reports per kernel the median, quartiles and the share of placements\n"
+    "                    more than half a core cycle from the median in both halves of the\n"
+    "                    rounds, in ms per 10^9 calls and in estimated core cycles, and the noise\n"
+    "                    floor: how far the two halves' nets differ.\n"
+    "                    --csv writes pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,\n"
+    "                    first_half_cycles,second_half_cycles; --svg draws the distributions.\n"
+    "                    With -n it also runs the benchmark (--benchmark, as above) and marks\n"
+    "                    the nets that its fixed layout gets more than half a cycle wrong.\n"
+    "  --seconds S       about how long the measurements take (default 14); the calls per\n"
+    "                    measurement follow from a short calibration. More time, more precision\n"
+    "  --rounds N        rounds, an even number from 2 to 1000 (default 10); more rounds give\n"
+    "                    each cell more chances at a quiet moment on a busy host\n"
+    "  --calls N         calls per measurement, instead of the calibration and --seconds\n"
+    "  --seed N          seed of the shuffled measurement order (default: a new one, printed)\n"
+    "  --cpu N           the processor to pin the measuring thread to (default: the current)\n"
+    "  --kernel NAME=HEX also sweep your own kernel: the hex bytes of its instructions (at most\n"
+    "                    64; four NOPs and RET are appended); NAME is 1 to 16 letters, digits or\n"
+    "                    underscores. It is first run once in a child process and refused if it\n"
+    "                    faults, hangs, changes RBX, RSI, RDI, RBP, R12-R15 or the stack\n"
+    "                    pointer, or returns with the direction flag set.\n";
+
+namespace {
+
+std::optional<uint64_t> ParseUnsigned(const std::string& text, uint64_t maximum) {
+  if (text.empty() || text.size() > 20 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return {};
+  }
+  errno = 0;
+  const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+  if (errno != 0 || value > maximum) return {};
+  return value;
+}
+
+// Everything the line gave, before the checks of what goes with what.
+struct Given {
+  std::optional<int> runs;
+  std::optional<std::string> benchmark;
+  bool sweep = false;
+  std::optional<uint64_t> seconds, rounds, calls, seed, cpu;
+  std::vector<std::string> user_kernels;
+  std::string csv_path, svg_path;
+  std::vector<std::string> reports;
+};
+
+// The value of option `letter`, checked; empty when it is fine.
+std::string Take(Given& given, int letter, const std::string& value) {
+  switch (letter) {
+    case 'n': {
+      const auto runs = ParseUnsigned(value, 1000);
+      if (!runs || *runs == 0)
+        return "-n needs a whole number of runs from 1 to 1000, not '" + value + "'";
+      given.runs = static_cast<int>(*runs);
+      return "";
+    }
+    case 'c':
+      given.csv_path = value;
+      return "";
+    case 's':
+      given.svg_path = value;
+      return "";
+    case 'b':
+      given.benchmark = value;
+      return "";
+    case 'T':
+      given.seconds = ParseUnsigned(value, 86400);
+      if (!given.seconds || *given.seconds == 0) {
+        return "--seconds needs a whole number of seconds from 1 to 86400, not '" + value + "'";
+      }
+      return "";
+    case 'R':
+      given.rounds = ParseUnsigned(value, 1000);
+      if (!given.rounds || *given.rounds < 2 || *given.rounds % 2 != 0) {
+        return "--rounds needs an even number from 2 to 1000, not '" + value + "'";
+      }
+      return "";
+    case 'C':
+      given.calls = ParseUnsigned(value, 1000000000);
+      if (!given.calls || *given.calls == 0) {
+        return "--calls needs a whole number from 1 to 1000000000, not '" + value + "'";
+      }
+      return "";
+    case 'S':
+      given.seed = ParseUnsigned(value, UINT64_MAX);
+      if (!given.seed) return "--seed needs a whole number, not '" + value + "'";
+      return "";
+    case 'P':
+      given.cpu = ParseUnsigned(value, CPU_SETSIZE - 1);
+      if (!given.cpu) return "--cpu needs a processor number, not '" + value + "'";
+      return "";
+    case 'k':
+      given.user_kernels.push_back(value);
+      return "";
+  }
+  return "";
+}
+
+// Why these options do not go together, or empty.
+std::string Conflict(const Given& given) {
+  const bool sweep_only = given.seconds || given.rounds || given.calls || given.seed || given.cpu ||
+                          !given.user_kernels.empty();
+  if (!given.reports.empty() && given.sweep) {
+    return "--sweep measures this machine; it does not go with saved reports";
+  }
+  if (!given.reports.empty() && (given.runs || given.benchmark)) {
+    return "-n and --benchmark run the benchmark; they do not go with saved reports";
+  }
+  if (sweep_only && !given.sweep) {
+    return "--seconds, --rounds, --calls, --seed, --cpu and --kernel belong to --sweep";
+  }
+  if (given.sweep && given.benchmark && !given.runs) {
+    return "--sweep runs the benchmark only with -n, to compare its fixed layout; --benchmark "
+           "needs -n here";
+  }
+  if (given.calls && given.seconds) {
+    return "--calls fixes the calls per measurement, so --seconds would be ignored; give one";
+  }
+  return "";
+}
+
+}  // namespace
+
+Command ParseCommandLine(const std::vector<std::string>& arguments) {
+  static const option LONG_OPTIONS[] = {
+      {"csv", required_argument, nullptr, 'c'},       {"svg", required_argument, nullptr, 's'},
+      {"benchmark", required_argument, nullptr, 'b'}, {"help", no_argument, nullptr, 'h'},
+      {"sweep", no_argument, nullptr, 'w'},           {"calls", required_argument, nullptr, 'C'},
+      {"seed", required_argument, nullptr, 'S'},      {"cpu", required_argument, nullptr, 'P'},
+      {"kernel", required_argument, nullptr, 'k'},    {"rounds", required_argument, nullptr, 'R'},
+      {"seconds", required_argument, nullptr, 'T'},   {nullptr, 0, nullptr, 0}};
+  std::vector<std::string> words = {"absbench-stats"};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(words.size());
+
+  Given given;
+  optind = 0;  // a fresh scan, however often this is called
+  opterr = 0;
+  int letter;
+  while ((letter = getopt_long(argc, argv.data(), ":n:", LONG_OPTIONS, nullptr)) != -1) {
+    if (letter == 'h') return HelpRequest{};
+    if (letter == 'w') {
+      given.sweep = true;
+    } else if (letter == ':') {
+      return UsageError{std::string("option '") + argv[optind - 1] + "' needs a value"};
+    } else if (letter == '?') {
+      return UsageError{"unknown option '" +
+                        (optopt != 0 ? std::string("-") + static_cast<char>(optopt)
+                                     : std::string(argv[optind - 1])) +
+                        "'"};
+    } else if (const std::string problem = Take(given, letter, optarg); !problem.empty()) {
+      return UsageError{problem};
+    }
+  }
+  given.reports.assign(argv.begin() + optind, argv.end() - 1);
+  if (const std::string conflict = Conflict(given); !conflict.empty()) return UsageError{conflict};
+
+  if (given.sweep) {
+    SweepOptions sweep;
+    sweep.fixed_layout_runs = given.runs;
+    sweep.benchmark = given.benchmark.value_or("");
+    if (given.seconds) sweep.seconds = static_cast<double>(*given.seconds);
+    if (given.rounds) sweep.rounds = static_cast<uint32_t>(*given.rounds);
+    if (given.calls) sweep.calls = static_cast<uint32_t>(*given.calls);
+    sweep.seed = given.seed;
+    if (given.cpu) sweep.cpu = static_cast<int>(*given.cpu);
+    sweep.user_kernels = given.user_kernels;
+    sweep.csv_path = given.csv_path;
+    sweep.svg_path = given.svg_path;
+    return sweep;
+  }
+  SummaryOptions summary;
+  summary.runs = given.runs.value_or(summary.runs);
+  summary.benchmark = given.benchmark.value_or("");
+  summary.reports = given.reports;
+  summary.csv_path = given.csv_path;
+  summary.svg_path = given.svg_path;
+  return summary;
+}
+
+}  // namespace stats

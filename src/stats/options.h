@@ -1,0 +1,48 @@
+// The command line as a value: which command, with what settings, or why the line is refused.
+// Parsing never prints and never exits; main does both.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace stats {
+
+// Repeated runs of the benchmark, or saved reports, summarised.
+struct SummaryOptions {
+  int runs = 5;
+  std::string benchmark;             // empty: the absbench beside this program
+  std::vector<std::string> reports;  // saved reports to read instead of running the benchmark
+  std::string csv_path, svg_path;
+};
+
+// Every kernel timed at many code placements in this process.
+struct SweepOptions {
+  std::optional<int> fixed_layout_runs;  // -n: also run the benchmark and compare its layout
+  std::string benchmark;                 // with -n: empty for the absbench beside this program
+  double seconds = 14;                   // the measurements' time budget
+  uint32_t rounds = 10;
+  uint32_t calls = 0;  // per measurement; 0: from the budget
+  std::optional<uint64_t> seed;
+  std::optional<int> cpu;
+  std::vector<std::string> user_kernels;  // NAME=HEX, as given
+  std::string csv_path, svg_path;
+};
+
+struct HelpRequest {};
+
+struct UsageError {
+  std::string message;
+};
+
+using Command = std::variant<SummaryOptions, SweepOptions, HelpRequest, UsageError>;
+
+// `arguments` without the program's name.
+Command ParseCommandLine(const std::vector<std::string>& arguments);
+
+extern const char USAGE[];
+extern const char HELP[];
+
+}  // namespace stats

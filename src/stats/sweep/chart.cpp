@@ -1,0 +1,60 @@
+#include "stats/sweep/chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "stats/format.h"
+#include "stats/svg_frame.h"
+
+namespace stats {
+
+std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine) {
+  double low = 0, high = 1;
+  for (const SweepSample& sample : sweep.samples) {
+    low = std::min(low, Cycles(sample.net_ms, sweep.clock_ghz));
+    high = std::max(high, Cycles(sample.net_ms, sweep.clock_ghz));
+  }
+  const ChartFrame frame(std::floor(low * 2) / 2, std::ceil(high * 2) / 2, sweep.kernels.size());
+  const double box = frame.GroupWidth() * 0.3;
+
+  std::ostringstream svg;
+  svg << frame.Opening(
+             "absbench: net core cycles per call over " + std::to_string(sweep.grid.size()) +
+                 " code placements, " + SvgEscaped(machine.processor),
+             "box: quartiles; line: median; whiskers: minimum to maximum; the fastest of " +
+                 std::to_string(sweep.settings.rounds) + " rounds per placement; noise " +
+                 Fixed(sweep.noise_floor_cycles, 2) + " cycle; clock about " +
+                 Fixed(sweep.clock_ghz, 2) + " GHz (estimated)")
+      << frame.Grid(
+             0.5, [](double tick) { return Fixed(tick, 1); }, "net core cycles per call");
+  for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
+    svg << frame.GroupLabel(kernel, sweep.kernels[kernel].name);
+    for (Pass pass : {POSITIVE, NEGATIVE}) {
+      std::vector<double> cycles;
+      for (double net : NetsOf(sweep, pass, kernel)) cycles.push_back(Cycles(net, sweep.clock_ghz));
+      const Spread spread = DescribeSpread(cycles);
+      const auto [minimum, maximum] = std::minmax_element(cycles.begin(), cycles.end());
+      const double left =
+          frame.GroupLeft(kernel) + frame.GroupWidth() / 2 - box - 2 + pass * (box + 4);
+      const double centre = left + box / 2;
+      svg << "<path d=\"M" << centre << " " << frame.y(*minimum) << "V"
+          << frame.y(spread.first_quartile) << "M" << centre << " "
+          << frame.y(spread.third_quartile) << "V" << frame.y(*maximum) << "\" stroke=\"#222\"/>\n"
+          << "<rect x=\"" << left << "\" y=\"" << frame.y(spread.third_quartile) << "\" width=\""
+          << box << "\" height=\""
+          << std::max(frame.y(spread.first_quartile) - frame.y(spread.third_quartile), 1.0)
+          << "\" fill=\"" << ChartFrame::PASS_COLOURS[pass] << "\" stroke=\"#222\"><title>"
+          << SvgEscaped(sweep.kernels[kernel].name) << " " << PASS_NAMES[pass] << ": median "
+          << Fixed(spread.median, 2) << " cycles, quartiles " << Fixed(spread.first_quartile, 2)
+          << " to " << Fixed(spread.third_quartile, 2) << "</title></rect>\n"
+          << "<line x1=\"" << left << "\" x2=\"" << left + box << "\" y1=\""
+          << frame.y(spread.median) << "\" y2=\"" << frame.y(spread.median)
+          << "\" stroke=\"black\" stroke-width=\"2\"/>\n";
+    }
+  }
+  svg << frame.PassLegend() << ChartFrame::Closing();
+  return svg.str();
+}
+
+}  // namespace stats

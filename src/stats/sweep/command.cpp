@@ -1,0 +1,103 @@
+// The sweep command: the kernels to place (the user's checked first), the measurement pinned to
+// one processor, the table, and the CSV and chart if asked.
+#include <iostream>
+#include <optional>
+#include <random>
+
+#include "stats/child_process.h"
+#include "stats/commands.h"
+#include "stats/file_output.h"
+#include "stats/progress.h"
+#include "stats/summary/runner.h"
+#include "stats/sweep/chart.h"
+#include "stats/sweep/output.h"
+#include "stats/sweep/user_kernel.h"
+
+namespace stats {
+
+namespace {
+
+int UsageFailure(const std::string& problem) {
+  std::cerr << "absbench-stats: " << problem << "\n" << USAGE;
+  return EXIT_USAGE;
+}
+
+// The table's kernels and the user's, each user kernel read and checked; or the exit code.
+std::optional<int> AddUserKernels(const SweepOptions& options, std::vector<Procedure>& kernels) {
+  for (const std::string& argument : options.user_kernels) {
+    std::vector<std::string> taken = {EmptyProcedureCopy().name};
+    for (const Procedure& kernel : kernels) taken.push_back(kernel.name);
+    auto parsed = ParseUserKernel(argument, taken);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) return UsageFailure(*problem);
+    kernels.push_back(std::get<Procedure>(parsed));
+  }
+  for (const Procedure& kernel : kernels) {
+    if (kernel.table_row >= 0) continue;
+    const std::string problem = CheckUserKernel(kernel);
+    if (!problem.empty())
+      return Failure("kernel " + kernel.name + " refused: " + problem, EXIT_USAGE);
+  }
+  return {};
+}
+
+}  // namespace
+
+int RunSweepCommand(const SweepOptions& options) {
+  std::vector<Procedure> kernels = TableProcedures();
+  if (const std::optional<int> refused = AddUserKernels(options, kernels)) return *refused;
+  std::optional<CollectedRuns> fixed_layout;
+  if (options.fixed_layout_runs) {
+    fixed_layout =
+        CollectRuns(options.benchmark.empty() ? BenchmarkBesideThisProgram() : options.benchmark,
+                    *options.fixed_layout_runs);
+    if (fixed_layout->exit_code != 0) {
+      return fixed_layout->problem.empty()
+                 ? fixed_layout->exit_code
+                 : Failure(fixed_layout->problem, fixed_layout->exit_code);
+    }
+  }
+  SweepSettings settings;
+  settings.calls = options.calls;
+  settings.rounds = options.rounds;
+  settings.seconds = options.seconds;
+  settings.seed = options.seed ? *options.seed
+                               : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+  settings.cpu = options.cpu ? *options.cpu : CurrentCpu();
+  if (settings.cpu < 0) {
+    return Failure("the system does not say which processor this runs on; choose one with --cpu N");
+  }
+  if (const std::string problem = PinAndRaisePriority(settings.cpu); !problem.empty()) {
+    return options.cpu ? UsageFailure(problem) : Failure(problem);
+  }
+  InstallStopHandlers();
+  SweepResult sweep;
+  {
+    ProgressLine progress("sweep: measurement");
+    sweep =
+        RunSweep(kernels, settings, [&](size_t done, size_t total) { progress.Show(done, total); });
+  }
+  if (sweep.stopped) return 128 + StopSignal();
+  if (!sweep.error.empty()) return Failure(sweep.error);
+
+  const MachineFacts machine = ReadMachineFacts();
+  if (fixed_layout) {
+    const Figures figures = ComputeFigures(fixed_layout->runs);
+    std::cout << FormatTable(fixed_layout->runs, figures, machine) << "\n"
+              << FormatSweepTable(sweep, machine)
+              << FormatFixedAgainstPlacement(fixed_layout->runs, figures, sweep) << std::flush;
+  } else {
+    std::cout << FormatSweepTable(sweep, machine) << std::flush;
+  }
+  for (const auto& [path, content] :
+       {std::pair{options.csv_path, FormatSweepCsv(sweep)},
+        std::pair{options.svg_path, FormatSweepSvg(sweep, machine)}}) {
+    if (StopSignal() != 0) return 128 + StopSignal();
+    if (path.empty()) continue;
+    if (const std::string problem = WriteWholeFile(path, content); !problem.empty()) {
+      return Failure(problem);
+    }
+  }
+  return 0;
+}
+
+}  // namespace stats

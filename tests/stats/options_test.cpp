@@ -1,0 +1,133 @@
+// The command line as a value: every default, and every refusal with the words that say why.
+#include "stats/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+TEST(ParseCommandLine, GivesTheSummaryOfFiveRunsOfTheBenchmarkBesideItByDefault) {
+  const auto command = stats::ParseCommandLine({});
+  const auto* summary = std::get_if<stats::SummaryOptions>(&command);
+  ASSERT_NE(summary, nullptr);
+  EXPECT_EQ(summary->runs, 5);
+  EXPECT_EQ(summary->benchmark, "");
+  EXPECT_TRUE(summary->reports.empty());
+  EXPECT_EQ(summary->csv_path, "");
+  EXPECT_EQ(summary->svg_path, "");
+}
+
+TEST(ParseCommandLine, TakesEverySummarySetting) {
+  const auto from_runs =
+      stats::ParseCommandLine({"-n", "3", "--benchmark", "/b", "--csv", "r.csv", "--svg=c.svg"});
+  const auto& runs = std::get<stats::SummaryOptions>(from_runs);
+  EXPECT_EQ(runs.runs, 3);
+  EXPECT_EQ(runs.benchmark, "/b");
+  EXPECT_EQ(runs.csv_path, "r.csv");
+  EXPECT_EQ(runs.svg_path, "c.svg");
+  const auto from_reports = stats::ParseCommandLine({"a.txt", "--csv", "x.csv", "b.txt"});
+  EXPECT_EQ(std::get<stats::SummaryOptions>(from_reports).reports, (Arguments{"a.txt", "b.txt"}));
+}
+
+TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
+  const auto plain = stats::ParseCommandLine({"--sweep"});
+  const auto& defaults = std::get<stats::SweepOptions>(plain);
+  EXPECT_FALSE(defaults.fixed_layout_runs);
+  EXPECT_EQ(defaults.benchmark, "");
+  EXPECT_EQ(defaults.seconds, 14);
+  EXPECT_EQ(defaults.rounds, 10u);
+  EXPECT_EQ(defaults.calls, 0u) << "calls come from the budget unless given";
+  EXPECT_FALSE(defaults.seed);
+  EXPECT_FALSE(defaults.cpu);
+  EXPECT_TRUE(defaults.user_kernels.empty());
+
+  const auto full = stats::ParseCommandLine({"--sweep",
+                                             "-n",
+                                             "2",
+                                             "--benchmark",
+                                             "/b",
+                                             "--seconds",
+                                             "60",
+                                             "--rounds",
+                                             "20",
+                                             "--seed",
+                                             "18446744073709551615",
+                                             "--cpu",
+                                             "1",
+                                             "--kernel",
+                                             "a=90",
+                                             "--kernel",
+                                             "b=90",
+                                             "--csv",
+                                             "p.csv",
+                                             "--svg",
+                                             "p.svg"});
+  const auto& sweep = std::get<stats::SweepOptions>(full);
+  EXPECT_EQ(sweep.fixed_layout_runs, 2);
+  EXPECT_EQ(sweep.benchmark, "/b");
+  EXPECT_EQ(sweep.seconds, 60);
+  EXPECT_EQ(sweep.rounds, 20u);
+  EXPECT_EQ(sweep.seed, UINT64_MAX);
+  EXPECT_EQ(sweep.cpu, 1);
+  EXPECT_EQ(sweep.user_kernels, (Arguments{"a=90", "b=90"}));
+  EXPECT_EQ(sweep.csv_path, "p.csv");
+  EXPECT_EQ(sweep.svg_path, "p.svg");
+  EXPECT_EQ(
+      std::get<stats::SweepOptions>(stats::ParseCommandLine({"--sweep", "--calls", "7"})).calls,
+      7u);
+}
+
+TEST(ParseCommandLine, AnswersHelpWhereverItStands) {
+  EXPECT_TRUE(std::holds_alternative<stats::HelpRequest>(stats::ParseCommandLine({"--help"})));
+  EXPECT_TRUE(std::holds_alternative<stats::HelpRequest>(
+      stats::ParseCommandLine({"--sweep", "--calls", "5", "--help"})));
+}
+
+TEST(ParseCommandLine, RefusesEveryBadValueAndEveryOptionThatWouldBeIgnored) {
+  const struct {
+    Arguments arguments;
+    std::string says;
+  } refusals[] = {
+      {{"--frobnicate"}, "unknown option '--frobnicate'"},
+      {{"-x"}, "unknown option '-x'"},
+      {{"--csv"}, "option '--csv' needs a value"},
+      {{"-n", "zero"}, "-n needs a whole number of runs from 1 to 1000, not 'zero'"},
+      {{"-n", "0"}, "not '0'"},
+      {{"-n", "-3"}, "not '-3'"},
+      {{"-n", "1001"}, "not '1001'"},
+      {{"-n", "2", "x.txt"}, "-n and --benchmark run the benchmark; they do not go with saved"},
+      {{"--benchmark", "/b", "x.txt"}, "do not go with saved reports"},
+      {{"--sweep", "x.txt"}, "--sweep measures this machine; it does not go with saved reports"},
+      {{"--calls", "5"}, "belong to --sweep"},
+      {{"--seconds", "5"}, "belong to --sweep"},
+      {{"--rounds", "4"}, "belong to --sweep"},
+      {{"--seed", "1"}, "belong to --sweep"},
+      {{"--cpu", "0"}, "belong to --sweep"},
+      {{"--kernel", "a=90"}, "belong to --sweep"},
+      {{"--sweep", "--benchmark", "/b"}, "--benchmark needs -n here"},
+      {{"--sweep", "--calls", "5", "--seconds", "9"}, "give one"},
+      {{"--sweep", "--calls", "0"}, "--calls needs a whole number from 1 to 1000000000, not '0'"},
+      {{"--sweep", "--calls", "1000000001"}, "not '1000000001'"},
+      {{"--sweep", "--seconds", "0"}, "--seconds needs a whole number of seconds"},
+      {{"--sweep", "--seconds", "1.5"}, "not '1.5'"},
+      {{"--sweep", "--rounds", "3"}, "--rounds needs an even number from 2 to 1000, not '3'"},
+      {{"--sweep", "--rounds", "0"}, "not '0'"},
+      {{"--sweep", "--rounds", "1002"}, "not '1002'"},
+      {{"--sweep", "--seed", "18446744073709551616"}, "--seed needs a whole number"},
+      {{"--sweep", "--cpu", "-1"}, "--cpu needs a processor number, not '-1'"},
+      {{"--sweep", "--cpu", "99999"}, "not '99999'"},
+  };
+  for (const auto& refusal : refusals) {
+    const auto command = stats::ParseCommandLine(refusal.arguments);
+    const auto* error = std::get_if<stats::UsageError>(&command);
+    ASSERT_NE(error, nullptr) << "accepted: " << refusal.arguments[0] << " ...";
+    EXPECT_NE(error->message.find(refusal.says), std::string::npos)
+        << refusal.arguments[0] << ": " << error->message;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#include "tests/stats/system_call_wrappers.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+
+namespace wrapped {
+bool poll_fails = false;
+bool open_dev_null_fails = false;
+bool waitpid_fails = false;
+bool sched_getcpu_fails = false;
+}  // namespace wrapped
+
+extern "C" {
+int __real_poll(pollfd* descriptors, nfds_t count, int timeout_ms);
+int __real_open(const char* path, int flags, ...);
+pid_t __real_waitpid(pid_t child, int* status, int options);
+int __real_sched_getcpu();
+
+int __wrap_poll(pollfd* descriptors, nfds_t count, int timeout_ms) {
+  if (wrapped::poll_fails) {
+    errno = ENOMEM;
+    return -1;
+  }
+  return __real_poll(descriptors, count, timeout_ms);
+}
+
+int __wrap_open(const char* path, int flags, ...) {
+  if (wrapped::open_dev_null_fails && std::strcmp(path, "/dev/null") == 0) {
+    errno = EMFILE;
+    return -1;
+  }
+  va_list arguments;
+  va_start(arguments, flags);
+  const int mode = (flags & O_CREAT) != 0 ? va_arg(arguments, int) : 0;
+  va_end(arguments);
+  return __real_open(path, flags, mode);
+}
+
+pid_t __wrap_waitpid(pid_t child, int* status, int options) {
+  if (wrapped::waitpid_fails) {
+    __real_waitpid(child, status, options);
+    errno = ECHILD;
+    return -1;
+  }
+  return __real_waitpid(child, status, options);
+}
+
+int __wrap_sched_getcpu() {
+  if (wrapped::sched_getcpu_fails) {
+    errno = ENOSYS;
+    return -1;
+  }
+  return __real_sched_getcpu();
+}
+}
