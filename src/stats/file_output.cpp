@@ -7,6 +7,9 @@
 #include <cstring>
 #include <fstream>
 
+#include "stats/child_process.h"
+#include "stats/commands.h"
+
 namespace stats {
 
 std::string WriteWholeFile(const std::string& path, const std::string& content) {
@@ -27,6 +30,17 @@ std::string WriteWholeFile(const std::string& path, const std::string& content) 
     return "cannot write " + path + ": " + reason;
   }
   return "";
+}
+
+int WriteRequestedFiles(const std::vector<std::pair<std::string, std::string>>& files) {
+  for (const auto& [path, content] : files) {
+    if (StopSignal() != 0) return 128 + StopSignal();
+    if (path.empty()) continue;
+    if (const std::string problem = WriteWholeFile(path, content); !problem.empty()) {
+      return Failure(problem);
+    }
+  }
+  return 0;
 }
 
 }  // namespace stats

@@ -2,11 +2,17 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace stats {
 
 // Writes `content` to a temporary file beside `path` and renames it into place, so that a reader
 // never sees half a file and a failure leaves no temporary file. Empty, or why it failed.
 std::string WriteWholeFile(const std::string& path, const std::string& content);
+
+// Writes each file whose path is not empty, in order, as a command's last step: 0; 1 after the
+// first that fails, said on standard error; 128 + the signal when a stop came first.
+int WriteRequestedFiles(const std::vector<std::pair<std::string, std::string>>& files);
 
 }  // namespace stats

@@ -1,7 +1,6 @@
 // The summary command: repeated runs or saved reports, a table, and the CSV and chart if asked.
 #include <iostream>
 
-#include "stats/child_process.h"
 #include "stats/commands.h"
 #include "stats/file_output.h"
 #include "stats/summary/chart.h"
@@ -22,16 +21,9 @@ int RunSummaryCommand(const SummaryOptions& options) {
   const MachineFacts machine = ReadMachineFacts();
   const Figures figures = ComputeFigures(collected.runs);
   std::cout << FormatTable(collected.runs, figures, machine) << std::flush;
-  for (const auto& [path, content] :
-       {std::pair{options.csv_path, FormatCsv(collected.runs)},
-        std::pair{options.svg_path, FormatSvg(collected.runs, figures, machine)}}) {
-    if (StopSignal() != 0) return 128 + StopSignal();
-    if (path.empty()) continue;
-    if (const std::string problem = WriteWholeFile(path, content); !problem.empty()) {
-      return Failure(problem);
-    }
-  }
-  return 0;
+  return WriteRequestedFiles(
+      {std::pair{options.csv_path, FormatCsv(collected.runs)},
+       std::pair{options.svg_path, FormatSvg(collected.runs, figures, machine)}});
 }
 
 }  // namespace stats

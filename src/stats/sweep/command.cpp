@@ -88,16 +88,8 @@ int RunSweepCommand(const SweepOptions& options) {
   } else {
     std::cout << FormatSweepTable(sweep, machine) << std::flush;
   }
-  for (const auto& [path, content] :
-       {std::pair{options.csv_path, FormatSweepCsv(sweep)},
-        std::pair{options.svg_path, FormatSweepSvg(sweep, machine)}}) {
-    if (StopSignal() != 0) return 128 + StopSignal();
-    if (path.empty()) continue;
-    if (const std::string problem = WriteWholeFile(path, content); !problem.empty()) {
-      return Failure(problem);
-    }
-  }
-  return 0;
+  return WriteRequestedFiles({std::pair{options.csv_path, FormatSweepCsv(sweep)},
+                              std::pair{options.svg_path, FormatSweepSvg(sweep, machine)}});
 }
 
 }  // namespace stats

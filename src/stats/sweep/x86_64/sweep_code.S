@@ -4,28 +4,36 @@
     .intel_syntax noprefix
     .text
 
-# void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
-# Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. The
-# count arrives in ESI already. A user's kernel may get past the check and still misbehave, so the
-# template keeps every register the C++ code relies on, and clears the direction flag once the
-# loop ends rather than inside it, where it would be part of what is measured.
-PROCEDURE_START SweepLoopTemplate
+# Every register the System V caller keeps, for code that runs what a user wrote.
+.macro SAVE_CALLEE_SAVED
     push rbx
     push rbp
     push r12
     push r13
     push r14
     push r15
-    mov ebx, edi
-.LSweepLoopBody:
-    LOOP_BODY EmptyProcedure
-    cld
+.endm
+.macro RESTORE_CALLEE_SAVED
     pop r15
     pop r14
     pop r13
     pop r12
     pop rbp
     pop rbx
+.endm
+
+# void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
+# Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. The
+# count arrives in ESI already. A user's kernel may get past the check and still misbehave, so the
+# template keeps every register the C++ code relies on, and clears the direction flag once the
+# loop ends rather than inside it, where it would be part of what is measured.
+PROCEDURE_START SweepLoopTemplate
+    SAVE_CALLEE_SAVED
+    mov ebx, edi
+.LSweepLoopBody:
+    LOOP_BODY EmptyProcedure
+    cld
+    RESTORE_CALLEE_SAVED
     ret
 .LSweepLoopEnd:
 PROCEDURE_END SweepLoopTemplate
@@ -47,12 +55,7 @@ PROCEDURE_END DependentAdds
 # with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15) and
 # records them after it, then RFLAGS, and RSP after and before the call.
 PROCEDURE_START CheckedKernelCall
-    push rbx
-    push rbp
-    push r12
-    push r13
-    push r14
-    push r15
+    SAVE_CALLEE_SAVED
     push rdx
     mov [rdx + 80], rsp
     mov r11, rdi
@@ -80,12 +83,7 @@ PROCEDURE_START CheckedKernelCall
     mov [rax + 56], r15
     mov [rax + 72], rsp
     pop rdx
-    pop r15
-    pop r14
-    pop r13
-    pop r12
-    pop rbp
-    pop rbx
+    RESTORE_CALLEE_SAVED
     ret
 PROCEDURE_END CheckedKernelCall
 
