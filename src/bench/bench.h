@@ -10,7 +10,7 @@
 // The timed loops are assembly: each takes the operand and returns the elapsed milliseconds.
 using TimedLoop = uint32_t(int32_t operand);
 
-#define DECLARE_TIMED_LOOP(name, label) uint32_t TimeKernel_##name(int32_t operand);
+#define DECLARE_TIMED_LOOP(name, label, result) uint32_t TimeKernel_##name(int32_t operand);
 extern "C" {
 void EmptyProcedure();
 extern const uint32_t EmptyProcedure_length;  // the trailer alone

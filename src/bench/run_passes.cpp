@@ -2,7 +2,7 @@
 #include "console/text_area.h"
 #include "platform/platform.h"
 
-#define TIMED_LOOP_ROW(name, label) TimeKernel_##name,
+#define TIMED_LOOP_ROW(name, label, result) TimeKernel_##name,
 TimedLoop* const TimedLoops[KERNEL_COUNT] = {KERNEL_LIST(TIMED_LOOP_ROW)};
 
 char kernel_number_texts[KERNEL_COUNT][NUMBER_TEXT_SIZE];

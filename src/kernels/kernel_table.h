@@ -5,12 +5,15 @@
 
 #include "kernels/kernel_list.h"
 
-#define KERNEL_COUNT_ONE(name, label) +1
+#define KERNEL_COUNT_ONE(name, label, result) +1
 constexpr int KERNEL_COUNT = 0 KERNEL_LIST(KERNEL_COUNT_ONE);
 #undef KERNEL_COUNT_ONE
 
 // A kernel takes its operand in EAX, so it is never called from C++; only its address is used.
 using KernelProcedure = void();
+
+// Where a kernel leaves its result.
+enum class ResultRegister { EAX, ECX };
 
 struct KernelSlot {
   const char* name;
@@ -18,6 +21,7 @@ struct KernelSlot {
   KernelProcedure* kernel;
   // Bytes from the first instruction to the RET, trailer included, as the assembler counted them.
   const uint32_t* length;
+  ResultRegister result;
 };
 
 extern const KernelSlot KernelTable[KERNEL_COUNT];

@@ -17,7 +17,7 @@ using std::chrono::seconds;
 
 const char NET_MS[] = "(0|-?[1-9][0-9]*) ";
 // Each label without its leading space and its CR LF.
-#define KERNEL_WORDS_ROW(name, label) std::string(label).substr(1, sizeof label - 4),
+#define KERNEL_WORDS_ROW(name, label, result) std::string(label).substr(1, sizeof label - 4),
 const std::string KERNEL_WORDS[] = {KERNEL_LIST(KERNEL_WORDS_ROW)};
 
 std::vector<std::string> ReportLineForms() {
