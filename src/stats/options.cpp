@@ -3,6 +3,7 @@
 #include <getopt.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -10,9 +11,10 @@ namespace stats {
 
 const char USAGE[] =
     "usage: absbench-stats [-n RUNS] [--csv FILE] [--svg FILE] [--benchmark PATH] [REPORT...]\n"
-    "       absbench-stats --sweep [-n RUNS [--benchmark PATH]] [--seconds S | --calls N]\n"
-    "                      [--rounds N] [--seed N] [--cpu N]\n"
-    "                      [--kernel NAME=HEX]... [--csv FILE] [--svg FILE]\n";
+    "       absbench-stats --sweep [--measure LIST] [-n RUNS [--benchmark PATH]]\n"
+    "                      [--seconds S | --calls N] [--rounds N] [--seed N] [--cpu N]\n"
+    "                      [--kernel NAME=HEX]... [--kernel-asm NAME=INSTRUCTIONS]...\n"
+    "                      [--csv FILE] [--svg FILE]\n";
 
 const char HELP[] =
     "Runs absbench several times (or reads saved reports) and summarises the net times robustly:\n"
@@ -43,18 +45,34 @@ const char HELP[] =
     "                    first_half_cycles,second_half_cycles; --svg draws the distributions.\n"
     "                    With -n it also runs the benchmark (--benchmark, as above) and marks\n"
     "                    the nets that its fixed layout gets more than half a cycle wrong.\n"
-    "  --seconds S       about how long the measurements take (default 14); the calls per\n"
-    "                    measurement follow from a short calibration. More time, more precision\n"
+    "  --measure LIST    what to measure, a comma list (default call):\n"
+    "                      call        the benchmark's own loop: net cost per call\n"
+    "                      latency     32 inline copies of the kernel's bytes in a loop, each\n"
+    "                                  taking the previous copy's result: cycles per copy\n"
+    "                      throughput  the same copies, each with its operand fresh from EBX\n"
+    "                      all         all three\n"
+    "                    The table then gives a column per measure, ranked by the first.\n"
+    "  --seconds S       about how long each measure's measurements take (default 14); the\n"
+    "                    calls per measurement follow from a short calibration. More time, more\n"
+    "                    precision\n"
     "  --rounds N        rounds, an even number from 2 to 1000 (default 10); more rounds give\n"
     "                    each cell more chances at a quiet moment on a busy host\n"
-    "  --calls N         calls per measurement, instead of the calibration and --seconds\n"
+    "  --calls N         calls per measurement (for latency and throughput, iterations of the\n"
+    "                    block of copies), instead of the calibration and --seconds\n"
     "  --seed N          seed of the shuffled measurement order (default: a new one, printed)\n"
     "  --cpu N           the processor to pin the measuring thread to (default: the current)\n"
     "  --kernel NAME=HEX also sweep your own kernel: the hex bytes of its instructions (at most\n"
     "                    64; four NOPs and RET are appended); NAME is 1 to 16 letters, digits or\n"
     "                    underscores. It is first run once in a child process and refused if it\n"
     "                    faults, hangs, changes RBX, RSI, RDI, RBP, R12-R15 or the stack\n"
-    "                    pointer, or returns with the direction flag set.\n";
+    "                    pointer, or returns with the direction flag set. Your kernel takes its\n"
+    "                    operand in EAX and leaves its result in EAX.\n"
+    "  --kernel-asm NAME=INSTRUCTIONS\n"
+    "                    the same, written as Intel-syntax instructions separated by ';' or\n"
+    "                    newlines, assembled with the GNU assembler (as); an assembler error is\n"
+    "                    shown as it says it. For latency and throughput, a kernel whose body run\n"
+    "                    inline faults or gives another result than when called is left out\n"
+    "                    of those measures, with the reason.\n";
 
 namespace {
 
@@ -75,10 +93,39 @@ struct Given {
   std::optional<std::string> benchmark;
   bool sweep = false;
   std::optional<uint64_t> seconds, rounds, calls, seed, cpu;
-  std::vector<std::string> user_kernels;
+  std::optional<std::vector<SweepMeasure>> measures;
+  std::vector<UserKernelArgument> user_kernels;
   std::string csv_path, svg_path;
   std::vector<std::string> reports;
 };
+
+// "call,latency" or "all", each measure once, in the order given.
+std::optional<std::vector<SweepMeasure>> ParseMeasures(const std::string& list) {
+  std::vector<SweepMeasure> measures;
+  auto add = [&](SweepMeasure measure) {
+    if (std::find(measures.begin(), measures.end(), measure) == measures.end()) {
+      measures.push_back(measure);
+    }
+  };
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    const std::string name = list.substr(start, comma - start);
+    const auto known = std::find(MEASURE_NAMES.begin(), MEASURE_NAMES.end(), name);
+    if (name == "all") {
+      for (SweepMeasure measure :
+           {SweepMeasure::CALL, SweepMeasure::LATENCY, SweepMeasure::THROUGHPUT}) {
+        add(measure);
+      }
+    } else if (known != MEASURE_NAMES.end()) {
+      add(static_cast<SweepMeasure>(known - MEASURE_NAMES.begin()));
+    } else {
+      return {};
+    }
+    start = comma + 1;
+  }
+  return measures;
+}
 
 // The value of option `letter`, checked; empty when it is fine.
 std::string Take(Given& given, int letter, const std::string& value) {
@@ -126,7 +173,17 @@ std::string Take(Given& given, int letter, const std::string& value) {
       if (!given.cpu) return "--cpu needs a processor number, not '" + value + "'";
       return "";
     case 'k':
-      given.user_kernels.push_back(value);
+      given.user_kernels.push_back({false, value});
+      return "";
+    case 'A':
+      given.user_kernels.push_back({true, value});
+      return "";
+    case 'M':
+      given.measures = ParseMeasures(value);
+      if (!given.measures) {
+        return "--measure needs a comma list of call, latency and throughput, or all, not '" +
+               value + "'";
+      }
       return "";
   }
   return "";
@@ -135,7 +192,7 @@ std::string Take(Given& given, int letter, const std::string& value) {
 // Why these options do not go together, or empty.
 std::string Conflict(const Given& given) {
   const bool sweep_only = given.seconds || given.rounds || given.calls || given.seed || given.cpu ||
-                          !given.user_kernels.empty();
+                          given.measures || !given.user_kernels.empty();
   if (!given.reports.empty() && given.sweep) {
     return "--sweep measures this machine; it does not go with saved reports";
   }
@@ -143,11 +200,18 @@ std::string Conflict(const Given& given) {
     return "-n and --benchmark run the benchmark; they do not go with saved reports";
   }
   if (sweep_only && !given.sweep) {
-    return "--seconds, --rounds, --calls, --seed, --cpu and --kernel belong to --sweep";
+    return "--measure, --seconds, --rounds, --calls, --seed, --cpu, --kernel and --kernel-asm "
+           "belong to --sweep";
   }
   if (given.sweep && given.benchmark && !given.runs) {
     return "--sweep runs the benchmark only with -n, to compare its fixed layout; --benchmark "
            "needs -n here";
+  }
+  if (given.sweep && given.runs && given.measures &&
+      std::find(given.measures->begin(), given.measures->end(), SweepMeasure::CALL) ==
+          given.measures->end()) {
+    return "-n compares the benchmark's fixed layout with the call measure; --measure leaves it "
+           "out";
   }
   if (given.calls && given.seconds) {
     return "--calls fixes the calls per measurement, so --seconds would be ignored; give one";
@@ -158,13 +222,20 @@ std::string Conflict(const Given& given) {
 }  // namespace
 
 Command ParseCommandLine(const std::vector<std::string>& arguments) {
-  static const option LONG_OPTIONS[] = {
-      {"csv", required_argument, nullptr, 'c'},       {"svg", required_argument, nullptr, 's'},
-      {"benchmark", required_argument, nullptr, 'b'}, {"help", no_argument, nullptr, 'h'},
-      {"sweep", no_argument, nullptr, 'w'},           {"calls", required_argument, nullptr, 'C'},
-      {"seed", required_argument, nullptr, 'S'},      {"cpu", required_argument, nullptr, 'P'},
-      {"kernel", required_argument, nullptr, 'k'},    {"rounds", required_argument, nullptr, 'R'},
-      {"seconds", required_argument, nullptr, 'T'},   {nullptr, 0, nullptr, 0}};
+  static const option LONG_OPTIONS[] = {{"csv", required_argument, nullptr, 'c'},
+                                        {"svg", required_argument, nullptr, 's'},
+                                        {"benchmark", required_argument, nullptr, 'b'},
+                                        {"help", no_argument, nullptr, 'h'},
+                                        {"sweep", no_argument, nullptr, 'w'},
+                                        {"calls", required_argument, nullptr, 'C'},
+                                        {"seed", required_argument, nullptr, 'S'},
+                                        {"cpu", required_argument, nullptr, 'P'},
+                                        {"kernel", required_argument, nullptr, 'k'},
+                                        {"rounds", required_argument, nullptr, 'R'},
+                                        {"seconds", required_argument, nullptr, 'T'},
+                                        {"measure", required_argument, nullptr, 'M'},
+                                        {"kernel-asm", required_argument, nullptr, 'A'},
+                                        {nullptr, 0, nullptr, 0}};
   std::vector<std::string> words = {"absbench-stats"};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -204,6 +275,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     sweep.seed = given.seed;
     if (given.cpu) sweep.cpu = static_cast<int>(*given.cpu);
     sweep.user_kernels = given.user_kernels;
+    if (given.measures) sweep.measures = *given.measures;
     sweep.csv_path = given.csv_path;
     sweep.svg_path = given.svg_path;
     return sweep;

@@ -2,6 +2,7 @@
 // Parsing never prints and never exits; main does both.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,17 @@ struct SummaryOptions {
   std::string csv_path, svg_path;
 };
 
+// What the sweep measures: the benchmark's call loop, a dependent chain of inline copies, or
+// independent inline copies.
+enum class SweepMeasure { CALL, LATENCY, THROUGHPUT };
+constexpr std::array<const char*, 3> MEASURE_NAMES = {"call", "latency", "throughput"};
+
+// A user's kernel as given: hex bytes (--kernel) or assembly text (--kernel-asm), NAME=...
+struct UserKernelArgument {
+  bool assembly = false;
+  std::string argument;
+};
+
 // Every kernel timed at many code placements in this process.
 struct SweepOptions {
   std::optional<int> fixed_layout_runs;  // -n: also run the benchmark and compare its layout
@@ -27,7 +39,8 @@ struct SweepOptions {
   uint32_t calls = 0;  // per measurement; 0: from the budget
   std::optional<uint64_t> seed;
   std::optional<int> cpu;
-  std::vector<std::string> user_kernels;  // NAME=HEX, as given
+  std::vector<SweepMeasure> measures = {SweepMeasure::CALL};  // in the order given
+  std::vector<UserKernelArgument> user_kernels;
   std::string csv_path, svg_path;
 };
 

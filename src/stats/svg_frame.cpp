@@ -44,17 +44,29 @@ double ChartFrame::GroupLeft(size_t group) const {
   return LEFT + static_cast<double>(group) * GroupWidth();
 }
 
-std::string ChartFrame::Opening(const std::string& title, const std::string& subtitle) const {
+std::string ChartFrame::Opening(const std::string& title, const std::string& subtitle,
+                                int panels) const {
   std::ostringstream svg;
+  const double height = HEIGHT * panels;
   svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << WIDTH << "\" height=\"" << HEIGHT
-      << "\" viewBox=\"0 0 " << WIDTH << " " << HEIGHT
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << WIDTH << "\" height=\"" << height
+      << "\" viewBox=\"0 0 " << WIDTH << " " << height
       << "\" font-family=\"sans-serif\" font-size=\"13\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text x=\"" << WIDTH / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\"17\">"
       << title << "</text>\n"
       << "<text x=\"" << WIDTH / 2 << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\">"
       << subtitle << "</text>\n";
+  return svg.str();
+}
+
+std::string ChartFrame::PanelStart(int index, const std::string& heading) {
+  std::ostringstream svg;
+  svg << "<g transform=\"translate(0 " << HEIGHT * index << ")\">\n";
+  if (!heading.empty()) {
+    svg << "<text x=\"" << LEFT << "\" y=\"" << TOP - 8 << "\" font-weight=\"bold\">" << heading
+        << "</text>\n";
+  }
   return svg.str();
 }
 

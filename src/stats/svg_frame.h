@@ -21,9 +21,12 @@ class ChartFrame {
   double GroupLeft(size_t group) const;
   double GroupWidth() const;
 
-  // The XML declaration, the svg element, a white page, and a title with a grey subtitle; both
-  // are markup, so text from outside must be escaped first.
-  std::string Opening(const std::string& title, const std::string& subtitle) const;
+  // The XML declaration, the svg element, a white page for `panels` frames one below the other,
+  // and a title with a grey subtitle; both are markup, so text from outside must be escaped first.
+  std::string Opening(const std::string& title, const std::string& subtitle, int panels = 1) const;
+  // Panel `index` (from 0) drawn in the frame's coordinates, below the ones before it.
+  static std::string PanelStart(int index, const std::string& heading);
+  static std::string PanelEnd() { return "</g>\n"; }
   // A grid line and its label every `step` from low to high, the one at zero in black, and the
   // axis title beside them.
   std::string Grid(double step, const std::function<std::string(double)>& label,

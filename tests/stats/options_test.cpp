@@ -44,6 +44,7 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   EXPECT_FALSE(defaults.seed);
   EXPECT_FALSE(defaults.cpu);
   EXPECT_TRUE(defaults.user_kernels.empty());
+  EXPECT_EQ(defaults.measures, std::vector<stats::SweepMeasure>{stats::SweepMeasure::CALL});
 
   const auto full = stats::ParseCommandLine({"--sweep",
                                              "-n",
@@ -60,8 +61,10 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
                                              "1",
                                              "--kernel",
                                              "a=90",
-                                             "--kernel",
-                                             "b=90",
+                                             "--kernel-asm",
+                                             "b=nop",
+                                             "--measure",
+                                             "latency,call,latency",
                                              "--csv",
                                              "p.csv",
                                              "--svg",
@@ -73,7 +76,19 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   EXPECT_EQ(sweep.rounds, 20u);
   EXPECT_EQ(sweep.seed, UINT64_MAX);
   EXPECT_EQ(sweep.cpu, 1);
-  EXPECT_EQ(sweep.user_kernels, (Arguments{"a=90", "b=90"}));
+  ASSERT_EQ(sweep.user_kernels.size(), 2u);
+  EXPECT_FALSE(sweep.user_kernels[0].assembly);
+  EXPECT_EQ(sweep.user_kernels[0].argument, "a=90");
+  EXPECT_TRUE(sweep.user_kernels[1].assembly);
+  EXPECT_EQ(sweep.user_kernels[1].argument, "b=nop");
+  EXPECT_EQ(sweep.measures, (std::vector<stats::SweepMeasure>{stats::SweepMeasure::LATENCY,
+                                                              stats::SweepMeasure::CALL}))
+      << "each measure once, in the order given";
+  const auto all = stats::ParseCommandLine({"--sweep", "--measure", "throughput,all"});
+  EXPECT_EQ(
+      std::get<stats::SweepOptions>(all).measures,
+      (std::vector<stats::SweepMeasure>{stats::SweepMeasure::THROUGHPUT, stats::SweepMeasure::CALL,
+                                        stats::SweepMeasure::LATENCY}));
   EXPECT_EQ(sweep.csv_path, "p.csv");
   EXPECT_EQ(sweep.svg_path, "p.svg");
   EXPECT_EQ(
@@ -108,6 +123,12 @@ TEST(ParseCommandLine, RefusesEveryBadValueAndEveryOptionThatWouldBeIgnored) {
       {{"--seed", "1"}, "belong to --sweep"},
       {{"--cpu", "0"}, "belong to --sweep"},
       {{"--kernel", "a=90"}, "belong to --sweep"},
+      {{"--kernel-asm", "a=nop"}, "belong to --sweep"},
+      {{"--measure", "all"}, "belong to --sweep"},
+      {{"--sweep", "--measure", "speed"}, "--measure needs a comma list of call, latency and"},
+      {{"--sweep", "--measure", ""}, "not ''"},
+      {{"--sweep", "--measure", "call,"}, "not 'call,'"},
+      {{"--sweep", "-n", "2", "--measure", "latency"}, "--measure leaves it out"},
       {{"--sweep", "--benchmark", "/b"}, "--benchmark needs -n here"},
       {{"--sweep", "--calls", "5", "--seconds", "9"}, "give one"},
       {{"--sweep", "--calls", "0"}, "--calls needs a whole number from 1 to 1000000000, not '0'"},

@@ -9,30 +9,29 @@
 
 namespace stats {
 
-std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine) {
+namespace {
+
+// One measure's panel: per kernel and pass a box plot of its nets in cycles.
+std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
   double low = 0, high = 1;
-  for (const SweepSample& sample : sweep.samples) {
+  for (const SweepSample& sample : measure.samples) {
     low = std::min(low, Cycles(sample.net_ms, sweep.clock_ghz));
     high = std::max(high, Cycles(sample.net_ms, sweep.clock_ghz));
   }
   const ChartFrame frame(std::floor(low * 2) / 2, std::ceil(high * 2) / 2, sweep.kernels.size());
   const double box = frame.GroupWidth() * 0.3;
-
+  const bool per_copy = measure.measure != SweepMeasure::CALL;
   std::ostringstream svg;
-  svg << frame.Opening(
-             "absbench: net core cycles per call over " + std::to_string(sweep.grid.size()) +
-                 " code placements, " + SvgEscaped(machine.processor),
-             "box: quartiles; line: median; whiskers: minimum to maximum; the fastest of " +
-                 std::to_string(sweep.settings.rounds) + " rounds per placement; noise " +
-                 Fixed(sweep.noise_floor_cycles, 2) + " cycle; clock about " +
-                 Fixed(sweep.clock_ghz, 2) + " GHz (estimated)")
-      << frame.Grid(
-             0.5, [](double tick) { return Fixed(tick, 1); }, "net core cycles per call");
+  svg << frame.Grid(
+      0.5, [](double tick) { return Fixed(tick, 1); },
+      per_copy ? "net core cycles per copy" : "net core cycles per call");
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
     svg << frame.GroupLabel(kernel, sweep.kernels[kernel].name);
     for (Pass pass : {POSITIVE, NEGATIVE}) {
       std::vector<double> cycles;
-      for (double net : NetsOf(sweep, pass, kernel)) cycles.push_back(Cycles(net, sweep.clock_ghz));
+      for (double net : NetsOf(measure, pass, kernel))
+        cycles.push_back(Cycles(net, sweep.clock_ghz));
+      if (cycles.empty()) continue;
       const Spread spread = DescribeSpread(cycles);
       const auto [minimum, maximum] = std::minmax_element(cycles.begin(), cycles.end());
       const double left =
@@ -53,7 +52,33 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
           << "\" stroke=\"black\" stroke-width=\"2\"/>\n";
     }
   }
-  svg << frame.PassLegend() << ChartFrame::Closing();
+  svg << frame.PassLegend();
+  return svg.str();
+}
+
+}  // namespace
+
+std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine) {
+  const ChartFrame page(0, 1, 1);
+  std::string noise;
+  for (const MeasureResult& measure : sweep.measures) {
+    noise += (noise.empty() ? "noise " : ", ") + Fixed(measure.noise_floor_cycles, 2);
+  }
+  std::ostringstream svg;
+  svg << page.Opening(
+      "absbench: net core cycles over code placements, " + SvgEscaped(machine.processor),
+      "box: quartiles; line: median; whiskers: minimum to maximum; the fastest of " +
+          std::to_string(sweep.settings.rounds) + " rounds per placement; " + noise +
+          " cycle; clock about " + Fixed(sweep.clock_ghz, 2) + " GHz (estimated)",
+      static_cast<int>(sweep.measures.size()));
+  for (size_t at = 0; at < sweep.measures.size(); ++at) {
+    const MeasureResult& measure = sweep.measures[at];
+    const std::string name = MEASURE_NAMES[static_cast<int>(measure.measure)];
+    svg << ChartFrame::PanelStart(static_cast<int>(at),
+                                  name + ": " + std::to_string(measure.grid.size()) + " placements")
+        << Panel(sweep, measure) << ChartFrame::PanelEnd();
+  }
+  svg << ChartFrame::Closing();
   return svg.str();
 }
 

@@ -24,14 +24,14 @@ int UsageFailure(const std::string& problem) {
 
 // The table's kernels and the user's, each user kernel read and checked; or the exit code.
 std::optional<int> AddUserKernels(const SweepOptions& options, std::vector<Procedure>& kernels) {
-  for (const std::string& argument : options.user_kernels) {
+  for (const UserKernelArgument& argument : options.user_kernels) {
     std::vector<std::string> taken = {EmptyProcedureCopy().name};
     for (const Procedure& kernel : kernels) taken.push_back(kernel.name);
     auto parsed = ParseUserKernel(argument, taken);
     if (const auto* problem = std::get_if<std::string>(&parsed)) return UsageFailure(*problem);
     kernels.push_back(std::get<Procedure>(parsed));
   }
-  for (const Procedure& kernel : kernels) {
+  for (Procedure& kernel : kernels) {
     if (kernel.table_row >= 0) continue;
     const std::string problem = CheckUserKernel(kernel);
     if (!problem.empty())
@@ -57,6 +57,7 @@ int RunSweepCommand(const SweepOptions& options) {
     }
   }
   SweepSettings settings;
+  settings.measures = options.measures;
   settings.calls = options.calls;
   settings.rounds = options.rounds;
   settings.seconds = options.seconds;

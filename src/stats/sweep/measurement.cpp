@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 #include "stats/child_process.h"
 #include "stats/statistics.h"
+#include "stats/sweep/blocks.h"
 
 extern "C" uint64_t DependentAdds(uint64_t rounds);
 
@@ -44,19 +46,66 @@ double TimeLoop(PlacedLoop* loop, int32_t operand, uint32_t calls) {
   return static_cast<double>(NowNs() - start);
 }
 
+// The code one measure runs, placed and executable: the benchmark's loop around each procedure,
+// or blocks of each procedure's inline copies.
+class MeasureCode {
+ public:
+  MeasureCode(SweepMeasure measure, const std::vector<Procedure>& procedures) {
+    if (measure == SweepMeasure::CALL) {
+      calls_ = std::make_unique<PlacedCode>(procedures, DefaultGrid());
+      if (calls_->ok()) calls_->Write(procedures);
+      ok_ = calls_->ok() && calls_->MakeExecutable();
+      error_ = calls_->error();
+      grid_ = DefaultGrid();
+    } else {
+      blocks_ = std::make_unique<PlacedBlocks>(measure, procedures);
+      ok_ = blocks_->ok() && blocks_->MakeExecutable();
+      error_ = blocks_->error();
+      grid_ = blocks_->grid();
+    }
+  }
+  bool ok() const { return ok_; }
+  const std::string& error() const { return error_; }
+  const std::vector<Placement>& grid() const { return grid_; }
+  PlacedLoop* loop(const Cell& cell) const {
+    return calls_ ? calls_->loop(cell.procedure, cell.placement)
+                  : blocks_->loop(cell.pass, cell.procedure, cell.placement);
+  }
+
+ private:
+  std::unique_ptr<PlacedCode> calls_;
+  std::unique_ptr<PlacedBlocks> blocks_;
+  std::vector<Placement> grid_;
+  bool ok_ = false;
+  std::string error_;
+};
+
 // ns per call averaged over the procedures at their first placement, each the fastest of three.
-double CalibrateNsPerCall(const PlacedCode& placed, size_t procedures) {
-  constexpr uint32_t CALLS = 20000;
+double CalibrateNsPerCall(const MeasureCode& code, size_t procedures, uint32_t calls) {
   double total_ns = 0;
   for (size_t procedure = 0; procedure < procedures; ++procedure) {
     double best_ns = std::numeric_limits<double>::infinity();
     for (int attempt = 0; attempt < 3; ++attempt) {
-      best_ns =
-          std::min(best_ns, TimeLoop(placed.loop(procedure, 0), PASS_OPERANDS[NEGATIVE], CALLS));
+      const Cell cell{NEGATIVE, procedure, 0};
+      best_ns = std::min(best_ns, TimeLoop(code.loop(cell), PASS_OPERANDS[NEGATIVE], calls));
     }
     total_ns += best_ns;
   }
-  return total_ns / static_cast<double>(procedures * CALLS);
+  return total_ns / static_cast<double>(procedures * calls);
+}
+
+// The kernels a measure times, as indices into `kernels`; the others are refused with the reason.
+std::vector<size_t> KernelsFor(SweepMeasure measure, const std::vector<Procedure>& kernels,
+                               std::vector<std::string>& refusals) {
+  std::vector<size_t> measured;
+  for (size_t kernel = 0; kernel < kernels.size(); ++kernel) {
+    if (measure != SweepMeasure::CALL && !kernels[kernel].inline_refusal.empty()) {
+      refusals.push_back(kernels[kernel].name + ": " + kernels[kernel].inline_refusal);
+    } else {
+      measured.push_back(kernel);
+    }
+  }
+  return measured;
 }
 
 }  // namespace
@@ -65,51 +114,67 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
                      const std::function<void(size_t, size_t)>& progress) {
   SweepResult result;
   result.kernels = kernels;
-  result.grid = DefaultGrid();
   result.settings = settings;
-  std::vector<Procedure> procedures = kernels;
-  procedures.push_back(EmptyProcedureCopy());
-
-  PlacedCode placed(procedures, result.grid);
-  if (!placed.ok()) {
-    result.error = placed.error();
-    return result;
-  }
-  placed.Write(procedures);
-  if (!placed.MakeExecutable()) {
-    result.error = placed.error();
-    return result;
+  size_t total = 0;
+  for (SweepMeasure measure : settings.measures) {
+    MeasureResult& measured = result.measures.emplace_back();
+    measured.measure = measure;
+    measured.kernels = KernelsFor(measure, kernels, measured.refusals);
+    measured.grid = measure == SweepMeasure::CALL ? DefaultGrid() : BlockGrid(measure);
+    measured.copies = measure == SweepMeasure::CALL ? 1 : COPIES_PER_BLOCK;
+    total += 2 * (measured.kernels.size() + 1) * measured.grid.size() * settings.rounds;
   }
 
-  RoundsPlan plan;
-  plan.procedures = procedures.size();
-  plan.placements = result.grid.size();
-  plan.rounds = settings.rounds;
-  plan.seed = settings.seed;
-  plan.calls = settings.calls != 0
-                   ? settings.calls
-                   : CallsForBudget(CalibrateNsPerCall(placed, procedures.size()),
-                                    CellCount(plan) * plan.rounds, settings.seconds);
-  result.settings.calls = plan.calls;
+  std::vector<double> clocks;
+  size_t done_before = 0;
+  for (MeasureResult& measured : result.measures) {
+    std::vector<Procedure> procedures;
+    for (size_t kernel : measured.kernels) procedures.push_back(kernels[kernel]);
+    procedures.push_back(EmptyProcedureCopy());
+    const MeasureCode code(measured.measure, procedures);
+    if (!code.ok()) {
+      result.error = code.error();
+      return result;
+    }
+    RoundsPlan plan;
+    plan.procedures = procedures.size();
+    plan.placements = measured.grid.size();
+    plan.rounds = settings.rounds;
+    plan.seed = settings.seed;
+    plan.copies = measured.copies;
+    const uint32_t calibration_calls = measured.copies == 1 ? 20000 : 2000;
+    plan.calls =
+        settings.calls != 0
+            ? settings.calls
+            : CallsForBudget(CalibrateNsPerCall(code, procedures.size(), calibration_calls),
+                             CellCount(plan) * plan.rounds, settings.seconds);
+    measured.calls = plan.calls;
 
-  Instruments machine;
-  machine.time_ns = [&](const Cell& cell, uint32_t calls) {
-    return TimeLoop(placed.loop(cell.procedure, cell.placement), PASS_OPERANDS[cell.pass], calls);
-  };
-  machine.clock_ghz = [] { return EstimateClockGhz(); };
-  machine.stop_requested = [] { return StopSignal() != 0; };
-  machine.progress = progress;
-  const RoundsRecord record = MeasureInRounds(plan, machine);
-  if (record.stopped) {
-    result.stopped = true;
-    return result;
+    Instruments machine;
+    machine.time_ns = [&](const Cell& cell, uint32_t calls) {
+      return TimeLoop(code.loop(cell), PASS_OPERANDS[cell.pass], calls);
+    };
+    machine.clock_ghz = [] { return EstimateClockGhz(); };
+    machine.stop_requested = [] { return StopSignal() != 0; };
+    machine.progress = [&](size_t done, size_t) { progress(done_before + done, total); };
+    const RoundsRecord record = MeasureInRounds(plan, machine);
+    if (record.stopped) {
+      result.stopped = true;
+      return result;
+    }
+    done_before += CellCount(plan) * plan.rounds;
+    clocks.insert(clocks.end(), record.clock_ghz.begin(), record.clock_ghz.end());
+    measured.samples = NetsFromMinima(plan, record);
+    for (SweepSample& sample : measured.samples) sample.kernel = measured.kernels[sample.kernel];
   }
-  const auto [slowest, fastest] =
-      std::minmax_element(record.clock_ghz.begin(), record.clock_ghz.end());
-  result.clock_ghz = *fastest;
-  result.slowest_clock_ghz = *slowest;
-  result.samples = NetsFromMinima(plan, record);
-  result.noise_floor_cycles = NoiseFloorCycles(result.samples, result.clock_ghz);
+  if (!clocks.empty()) {
+    const auto [slowest, fastest] = std::minmax_element(clocks.begin(), clocks.end());
+    result.clock_ghz = *fastest;
+    result.slowest_clock_ghz = *slowest;
+  }
+  for (MeasureResult& measured : result.measures) {
+    measured.noise_floor_cycles = NoiseFloorCycles(measured.samples, result.clock_ghz);
+  }
   return result;
 }
 
@@ -117,19 +182,26 @@ Spread DescribeSpread(const std::vector<double>& values) {
   return {Quantile(values, 0.5), Quantile(values, 0.25), Quantile(values, 0.75)};
 }
 
-std::vector<double> NetsOf(const SweepResult& result, Pass pass, size_t kernel,
+std::vector<double> NetsOf(const MeasureResult& measure, Pass pass, size_t kernel,
                            double SweepSample::*net) {
   std::vector<double> nets;
-  for (const SweepSample& sample : result.samples) {
+  for (const SweepSample& sample : measure.samples) {
     if (sample.pass == pass && sample.kernel == kernel) nets.push_back(sample.*net);
   }
   return nets;
 }
 
-double LayoutEffectShare(const SweepResult& result, Pass pass, size_t kernel) {
-  return RepeatedShareAway(NetsOf(result, pass, kernel, &SweepSample::first_half_ms),
-                           NetsOf(result, pass, kernel, &SweepSample::second_half_ms),
-                           HalfCycleMs(result.clock_ghz));
+double LayoutEffectShare(const MeasureResult& measure, double clock_ghz, Pass pass, size_t kernel) {
+  return RepeatedShareAway(NetsOf(measure, pass, kernel, &SweepSample::first_half_ms),
+                           NetsOf(measure, pass, kernel, &SweepSample::second_half_ms),
+                           HalfCycleMs(clock_ghz));
+}
+
+const MeasureResult* Find(const SweepResult& result, SweepMeasure measure) {
+  for (const MeasureResult& measured : result.measures) {
+    if (measured.measure == measure) return &measured;
+  }
+  return nullptr;
 }
 
 }  // namespace stats

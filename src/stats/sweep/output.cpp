@@ -1,5 +1,6 @@
 #include "stats/sweep/output.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -10,28 +11,116 @@ namespace stats {
 
 namespace {
 
-std::vector<Spread> SpreadsOf(const SweepResult& sweep, Pass pass) {
+std::vector<Spread> SpreadsOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass) {
   std::vector<Spread> spreads;
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
-    spreads.push_back(DescribeSpread(NetsOf(sweep, pass, kernel)));
+    const std::vector<double> nets = NetsOf(measure, pass, kernel);
+    // A kernel the measure left out ranks last.
+    spreads.push_back(nets.empty() ? Spread{HUGE_VAL, 0, 0} : DescribeSpread(nets));
   }
   return spreads;
 }
 
+bool IsBlock(const MeasureResult& measure) { return measure.measure != SweepMeasure::CALL; }
+
+// "64 placements (...), 10 rounds of 300000 calls each"
+std::string Describe(const MeasureResult& measure, uint32_t rounds) {
+  const std::string placements = std::to_string(measure.grid.size()) + " placements ";
+  const std::string each = ", " + std::to_string(rounds) + " rounds of " +
+                           std::to_string(measure.calls) +
+                           (IsBlock(measure) ? " iterations" : " calls") + " each";
+  if (!IsBlock(measure)) {
+    return placements +
+           "(loop body at every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48)" + each;
+  }
+  return placements + "(a block of " + std::to_string(measure.copies) +
+         (measure.measure == SweepMeasure::LATENCY ? " dependent" : " independent") +
+         " inline copies starting at every 4th byte of a 64-byte block)" + each;
+}
+
+size_t KernelColumn(const SweepResult& sweep) {
+  size_t widest = 16;
+  for (const Procedure& kernel : sweep.kernels) widest = std::max(widest, kernel.words.size());
+  return widest + 2;
+}
+
+// Per pass the detailed table of one measure, as the sweep has always printed it.
+void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
+                     std::ostringstream& out) {
+  const std::vector<Spread> spreads = SpreadsOf(sweep, measure, pass);
+  const size_t column = KernelColumn(sweep);
+  out << "\n"
+      << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass] << "), net per "
+      << (IsBlock(measure) ? "copy" : "call") << " over the placements, ranked by median\n"
+      << Padded("rank  kernel", column + 6, false)
+      << "median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away in both halves\n";
+  int rank = 0;
+  for (size_t kernel : RankByMedian(spreads)) {
+    if (NetsOf(measure, pass, kernel).empty()) continue;
+    const Spread& spread = spreads[kernel];
+    const double iqr = spread.third_quartile - spread.first_quartile;
+    const double share = LayoutEffectShare(measure, sweep.clock_ghz, pass, kernel);
+    out << Padded(std::to_string(++rank), 4, true) << "  "
+        << Padded(sweep.kernels[kernel].words, column, false)
+        << Padded(Fixed(spread.median, 1), 9, true)
+        << Padded(Fixed(Cycles(spread.median, sweep.clock_ghz), 2), 8, true)
+        << Padded(Fixed(iqr, 1), 8, true)
+        << Padded(Fixed(Cycles(iqr, sweep.clock_ghz), 2), 12, true)
+        << Padded(Fixed(100 * share, 0) + "%", 32, true)
+        << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "") << "\n";
+  }
+}
+
+// Per pass a column of median cycles per measure, ranked by the first measure.
+void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out) {
+  const size_t column = KernelColumn(sweep);
+  out << "\n"
+      << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass]
+      << "), median core cycles over the placements (per call; latency and throughput per copy), "
+         "ranked by "
+      << MEASURE_NAMES[static_cast<int>(sweep.measures[0].measure)] << "\n"
+      << Padded("rank  kernel", column + 6, false);
+  for (const MeasureResult& measure : sweep.measures) {
+    out << Padded(MEASURE_NAMES[static_cast<int>(measure.measure)], 12, true);
+  }
+  out << "\n";
+  int rank = 0;
+  for (size_t kernel : RankByMedian(SpreadsOf(sweep, sweep.measures[0], pass))) {
+    std::string marked;
+    out << Padded(std::to_string(++rank), 4, true) << "  "
+        << Padded(sweep.kernels[kernel].words, column, false);
+    for (const MeasureResult& measure : sweep.measures) {
+      const std::vector<double> nets = NetsOf(measure, pass, kernel);
+      out << Padded(nets.empty() ? "-" : Fixed(Cycles(Quantile(nets, 0.5), sweep.clock_ghz), 2), 12,
+                    true);
+      if (!nets.empty() &&
+          LayoutEffectShare(measure, sweep.clock_ghz, pass, kernel) > LAYOUT_SENSITIVE_SHARE) {
+        marked += (marked.empty() ? "  layout-sensitive: " : ", ") +
+                  std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]);
+      }
+    }
+    out << marked << "\n";
+  }
+}
+
 }  // namespace
 
-std::string NoiseLines(const SweepResult& sweep) {
+std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
   const uint32_t half = sweep.settings.rounds / 2;
-  std::string lines = "noise: " + Fixed(sweep.noise_floor_cycles, 3) +
-                      " cycle, the median difference between the nets of the first " +
-                      std::to_string(half) + " and the last " + std::to_string(half) +
-                      " rounds over " + std::to_string(sweep.samples.size()) + " cells (" +
-                      std::to_string(sweep.settings.rounds) + " rounds of " +
-                      std::to_string(sweep.settings.calls) + " calls)\n";
-  if (sweep.noise_floor_cycles > NOISY_HOST_CYCLES) {
+  const bool named = sweep.measures.size() > 1;
+  std::string lines =
+      "noise: " +
+      (named ? std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]) + " " : "") +
+      Fixed(measure.noise_floor_cycles, 3) + (IsBlock(measure) ? " cycle per copy" : " cycle") +
+      ", the median difference between the nets of the first " + std::to_string(half) +
+      " and the last " + std::to_string(half) + " rounds over " +
+      std::to_string(measure.samples.size()) + " cells (" + std::to_string(sweep.settings.rounds) +
+      " rounds of " + std::to_string(measure.calls) +
+      (IsBlock(measure) ? " iterations)\n" : " calls)\n");
+  if (measure.noise_floor_cycles > NOISY_HOST_CYCLES) {
     lines +=
         "noise: this host is too noisy for fine distinctions: differences under about " +
-        Fixed(2 * sweep.noise_floor_cycles, 1) +
+        Fixed(2 * measure.noise_floor_cycles, 1) +
         " cycle may be noise alone. For more precision give it more time (--seconds 60) or more "
         "rounds (--rounds 20), pin it to a processor nothing else uses (--cpu N), or measure at a "
         "quieter moment.\n";
@@ -41,37 +130,42 @@ std::string NoiseLines(const SweepResult& sweep) {
 
 std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine) {
   std::ostringstream out;
-  out << "absbench-stats --sweep: " << sweep.grid.size()
-      << " placements (loop body at every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48),"
-      << " " << sweep.settings.rounds << " rounds of " << sweep.settings.calls
-      << " calls each, seed " << sweep.settings.seed << "\n"
-      << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n"
+  out << "absbench-stats --sweep: ";
+  if (sweep.measures.size() == 1) {
+    out << Describe(sweep.measures[0], sweep.settings.rounds);
+  } else {
+    for (size_t at = 0; at < sweep.measures.size(); ++at) {
+      out << (at == 0                           ? ""
+              : at + 1 == sweep.measures.size() ? " and "
+                                                : ", ")
+          << MEASURE_NAMES[static_cast<int>(sweep.measures[at].measure)];
+    }
+  }
+  out << ", seed " << sweep.settings.seed << "\n";
+  if (sweep.measures.size() > 1) {
+    for (const MeasureResult& measure : sweep.measures) {
+      out << MEASURE_NAMES[static_cast<int>(measure.measure)] << ": "
+          << Describe(measure, sweep.settings.rounds) << "\n";
+    }
+  }
+  out << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n"
       << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
       << "core clock: about " << Fixed(sweep.clock_ghz, 2) << " GHz, the fastest of "
-      << sweep.settings.rounds << " rounds (" << Fixed(sweep.slowest_clock_ghz, 2) << " to "
-      << Fixed(sweep.clock_ghz, 2)
-      << " GHz seen; an estimate: the time of a chain of dependent one-cycle additions)\n"
-      << NoiseLines(sweep);
+      << sweep.settings.rounds * sweep.measures.size() << " rounds ("
+      << Fixed(sweep.slowest_clock_ghz, 2) << " to " << Fixed(sweep.clock_ghz, 2)
+      << " GHz seen; an estimate: the time of a chain of dependent one-cycle additions)\n";
+  for (const MeasureResult& measure : sweep.measures) {
+    out << NoiseLines(sweep, measure);
+    for (const std::string& refusal : measure.refusals) {
+      out << MEASURE_NAMES[static_cast<int>(measure.measure)] << ": not measured for " << refusal
+          << "\n";
+    }
+  }
   for (Pass pass : {POSITIVE, NEGATIVE}) {
-    const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
-    out << "\n"
-        << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass]
-        << "), net per call over the placements, ranked by median\n"
-        << "rank  kernel              median ms  cycles  IQR ms  IQR cycles  "
-           ">1/2 cycle away in both halves\n";
-    int rank = 0;
-    for (size_t kernel : RankByMedian(spreads)) {
-      const Spread& spread = spreads[kernel];
-      const double iqr = spread.third_quartile - spread.first_quartile;
-      const double share = LayoutEffectShare(sweep, pass, kernel);
-      out << Padded(std::to_string(++rank), 4, true) << "  "
-          << Padded(sweep.kernels[kernel].words, 18, false)
-          << Padded(Fixed(spread.median, 1), 11, true)
-          << Padded(Fixed(Cycles(spread.median, sweep.clock_ghz), 2), 8, true)
-          << Padded(Fixed(iqr, 1), 8, true)
-          << Padded(Fixed(Cycles(iqr, sweep.clock_ghz), 2), 12, true)
-          << Padded(Fixed(100 * share, 0) + "%", 32, true)
-          << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "") << "\n";
+    if (sweep.measures.size() == 1) {
+      OneMeasureTable(sweep, sweep.measures[0], pass, out);
+    } else {
+      MeasuresTable(sweep, pass, out);
     }
   }
   return out.str();
@@ -79,28 +173,33 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
 
 std::string FormatSweepCsv(const SweepResult& sweep) {
   std::ostringstream out;
-  out << "pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,first_half_cycles,"
+  out << "pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,measure,first_half_cycles,"
          "second_half_cycles\n";
-  for (const SweepSample& sample : sweep.samples) {
-    const Placement& placement = sweep.grid[sample.placement];
-    out << PASS_NAMES[sample.pass] << "," << sweep.kernels[sample.kernel].name << ","
-        << placement.loop_offset << "," << placement.kernel_offset << "," << Fixed(sample.net_ms, 3)
-        << "," << Fixed(Cycles(sample.net_ms, sweep.clock_ghz), 4) << ","
-        << Fixed(Cycles(sample.first_half_ms, sweep.clock_ghz), 4) << ","
-        << Fixed(Cycles(sample.second_half_ms, sweep.clock_ghz), 4) << "\n";
+  for (const MeasureResult& measure : sweep.measures) {
+    for (const SweepSample& sample : measure.samples) {
+      const Placement& placement = measure.grid[sample.placement];
+      out << PASS_NAMES[sample.pass] << "," << sweep.kernels[sample.kernel].name << ","
+          << placement.loop_offset << "," << placement.kernel_offset << ","
+          << Fixed(sample.net_ms, 3) << "," << Fixed(Cycles(sample.net_ms, sweep.clock_ghz), 4)
+          << "," << MEASURE_NAMES[static_cast<int>(measure.measure)] << ","
+          << Fixed(Cycles(sample.first_half_ms, sweep.clock_ghz), 4) << ","
+          << Fixed(Cycles(sample.second_half_ms, sweep.clock_ghz), 4) << "\n";
+    }
   }
   return out.str();
 }
 
 std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figures,
                                         const SweepResult& sweep) {
+  const MeasureResult* calls = Find(sweep, SweepMeasure::CALL);
+  if (calls == nullptr) return "";
   std::ostringstream out;
   out << "\nthis build's fixed layout (median of " << runs.reports.size()
       << (runs.reports.size() == 1 ? " run" : " runs")
       << ") against the median over the placements, ms per 10^9 calls\n"
       << "pass      kernel              fixed  placements  difference in cycles\n";
   for (Pass pass : {POSITIVE, NEGATIVE}) {
-    const std::vector<Spread> spreads = SpreadsOf(sweep, pass);
+    const std::vector<Spread> spreads = SpreadsOf(sweep, *calls, pass);
     for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
       const int row = sweep.kernels[kernel].table_row;
       if (row < 0) continue;  // a user's kernel: the benchmark has no figure for it

@@ -14,8 +14,8 @@ constexpr double LAYOUT_SENSITIVE_SHARE = 0.10;
 // A noise floor above this many cycles makes the sweep say the host is too noisy.
 constexpr double NOISY_HOST_CYCLES = 0.25;
 
-// The "noise:" line, and the plain words that follow it on a noisy host.
-std::string NoiseLines(const SweepResult& sweep);
+// A measure's "noise:" line, and the plain words that follow it on a noisy host.
+std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure);
 
 std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine);
 std::string FormatSweepCsv(const SweepResult& sweep);

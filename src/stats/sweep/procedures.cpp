@@ -21,14 +21,23 @@ std::vector<Procedure> TableProcedures() {
     const KernelSlot& slot = KernelTable[row];
     procedures.push_back({slot.name, KernelWords(row),
                           LinkedBytes(reinterpret_cast<const void*>(slot.kernel), *slot.length),
-                          row});
+                          row, slot.result, ""});
   }
   return procedures;
 }
 
 Procedure EmptyProcedureCopy() {
-  return {"EmptyProcedure", "empty procedure",
-          LinkedBytes(reinterpret_cast<const void*>(EmptyProcedure), EmptyProcedure_length)};
+  return {"EmptyProcedure",
+          "empty procedure",
+          LinkedBytes(reinterpret_cast<const void*>(EmptyProcedure), EmptyProcedure_length),
+          -1,
+          ResultRegister::EAX,
+          ""};
+}
+
+std::vector<uint8_t> BodyOf(const Procedure& procedure) {
+  return std::vector<uint8_t>(procedure.bytes.begin(),
+                              procedure.bytes.end() - EmptyProcedure_length);
 }
 
 }  // namespace stats

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "kernels/kernel_table.h"
+
 namespace stats {
 
 struct Procedure {
@@ -13,7 +15,12 @@ struct Procedure {
   std::string words;  // for the table: "abs5 wobla"
   std::vector<uint8_t> bytes;
   int table_row = -1;  // its row in the benchmark's kernel table; -1 for any other procedure
+  ResultRegister result = ResultRegister::EAX;
+  std::string inline_refusal;  // why its inline copies cannot be measured; empty when they can
 };
+
+// The bytes before the common trailer: what an inline copy repeats.
+std::vector<uint8_t> BodyOf(const Procedure& procedure);
 
 // The kernels of the table, in table order, and the empty procedure, with their linked bytes.
 std::vector<Procedure> TableProcedures();

@@ -55,7 +55,7 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
 }
 
 std::vector<SweepSample> NetsFromMinima(const RoundsPlan& plan, const RoundsRecord& record) {
-  const double ms_per_1e9_calls_per_ns = 1e9 / 1e6 / plan.calls;
+  const double ms_per_1e9_calls_per_ns = 1e9 / 1e6 / plan.calls / plan.copies;
   const size_t empty = plan.procedures - 1;
   std::vector<SweepSample> samples;
   for (Pass pass : {POSITIVE, NEGATIVE}) {

@@ -25,6 +25,7 @@ struct RoundsPlan {
   size_t placements = 0;
   uint32_t rounds = 0;  // even, so that the two halves can be compared
   uint32_t calls = 0;   // per measurement
+  uint32_t copies = 1;  // of the measured code per call; nets are per copy
   uint64_t seed = 0;    // of every round's order
 };
 
@@ -48,8 +49,8 @@ size_t CellIndex(const RoundsPlan& plan, const Cell& cell);
 
 RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instruments);
 
-// A kernel's net at one placement in one pass, in ms per 1e9 calls: from the minima of all rounds,
-// and from those of each half.
+// A kernel's net at one placement in one pass, in ms per 1e9 calls (or copies): from the minima of
+// all rounds, and from those of each half.
 struct SweepSample {
   Pass pass;
   size_t kernel;

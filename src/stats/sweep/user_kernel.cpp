@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "stats/child_process.h"
 #include "stats/pass.h"
+#include "stats/sweep/assembler.h"
 #include "stats/sweep/code_arena.h"
 
 extern "C" void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record);
@@ -31,6 +33,7 @@ enum RecordSlot {
   FLAGS,
   RSP_AFTER,
   RSP_BEFORE,
+  RAX,
   RECORD_SIZE
 };
 constexpr int KEPT_COUNT = R15 + 1;
@@ -48,48 +51,107 @@ int HexDigit(char c) {
   return -1;
 }
 
-// In the child: place the kernel alone on a fresh page and call it once per operand.
-[[noreturn]] void CallInChild(const Procedure& kernel, int report) {
-  CodeArena arena(kernel.bytes.size());
+// Calls `code` once per operand and reports the records.
+void CallAndReport(const std::vector<uint8_t>& code, int report) {
+  CodeArena arena(code.size());
   if (!arena.ok()) _exit(3);
   std::memset(arena.writable(), 0xCC, arena.size());
-  std::memcpy(arena.writable(), kernel.bytes.data(), kernel.bytes.size());
+  std::memcpy(arena.writable(), code.data(), code.size());
   if (!arena.MakeExecutable()) _exit(4);
   uint64_t records[2][RECORD_SIZE] = {};
   for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes(), PASS_OPERANDS[i], records[i]);
   (void)!write(report, records, sizeof records);
+}
+
+// In the child: the kernel called as the loop calls it, then its body run as an inline copy runs,
+// straight into a RET. A fault in the second leaves the first one's records reported.
+[[noreturn]] void CallInChild(const Procedure& kernel, int report) {
+  CallAndReport(kernel.bytes, report);
+  std::vector<uint8_t> inline_copy = BodyOf(kernel);
+  inline_copy.push_back(0xC3);  // ret
+  CallAndReport(inline_copy, report);
   _exit(0);
 }
 
-}  // namespace
-
-std::variant<Procedure, std::string> ParseUserKernel(const std::string& argument,
-                                                     const std::vector<std::string>& taken) {
-  const size_t equals = argument.find('=');
-  if (equals == std::string::npos) return "--kernel needs NAME=HEX, not '" + argument + "'";
-  const std::string name = argument.substr(0, equals), hex = argument.substr(equals + 1);
+std::string NameOk(const std::string& name, const std::vector<std::string>& taken) {
   const bool name_ok =
       !name.empty() && name.size() <= 16 && std::all_of(name.begin(), name.end(), [](char c) {
         return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                c == '_';
       });
-  if (!name_ok) {
-    return "kernel name '" + name + "': use 1 to 16 letters, digits or underscores";
-  }
+  if (!name_ok) return "kernel name '" + name + "': use 1 to 16 letters, digits or underscores";
   if (std::find(taken.begin(), taken.end(), name) != taken.end()) {
     return "kernel name '" + name + "' is already taken; every kernel needs its own name";
   }
+  return "";
+}
+
+std::string HexBytes(const std::string& name, const std::string& hex, std::vector<uint8_t>& bytes) {
   if (!std::all_of(hex.begin(), hex.end(), [](char c) { return HexDigit(c) >= 0; })) {
     return "kernel " + name + ": '" + hex + "' is not hexadecimal bytes";
   }
   if (hex.size() % 2 != 0) return "kernel " + name + ": an odd number of hex digits";
-  if (hex.size() / 2 > MAX_USER_KERNEL_BYTES) {
-    return "kernel " + name + ": " + std::to_string(hex.size() / 2) + " bytes; at most " +
-           std::to_string(MAX_USER_KERNEL_BYTES) + " before the trailer";
-  }
-  Procedure kernel{name, name, {}};
   for (size_t i = 0; i < hex.size(); i += 2) {
-    kernel.bytes.push_back(static_cast<uint8_t>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
+    bytes.push_back(static_cast<uint8_t>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
+  }
+  return "";
+}
+
+// The text on one line, for the table: newlines become "; ".
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) line += c == '\n' ? std::string("; ") : std::string(1, c);
+  return line;
+}
+
+// Why an inline copy cannot stand for the called kernel, or empty.
+std::string InlineRefusal(const ChildRun& child, const uint64_t (&called)[2][RECORD_SIZE],
+                          const uint64_t (&inline_copy)[2][RECORD_SIZE], bool complete) {
+  if (child.outcome == ChildRun::TIMED_OUT) return "its inline copy does not return within 1 s";
+  if (WIFSIGNALED(child.status)) {
+    return "its inline copy faults (signal " + std::to_string(WTERMSIG(child.status)) + ", " +
+           strsignal(WTERMSIG(child.status)) + ")";
+  }
+  if (!complete) return "its inline copy could not be checked";
+  for (int i = 0; i < 2; ++i) {
+    const auto got = static_cast<uint32_t>(inline_copy[i][RAX]);
+    const auto expected = static_cast<uint32_t>(called[i][RAX]);
+    if (got != expected) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "its inline copy leaves 0x%X in EAX for the operand %d, the called kernel 0x%X",
+                    got, PASS_OPERANDS[i], expected);
+      return text;
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+std::variant<Procedure, std::string> ParseUserKernel(const UserKernelArgument& given,
+                                                     const std::vector<std::string>& taken) {
+  const std::string& argument = given.argument;
+  const size_t equals = argument.find('=');
+  if (equals == std::string::npos) {
+    return std::string(given.assembly ? "--kernel-asm needs NAME=INSTRUCTIONS"
+                                      : "--kernel needs NAME=HEX") +
+           ", not '" + argument + "'";
+  }
+  const std::string name = argument.substr(0, equals), text = argument.substr(equals + 1);
+  if (const std::string problem = NameOk(name, taken); !problem.empty()) return problem;
+  Procedure kernel{name, name, {}, -1, ResultRegister::EAX, ""};
+  if (given.assembly) {
+    Assembled assembled = AssembleIntelSyntax(name, text);
+    if (!assembled.problem.empty()) return "kernel " + name + ": " + assembled.problem;
+    kernel.bytes = std::move(assembled.bytes);
+    kernel.words = name + " (" + OneLine(text) + ")";
+  } else if (const std::string problem = HexBytes(name, text, kernel.bytes); !problem.empty()) {
+    return problem;
+  }
+  if (kernel.bytes.size() > MAX_USER_KERNEL_BYTES) {
+    return "kernel " + name + ": " + std::to_string(kernel.bytes.size()) + " bytes; at most " +
+           std::to_string(MAX_USER_KERNEL_BYTES) + " before the trailer";
   }
   // The empty procedure is the common trailer alone, as linked.
   const std::vector<uint8_t> trailer = EmptyProcedureCopy().bytes;
@@ -97,22 +159,22 @@ std::variant<Procedure, std::string> ParseUserKernel(const std::string& argument
   return kernel;
 }
 
-std::string CheckUserKernel(const Procedure& kernel) {
+std::string CheckUserKernel(Procedure& kernel) {
   ChildLimits limits;
   limits.time_limit_ms = CHECK_LIMIT_MS;
   const ChildRun child = RunChild([&](int report) { CallInChild(kernel, report); }, limits);
-  if (child.outcome == ChildRun::TIMED_OUT) return "it does not return within 1 s";
-  if (child.outcome != ChildRun::ENDED) return "cannot check it: " + child.failure;
-  if (WIFSIGNALED(child.status)) {
-    return "it faults (signal " + std::to_string(WTERMSIG(child.status)) + ", " +
-           strsignal(WTERMSIG(child.status)) + ")";
-  }
-  uint64_t records[2][RECORD_SIZE] = {};
-  if (!WIFEXITED(child.status) || WEXITSTATUS(child.status) != 0 ||
-      child.report.size() != sizeof records) {
+  uint64_t records[2][RECORD_SIZE] = {}, inline_records[2][RECORD_SIZE] = {};
+  const bool called = child.report.size() >= sizeof records;
+  if (called) std::memcpy(records, child.report.data(), sizeof records);
+  if (!called) {
+    if (child.outcome == ChildRun::TIMED_OUT) return "it does not return within 1 s";
+    if (child.outcome != ChildRun::ENDED) return "cannot check it: " + child.failure;
+    if (WIFSIGNALED(child.status)) {
+      return "it faults (signal " + std::to_string(WTERMSIG(child.status)) + ", " +
+             strsignal(WTERMSIG(child.status)) + ")";
+    }
     return "it could not be placed in executable memory to be checked";
   }
-  std::memcpy(records, child.report.data(), sizeof records);
   for (int i = 0; i < 2; ++i) {
     const std::string operand = " (operand " + std::to_string(PASS_OPERANDS[i]) + ")";
     for (int slot = RBX; slot < KEPT_COUNT; ++slot) {
@@ -128,6 +190,9 @@ std::string CheckUserKernel(const Procedure& kernel) {
       return "it returns with the direction flag set" + operand + "; a kernel leaves it clear";
     }
   }
+  const bool complete = child.report.size() == 2 * sizeof records;
+  if (complete) std::memcpy(inline_records, child.report.data() + sizeof records, sizeof records);
+  kernel.inline_refusal = InlineRefusal(child, records, inline_records, complete);
   return "";
 }
 

@@ -11,23 +11,39 @@ namespace {
 // Two kernels over 64 placements at 2 GHz (500 ms per 1e9 calls is a cycle): "placed" a cycle
 // slower at every fourth placement in both halves, "noisy" a cycle slower at a quarter of the
 // placements in one half only.
-stats::SweepResult HandMadeSweep(double noise_floor_cycles) {
-  stats::SweepResult sweep;
-  sweep.kernels = {{"placed", "placed words", {}}, {"noisy", "noisy words", {}}};
-  sweep.grid = stats::DefaultGrid();
-  sweep.settings.rounds = 12;
-  sweep.settings.calls = 345678;
-  sweep.clock_ghz = 2.0;
-  sweep.slowest_clock_ghz = 1.9;
-  sweep.noise_floor_cycles = noise_floor_cycles;
+stats::Procedure Kernel(const std::string& name, const std::string& words, int table_row = -1) {
+  stats::Procedure kernel;
+  kernel.name = name;
+  kernel.words = words;
+  kernel.table_row = table_row;
+  return kernel;
+}
+
+stats::MeasureResult HandMadeMeasure(stats::SweepMeasure which, double noise_floor_cycles) {
+  stats::MeasureResult measure;
+  measure.measure = which;
+  measure.grid = stats::DefaultGrid();
+  measure.calls = 345678;
+  measure.kernels = {0, 1};
+  measure.noise_floor_cycles = noise_floor_cycles;
   for (stats::Pass pass : {stats::POSITIVE, stats::NEGATIVE}) {
-    for (size_t placement = 0; placement < sweep.grid.size(); ++placement) {
+    for (size_t placement = 0; placement < measure.grid.size(); ++placement) {
       const double placed = placement % 4 == 3 ? 500 : 0;
-      sweep.samples.push_back({pass, 0, placement, placed, placed, placed});
+      measure.samples.push_back({pass, 0, placement, placed, placed, placed});
       const double burst = placement % 4 == 1 ? 500 : 0;
-      sweep.samples.push_back({pass, 1, placement, 0, burst, 0});
+      measure.samples.push_back({pass, 1, placement, 0, burst, 0});
     }
   }
+  return measure;
+}
+
+stats::SweepResult HandMadeSweep(double noise_floor_cycles) {
+  stats::SweepResult sweep;
+  sweep.kernels = {Kernel("placed", "placed words"), Kernel("noisy", "noisy words")};
+  sweep.settings.rounds = 12;
+  sweep.clock_ghz = 2.0;
+  sweep.slowest_clock_ghz = 1.9;
+  sweep.measures = {HandMadeMeasure(stats::SweepMeasure::CALL, noise_floor_cycles)};
   return sweep;
 }
 
@@ -51,14 +67,14 @@ TEST(FormatSweepTable, MarksOnlyTheKernelWhosePlacementEffectRepeatsInBothHalves
 }
 
 TEST(NoiseLines, GiveTheFloorWithRoundsAndCallsAndSayPlainlyWhenTheHostIsTooNoisy) {
-  const std::string quiet = stats::NoiseLines(HandMadeSweep(0.25));
+  const std::string quiet = stats::NoiseLines(HandMadeSweep(0.25), HandMadeSweep(0.25).measures[0]);
   EXPECT_EQ(quiet.rfind("noise: 0.250 cycle, ", 0), 0u) << quiet;
   EXPECT_NE(quiet.find("first 6 and the last 6 rounds over 256 cells (12 rounds of 345678 calls)"),
             std::string::npos)
       << quiet;
   EXPECT_EQ(quiet.find("too noisy"), std::string::npos) << quiet;
 
-  const std::string noisy = stats::NoiseLines(HandMadeSweep(0.4));
+  const std::string noisy = stats::NoiseLines(HandMadeSweep(0.4), HandMadeSweep(0.4).measures[0]);
   EXPECT_NE(noisy.find("\nnoise: this host is too noisy for fine distinctions"), std::string::npos)
       << noisy;
   EXPECT_NE(noisy.find("--seconds"), std::string::npos) << "it says how to get more precision";
@@ -67,7 +83,7 @@ TEST(NoiseLines, GiveTheFloorWithRoundsAndCallsAndSayPlainlyWhenTheHostIsTooNois
 TEST(FormatFixedAgainstPlacement, FindsTheBenchmarksKernelsByTheirTableRowWhereverTheyStand) {
   stats::SweepResult sweep = HandMadeSweep(0.01);
   // A user's kernel first, then abs3 from the table: nothing at the start is the table's.
-  sweep.kernels = {{"mine", "mine", {}}, {"abs3", "abs3 words", {}, 3}};
+  sweep.kernels = {Kernel("mine", "mine"), Kernel("abs3", "abs3 words", 3)};
   stats::RunSet runs;
   runs.reports.resize(1);
   runs.reports[0].net_ms[stats::POSITIVE][3] = 1000;  // two cycles at 2 GHz; the sweep says 0
@@ -77,6 +93,31 @@ TEST(FormatFixedAgainstPlacement, FindsTheBenchmarksKernelsByTheirTableRowWherev
   const std::string abs3 = LineWith(lines, "positive  abs3 words");
   EXPECT_NE(abs3.find("1000"), std::string::npos) << lines;
   EXPECT_NE(abs3.find("+2.00  an effect of where the code lands"), std::string::npos) << lines;
+}
+
+TEST(FormatSweepTable, GivesAColumnPerMeasureRankedByTheFirstAndNamesEachNoiseFloor) {
+  stats::SweepResult sweep = HandMadeSweep(0.01);
+  stats::MeasureResult latency = HandMadeMeasure(stats::SweepMeasure::LATENCY, 0.02);
+  latency.copies = 16;
+  for (stats::SweepSample& sample : latency.samples) {
+    // "noisy" is the slower here: two cycles a copy everywhere.
+    if (sample.kernel == 1) sample.net_ms = sample.first_half_ms = sample.second_half_ms = 1000;
+  }
+  sweep.measures.push_back(latency);
+  const std::string table = stats::FormatSweepTable(sweep, {"a processor", "", true});
+  EXPECT_NE(table.find("absbench-stats --sweep: call and latency, seed"), std::string::npos)
+      << table;
+  EXPECT_NE(table.find("\nnoise: call 0.010 cycle, "), std::string::npos) << table;
+  EXPECT_NE(table.find("\nnoise: latency 0.020 cycle per copy, "), std::string::npos) << table;
+  EXPECT_NE(table.find("ranked by call\nrank  kernel"), std::string::npos) << table;
+  const std::string placed = LineWith(table, "placed words");
+  EXPECT_NE(placed.find("0.00        0.00  layout-sensitive: call, latency"), std::string::npos)
+      << table;
+  EXPECT_NE(LineWith(table, "noisy words").find("0.00        2.00"), std::string::npos) << table;
+
+  const std::string csv = stats::FormatSweepCsv(sweep);
+  EXPECT_EQ(csv.rfind("pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,measure,", 0), 0u);
+  EXPECT_NE(csv.find("\nnegative,noisy,60,48,1000.000,2.0000,latency,"), std::string::npos);
 }
 
 }  // namespace

@@ -38,6 +38,23 @@ PROCEDURE_START SweepLoopTemplate
 .LSweepLoopEnd:
 PROCEDURE_END SweepLoopTemplate
 
+# A block of inline copies (for latency and throughput) is joined from these pieces: the prologue
+# (operand in EDI, count in ESI, as for the placed loop), the copies with their glue, the loop's
+# end, and the epilogue. The prologue ends where the block's loop starts.
+PROCEDURE_START BlockPrologue
+    SAVE_CALLEE_SAVED
+    mov ebx, edi
+    mov eax, edi
+.LBlockPrologueEnd:
+PROCEDURE_END BlockPrologue
+
+PROCEDURE_START BlockEpilogue
+    cld
+    RESTORE_CALLEE_SAVED
+    ret
+.LBlockEpilogueEnd:
+PROCEDURE_END BlockEpilogue
+
 # uint64_t DependentAdds(uint64_t rounds): 100 additions per round, each waiting for the one
 # before, so a round takes 100 core cycles; the loop's own count runs beside the chain.
 PROCEDURE_START DependentAdds
@@ -53,7 +70,7 @@ PROCEDURE_END DependentAdds
 
 # void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record): calls a kernel
 # with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15) and
-# records them after it, then RFLAGS, and RSP after and before the call.
+# records them after it, then RFLAGS, RSP after and before the call, and RAX.
 PROCEDURE_START CheckedKernelCall
     SAVE_CALLEE_SAVED
     push rdx
@@ -71,7 +88,9 @@ PROCEDURE_START CheckedKernelCall
     call r11
     pushfq
     cld
-    mov rax, [rsp + 8]
+    push rax
+    mov rax, [rsp + 16]
+    pop qword ptr [rax + 88]
     pop qword ptr [rax + 64]
     mov [rax], rbx
     mov [rax + 8], rsi
@@ -96,5 +115,27 @@ SweepLoopBodyOffset:
     .globl SweepLoopTemplateLength
 SweepLoopTemplateLength:
     .long .LSweepLoopEnd - SweepLoopTemplate
+    .globl BlockPrologueLength
+BlockPrologueLength:
+    .long .LBlockPrologueEnd - BlockPrologue
+    .globl BlockEpilogueLength
+BlockEpilogueLength:
+    .long .LBlockEpilogueEnd - BlockEpilogue
+
+# The glue between inline copies and the block's loop end, as bytes, so that the encodings are
+# the ones named. The sweep writes the JNZ's displacement back to the block's start.
+    .globl GlueResultFromEcx
+GlueResultFromEcx:
+    .byte 0x8B, 0xC1                    # mov eax, ecx
+    .globl GlueNegate
+GlueNegate:
+    .byte 0xF7, 0xD8                    # neg eax
+    .globl GlueFreshOperand
+GlueFreshOperand:
+    .byte 0x8B, 0xC3                    # mov eax, ebx
+    .globl BlockLoopEnd
+BlockLoopEnd:
+    .byte 0x83, 0xEE, 0x01              # sub esi, 1
+    .byte 0x0F, 0x85, 0, 0, 0, 0        # jnz rel32 back to the block's start
 
 NON_EXECUTABLE_STACK
