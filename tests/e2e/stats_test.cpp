@@ -223,6 +223,45 @@ TEST(StatsSweep, ShortRunWritesEveryPlacementToTheCsvAndAValidChart) {
   for (const std::string& name : FilesIn(directory)) std::remove((directory + "/" + name).c_str());
   rmdir(directory.c_str());
 }
+TEST(StatsSweep, RefusesAssemblyTextThatDoesNotAssembleWithTheAssemblersOwnWords) {
+  const FinishedRun run =
+      RunCommand(Stats({"--sweep", "--calls", "1000", "--kernel-asm", "bad=neg eax; frob eax"}),
+                 Input::DEV_NULL, seconds(30));
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << run.status;
+  EXPECT_NE(run.errors.find("kernel bad: "), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("bad:1: Error: no such instruction: `frob eax'"), std::string::npos)
+      << run.errors;
+  EXPECT_EQ(run.output, "") << "something was timed";
+}
+
+TEST(StatsSweep, AllThreeMeasuresWriteTheirRowsWithAMeasureColumnAndLeaveOutAFaultingInlineCopy) {
+  const std::string directory = TemporaryDirectory();
+  const std::string csv = directory + "/all.csv", svg = directory + "/all.svg";
+  const FinishedRun run =
+      RunCommand(Stats({"--sweep", "--measure", "all", "--calls", "300", "--rounds", "2", "--csv",
+                        csv, "--svg", svg, "--kernel-asm",
+                        "mine=test eax, eax; jns 1f; neg eax; 1:", "--kernel", "jump=EB04"}),
+                 Input::DEV_NULL, seconds(120));
+  ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
+  EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
+  EXPECT_NE(run.output.find("mine (test eax, eax; jns 1f; neg eax; 1:)"), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("\nlatency: not measured for jump: its inline copy faults"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("\nnoise: throughput "), std::string::npos) << run.output;
+  const std::string rows = ReadFile(csv);
+  EXPECT_EQ(rows.rfind("pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,measure,", 0), 0u);
+  // call: 2 passes x 14 kernels x 64 placements; latency and throughput: 2 x 13 x 16 each.
+  EXPECT_EQ(Lines(rows), 1 + 2 * 14 * 64 + 2 * (2 * 13 * 16)) << rows.substr(0, 200);
+  EXPECT_NE(rows.find(",mine,"), std::string::npos);
+  EXPECT_NE(rows.find(",latency,"), std::string::npos);
+  EXPECT_NE(rows.find(",throughput,"), std::string::npos);
+  EXPECT_EQ(std::system(("xmllint --noout " + svg).c_str()), 0) << "xmllint refused the chart";
+  for (const std::string& name : FilesIn(directory)) std::remove((directory + "/" + name).c_str());
+  rmdir(directory.c_str());
+}
+
 TEST(StatsSweep, StoppedByCtrlCOrSigtermExitsByThatSignalAndLeavesNoCsvOrChart) {
   for (const int stop : {SIGINT, SIGTERM}) {
     const std::string directory = TemporaryDirectory();

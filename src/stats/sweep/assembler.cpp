@@ -24,7 +24,7 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   ~ScratchFolder() {
-    for (const char* file : {"header.s", "kernel.s", "kernel.o", "text.bin", "relocations.bin"}) {
+    for (const char* file : {"header.s", "kernel.s", "kernel.o", "text.bin"}) {
       unlink((path_ + "/" + file).c_str());
     }
     if (!path_.empty()) rmdir(path_.c_str());
@@ -38,7 +38,8 @@ class ScratchFolder {
 };
 
 // Runs a tool of the toolchain; empty when it exited with 0, otherwise what it or the system said.
-std::string RunTool(std::vector<std::string> words) {
+// What it printed goes to `output`.
+std::string RunTool(std::vector<std::string> words, std::string* output = nullptr) {
   ChildLimits limits;
   limits.time_limit_ms = 10000;
   const ChildRun run = RunChild(
@@ -59,6 +60,7 @@ std::string RunTool(std::vector<std::string> words) {
     std::memcpy(&error, run.report.data(), sizeof error);
     return "cannot run " + words[0] + " (GNU binutils): " + std::strerror(error);
   }
+  if (output != nullptr) *output = run.output;
   if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) return "";
   return run.errors.empty() ? words[0] + " " + DescribeWaitStatus(run.status) : run.errors;
 }
@@ -95,17 +97,22 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
     assembled.problem = Renamed(assembler, folder / "kernel.s", name);
     return assembled;
   }
-  for (const auto& [section, file] :
-       {std::pair{".text", "text.bin"}, std::pair{".rela.text", "relocations.bin"}}) {
-    const std::string copied =
-        RunTool({"objcopy", "-O", "binary", "-j", section, folder / "kernel.o", folder / file});
-    if (!copied.empty()) {
-      assembled.problem = copied;
-      return assembled;
-    }
+  std::string relocations;
+  const std::string listed = RunTool({"objdump", "-r", folder / "kernel.o"}, &relocations);
+  if (!listed.empty()) {
+    assembled.problem = listed;
+    return assembled;
   }
-  if (!ReadWhole(folder / "relocations.bin").empty()) {
-    assembled.problem = "it refers to a symbol outside itself, which a placed copy cannot reach";
+  if (relocations.find("RELOCATION RECORDS") != std::string::npos) {
+    assembled.problem =
+        "it refers to an address the assembler cannot know (a symbol outside it, or an absolute "
+        "address), which a placed copy cannot keep";
+    return assembled;
+  }
+  const std::string copied =
+      RunTool({"objcopy", "-O", "binary", "-j", ".text", folder / "kernel.o", folder / "text.bin"});
+  if (!copied.empty()) {
+    assembled.problem = copied;
     return assembled;
   }
   const std::string text = ReadWhole(folder / "text.bin");

@@ -51,25 +51,26 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Calls `code` once per operand and reports the records.
-void CallAndReport(const std::vector<uint8_t>& code, int report) {
-  CodeArena arena(code.size());
+// Calls `code`, placed `at` bytes into a fresh page, once per operand and reports the records.
+void CallAndReport(const std::vector<uint8_t>& code, size_t at, int report) {
+  CodeArena arena(at + code.size());
   if (!arena.ok()) _exit(3);
   std::memset(arena.writable(), 0xCC, arena.size());
-  std::memcpy(arena.writable(), code.data(), code.size());
+  std::memcpy(arena.writable() + at, code.data(), code.size());
   if (!arena.MakeExecutable()) _exit(4);
   uint64_t records[2][RECORD_SIZE] = {};
-  for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes(), PASS_OPERANDS[i], records[i]);
+  for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes() + at, PASS_OPERANDS[i], records[i]);
   (void)!write(report, records, sizeof records);
 }
 
 // In the child: the kernel called as the loop calls it, then its body run as an inline copy runs,
-// straight into a RET. A fault in the second leaves the first one's records reported.
+// straight into a RET and elsewhere in memory, as copies are. A fault in the second leaves the
+// first one's records reported.
 [[noreturn]] void CallInChild(const Procedure& kernel, int report) {
-  CallAndReport(kernel.bytes, report);
+  CallAndReport(kernel.bytes, 0, report);
   std::vector<uint8_t> inline_copy = BodyOf(kernel);
   inline_copy.push_back(0xC3);  // ret
-  CallAndReport(inline_copy, report);
+  CallAndReport(inline_copy, 1024 + 2, report);
   _exit(0);
 }
 
