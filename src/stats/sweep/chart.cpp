@@ -60,22 +60,21 @@ std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
 
 std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine) {
   const ChartFrame page(0, 1, 1);
-  std::string noise;
-  for (const MeasureResult& measure : sweep.measures) {
-    noise += (noise.empty() ? "noise " : ", ") + Fixed(measure.noise_floor_cycles, 2);
-  }
   std::ostringstream svg;
   svg << page.Opening(
       "absbench: net core cycles over code placements, " + SvgEscaped(machine.processor),
-      "box: quartiles; line: median; whiskers: minimum to maximum; the fastest of " +
-          std::to_string(sweep.settings.rounds) + " rounds per placement; " + noise +
-          " cycle; clock about " + Fixed(sweep.clock_ghz, 2) + " GHz (estimated)",
+      "boxes: quartiles; lines: medians; whiskers: range; each placement the "
+      "fastest of " +
+          std::to_string(sweep.settings.rounds) + " rounds; clock about " +
+          Fixed(sweep.clock_ghz, 2) + " GHz (estimated)",
       static_cast<int>(sweep.measures.size()));
   for (size_t at = 0; at < sweep.measures.size(); ++at) {
     const MeasureResult& measure = sweep.measures[at];
-    const std::string name = MEASURE_NAMES[static_cast<int>(measure.measure)];
     svg << ChartFrame::PanelStart(static_cast<int>(at),
-                                  name + ": " + std::to_string(measure.grid.size()) + " placements")
+                                  std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]) +
+                                      ": " + std::to_string(measure.grid.size()) +
+                                      " placements, noise " + Fixed(measure.noise_floor_cycles, 3) +
+                                      " cycle")
         << Panel(sweep, measure) << ChartFrame::PanelEnd();
   }
   svg << ChartFrame::Closing();
