@@ -62,7 +62,7 @@ PlacedBlocks::PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& p
         uint8_t* start = writable + (block(pass, procedure, placement) - arena_.bytes());
         std::memcpy(start - BlockPrologueLength, reinterpret_cast<const void*>(BlockPrologue),
                     BlockPrologueLength);
-        std::memcpy(start, copies.data(), copies.size());
+        if (!copies.empty()) std::memcpy(start, copies.data(), copies.size());
         uint8_t* loop_end = start + copies.size();
         std::memcpy(loop_end, BlockLoopEnd, sizeof BlockLoopEnd);
         uint8_t* after = loop_end + sizeof BlockLoopEnd;

@@ -1,5 +1,5 @@
-// Kernels given on the command line (--kernel NAME=HEX, --kernel-asm NAME=TEXT): read strictly, then tried once in a child
-// process under the kernel contract before anything is timed.
+// Kernels given on the command line (--kernel NAME=HEX, --kernel-asm NAME=TEXT): read strictly,
+// then tried in a child process under the kernel contract before anything is timed.
 #pragma once
 
 #include <string>
