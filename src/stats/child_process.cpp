@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -28,7 +30,9 @@ std::string ErrorText(int error) { return std::strerror(error); }
 
 // In the child: its input, outputs and signals, or the errno of the step that failed, on `setup`.
 [[noreturn]] void StartBody(const std::function<void(int)>& body, int output, int errors,
-                            int report, int setup) {
+                            int report, int setup, pid_t parent) {
+  // Killed with this process whatever ends it; if that already happened, go no further.
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
   const int null_input = open("/dev/null", O_RDONLY);
   if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
       dup2(errors, STDERR_FILENO) < 0) {
@@ -105,13 +109,14 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
   Descriptor errors(pipes[1][0]), errors_end(pipes[1][1]);
   Descriptor report(pipes[2][0]), report_end(pipes[2][1]);
   Descriptor setup(pipes[3][0]), setup_end(pipes[3][1]);
+  const pid_t parent = getpid();
   const pid_t child = fork();
   if (child < 0) {
     run.failure = "cannot start a child process: " + ErrorText(errno);
     return run;
   }
   if (child == 0) {
-    StartBody(body, output_end.get(), errors_end.get(), report_end.get(), setup_end.get());
+    StartBody(body, output_end.get(), errors_end.get(), report_end.get(), setup_end.get(), parent);
   }
   output_end.reset();
   errors_end.reset();
@@ -155,10 +160,16 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     if (ready <= 0) continue;
     for (int stream = 0; stream < 3; ++stream) {
       if (streams[stream].revents == 0) continue;
+      // Never more than one byte past the limit: enough to know it was passed.
+      const size_t room =
+          limits.output_limit - (run.output.size() + run.errors.size() + run.report.size());
       char bytes[4096];
-      const ssize_t count = read(streams[stream].fd, bytes, sizeof bytes);
+      const ssize_t count =
+          read(streams[stream].fd, bytes, room < sizeof bytes ? room + 1 : sizeof bytes);
       if (count > 0) {
         collected[stream]->append(bytes, static_cast<size_t>(count));
+        if (static_cast<size_t>(count) > room)
+          return Ended(run, child, ChildRun::OVERFLOWED, SIGKILL);
       } else if (count == 0) {
         streams[stream].fd = -1;
       } else if (errno != EINTR) {

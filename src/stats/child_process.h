@@ -2,6 +2,8 @@
 // under check, a try at raising the priority), and how Ctrl-C and SIGTERM reach it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -28,13 +30,14 @@ class Descriptor {
 };
 
 struct ChildLimits {
-  int time_limit_ms = -1;         // killed after this long; -1: no limit
-  bool stops_with_us = false;     // a recorded stop signal ends it with SIGTERM
-  std::function<void()> waiting;  // called about once a second while it runs
+  int time_limit_ms = -1;          // killed after this long; -1: no limit
+  size_t output_limit = SIZE_MAX;  // killed once its streams together pass this many bytes
+  bool stops_with_us = false;      // a recorded stop signal ends it with SIGTERM
+  std::function<void()> waiting;   // called about once a second while it runs
 };
 
 struct ChildRun {
-  enum Outcome { ENDED, TIMED_OUT, STOPPED, FAILED } outcome = FAILED;
+  enum Outcome { ENDED, TIMED_OUT, OVERFLOWED, STOPPED, FAILED } outcome = FAILED;
   int status = 0;              // the wait status, when it ENDED
   std::string output, errors;  // its standard output and standard error
   std::string report;          // what it wrote to the descriptor it was given
@@ -44,7 +47,8 @@ struct ChildRun {
 // Forks a child with standard input from /dev/null, standard output and error on pipes, SIGINT
 // and SIGTERM at their defaults, and runs `body` there with a report descriptor that closes on
 // exec; `body` must end the child (exec or _exit). Collects all three streams as they come, so
-// that none fills up and stalls the child, then reaps it. A child never outlives the call.
+// that none fills up and stalls the child, up to the output limit, then reaps it. A child never
+// outlives the call, nor this process: the system kills it when this process ends, however.
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits);
 
 // "exited with status 3", "was killed by signal 9 (Killed)".

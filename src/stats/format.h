@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 namespace stats {
 
@@ -17,6 +18,11 @@ std::string Fixed(double value, int decimals);
 
 // "+0.25", "-1.00", and "0.00" for anything that rounds to zero.
 std::string Signed(double value, int decimals);
+
+// Text that came from outside (a report, a run, the command line), fit to quote in a message:
+// between `quote` marks, bytes outside printable ASCII escaped ("\x00", "\r"), and cut after
+// about `shown` characters with a note of its whole length.
+std::string Quoted(std::string_view text, char quote = '"', size_t shown = 60);
 
 // "1:09": whole minutes and seconds.
 std::string MinutesAndSeconds(std::chrono::steady_clock::duration duration);

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "stats/format.h"
+
 namespace stats {
 
 const char USAGE[] =
@@ -133,7 +135,7 @@ std::string Take(Given& given, int letter, const std::string& value) {
     case 'n': {
       const auto runs = ParseUnsigned(value, 1000);
       if (!runs || *runs == 0)
-        return "-n needs a whole number of runs from 1 to 1000, not '" + value + "'";
+        return "-n needs a whole number of runs from 1 to 1000, not " + Quoted(value, '\'');
       given.runs = static_cast<int>(*runs);
       return "";
     }
@@ -149,28 +151,29 @@ std::string Take(Given& given, int letter, const std::string& value) {
     case 'T':
       given.seconds = ParseUnsigned(value, 86400);
       if (!given.seconds || *given.seconds == 0) {
-        return "--seconds needs a whole number of seconds from 1 to 86400, not '" + value + "'";
+        return "--seconds needs a whole number of seconds from 1 to 86400, not " +
+               Quoted(value, '\'');
       }
       return "";
     case 'R':
       given.rounds = ParseUnsigned(value, 1000);
       if (!given.rounds || *given.rounds < 2 || *given.rounds % 2 != 0) {
-        return "--rounds needs an even number from 2 to 1000, not '" + value + "'";
+        return "--rounds needs an even number from 2 to 1000, not " + Quoted(value, '\'');
       }
       return "";
     case 'C':
       given.calls = ParseUnsigned(value, 1000000000);
       if (!given.calls || *given.calls == 0) {
-        return "--calls needs a whole number from 1 to 1000000000, not '" + value + "'";
+        return "--calls needs a whole number from 1 to 1000000000, not " + Quoted(value, '\'');
       }
       return "";
     case 'S':
       given.seed = ParseUnsigned(value, UINT64_MAX);
-      if (!given.seed) return "--seed needs a whole number, not '" + value + "'";
+      if (!given.seed) return "--seed needs a whole number, not " + Quoted(value, '\'');
       return "";
     case 'P':
       given.cpu = ParseUnsigned(value, CPU_SETSIZE - 1);
-      if (!given.cpu) return "--cpu needs a processor number, not '" + value + "'";
+      if (!given.cpu) return "--cpu needs a processor number, not " + Quoted(value, '\'');
       return "";
     case 'k':
       given.user_kernels.push_back({false, value});
@@ -181,8 +184,8 @@ std::string Take(Given& given, int letter, const std::string& value) {
     case 'M':
       given.measures = ParseMeasures(value);
       if (!given.measures) {
-        return "--measure needs a comma list of call, latency and throughput, or all, not '" +
-               value + "'";
+        return "--measure needs a comma list of call, latency and throughput, or all, not " +
+               Quoted(value, '\'');
       }
       return "";
   }
@@ -252,12 +255,12 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     if (letter == 'w') {
       given.sweep = true;
     } else if (letter == ':') {
-      return UsageError{std::string("option '") + argv[optind - 1] + "' needs a value"};
+      return UsageError{"option " + Quoted(argv[optind - 1], '\'') + " needs a value"};
     } else if (letter == '?') {
-      return UsageError{"unknown option '" +
-                        (optopt != 0 ? std::string("-") + static_cast<char>(optopt)
-                                     : std::string(argv[optind - 1])) +
-                        "'"};
+      return UsageError{"unknown option " +
+                        Quoted(optopt != 0 ? std::string("-") + static_cast<char>(optopt)
+                                           : std::string(argv[optind - 1]),
+                               '\'')};
     } else if (const std::string problem = Take(given, letter, optarg); !problem.empty()) {
       return UsageError{problem};
     }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,18 +18,20 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-int WaitOrKill(pid_t pid, std::chrono::seconds limit) {
+int WaitOrKill(pid_t pid, std::chrono::seconds limit, long* peak_memory_kb) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
+  rusage usage = {};
+  while (wait4(pid, &status, WNOHANG, &usage) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
+      wait4(pid, &status, 0, &usage);
       ADD_FAILURE() << "the program was still running after " << limit.count() << " s";
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+  if (peak_memory_kb != nullptr) *peak_memory_kb = usage.ru_maxrss;
   return status;
 }
 
@@ -82,7 +85,7 @@ FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
     Exec(command);
   }
   FinishedRun run;
-  run.status = WaitOrKill(pid, limit);
+  run.status = WaitOrKill(pid, limit, &run.peak_memory_kb);
   run.took = std::chrono::steady_clock::now() - start;
   run.output = ReadFile(collected_path);
   run.errors = ReadFile(errors_path);

@@ -12,6 +12,7 @@ struct FinishedRun {
   std::string output;
   std::string errors;
   std::chrono::steady_clock::duration took{};
+  long peak_memory_kb = 0;  // the largest resident size of the program and what it waited for
 };
 
 enum class Input { DEV_NULL, CLOSED };
@@ -33,6 +34,6 @@ FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
 pid_t StartQuietly(const std::vector<std::string>& command);
 
 // Waits for `pid`, killing it after `limit`; returns the waitpid status.
-int WaitOrKill(pid_t pid, std::chrono::seconds limit);
+int WaitOrKill(pid_t pid, std::chrono::seconds limit, long* peak_memory_kb = nullptr);
 
 std::string ReadFile(const std::string& path);

@@ -114,7 +114,8 @@ TEST(StatsOfAFailedRun, SaysWhatTheBenchmarkSaidOnStandardError) {
       RunCommand(Stats({"-n", "1", "--benchmark", failing}), Input::DEV_NULL, seconds(30));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
   EXPECT_NE(run.errors.find("run 1 of 1: the benchmark exited with status 1; it said: "
-                            "absbench: the report could not be written: No space left on device"),
+                            "\"absbench: the report could not be written: No space left on "
+                            "device\""),
             std::string::npos)
       << run.errors;
   std::remove(failing.c_str());

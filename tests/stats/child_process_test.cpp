@@ -7,6 +7,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
 
 #include "tests/stats/system_call_wrappers.h"
 
@@ -81,6 +84,65 @@ TEST(RunChild, GivesUpWithTheReasonWhenItCannotWaitForTheOutput) {
   EXPECT_EQ(run.outcome, stats::ChildRun::FAILED);
   EXPECT_NE(run.failure.find(std::strerror(ENOMEM)), std::string::npos) << run.failure;
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the child was left running";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RunChild, StopsAChildThatWritesPastTheOutputLimitAndReadsNoFurther) {
+  stats::ChildLimits limits;
+  limits.output_limit = 64 * 1024;
+  const stats::ChildRun run = stats::RunChild(
+      [](int) {
+        const std::string line(4096, 'y');
+        for (;;) (void)!write(STDOUT_FILENO, line.data(), line.size());
+      },
+      limits);
+  EXPECT_EQ(run.outcome, stats::ChildRun::OVERFLOWED);
+  EXPECT_EQ(run.output.size(), limits.output_limit + 1) << "one byte past the limit, no more";
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the child was left running";
+}
+
+// Whether `pid` is gone: no such process, or a zombie nobody reaped.
+bool Gone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string pid_field, name, state;
+  return !(stat >> pid_field >> name >> state) || state == "Z";
+}
+
+TEST(RunChild, NeverLeavesTheChildRunningWhenThisProcessIsKilled) {
+  char pid_file[] = "/tmp/absbench-orphan-XXXXXX";
+  const int fd = mkstemp(pid_file);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const pid_t middle = fork();
+  if (middle == 0) {
+    stats::RunChild(
+        [&](int) {
+          std::ofstream(pid_file) << getpid() << "\n";
+          sleep(60);
+          _exit(0);
+        },
+        {});
+    _exit(0);
+  }
+  pid_t grandchild = 0;
+  for (int tries = 0; tries < 500 && grandchild == 0; ++tries) {
+    std::ifstream(pid_file) >> grandchild;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_GT(grandchild, 0) << "the child never started";
+  kill(middle, SIGKILL);
+  waitpid(middle, nullptr, 0);
+  bool gone = false;
+  for (int tries = 0; tries < 200 && !gone; ++tries) {
+    gone = Gone(grandchild);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(gone) << "the child outlived the process that started it";
+  if (!gone) kill(grandchild, SIGKILL);
+  unlink(pid_file);
 }
 
 }  // namespace

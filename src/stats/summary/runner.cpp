@@ -1,14 +1,15 @@
 #include "stats/summary/runner.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "stats/child_process.h"
+#include "stats/format.h"
 #include "stats/progress.h"
 
 namespace stats {
@@ -29,10 +30,27 @@ std::string Parse(const std::string& bytes, const std::string& source, RunSet& r
   const auto parsed = ParseReport(bytes);
   if (const auto* error = std::get_if<ParseError>(&parsed)) {
     return source + ": line " + std::to_string(error->line) + ": " + error->problem +
-           (error->text.empty() ? "" : "; found \"" + error->text + "\"");
+           (error->text.empty() ? "" : "; found " + Quoted(error->text));
   }
   runs.reports.push_back(std::get<Report>(parsed));
   return "";
+}
+
+// The whole file into `bytes` when it is no larger than REPORT_BOUND; otherwise why not, in the
+// system's words or the bound's, having read one byte past the bound at most.
+std::string ReadBounded(const std::string& path, std::string& bytes) {
+  const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return "cannot read " + path + ": " + std::strerror(errno);
+  char buffer[4096];
+  while (bytes.size() <= REPORT_BOUND) {
+    const size_t room = REPORT_BOUND + 1 - bytes.size();
+    const ssize_t count = read(file.get(), buffer, std::min(room, sizeof buffer));
+    if (count == 0) return "";
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return "cannot read " + path + ": " + std::strerror(errno);
+    bytes.append(buffer, static_cast<size_t>(count));
+  }
+  return path + ": not a report: it holds more than 64 KiB, and a report is under 1 KiB";
 }
 
 }  // namespace
@@ -41,6 +59,7 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
   ChildLimits limits;
   limits.stops_with_us = true;
   limits.waiting = waiting;
+  limits.output_limit = REPORT_BOUND;
   const ChildRun child = RunChild(
       [&](int report) {
         execl(benchmark.c_str(), benchmark.c_str(), static_cast<char*>(nullptr));
@@ -54,6 +73,10 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
   run.errors = child.errors;
   if (child.outcome == ChildRun::STOPPED || StopSignal() != 0) {
     run.outcome = CapturedRun::STOPPED;
+  } else if (child.outcome == ChildRun::OVERFLOWED) {
+    run.failure =
+        "not a report: the benchmark wrote more than 64 KiB (a report is under 1 KiB), "
+        "so it was stopped there";
   } else if (child.outcome != ChildRun::ENDED) {
     run.failure = child.failure;
   } else if (child.report.size() == sizeof(int)) {
@@ -65,7 +88,8 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
   } else {
     run.failure = "the benchmark " + DescribeWaitStatus(child.status);
     const std::string said = LastLine(run.errors);
-    if (!said.empty()) run.failure += "; it said: " + said;
+    // Long enough for the benchmark's own diagnostics, which name the system's reason last.
+    if (!said.empty()) run.failure += "; it said: " + Quoted(said, '"', 100);
   }
   return run;
 }
@@ -105,15 +129,14 @@ CollectedRuns ReadSavedReports(const std::vector<std::string>& paths) {
   collected.runs.origin =
       std::to_string(paths.size()) + (paths.size() == 1 ? " saved report" : " saved reports");
   for (const std::string& path : paths) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string bytes;
+    const std::string unread = ReadBounded(path, bytes);
+    if (!unread.empty()) {
       collected.exit_code = 1;
-      collected.problem = "cannot read " + path + ": " + std::strerror(errno);
+      collected.problem = unread;
       return collected;
     }
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    collected.problem = Parse(bytes.str(), path, collected.runs);
+    collected.problem = Parse(bytes, path, collected.runs);
     if (!collected.problem.empty()) {
       collected.exit_code = 1;
       return collected;

@@ -9,6 +9,10 @@
 
 namespace stats {
 
+// A report is under 1 KiB and a run's standard error one line; past this a source is not a report,
+// and is not read further.
+constexpr size_t REPORT_BOUND = 64 * 1024;
+
 struct CapturedRun {
   enum Outcome { COMPLETED, FAILED, STOPPED } outcome = FAILED;
   std::string output;
@@ -17,7 +21,8 @@ struct CapturedRun {
 };
 
 // Runs `benchmark` once with standard input from /dev/null, so that its prompt ends it at once.
-// `waiting` is called about once a second while it runs.
+// `waiting` is called about once a second while it runs. One that writes more than REPORT_BOUND
+// is stopped there.
 CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void()>& waiting);
 
 // The runs, or why there are none, with the exit code that says so: 1 for a failed run or a

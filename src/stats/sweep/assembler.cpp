@@ -76,6 +76,14 @@ std::string Renamed(std::string messages, const std::string& path, const std::st
     messages.replace(at, path.size(), name);
   }
   while (!messages.empty() && messages.back() == '\n') messages.pop_back();
+  // A text of many errors gives as many lines; the first few say what is wrong.
+  constexpr size_t SHOWN = 400;
+  if (messages.size() > SHOWN) {
+    const size_t cut = messages.rfind('\n', SHOWN);
+    const size_t whole = messages.size();
+    messages.erase(cut == std::string::npos ? SHOWN : cut);
+    messages += "\n(cut; " + std::to_string(whole) + " bytes of messages in all)";
+  }
   return messages;
 }
 

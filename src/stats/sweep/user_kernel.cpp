@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "stats/child_process.h"
+#include "stats/format.h"
 #include "stats/pass.h"
 #include "stats/sweep/assembler.h"
 #include "stats/sweep/code_arena.h"
@@ -80,16 +81,18 @@ std::string NameOk(const std::string& name, const std::vector<std::string>& take
         return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                c == '_';
       });
-  if (!name_ok) return "kernel name '" + name + "': use 1 to 16 letters, digits or underscores";
+  if (!name_ok)
+    return "kernel name " + Quoted(name, '\'') + ": use 1 to 16 letters, digits or underscores";
   if (std::find(taken.begin(), taken.end(), name) != taken.end()) {
-    return "kernel name '" + name + "' is already taken; every kernel needs its own name";
+    return "kernel name " + Quoted(name, '\'') +
+           " is already taken; every kernel needs its own name";
   }
   return "";
 }
 
 std::string HexBytes(const std::string& name, const std::string& hex, std::vector<uint8_t>& bytes) {
   if (!std::all_of(hex.begin(), hex.end(), [](char c) { return HexDigit(c) >= 0; })) {
-    return "kernel " + name + ": '" + hex + "' is not hexadecimal bytes";
+    return "kernel " + name + ": " + Quoted(hex, '\'') + " is not hexadecimal bytes";
   }
   if (hex.size() % 2 != 0) return "kernel " + name + ": an odd number of hex digits";
   for (size_t i = 0; i < hex.size(); i += 2) {
@@ -137,7 +140,7 @@ std::variant<Procedure, std::string> ParseUserKernel(const UserKernelArgument& g
   if (equals == std::string::npos) {
     return std::string(given.assembly ? "--kernel-asm needs NAME=INSTRUCTIONS"
                                       : "--kernel needs NAME=HEX") +
-           ", not '" + argument + "'";
+           ", not " + Quoted(argument, '\'');
   }
   const std::string name = argument.substr(0, equals), text = argument.substr(equals + 1);
   if (const std::string problem = NameOk(name, taken); !problem.empty()) return problem;
