@@ -14,11 +14,7 @@
 # Targets on the 2-core build machine: abs3, abs4, abs5, abs7 and abs11 within 0.15 cycle of their
 # chain in both passes; the two runs within 0.05 cycle; each run within 60 s.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cmake -S . -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$work/build" --target absbench-stats >/dev/null
+source "$(dirname "$0")/clean_build.sh"
 
 model=$(grep -m1 '^model name' /proc/cpuinfo | sed 's/.*: //')
 vendor=$(grep -m1 '^vendor_id' /proc/cpuinfo | sed 's/.*: //')

@@ -5,11 +5,7 @@
 # core cycles. Targets on the 2-core build machine: at most 30 s per sweep, at most 0.05 cycle
 # between the two sweeps' medians, on a quiet host and with a busy process on the measuring core.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cmake -S . -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$work/build" --target absbench-stats >/dev/null
+source "$(dirname "$0")/clean_build.sh"
 grep -m1 'model name' /proc/cpuinfo | sed 's/.*: /processor: /'
 
 for sweep in 1 2; do
