@@ -69,6 +69,14 @@ ChildRun Ended(ChildRun run, pid_t child, ChildRun::Outcome outcome, int stop_wi
   return run;
 }
 
+// Stops and reaps the child after something failed on this side, and says what.
+ChildRun Failed(ChildRun run, pid_t child, const std::string& reason) {
+  run = Ended(run, child, ChildRun::FAILED, SIGKILL);
+  run.outcome = ChildRun::FAILED;
+  run.failure = reason;
+  return run;
+}
+
 }  // namespace
 
 void InstallStopHandlers() {
@@ -128,11 +136,9 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
   while ((got = read(setup.get(), &setup_error, sizeof setup_error)) < 0 && errno == EINTR) {
   }
   if (got == static_cast<ssize_t>(sizeof setup_error)) {
-    run = Ended(run, child, ChildRun::FAILED, 0);
-    run.outcome = ChildRun::FAILED;
-    run.failure = "cannot give the child process /dev/null as input and pipes as output: " +
-                  ErrorText(setup_error);
-    return run;
+    return Failed(run, child,
+                  "cannot give the child process /dev/null as input and pipes as output: " +
+                      ErrorText(setup_error));
   }
 
   pollfd streams[3] = {
@@ -150,11 +156,7 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     }
     const int ready = poll(streams, 3, wait_ms);
     if (ready < 0 && errno != EINTR) {
-      const std::string reason = "cannot wait for the child's output: " + ErrorText(errno);
-      run = Ended(run, child, ChildRun::FAILED, SIGKILL);
-      run.outcome = ChildRun::FAILED;
-      run.failure = reason;
-      return run;
+      return Failed(run, child, "cannot wait for the child's output: " + ErrorText(errno));
     }
     if (ready == 0 && limits.waiting) limits.waiting();
     if (ready <= 0) continue;
@@ -173,15 +175,36 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
       } else if (count == 0) {
         streams[stream].fd = -1;
       } else if (errno != EINTR) {
-        const std::string reason = "cannot read the child's output: " + ErrorText(errno);
-        run = Ended(run, child, ChildRun::FAILED, SIGKILL);
-        run.outcome = ChildRun::FAILED;
-        run.failure = reason;
-        return run;
+        return Failed(run, child, "cannot read the child's output: " + ErrorText(errno));
       }
     }
   }
   return Ended(run, child, ChildRun::ENDED, 0);
+}
+
+ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path) {
+  ChildRun run = RunChild(
+      [&](int report) {
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        if (search_path) {
+          execvp(argv[0], argv.data());
+        } else {
+          execv(argv[0], argv.data());
+        }
+        const int error = errno;
+        (void)!write(report, &error, sizeof error);
+        _exit(127);
+      },
+      limits);
+  if (run.outcome == ChildRun::ENDED && run.report.size() == sizeof(int)) {
+    int error;
+    std::memcpy(&error, run.report.data(), sizeof error);
+    run.outcome = ChildRun::FAILED;
+    run.failure = "cannot start " + words[0] + ": " + ErrorText(error);
+  }
+  return run;
 }
 
 }  // namespace stats

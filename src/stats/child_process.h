@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace stats {
 
@@ -50,6 +51,10 @@ struct ChildRun {
 // that none fills up and stalls the child, up to the output limit, then reaps it. A child never
 // outlives the call, nor this process: the system kills it when this process ends, however.
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits);
+
+// Runs a program (`words`: its path or, with `search_path`, a name to look up in PATH, then its
+// arguments) through RunChild; one that cannot be started is FAILED, "cannot start NAME: reason".
+ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path);
 
 // "exited with status 3", "was killed by signal 9 (Killed)".
 std::string DescribeWaitStatus(int status);

@@ -26,7 +26,7 @@ std::optional<uint64_t> ParseUnsigned(const std::string& text, uint64_t maximum)
 
 // Everything the line gave, before the checks of what goes with what.
 struct Given {
-  std::optional<int> runs;
+  std::optional<uint64_t> runs;
   std::optional<std::string> benchmark;
   bool sweep = false;
   std::optional<uint64_t> seconds, rounds, calls, seed, cpu;
@@ -64,16 +64,20 @@ std::optional<std::vector<SweepMeasure>> ParseMeasures(const std::string& list) 
   return measures;
 }
 
+// `value` as a whole number from `least` to `most` into `into`; empty, or what the option `needs`.
+std::string TakeNumber(const std::string& value, uint64_t least, uint64_t most,
+                       std::optional<uint64_t>& into, const std::string& needs) {
+  into = ParseUnsigned(value, most);
+  if (!into || *into < least) return needs + ", not " + Quoted(value, '\'');
+  return "";
+}
+
 // The value of option `letter`, checked; empty when it is fine.
 std::string Take(Given& given, int letter, const std::string& value) {
   switch (letter) {
-    case 'n': {
-      const auto runs = ParseUnsigned(value, 1000);
-      if (!runs || *runs == 0)
-        return "-n needs a whole number of runs from 1 to 1000, not " + Quoted(value, '\'');
-      given.runs = static_cast<int>(*runs);
-      return "";
-    }
+    case 'n':
+      return TakeNumber(value, 1, 1000, given.runs,
+                        "-n needs a whole number of runs from 1 to 1000");
     case 'c':
       given.csv_path = value;
       return "";
@@ -84,32 +88,21 @@ std::string Take(Given& given, int letter, const std::string& value) {
       given.benchmark = value;
       return "";
     case 'T':
-      given.seconds = ParseUnsigned(value, 86400);
-      if (!given.seconds || *given.seconds == 0) {
-        return "--seconds needs a whole number of seconds from 1 to 86400, not " +
-               Quoted(value, '\'');
-      }
-      return "";
-    case 'R':
-      given.rounds = ParseUnsigned(value, 1000);
-      if (!given.rounds || *given.rounds < 2 || *given.rounds % 2 != 0) {
-        return "--rounds needs an even number from 2 to 1000, not " + Quoted(value, '\'');
-      }
-      return "";
+      return TakeNumber(value, 1, 86400, given.seconds,
+                        "--seconds needs a whole number of seconds from 1 to 86400");
+    case 'R': {
+      const std::string needs = "--rounds needs an even number from 2 to 1000";
+      const std::string problem = TakeNumber(value, 2, 1000, given.rounds, needs);
+      if (problem.empty() && *given.rounds % 2 != 0) return needs + ", not " + Quoted(value, '\'');
+      return problem;
+    }
     case 'C':
-      given.calls = ParseUnsigned(value, 1000000000);
-      if (!given.calls || *given.calls == 0) {
-        return "--calls needs a whole number from 1 to 1000000000, not " + Quoted(value, '\'');
-      }
-      return "";
+      return TakeNumber(value, 1, 1000000000, given.calls,
+                        "--calls needs a whole number from 1 to 1000000000");
     case 'S':
-      given.seed = ParseUnsigned(value, UINT64_MAX);
-      if (!given.seed) return "--seed needs a whole number, not " + Quoted(value, '\'');
-      return "";
+      return TakeNumber(value, 0, UINT64_MAX, given.seed, "--seed needs a whole number");
     case 'P':
-      given.cpu = ParseUnsigned(value, CPU_SETSIZE - 1);
-      if (!given.cpu) return "--cpu needs a processor number, not " + Quoted(value, '\'');
-      return "";
+      return TakeNumber(value, 0, CPU_SETSIZE - 1, given.cpu, "--cpu needs a processor number");
     case 'k':
       given.user_kernels.push_back({false, value});
       return "";
@@ -205,7 +198,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
 
   if (given.sweep) {
     SweepOptions sweep;
-    sweep.fixed_layout_runs = given.runs;
+    if (given.runs) sweep.fixed_layout_runs = static_cast<int>(*given.runs);
     sweep.benchmark = given.benchmark.value_or("");
     if (given.seconds) sweep.seconds = static_cast<double>(*given.seconds);
     if (given.rounds) sweep.rounds = static_cast<uint32_t>(*given.rounds);
@@ -219,7 +212,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     return sweep;
   }
   SummaryOptions summary;
-  summary.runs = given.runs.value_or(summary.runs);
+  if (given.runs) summary.runs = static_cast<int>(*given.runs);
   summary.benchmark = given.benchmark.value_or("");
   summary.reports = given.reports;
   summary.csv_path = given.csv_path;

@@ -60,14 +60,7 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
   limits.stops_with_us = true;
   limits.waiting = waiting;
   limits.output_limit = REPORT_BOUND;
-  const ChildRun child = RunChild(
-      [&](int report) {
-        execl(benchmark.c_str(), benchmark.c_str(), static_cast<char*>(nullptr));
-        const int error = errno;
-        (void)!write(report, &error, sizeof error);
-        _exit(127);
-      },
-      limits);
+  const ChildRun child = RunProgram({benchmark}, limits, false);
   CapturedRun run;
   run.output = child.output;
   run.errors = child.errors;
@@ -79,10 +72,6 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
         "so it was stopped there";
   } else if (child.outcome != ChildRun::ENDED) {
     run.failure = child.failure;
-  } else if (child.report.size() == sizeof(int)) {
-    int error;
-    std::memcpy(&error, child.report.data(), sizeof error);
-    run.failure = "cannot start " + benchmark + ": " + std::strerror(error);
   } else if (WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0) {
     run.outcome = CapturedRun::COMPLETED;
   } else {

@@ -31,7 +31,6 @@ class ScratchFolder {
   }
   bool ok() const { return !path_.empty(); }
   std::string operator/(const std::string& file) const { return path_ + "/" + file; }
-  const std::string& path() const { return path_; }
 
  private:
   std::string path_;
@@ -39,27 +38,12 @@ class ScratchFolder {
 
 // Runs a tool of the toolchain; empty when it exited with 0, otherwise what it or the system said.
 // What it printed goes to `output`.
-std::string RunTool(std::vector<std::string> words, std::string* output = nullptr) {
+std::string RunTool(const std::vector<std::string>& words, std::string* output = nullptr) {
   ChildLimits limits;
   limits.time_limit_ms = 10000;
-  const ChildRun run = RunChild(
-      [&](int report) {
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        const int error = errno;
-        (void)!write(report, &error, sizeof error);
-        _exit(127);
-      },
-      limits);
+  const ChildRun run = RunProgram(words, limits, true);
   if (run.outcome == ChildRun::TIMED_OUT) return words[0] + " did not finish within 10 s";
-  if (run.outcome != ChildRun::ENDED) return run.failure;
-  if (run.report.size() == sizeof(int)) {
-    int error;
-    std::memcpy(&error, run.report.data(), sizeof error);
-    return "cannot run " + words[0] + " (GNU binutils): " + std::strerror(error);
-  }
+  if (run.outcome != ChildRun::ENDED) return run.failure + " (it comes with GNU binutils)";
   if (output != nullptr) *output = run.output;
   if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) return "";
   return run.errors.empty() ? words[0] + " " + DescribeWaitStatus(run.status) : run.errors;

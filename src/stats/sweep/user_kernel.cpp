@@ -108,13 +108,18 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
+// "faults (signal 4, Illegal instruction)"
+std::string Faults(int status) {
+  return "faults (signal " + std::to_string(WTERMSIG(status)) + ", " + strsignal(WTERMSIG(status)) +
+         ")";
+}
+
 // Why an inline copy cannot stand for the called kernel, or empty.
 std::string InlineRefusal(const ChildRun& child, const uint64_t (&called)[2][RECORD_SIZE],
                           const uint64_t (&inline_copy)[2][RECORD_SIZE], bool complete) {
   if (child.outcome == ChildRun::TIMED_OUT) return "its inline copy does not return within 1 s";
   if (WIFSIGNALED(child.status)) {
-    return "its inline copy faults (signal " + std::to_string(WTERMSIG(child.status)) + ", " +
-           strsignal(WTERMSIG(child.status)) + ")";
+    return "its inline copy " + Faults(child.status);
   }
   if (!complete) return "its inline copy could not be checked";
   for (int i = 0; i < 2; ++i) {
@@ -174,8 +179,7 @@ std::string CheckUserKernel(Procedure& kernel) {
     if (child.outcome == ChildRun::TIMED_OUT) return "it does not return within 1 s";
     if (child.outcome != ChildRun::ENDED) return "cannot check it: " + child.failure;
     if (WIFSIGNALED(child.status)) {
-      return "it faults (signal " + std::to_string(WTERMSIG(child.status)) + ", " +
-             strsignal(WTERMSIG(child.status)) + ")";
+      return "it " + Faults(child.status);
     }
     return "it could not be placed in executable memory to be checked";
   }
