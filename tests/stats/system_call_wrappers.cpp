@@ -15,9 +15,22 @@ bool waitpid_fails = false;
 bool sched_getcpu_fails = false;
 }  // namespace wrapped
 
+namespace {
+
+int OpenUnlessRefused(int (*real)(const char*, int, ...), const char* path, int flags, int mode) {
+  if (wrapped::open_dev_null_fails && std::strcmp(path, "/dev/null") == 0) {
+    errno = EMFILE;
+    return -1;
+  }
+  return real(path, flags, mode);
+}
+
+}  // namespace
+
 extern "C" {
 int __real_poll(pollfd* descriptors, nfds_t count, int timeout_ms);
 int __real_open(const char* path, int flags, ...);
+int __real_open64(const char* path, int flags, ...);
 pid_t __real_waitpid(pid_t child, int* status, int options);
 int __real_sched_getcpu();
 
@@ -29,16 +42,21 @@ int __wrap_poll(pollfd* descriptors, nfds_t count, int timeout_ms) {
   return __real_poll(descriptors, count, timeout_ms);
 }
 
+// With large-file support the headers send open to open64, so both are wrapped.
 int __wrap_open(const char* path, int flags, ...) {
-  if (wrapped::open_dev_null_fails && std::strcmp(path, "/dev/null") == 0) {
-    errno = EMFILE;
-    return -1;
-  }
   va_list arguments;
   va_start(arguments, flags);
   const int mode = (flags & O_CREAT) != 0 ? va_arg(arguments, int) : 0;
   va_end(arguments);
-  return __real_open(path, flags, mode);
+  return OpenUnlessRefused(__real_open, path, flags, mode);
+}
+
+int __wrap_open64(const char* path, int flags, ...) {
+  va_list arguments;
+  va_start(arguments, flags);
+  const int mode = (flags & O_CREAT) != 0 ? va_arg(arguments, int) : 0;
+  va_end(arguments);
+  return OpenUnlessRefused(__real_open64, path, flags, mode);
 }
 
 pid_t __wrap_waitpid(pid_t child, int* status, int options) {
