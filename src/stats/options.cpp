@@ -24,12 +24,25 @@ std::optional<uint64_t> ParseUnsigned(const std::string& text, uint64_t maximum)
   return value;
 }
 
+// "0.02": digits with at most one point, from `least` to `most`.
+std::optional<double> ParseDecimal(const std::string& text, double least, double most) {
+  if (text.empty() || text.size() > 12 ||
+      text.find_first_not_of("0123456789.") != std::string::npos ||
+      text.find('.') != text.rfind('.') || text == ".") {
+    return {};
+  }
+  const double value = std::strtod(text.c_str(), nullptr);
+  if (value < least || value > most) return {};
+  return value;
+}
+
 // Everything the line gave, before the checks of what goes with what.
 struct Given {
   std::optional<uint64_t> runs;
   std::optional<std::string> benchmark;
   bool sweep = false;
   std::optional<uint64_t> seconds, rounds, calls, seed, cpu;
+  std::optional<double> precision;
   std::optional<std::vector<SweepMeasure>> measures;
   std::vector<UserKernelArgument> user_kernels;
   std::string csv_path, svg_path;
@@ -97,8 +110,14 @@ std::string Take(Given& given, int letter, const std::string& value) {
       return problem;
     }
     case 'C':
-      return TakeNumber(value, 1, 1000000000, given.calls,
-                        "--calls needs a whole number from 1 to 1000000000");
+      return TakeNumber(value, 1, 1000000, given.calls,
+                        "--calls needs a whole number from 1 to 1000000");
+    case 'p':
+      given.precision = ParseDecimal(value, 0.001, 1);
+      if (!given.precision) {
+        return "--precision needs a number of cycles from 0.001 to 1, not " + Quoted(value, '\'');
+      }
+      return "";
     case 'S':
       return TakeNumber(value, 0, UINT64_MAX, given.seed, "--seed needs a whole number");
     case 'P':
@@ -123,7 +142,7 @@ std::string Take(Given& given, int letter, const std::string& value) {
 // Why these options do not go together, or empty.
 std::string Conflict(const Given& given) {
   const bool sweep_only = given.seconds || given.rounds || given.calls || given.seed || given.cpu ||
-                          given.measures || !given.user_kernels.empty();
+                          given.measures || given.precision || !given.user_kernels.empty();
   if (!given.reports.empty() && given.sweep) {
     return "--sweep measures this machine; it does not go with saved reports";
   }
@@ -131,8 +150,8 @@ std::string Conflict(const Given& given) {
     return "-n and --benchmark run the benchmark; they do not go with saved reports";
   }
   if (sweep_only && !given.sweep) {
-    return "--measure, --seconds, --rounds, --calls, --seed, --cpu, --kernel and --kernel-asm "
-           "belong to --sweep";
+    return "--measure, --seconds, --precision, --rounds, --calls, --seed, --cpu, --kernel and "
+           "--kernel-asm belong to --sweep";
   }
   if (given.sweep && given.benchmark && !given.runs) {
     return "--sweep runs the benchmark only with -n, to compare its fixed layout; --benchmark "
@@ -144,8 +163,8 @@ std::string Conflict(const Given& given) {
     return "-n compares the benchmark's fixed layout with the call measure; --measure leaves it "
            "out";
   }
-  if (given.calls && given.seconds) {
-    return "--calls fixes the calls per measurement, so --seconds would be ignored; give one";
+  if (given.rounds && given.precision) {
+    return "--rounds fixes the rounds, so --precision would be ignored; give one";
   }
   return "";
 }
@@ -166,6 +185,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
                                         {"seconds", required_argument, nullptr, 'T'},
                                         {"measure", required_argument, nullptr, 'M'},
                                         {"kernel-asm", required_argument, nullptr, 'A'},
+                                        {"precision", required_argument, nullptr, 'p'},
                                         {nullptr, 0, nullptr, 0}};
   std::vector<std::string> words = {"absbench-stats"};
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -202,6 +222,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     sweep.benchmark = given.benchmark.value_or("");
     if (given.seconds) sweep.seconds = static_cast<double>(*given.seconds);
     if (given.rounds) sweep.rounds = static_cast<uint32_t>(*given.rounds);
+    if (given.precision) sweep.precision_cycles = *given.precision;
     if (given.calls) sweep.calls = static_cast<uint32_t>(*given.calls);
     sweep.seed = given.seed;
     if (given.cpu) sweep.cpu = static_cast<int>(*given.cpu);

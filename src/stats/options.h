@@ -34,9 +34,10 @@ struct UserKernelArgument {
 struct SweepOptions {
   std::optional<int> fixed_layout_runs;  // -n: also run the benchmark and compare its layout
   std::string benchmark;                 // with -n: empty for the absbench beside this program
-  double seconds = 14;                   // the measurements' time budget
-  uint32_t rounds = 10;
-  uint32_t calls = 0;  // per measurement; 0: from the budget
+  double seconds = 0;                    // the measurements' time cap; 0: the default
+  uint32_t rounds = 0;                   // exactly this many; 0: until the precision is reached
+  double precision_cycles = 0.02;        // the noise floor that ends the rounds
+  uint32_t calls = 0;                    // per timed chunk; 0: from a short calibration
   std::optional<uint64_t> seed;
   std::optional<int> cpu;
   std::vector<SweepMeasure> measures = {SweepMeasure::CALL};  // in the order given

@@ -38,9 +38,10 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   const auto& defaults = std::get<stats::SweepOptions>(plain);
   EXPECT_FALSE(defaults.fixed_layout_runs);
   EXPECT_EQ(defaults.benchmark, "");
-  EXPECT_EQ(defaults.seconds, 14);
-  EXPECT_EQ(defaults.rounds, 10u);
-  EXPECT_EQ(defaults.calls, 0u) << "calls come from the budget unless given";
+  EXPECT_EQ(defaults.seconds, 0) << "the cap follows from the measures unless given";
+  EXPECT_EQ(defaults.rounds, 0u) << "rounds go on until the precision is reached";
+  EXPECT_EQ(defaults.precision_cycles, 0.02);
+  EXPECT_EQ(defaults.calls, 0u) << "calls come from the calibration unless given";
   EXPECT_FALSE(defaults.seed);
   EXPECT_FALSE(defaults.cpu);
   EXPECT_TRUE(defaults.user_kernels.empty());
@@ -91,9 +92,11 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
                                         stats::SweepMeasure::LATENCY}));
   EXPECT_EQ(sweep.csv_path, "p.csv");
   EXPECT_EQ(sweep.svg_path, "p.svg");
-  EXPECT_EQ(
-      std::get<stats::SweepOptions>(stats::ParseCommandLine({"--sweep", "--calls", "7"})).calls,
-      7u);
+  const auto precise = std::get<stats::SweepOptions>(stats::ParseCommandLine(
+      {"--sweep", "--calls", "7", "--seconds", "9", "--precision", "0.005"}));
+  EXPECT_EQ(precise.calls, 7u);
+  EXPECT_EQ(precise.seconds, 9);
+  EXPECT_DOUBLE_EQ(precise.precision_cycles, 0.005);
 }
 
 TEST(ParseCommandLine, AnswersHelpWhereverItStands) {
@@ -130,9 +133,14 @@ TEST(ParseCommandLine, RefusesEveryBadValueAndEveryOptionThatWouldBeIgnored) {
       {{"--sweep", "--measure", "call,"}, "not 'call,'"},
       {{"--sweep", "-n", "2", "--measure", "latency"}, "--measure leaves it out"},
       {{"--sweep", "--benchmark", "/b"}, "--benchmark needs -n here"},
-      {{"--sweep", "--calls", "5", "--seconds", "9"}, "give one"},
-      {{"--sweep", "--calls", "0"}, "--calls needs a whole number from 1 to 1000000000, not '0'"},
-      {{"--sweep", "--calls", "1000000001"}, "not '1000000001'"},
+      {{"--sweep", "--rounds", "4", "--precision", "0.1"}, "give one"},
+      {{"--precision", "0.1"}, "belong to --sweep"},
+      {{"--sweep", "--precision", "0"}, "--precision needs a number of cycles from 0.001 to 1"},
+      {{"--sweep", "--precision", "1.5"}, "not '1.5'"},
+      {{"--sweep", "--precision", "1e-2"}, "not '1e-2'"},
+      {{"--sweep", "--precision", "0.1.2"}, "not '0.1.2'"},
+      {{"--sweep", "--calls", "0"}, "--calls needs a whole number from 1 to 1000000, not '0'"},
+      {{"--sweep", "--calls", "1000001"}, "not '1000001'"},
       {{"--sweep", "--seconds", "0"}, "--seconds needs a whole number of seconds"},
       {{"--sweep", "--seconds", "1.5"}, "not '1.5'"},
       {{"--sweep", "--rounds", "3"}, "--rounds needs an even number from 2 to 1000, not '3'"},

@@ -17,7 +17,9 @@ namespace stats {
 
 namespace {
 
-constexpr size_t BLOCK_AT = 256;           // within its page, plus the placement's offset
+// 64 copies of the longest kernel a user may give, with glue, fit in two pages.
+constexpr size_t BLOCK_PAGES = 2 * PLACEMENT_PAGE;
+constexpr size_t BLOCK_AT = 256;           // within its pages, plus the placement's offset
 constexpr size_t JNZ_DISPLACEMENT_AT = 5;  // in the loop end: 83 EE 01, then 0F 85 and the rel32
 
 void Append(std::vector<uint8_t>& bytes, const uint8_t* piece, size_t length) {
@@ -26,10 +28,11 @@ void Append(std::vector<uint8_t>& bytes, const uint8_t* piece, size_t length) {
 
 }  // namespace
 
-std::vector<uint8_t> BlockCopies(SweepMeasure measure, Pass pass, const Procedure& procedure) {
+std::vector<uint8_t> BlockCopies(SweepMeasure measure, Pass pass, const Procedure& procedure,
+                                 uint32_t copies) {
   const std::vector<uint8_t> body = BodyOf(procedure);
   std::vector<uint8_t> bytes;
-  for (uint32_t copy = 0; copy < COPIES_PER_BLOCK; ++copy) {
+  for (uint32_t copy = 0; copy < copies; ++copy) {
     if (measure == SweepMeasure::THROUGHPUT) Append(bytes, GlueFreshOperand, 2);
     bytes.insert(bytes.end(), body.begin(), body.end());
     if (measure == SweepMeasure::LATENCY) {
@@ -47,23 +50,24 @@ std::vector<Placement> BlockGrid(SweepMeasure measure) {
   return grid;
 }
 
-PlacedBlocks::PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& procedures)
+PlacedBlocks::PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& procedures,
+                           uint32_t copies)
     : procedures_(procedures.size()),
       grid_(BlockGrid(measure)),
-      arena_(2 * procedures.size() * grid_.size() * PLACEMENT_PAGE) {
+      arena_(2 * procedures.size() * grid_.size() * BLOCK_PAGES) {
   ok_ = arena_.ok();
   if (!ok_) return;
   uint8_t* writable = arena_.writable();
   std::memset(writable, 0xCC, arena_.size());  // filler that traps
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     for (size_t procedure = 0; procedure < procedures.size(); ++procedure) {
-      const std::vector<uint8_t> copies = BlockCopies(measure, pass, procedures[procedure]);
+      const std::vector<uint8_t> joined = BlockCopies(measure, pass, procedures[procedure], copies);
       for (size_t placement = 0; placement < grid_.size(); ++placement) {
         uint8_t* start = writable + (block(pass, procedure, placement) - arena_.bytes());
         std::memcpy(start - BlockPrologueLength, reinterpret_cast<const void*>(BlockPrologue),
                     BlockPrologueLength);
-        if (!copies.empty()) std::memcpy(start, copies.data(), copies.size());
-        uint8_t* loop_end = start + copies.size();
+        if (!joined.empty()) std::memcpy(start, joined.data(), joined.size());
+        uint8_t* loop_end = start + joined.size();
         std::memcpy(loop_end, BlockLoopEnd, sizeof BlockLoopEnd);
         uint8_t* after = loop_end + sizeof BlockLoopEnd;
         const auto back = static_cast<int32_t>(start - after);
@@ -81,7 +85,7 @@ bool PlacedBlocks::MakeExecutable() {
 
 const uint8_t* PlacedBlocks::page(Pass pass, size_t procedure, size_t placement) const {
   return arena_.bytes() +
-         ((pass * procedures_ + procedure) * grid_.size() + placement) * PLACEMENT_PAGE;
+         ((pass * procedures_ + procedure) * grid_.size() + placement) * BLOCK_PAGES;
 }
 
 const uint8_t* PlacedBlocks::block(Pass pass, size_t procedure, size_t placement) const {

@@ -13,21 +13,23 @@
 
 namespace stats {
 
+// Each procedure is timed as a block of this many copies and one of twice as many.
 constexpr uint32_t COPIES_PER_BLOCK = 32;
 
 // The copies with their glue, as they stand between the block's start and its loop end.
 //   latency:    body, MOV EAX,ECX where the result is in ECX, NEG EAX in the negative pass
 //   throughput: MOV EAX,EBX, body
-std::vector<uint8_t> BlockCopies(SweepMeasure measure, Pass pass, const Procedure& procedure);
+std::vector<uint8_t> BlockCopies(SweepMeasure measure, Pass pass, const Procedure& procedure,
+                                 uint32_t copies);
 
 // The block's start at every 4th byte of a 64-byte block; the kernel offset is the first copy's.
 std::vector<Placement> BlockGrid(SweepMeasure measure);
 
-// Every pass, procedure and placement on a page of its own, written at construction while
+// Every pass, procedure and placement on pages of their own, written at construction while
 // read-write; MakeExecutable must follow before any run.
 class PlacedBlocks {
  public:
-  PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& procedures);
+  PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& procedures, uint32_t copies);
   bool ok() const { return ok_; }
   const std::string& error() const { return arena_.error(); }
   const std::vector<Placement>& grid() const { return grid_; }

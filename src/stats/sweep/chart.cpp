@@ -15,8 +15,8 @@ namespace {
 std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
   double low = 0, high = 1;
   for (const SweepSample& sample : measure.samples) {
-    low = std::min(low, Cycles(sample.net_ms, sweep.clock_ghz));
-    high = std::max(high, Cycles(sample.net_ms, sweep.clock_ghz));
+    low = std::min(low, sample.net_cycles);
+    high = std::max(high, sample.net_cycles);
   }
   const ChartFrame frame(std::floor(low * 2) / 2, std::ceil(high * 2) / 2, sweep.kernels.size());
   const double box = frame.GroupWidth() * 0.3;
@@ -24,13 +24,13 @@ std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
   std::ostringstream svg;
   svg << frame.Grid(
       0.5, [](double tick) { return Fixed(tick, 1); },
-      per_copy ? "net core cycles per copy" : "net core cycles per call");
+      measure.measure == SweepMeasure::THROUGHPUT ? "core cycles per copy, glue included"
+      : per_copy                                  ? "net core cycles per copy"
+                                                  : "net core cycles per call");
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
     svg << frame.GroupLabel(kernel, sweep.kernels[kernel].name);
     for (Pass pass : {POSITIVE, NEGATIVE}) {
-      std::vector<double> cycles;
-      for (double net : NetsOf(measure, pass, kernel))
-        cycles.push_back(Cycles(net, sweep.clock_ghz));
+      const std::vector<double> cycles = NetsOf(measure, pass, kernel);
       if (cycles.empty()) continue;
       const Spread spread = DescribeSpread(cycles);
       const auto [minimum, maximum] = std::minmax_element(cycles.begin(), cycles.end());
@@ -63,10 +63,10 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
   std::ostringstream svg;
   svg << page.Opening(
       "absbench: net core cycles over code placements, " + SvgEscaped(machine.processor),
-      "boxes: quartiles; lines: medians; whiskers: range; each placement the "
-      "fastest of " +
-          std::to_string(sweep.settings.rounds) + " rounds; clock about " +
-          Fixed(sweep.clock_ghz, 2) + " GHz (estimated)",
+      "boxes: quartiles; lines: medians; whiskers: range; each placement its lowest visit; "
+      "cycles counted against a clock chain timed beside each timing (" +
+          Fixed(sweep.slowest_clock_ghz, 2) + " to " + Fixed(sweep.fastest_clock_ghz, 2) +
+          " GHz seen)",
       static_cast<int>(sweep.measures.size()));
   for (size_t at = 0; at < sweep.measures.size(); ++at) {
     const MeasureResult& measure = sweep.measures[at];

@@ -60,6 +60,7 @@ int RunSweepCommand(const SweepOptions& options) {
   settings.measures = options.measures;
   settings.calls = options.calls;
   settings.rounds = options.rounds;
+  settings.precision_cycles = options.precision_cycles;
   settings.seconds = options.seconds;
   settings.seed = options.seed ? *options.seed
                                : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();

@@ -1,98 +1,26 @@
 #include "stats/sweep/measurement.h"
 
-#include <time.h>
-
 #include <algorithm>
-#include <limits>
-#include <memory>
+#include <chrono>
 
 #include "stats/child_process.h"
-#include "stats/statistics.h"
 #include "stats/sweep/blocks.h"
-
-extern "C" uint64_t DependentAdds(uint64_t rounds);
+#include "stats/sweep/calibration.h"
+#include "stats/sweep/clock.h"
+#include "stats/sweep/measure_code.h"
 
 namespace stats {
 
 namespace {
 
-uint64_t NowNs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
-}
-
-}  // namespace
-
-double EstimateClockGhz(int tries) {
-  constexpr uint64_t ROUNDS = 20000;  // of 100 additions
-  uint64_t best_ns = UINT64_MAX;
-  DependentAdds(ROUNDS);
-  for (int attempt = 0; attempt < tries; ++attempt) {
-    const uint64_t start = NowNs();
-    DependentAdds(ROUNDS);
-    best_ns = std::min(best_ns, NowNs() - start);
-  }
-  return static_cast<double>(ROUNDS * 100) / static_cast<double>(best_ns);
-}
-
-namespace {
-
-// Times `calls` calls of a placed loop after its warm-up.
-double TimeLoop(PlacedLoop* loop, int32_t operand, uint32_t calls) {
-  loop(operand, WarmUpCalls(calls));
-  const uint64_t start = NowNs();
-  loop(operand, calls);
-  return static_cast<double>(NowNs() - start);
-}
-
-// The code one measure runs, placed and executable: the benchmark's loop around each procedure,
-// or blocks of each procedure's inline copies.
-class MeasureCode {
- public:
-  MeasureCode(SweepMeasure measure, const std::vector<Procedure>& procedures) {
-    if (measure == SweepMeasure::CALL) {
-      calls_ = std::make_unique<PlacedCode>(procedures, DefaultGrid());
-      if (calls_->ok()) calls_->Write(procedures);
-      ok_ = calls_->ok() && calls_->MakeExecutable();
-      error_ = calls_->error();
-      grid_ = DefaultGrid();
-    } else {
-      blocks_ = std::make_unique<PlacedBlocks>(measure, procedures);
-      ok_ = blocks_->ok() && blocks_->MakeExecutable();
-      error_ = blocks_->error();
-      grid_ = blocks_->grid();
-    }
-  }
-  bool ok() const { return ok_; }
-  const std::string& error() const { return error_; }
-  const std::vector<Placement>& grid() const { return grid_; }
-  PlacedLoop* loop(const Cell& cell) const {
-    return calls_ ? calls_->loop(cell.procedure, cell.placement)
-                  : blocks_->loop(cell.pass, cell.procedure, cell.placement);
-  }
-
- private:
-  std::unique_ptr<PlacedCode> calls_;
-  std::unique_ptr<PlacedBlocks> blocks_;
-  std::vector<Placement> grid_;
-  bool ok_ = false;
-  std::string error_;
-};
-
-// ns per call averaged over the procedures at their first placement, each the fastest of three.
-double CalibrateNsPerCall(const MeasureCode& code, size_t procedures, uint32_t calls) {
-  double total_ns = 0;
-  for (size_t procedure = 0; procedure < procedures; ++procedure) {
-    double best_ns = std::numeric_limits<double>::infinity();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      const Cell cell{NEGATIVE, procedure, 0};
-      best_ns = std::min(best_ns, TimeLoop(code.loop(cell), PASS_OPERANDS[NEGATIVE], calls));
-    }
-    total_ns += best_ns;
-  }
-  return total_ns / static_cast<double>(procedures * calls);
-}
+// A timed chunk lasts a few microseconds, like the chain beside it: short enough that the clock
+// holds still across the pair, long enough that the counter's readings cost little against it.
+constexpr double CHUNK_NS = 3000;
+constexpr uint32_t CHAIN_ADDS = 10000;
+constexpr uint32_t PAIRS_PER_VISIT = 5;
+// Visits spread over seconds, so that a slow spell of the front end or of a neighbour on the
+// core's other thread passes while a cell still has visits to come.
+constexpr uint32_t LEAST_ROUNDS = 40;
 
 // The kernels a measure times, as indices into `kernels`; the others are refused with the reason.
 std::vector<size_t> KernelsFor(SweepMeasure measure, const std::vector<Procedure>& kernels,
@@ -108,26 +36,56 @@ std::vector<size_t> KernelsFor(SweepMeasure measure, const std::vector<Procedure
   return measured;
 }
 
+RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings) {
+  RoundsPlan plan;
+  plan.procedures = measured.kernels.size() + 1;
+  plan.placements = measured.grid.size();
+  plan.rule = measured.measure == SweepMeasure::CALL      ? NetRule::AGAINST_EMPTY
+              : measured.measure == SweepMeasure::LATENCY ? NetRule::PER_COPY_AGAINST_EMPTY
+                                                          : NetRule::PER_COPY;
+  plan.copies = measured.copies;
+  plan.pairs = PAIRS_PER_VISIT;
+  plan.chain_adds = CHAIN_ADDS;
+  plan.seed = settings.seed;
+  if (settings.rounds != 0) {
+    plan.least_rounds = plan.most_rounds = settings.rounds;
+    plan.precision_cycles = 0;
+  } else {
+    plan.least_rounds = LEAST_ROUNDS;
+    plan.precision_cycles = settings.precision_cycles;
+  }
+  return plan;
+}
+
 }  // namespace
 
 SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings& settings,
                      const std::function<void(size_t, size_t)>& progress) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  auto seconds_since = [](Clock::time_point then) {
+    return std::chrono::duration<double>(Clock::now() - then).count();
+  };
   SweepResult result;
   result.kernels = kernels;
   result.settings = settings;
-  size_t total = 0;
+  std::vector<size_t> expected_visits;
   for (SweepMeasure measure : settings.measures) {
     MeasureResult& measured = result.measures.emplace_back();
     measured.measure = measure;
     measured.kernels = KernelsFor(measure, kernels, measured.refusals);
     measured.grid = measure == SweepMeasure::CALL ? DefaultGrid() : BlockGrid(measure);
     measured.copies = measure == SweepMeasure::CALL ? 1 : COPIES_PER_BLOCK;
-    total += 2 * (measured.kernels.size() + 1) * measured.grid.size() * settings.rounds;
+    const RoundsPlan plan = PlanFor(measured, settings);
+    expected_visits.push_back(CellCount(plan) * plan.least_rounds);
   }
+  const double cap =
+      settings.seconds > 0 ? settings.seconds : DefaultSweepSeconds(settings.measures.size());
+  const double ticks_per_ns = TicksPerNs();
 
-  std::vector<double> clocks;
   size_t done_before = 0;
-  for (MeasureResult& measured : result.measures) {
+  for (size_t at = 0; at < result.measures.size(); ++at) {
+    MeasureResult& measured = result.measures[at];
     std::vector<Procedure> procedures;
     for (size_t kernel : measured.kernels) procedures.push_back(kernels[kernel]);
     procedures.push_back(EmptyProcedureCopy());
@@ -136,72 +94,54 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
       result.error = code.error();
       return result;
     }
-    RoundsPlan plan;
-    plan.procedures = procedures.size();
-    plan.placements = measured.grid.size();
-    plan.rounds = settings.rounds;
-    plan.seed = settings.seed;
-    plan.copies = measured.copies;
-    const uint32_t calibration_calls = measured.copies == 1 ? 20000 : 2000;
+    RoundsPlan plan = PlanFor(measured, settings);
+    const uint32_t calibration_calls = measured.copies == 1 ? 2000 : 100;
     plan.calls =
         settings.calls != 0
             ? settings.calls
-            : CallsForBudget(CalibrateNsPerCall(code, procedures.size(), calibration_calls),
-                             CellCount(plan) * plan.rounds, settings.seconds);
-    measured.calls = plan.calls;
+            : CallsPerChunk(CalibrateNsPerCall(code, plan, calibration_calls, ticks_per_ns),
+                            CHUNK_NS);
+    // Each measure may use its share of the time, and what the measures before it left over.
+    const Clock::time_point measure_start = Clock::now();
+    plan.seconds =
+        cap * static_cast<double>(at + 1) / static_cast<double>(settings.measures.size()) -
+        seconds_since(start);
 
     Instruments machine;
-    machine.time_ns = [&](const Cell& cell, uint32_t calls) {
-      return TimeLoop(code.loop(cell), PASS_OPERANDS[cell.pass], calls);
+    machine.code_ticks = [&](const Cell& cell, uint32_t calls) {
+      return CodeTicks(code.loop(cell), PASS_OPERANDS[cell.pass], calls);
     };
-    machine.clock_ghz = [] { return EstimateClockGhz(); };
+    machine.chain_ticks = [](uint32_t adds) { return ChainTicks(adds); };
+    machine.ticks_per_ns = ticks_per_ns;
+    machine.elapsed_seconds = [&] { return seconds_since(measure_start); };
     machine.stop_requested = [] { return StopSignal() != 0; };
-    machine.progress = [&](size_t done, size_t) { progress(done_before + done, total); };
+    size_t still_to_come = 0;
+    for (size_t later = at + 1; later < expected_visits.size(); ++later) {
+      still_to_come += expected_visits[later];
+    }
+    machine.progress = [&](size_t done, size_t total) {
+      progress(done_before + done, done_before + total + still_to_come);
+    };
+    plan.chain_overhead_cycles = ChainOverheadCycles(machine, CHAIN_ADDS);
     const RoundsRecord record = MeasureInRounds(plan, machine);
-    if (record.stopped) {
+    if (record.end == RoundsRecord::STOPPED) {
       result.stopped = true;
       return result;
     }
-    done_before += CellCount(plan) * plan.rounds;
-    clocks.insert(clocks.end(), record.clock_ghz.begin(), record.clock_ghz.end());
-    measured.samples = NetsFromMinima(plan, record);
-    for (SweepSample& sample : measured.samples) sample.kernel = measured.kernels[sample.kernel];
-  }
-  if (!clocks.empty()) {
-    const auto [slowest, fastest] = std::minmax_element(clocks.begin(), clocks.end());
-    result.clock_ghz = *fastest;
-    result.slowest_clock_ghz = *slowest;
-  }
-  for (MeasureResult& measured : result.measures) {
-    measured.noise_floor_cycles = NoiseFloorCycles(measured.samples, result.clock_ghz);
+    done_before += CellCount(plan) * record.rounds.size();
+    measured.samples = NetsFromLowestVisits(plan, record, measured.kernels);
+    measured.noise_floor_cycles = record.noise_floor_cycles;
+    measured.chunk_length = plan.calls;
+    measured.pairs = plan.pairs;
+    measured.rounds = static_cast<uint32_t>(record.rounds.size());
+    measured.end = record.end;
+    result.slowest_clock_ghz = at == 0
+                                   ? record.slowest_clock_ghz
+                                   : std::min(result.slowest_clock_ghz, record.slowest_clock_ghz);
+    if (at == 0) result.median_clock_ghz = record.median_clock_ghz;
+    result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, record.fastest_clock_ghz);
   }
   return result;
-}
-
-Spread DescribeSpread(const std::vector<double>& values) {
-  return {Quantile(values, 0.5), Quantile(values, 0.25), Quantile(values, 0.75)};
-}
-
-std::vector<double> NetsOf(const MeasureResult& measure, Pass pass, size_t kernel,
-                           double SweepSample::*net) {
-  std::vector<double> nets;
-  for (const SweepSample& sample : measure.samples) {
-    if (sample.pass == pass && sample.kernel == kernel) nets.push_back(sample.*net);
-  }
-  return nets;
-}
-
-double LayoutEffectShare(const MeasureResult& measure, double clock_ghz, Pass pass, size_t kernel) {
-  return RepeatedShareAway(NetsOf(measure, pass, kernel, &SweepSample::first_half_ms),
-                           NetsOf(measure, pass, kernel, &SweepSample::second_half_ms),
-                           HalfCycleMs(clock_ghz));
-}
-
-const MeasureResult* Find(const SweepResult& result, SweepMeasure measure) {
-  for (const MeasureResult& measured : result.measures) {
-    if (measured.measure == measure) return &measured;
-  }
-  return nullptr;
 }
 
 }  // namespace stats

@@ -11,10 +11,11 @@ namespace stats {
 
 namespace {
 
-std::vector<Spread> SpreadsOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass) {
+std::vector<Spread> SpreadsOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
+                              double SweepSample::*net = &SweepSample::net_cycles) {
   std::vector<Spread> spreads;
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
-    const std::vector<double> nets = NetsOf(measure, pass, kernel);
+    const std::vector<double> nets = NetsOf(measure, pass, kernel, net);
     // A kernel the measure left out ranks last.
     spreads.push_back(nets.empty() ? Spread{HUGE_VAL, 0, 0} : DescribeSpread(nets));
   }
@@ -23,17 +24,19 @@ std::vector<Spread> SpreadsOf(const SweepResult& sweep, const MeasureResult& mea
 
 bool IsBlock(const MeasureResult& measure) { return measure.measure != SweepMeasure::CALL; }
 
-// "64 placements (...), 10 rounds of 300000 calls each"
-std::string Describe(const MeasureResult& measure, uint32_t rounds) {
+// "64 placements (...), 52 rounds of 5 pairs of 2000 calls"
+std::string Describe(const MeasureResult& measure) {
   const std::string placements = std::to_string(measure.grid.size()) + " placements ";
-  const std::string each = ", " + std::to_string(rounds) + " rounds of " +
-                           std::to_string(measure.calls) +
-                           (IsBlock(measure) ? " iterations" : " calls") + " each";
+  const std::string each = ", " + std::to_string(measure.rounds) + " rounds of " +
+                           std::to_string(measure.pairs) + " pairs of " +
+                           std::to_string(measure.chunk_length) +
+                           (IsBlock(measure) ? " iterations" : " calls");
   if (!IsBlock(measure)) {
     return placements +
            "(loop body at every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48)" + each;
   }
-  return placements + "(a block of " + std::to_string(measure.copies) +
+  return placements + "(blocks of " + std::to_string(measure.copies) + " and " +
+         std::to_string(2 * measure.copies) +
          (measure.measure == SweepMeasure::LATENCY ? " dependent" : " independent") +
          " inline copies starting at every 4th byte of a 64-byte block)" + each;
 }
@@ -48,9 +51,11 @@ size_t KernelColumn(const SweepResult& sweep) {
 void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
                      std::ostringstream& out) {
   const std::vector<Spread> spreads = SpreadsOf(sweep, measure, pass);
+  const std::vector<Spread> spreads_ms = SpreadsOf(sweep, measure, pass, &SweepSample::net_ms);
   const size_t column = KernelColumn(sweep);
   out << "\n"
-      << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass] << "), net per "
+      << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass] << "), "
+      << (measure.measure == SweepMeasure::THROUGHPUT ? "glue and kernel" : "net") << " per "
       << (IsBlock(measure) ? "copy" : "call") << " over the placements, ranked by median\n"
       << Padded("rank  kernel", column + 6, false)
       << "median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away in both halves\n";
@@ -58,14 +63,13 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
   for (size_t kernel : RankByMedian(spreads)) {
     if (NetsOf(measure, pass, kernel).empty()) continue;
     const Spread& spread = spreads[kernel];
-    const double iqr = spread.third_quartile - spread.first_quartile;
-    const double share = LayoutEffectShare(measure, sweep.clock_ghz, pass, kernel);
+    const Spread& spread_ms = spreads_ms[kernel];
+    const double share = LayoutEffectShare(measure, pass, kernel);
     out << Padded(std::to_string(++rank), 4, true) << "  "
         << Padded(sweep.kernels[kernel].words, column, false)
-        << Padded(Fixed(spread.median, 1), 9, true)
-        << Padded(Fixed(Cycles(spread.median, sweep.clock_ghz), 2), 8, true)
-        << Padded(Fixed(iqr, 1), 8, true)
-        << Padded(Fixed(Cycles(iqr, sweep.clock_ghz), 2), 12, true)
+        << Padded(Fixed(spread_ms.median, 1), 9, true) << Padded(Fixed(spread.median, 2), 8, true)
+        << Padded(Fixed(spread_ms.third_quartile - spread_ms.first_quartile, 1), 8, true)
+        << Padded(Fixed(spread.third_quartile - spread.first_quartile, 2), 12, true)
         << Padded(Fixed(100 * share, 0) + "%", 32, true)
         << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "") << "\n";
   }
@@ -76,8 +80,8 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
   const size_t column = KernelColumn(sweep);
   out << "\n"
       << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass]
-      << "), median core cycles over the placements (per call; latency and throughput per copy), "
-         "ranked by "
+      << "), median core cycles over the placements (call: net per call; latency: net per copy; "
+         "throughput: glue and kernel per copy), ranked by "
       << MEASURE_NAMES[static_cast<int>(sweep.measures[0].measure)] << "\n"
       << Padded("rank  kernel", column + 6, false);
   for (const MeasureResult& measure : sweep.measures) {
@@ -91,10 +95,8 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
         << Padded(sweep.kernels[kernel].words, column, false);
     for (const MeasureResult& measure : sweep.measures) {
       const std::vector<double> nets = NetsOf(measure, pass, kernel);
-      out << Padded(nets.empty() ? "-" : Fixed(Cycles(Quantile(nets, 0.5), sweep.clock_ghz), 2), 12,
-                    true);
-      if (!nets.empty() &&
-          LayoutEffectShare(measure, sweep.clock_ghz, pass, kernel) > LAYOUT_SENSITIVE_SHARE) {
+      out << Padded(nets.empty() ? "-" : Fixed(Quantile(nets, 0.5), 2), 12, true);
+      if (!nets.empty() && LayoutEffectShare(measure, pass, kernel) > LAYOUT_SENSITIVE_SHARE) {
         marked += (marked.empty() ? "  layout-sensitive: " : ", ") +
                   std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]);
       }
@@ -106,24 +108,33 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
 }  // namespace
 
 std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
-  const uint32_t half = sweep.settings.rounds / 2;
+  const uint32_t half = measure.rounds / 2;
   const bool named = sweep.measures.size() > 1;
+  const std::string precision = Fixed(sweep.settings.precision_cycles, 3) + " cycle";
+  std::string ended;
+  switch (measure.end) {
+    case RoundsRecord::PRECISE:
+      ended = "ended when it reached the precision asked for, " + precision;
+      break;
+    case RoundsRecord::TIME_UP:
+      ended = "ended when its time was up, short of the precision asked for, " + precision;
+      break;
+    default:
+      ended = "ended after the rounds asked for";
+  }
   std::string lines =
       "noise: " +
       (named ? std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]) + " " : "") +
       Fixed(measure.noise_floor_cycles, 3) + (IsBlock(measure) ? " cycle per copy" : " cycle") +
       ", the median difference between the nets of the first " + std::to_string(half) +
       " and the last " + std::to_string(half) + " rounds over " +
-      std::to_string(measure.samples.size()) + " cells (" + std::to_string(sweep.settings.rounds) +
-      " rounds of " + std::to_string(measure.calls) +
-      (IsBlock(measure) ? " iterations)\n" : " calls)\n");
+      std::to_string(measure.samples.size()) + " cells; " + ended + "\n";
   if (measure.noise_floor_cycles > NOISY_HOST_CYCLES) {
     lines +=
         "noise: this host is too noisy for fine distinctions: differences under about " +
         Fixed(2 * measure.noise_floor_cycles, 1) +
-        " cycle may be noise alone. For more precision give it more time (--seconds 60) or more "
-        "rounds (--rounds 20), pin it to a processor nothing else uses (--cpu N), or measure at a "
-        "quieter moment.\n";
+        " cycle may be noise alone. For more precision give it more time (--seconds 60), pin it to "
+        "a processor nothing else uses (--cpu N), or measure at a quieter moment.\n";
   }
   return lines;
 }
@@ -132,7 +143,7 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
   std::ostringstream out;
   out << "absbench-stats --sweep: ";
   if (sweep.measures.size() == 1) {
-    out << Describe(sweep.measures[0], sweep.settings.rounds);
+    out << Describe(sweep.measures[0]);
   } else {
     for (size_t at = 0; at < sweep.measures.size(); ++at) {
       out << (at == 0                           ? ""
@@ -144,16 +155,15 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
   out << ", seed " << sweep.settings.seed << "\n";
   if (sweep.measures.size() > 1) {
     for (const MeasureResult& measure : sweep.measures) {
-      out << MEASURE_NAMES[static_cast<int>(measure.measure)] << ": "
-          << Describe(measure, sweep.settings.rounds) << "\n";
+      out << MEASURE_NAMES[static_cast<int>(measure.measure)] << ": " << Describe(measure) << "\n";
     }
   }
   out << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n"
       << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
-      << "core clock: about " << Fixed(sweep.clock_ghz, 2) << " GHz, the fastest of "
-      << sweep.settings.rounds * sweep.measures.size() << " rounds ("
-      << Fixed(sweep.slowest_clock_ghz, 2) << " to " << Fixed(sweep.clock_ghz, 2)
-      << " GHz seen; an estimate: the time of a chain of dependent one-cycle additions)\n";
+      << "core clock: " << Fixed(sweep.slowest_clock_ghz, 2) << " to "
+      << Fixed(sweep.fastest_clock_ghz, 2)
+      << " GHz seen; no figure depends on it: every timing is paired with a chain of dependent "
+         "one-cycle additions timed right after it, and counted in cycles of that chain\n";
   for (const MeasureResult& measure : sweep.measures) {
     out << NoiseLines(sweep, measure);
     for (const std::string& refusal : measure.refusals) {
@@ -180,10 +190,10 @@ std::string FormatSweepCsv(const SweepResult& sweep) {
       const Placement& placement = measure.grid[sample.placement];
       out << PASS_NAMES[sample.pass] << "," << sweep.kernels[sample.kernel].name << ","
           << placement.loop_offset << "," << placement.kernel_offset << ","
-          << Fixed(sample.net_ms, 3) << "," << Fixed(Cycles(sample.net_ms, sweep.clock_ghz), 4)
-          << "," << MEASURE_NAMES[static_cast<int>(measure.measure)] << ","
-          << Fixed(Cycles(sample.first_half_ms, sweep.clock_ghz), 4) << ","
-          << Fixed(Cycles(sample.second_half_ms, sweep.clock_ghz), 4) << "\n";
+          << Fixed(sample.net_ms, 3) << "," << Fixed(sample.net_cycles, 4) << ","
+          << MEASURE_NAMES[static_cast<int>(measure.measure)] << ","
+          << Fixed(sample.first_half_cycles, 4) << "," << Fixed(sample.second_half_cycles, 4)
+          << "\n";
     }
   }
   return out.str();
@@ -199,13 +209,14 @@ std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figur
       << ") against the median over the placements, ms per 10^9 calls\n"
       << "pass      kernel              fixed  placements  difference in cycles\n";
   for (Pass pass : {POSITIVE, NEGATIVE}) {
-    const std::vector<Spread> spreads = SpreadsOf(sweep, *calls, pass);
+    const std::vector<Spread> spreads = SpreadsOf(sweep, *calls, pass, &SweepSample::net_ms);
     for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
       const int row = sweep.kernels[kernel].table_row;
       if (row < 0) continue;  // a user's kernel: the benchmark has no figure for it
       const double fixed = figures.passes[pass].kernels[row].median;
       const double placed = spreads[kernel].median;
-      const double difference = Cycles(fixed - placed, sweep.clock_ghz);
+      // The benchmark's figures are only in ms: the clock the sweep saw most turns them to cycles.
+      const double difference = (fixed - placed) * sweep.median_clock_ghz / 1000;
       out << Padded(PASS_NAMES[pass], 10, false) << Padded(sweep.kernels[kernel].words, 18, false)
           << Padded(FormatMedian(fixed), 7, true) << Padded(Fixed(placed, 1), 12, true)
           << Padded(Signed(difference, 2), 22, true)

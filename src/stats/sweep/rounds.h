@@ -1,7 +1,12 @@
-// How the sweep measures on a shared host: every cell timed once per round, each round in its own
-// shuffled order, and only the fastest time of each cell kept. Other tenants only ever add time,
-// so the minimum is the closest a run gets to the code's own cost. The machine is reached through
-// Instruments, so that the bookkeeping can be tested with a fake timer.
+// How the sweep measures on a shared host whose core clock moves. A timing of the measured code is
+// always followed at once by a timing of a chain of dependent one-cycle additions (a pair); the
+// ratio of the two is the code's cost in core cycles at whatever clock the core ran in those
+// microseconds. A visit of a cell takes a few pairs and keeps their median, so an interrupt in one
+// chunk drops out. Every cell is visited once per round, each round in its own shuffled order, and
+// per cell only its lowest visit is kept: other tenants and slow predictor states only ever add
+// time. Rounds go on until the nets of the first and second half of them agree to the precision
+// asked for, or the time is up. The machine is reached through Instruments, so that all of this can
+// be tested against a fake host.
 #pragma once
 
 #include <cstddef>
@@ -13,72 +18,105 @@
 
 namespace stats {
 
-// One procedure at one placement in one pass.
+// How a measure's timed codes make nets.
+enum class NetRule {
+  // Each procedure's call loop; a net is the kernel's cycles per call minus the empty procedure's.
+  AGAINST_EMPTY,
+  // Each procedure as two blocks, of N and 2N inline copies; per copy is their difference over N,
+  // so that the loop's own cost cancels. Latency chains add up, so the empty procedure's (the glue
+  // alone) is subtracted; throughput is the cost per copy of glue and kernel together.
+  PER_COPY_AGAINST_EMPTY,
+  PER_COPY,
+};
+
+// One timed code (a procedure, or one of its blocks) at one placement in one pass.
 struct Cell {
   Pass pass;
-  size_t procedure;
+  size_t code;
   size_t placement;
 };
 
 struct RoundsPlan {
   size_t procedures = 0;  // the kernels, then the empty procedure last
   size_t placements = 0;
-  uint32_t rounds = 0;  // even, so that the two halves can be compared
-  uint32_t calls = 0;   // per measurement
-  uint32_t copies = 1;  // of the measured code per call; nets are per copy
-  uint64_t seed = 0;    // of every round's order
+  NetRule rule = NetRule::AGAINST_EMPTY;
+  uint32_t copies = 1;  // N, for the per-copy rules: the smaller block's copies
+  uint32_t calls = 0;   // per chunk: calls of the loop, or iterations of a block
+  uint32_t pairs = 5;   // per visit
+  uint32_t chain_adds = 10000;
+  double chain_overhead_cycles = 0;  // what timing a chain costs beyond its additions
+  uint32_t least_rounds = 40;        // even; before these the precision is not looked at
+  uint32_t most_rounds = 0;          // even; 0 for no limit
+  double precision_cycles = 0.02;    // stop once the noise floor is this low; 0 never
+  double seconds = 0;                // stop at the first even round after this much time
+  uint64_t seed = 0;                 // of every round's order
 };
 
 struct Instruments {
-  std::function<double(const Cell&, uint32_t calls)> time_ns;
-  std::function<double()> clock_ghz;  // one estimate, taken at the start of every round
+  // Ticks of a constant-rate counter: `calls` calls (or iterations) of a cell's code, and a chain
+  // of `adds` dependent additions. The chain is timed right after the code it is paired with.
+  std::function<double(const Cell&, uint32_t calls)> code_ticks;
+  std::function<double(uint32_t adds)> chain_ticks;
+  double ticks_per_ns = 1;
+  std::function<double()> elapsed_seconds;
   std::function<bool()> stop_requested;
-  std::function<void(size_t done, size_t total)> progress;
+  std::function<void(size_t done, size_t total)> progress;  // in visits
 };
 
-// The fastest raw time of every cell (indexed by CellIndex) over all rounds and over each half of
-// them, and each round's clock estimate.
+// One visit of one cell: the medians of its pairs, per call (or iteration).
+struct Visit {
+  double cycles = 0;
+  double ns = 0;
+};
+
 struct RoundsRecord {
-  std::vector<double> minimum_ns, first_half_ns, second_half_ns;
-  std::vector<double> clock_ghz;
-  bool stopped = false;
+  enum End { PRECISE, TIME_UP, ROUNDS_DONE, STOPPED } end = ROUNDS_DONE;
+  std::vector<std::vector<Visit>> rounds;               // per round, indexed by CellIndex
+  double slowest_clock_ghz = 0, fastest_clock_ghz = 0;  // of the visits' paired chains
+  double median_clock_ghz = 0;
+  double noise_floor_cycles = 0;  // of the rounds done
 };
 
+size_t CodeCount(const RoundsPlan& plan);
 size_t CellCount(const RoundsPlan& plan);
 size_t CellIndex(const RoundsPlan& plan, const Cell& cell);
+// The code of a procedure: its loop, or with `larger` its block of 2N copies instead of N.
+size_t CodeOf(const RoundsPlan& plan, size_t procedure, bool larger = false);
+
+// What timing a chain costs beyond its additions, in cycles: from chains of `adds` and 2 x `adds`
+// timed one after the other, so that the clock cancels in their ratio.
+double ChainOverheadCycles(const Instruments& instruments, uint32_t adds, int pairs = 101);
 
 RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instruments);
 
-// A kernel's net at one placement in one pass, in ms per 1e9 calls (or copies): from the minima of
-// all rounds, and from those of each half.
+// A kernel's net at one placement in one pass: per call (or copy) in cycles and in ms per 1e9
+// calls, from the lowest visits of all rounds, and in cycles from those of each half.
 struct SweepSample {
   Pass pass;
-  size_t kernel;
+  size_t kernel;  // an index into the sweep's kernels
   size_t placement;
   double net_ms;
-  double first_half_ms;
-  double second_half_ms;
+  double net_cycles;
+  double first_half_cycles;
+  double second_half_cycles;
 };
 
-// Every kernel (each procedure but the last) at every placement and pass: its minimum minus the
-// empty procedure's minimum at the same placement and pass.
-std::vector<SweepSample> NetsFromMinima(const RoundsPlan& plan, const RoundsRecord& record);
+// Every kernel at every placement and pass; `kernels` gives each procedure but the empty one its
+// index among the sweep's kernels.
+std::vector<SweepSample> NetsFromLowestVisits(const RoundsPlan& plan, const RoundsRecord& record,
+                                              const std::vector<size_t>& kernels);
 
 // The median over all samples of how far the two halves' nets differ, in cycles: what the host's
 // noise alone moves a net by.
-double NoiseFloorCycles(const std::vector<SweepSample>& samples, double clock_ghz);
+double NoiseFloorCycles(const std::vector<SweepSample>& samples);
 
 // The share of placements whose net is more than `tolerance` from its half's median, on the same
 // side, in both halves: a placement effect that repeats, which noise alone rarely does.
 double RepeatedShareAway(const std::vector<double>& first_half,
                          const std::vector<double>& second_half, double tolerance);
 
-// Calls per measurement so that `measurements` of them, each with its warm-up, take about
-// `seconds` at `ns_per_call`.
-uint32_t CallsForBudget(double ns_per_call, size_t measurements, double seconds);
-
-// The untimed calls before each timed measurement, so that the placement's code is fetched,
-// decoded and predicted before the clock starts.
-inline uint32_t WarmUpCalls(uint32_t calls) { return calls / 8 + 1; }
+// Calls per chunk so that a chunk takes about `chunk_ns` at `ns_per_call`.
+uint32_t CallsPerChunk(double ns_per_call, double chunk_ns);
+constexpr uint32_t MOST_CALLS_PER_CHUNK = 1000000;
 
 }  // namespace stats

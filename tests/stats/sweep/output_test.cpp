@@ -8,9 +8,8 @@
 
 namespace {
 
-// Two kernels over 64 placements at 2 GHz (500 ms per 1e9 calls is a cycle): "placed" a cycle
-// slower at every fourth placement in both halves, "noisy" a cycle slower at a quarter of the
-// placements in one half only.
+// Two kernels over 64 placements: "placed" a cycle slower at every fourth placement in both
+// halves, "noisy" a cycle slower at a quarter of the placements in one half only.
 stats::Procedure Kernel(const std::string& name, const std::string& words, int table_row = -1) {
   stats::Procedure kernel;
   kernel.name = name;
@@ -23,15 +22,18 @@ stats::MeasureResult HandMadeMeasure(stats::SweepMeasure which, double noise_flo
   stats::MeasureResult measure;
   measure.measure = which;
   measure.grid = stats::DefaultGrid();
-  measure.calls = 345678;
+  measure.chunk_length = 3456;
+  measure.pairs = 5;
+  measure.rounds = 12;
+  measure.end = stats::RoundsRecord::TIME_UP;
   measure.kernels = {0, 1};
   measure.noise_floor_cycles = noise_floor_cycles;
   for (stats::Pass pass : {stats::POSITIVE, stats::NEGATIVE}) {
     for (size_t placement = 0; placement < measure.grid.size(); ++placement) {
-      const double placed = placement % 4 == 3 ? 500 : 0;
-      measure.samples.push_back({pass, 0, placement, placed, placed, placed});
-      const double burst = placement % 4 == 1 ? 500 : 0;
-      measure.samples.push_back({pass, 1, placement, 0, burst, 0});
+      const double placed = placement % 4 == 3 ? 1 : 0;
+      measure.samples.push_back({pass, 0, placement, 250 * placed, placed, placed, placed});
+      const double burst = placement % 4 == 1 ? 1 : 0;
+      measure.samples.push_back({pass, 1, placement, 0, 0, burst, 0});
     }
   }
   return measure;
@@ -40,9 +42,9 @@ stats::MeasureResult HandMadeMeasure(stats::SweepMeasure which, double noise_flo
 stats::SweepResult HandMadeSweep(double noise_floor_cycles) {
   stats::SweepResult sweep;
   sweep.kernels = {Kernel("placed", "placed words"), Kernel("noisy", "noisy words")};
-  sweep.settings.rounds = 12;
-  sweep.clock_ghz = 2.0;
-  sweep.slowest_clock_ghz = 1.9;
+  sweep.slowest_clock_ghz = 2.8;
+  sweep.fastest_clock_ghz = 3.8;
+  sweep.median_clock_ghz = 2.0;
   sweep.measures = {HandMadeMeasure(stats::SweepMeasure::CALL, noise_floor_cycles)};
   return sweep;
 }
@@ -60,19 +62,25 @@ TEST(FormatSweepTable, MarksOnlyTheKernelWhosePlacementEffectRepeatsInBothHalves
   EXPECT_NE(LineWith(table, "placed words").find("25%  layout-sensitive"), std::string::npos)
       << table;
   EXPECT_EQ(LineWith(table, "noisy words").find("layout-sensitive"), std::string::npos) << table;
-  EXPECT_NE(table.find("12 rounds of 345678 calls each"), std::string::npos) << table;
-  EXPECT_NE(table.find("core clock: about 2.00 GHz, the fastest of 12 rounds (1.90 to 2.00 GHz"),
+  EXPECT_NE(table.find("12 rounds of 5 pairs of 3456 calls"), std::string::npos) << table;
+  EXPECT_NE(table.find("core clock: 2.80 to 3.80 GHz seen; no figure depends on it"),
             std::string::npos)
       << table;
 }
 
-TEST(NoiseLines, GiveTheFloorWithRoundsAndCallsAndSayPlainlyWhenTheHostIsTooNoisy) {
+TEST(NoiseLines, GiveTheFloorAndWhatEndedTheRoundsAndSayPlainlyWhenTheHostIsTooNoisy) {
   const std::string quiet = stats::NoiseLines(HandMadeSweep(0.25), HandMadeSweep(0.25).measures[0]);
   EXPECT_EQ(quiet.rfind("noise: 0.250 cycle, ", 0), 0u) << quiet;
-  EXPECT_NE(quiet.find("first 6 and the last 6 rounds over 256 cells (12 rounds of 345678 calls)"),
+  EXPECT_NE(quiet.find("first 6 and the last 6 rounds over 256 cells; ended when its time was up, "
+                       "short of the precision asked for, 0.020 cycle"),
             std::string::npos)
       << quiet;
   EXPECT_EQ(quiet.find("too noisy"), std::string::npos) << quiet;
+  stats::SweepResult precise = HandMadeSweep(0.01);
+  precise.measures[0].end = stats::RoundsRecord::PRECISE;
+  EXPECT_NE(stats::NoiseLines(precise, precise.measures[0])
+                .find("ended when it reached the precision asked for, 0.020 cycle"),
+            std::string::npos);
 
   const std::string noisy = stats::NoiseLines(HandMadeSweep(0.4), HandMadeSweep(0.4).measures[0]);
   EXPECT_NE(noisy.find("\nnoise: this host is too noisy for fine distinctions"), std::string::npos)
@@ -101,7 +109,10 @@ TEST(FormatSweepTable, GivesAColumnPerMeasureRankedByTheFirstAndNamesEachNoiseFl
   latency.copies = 16;
   for (stats::SweepSample& sample : latency.samples) {
     // "noisy" is the slower here: two cycles a copy everywhere.
-    if (sample.kernel == 1) sample.net_ms = sample.first_half_ms = sample.second_half_ms = 1000;
+    if (sample.kernel == 1) {
+      sample.net_ms = 1000;
+      sample.net_cycles = sample.first_half_cycles = sample.second_half_cycles = 2;
+    }
   }
   sweep.measures.push_back(latency);
   const std::string table = stats::FormatSweepTable(sweep, {"a processor", "", true});

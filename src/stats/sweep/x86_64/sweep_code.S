@@ -55,18 +55,30 @@ PROCEDURE_START BlockEpilogue
 .LBlockEpilogueEnd:
 PROCEDURE_END BlockEpilogue
 
-# uint64_t DependentAdds(uint64_t rounds): 100 additions per round, each waiting for the one
-# before, so a round takes 100 core cycles; the loop's own count runs beside the chain.
-PROCEDURE_START DependentAdds
+# uint64_t ChainTicks(uint64_t rounds): the time-stamp counter's ticks over 100 additions per
+# round, each waiting for the one before, so a round takes 100 core cycles at whatever clock the
+# core runs; the loop's own count runs beside the chain. LFENCE keeps the readings in place.
+PROCEDURE_START ChainTicks
+    lfence
+    rdtsc
+    shl rdx, 32
+    or rax, rdx
+    mov r8, rax
+    lfence
     xor eax, eax
-.LDependentRound:
+.LChainRound:
     .rept 100
     add eax, 1
     .endr
     dec rdi
-    jnz .LDependentRound
+    jnz .LChainRound
+    lfence
+    rdtsc
+    shl rdx, 32
+    or rax, rdx
+    sub rax, r8
     ret
-PROCEDURE_END DependentAdds
+PROCEDURE_END ChainTicks
 
 # void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record): calls a kernel
 # with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15) and
