@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "stats/figures.h"
 #include "stats/format.h"
 #include "stats/summary/chart.h"
-#include "stats/summary/figures.h"
 
 namespace {
 

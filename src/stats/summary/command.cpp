@@ -3,8 +3,8 @@
 
 #include "stats/commands.h"
 #include "stats/file_output.h"
+#include "stats/runner.h"
 #include "stats/summary/chart.h"
-#include "stats/summary/runner.h"
 
 namespace stats {
 

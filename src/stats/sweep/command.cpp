@@ -8,7 +8,7 @@
 #include "stats/commands.h"
 #include "stats/file_output.h"
 #include "stats/progress.h"
-#include "stats/summary/runner.h"
+#include "stats/runner.h"
 #include "stats/sweep/chart.h"
 #include "stats/sweep/output.h"
 #include "stats/sweep/user_kernel.h"

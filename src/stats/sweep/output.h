@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "stats/figures.h"
 #include "stats/machine_facts.h"
-#include "stats/summary/figures.h"
 #include "stats/sweep/measurement.h"
 
 namespace stats {

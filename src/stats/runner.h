@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "stats/summary/figures.h"
+#include "stats/figures.h"
 
 namespace stats {
 

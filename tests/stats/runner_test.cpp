@@ -1,5 +1,5 @@
 // The benchmark run as a child: every way it can fail to give a report is said in words.
-#include "stats/summary/runner.h"
+#include "stats/runner.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

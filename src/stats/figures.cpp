@@ -1,4 +1,4 @@
-#include "stats/summary/figures.h"
+#include "stats/figures.h"
 
 #include <algorithm>
 #include <sstream>

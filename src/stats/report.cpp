@@ -1,4 +1,4 @@
-#include "stats/summary/report.h"
+#include "stats/report.h"
 
 #include <charconv>
 #include <optional>

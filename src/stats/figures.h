@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "stats/machine_facts.h"
+#include "stats/report.h"
 #include "stats/statistics.h"
-#include "stats/summary/report.h"
 
 namespace stats {
 

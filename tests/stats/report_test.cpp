@@ -1,5 +1,5 @@
 // Reports captured from the benchmark, whole and damaged.
-#include "stats/summary/report.h"
+#include "stats/report.h"
 
 #include <gtest/gtest.h>
 

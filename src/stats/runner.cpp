@@ -1,4 +1,4 @@
-#include "stats/summary/runner.h"
+#include "stats/runner.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>
