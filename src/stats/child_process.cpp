@@ -145,6 +145,7 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
       {output.get(), POLLIN, 0}, {errors.get(), POLLIN, 0}, {report.get(), POLLIN, 0}};
   std::string* collected[3] = {&run.output, &run.errors, &run.report};
   const int64_t deadline = limits.time_limit_ms >= 0 ? NowMs() + limits.time_limit_ms : -1;
+  int64_t last_heard = NowMs();
   while (streams[0].fd >= 0 || streams[1].fd >= 0 || streams[2].fd >= 0) {
     if (limits.stops_with_us && StopSignal() != 0)
       return Ended(run, child, ChildRun::STOPPED, SIGTERM);
@@ -152,6 +153,11 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     if (deadline >= 0) {
       const int64_t left = deadline - NowMs();
       if (left <= 0) return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
+      wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
+    }
+    if (limits.quiet_limit_ms >= 0 && streams[2].fd >= 0) {
+      const int64_t left = last_heard + limits.quiet_limit_ms - NowMs();
+      if (left <= 0) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
       wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
     }
     const int ready = poll(streams, 3, wait_ms);
@@ -172,6 +178,10 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
         collected[stream]->append(bytes, static_cast<size_t>(count));
         if (static_cast<size_t>(count) > room)
           return Ended(run, child, ChildRun::OVERFLOWED, SIGKILL);
+        if (stream == 2) {
+          last_heard = NowMs();
+          if (limits.heard) limits.heard(run.report);
+        }
       } else if (count == 0) {
         streams[stream].fd = -1;
       } else if (errno != EINTR) {

@@ -35,10 +35,12 @@ struct ChildLimits {
   size_t output_limit = SIZE_MAX;  // killed once its streams together pass this many bytes
   bool stops_with_us = false;      // a recorded stop signal ends it with SIGTERM
   std::function<void()> waiting;   // called about once a second while it runs
+  int quiet_limit_ms = -1;         // killed when its report stays silent this long; -1: never
+  std::function<void(const std::string& report)> heard;  // the report so far, as it grows
 };
 
 struct ChildRun {
-  enum Outcome { ENDED, TIMED_OUT, OVERFLOWED, STOPPED, FAILED } outcome = FAILED;
+  enum Outcome { ENDED, TIMED_OUT, WENT_QUIET, OVERFLOWED, STOPPED, FAILED } outcome = FAILED;
   int status = 0;              // the wait status, when it ENDED
   std::string output, errors;  // its standard output and standard error
   std::string report;          // what it wrote to the descriptor it was given

@@ -10,6 +10,7 @@
 #include "stats/progress.h"
 #include "stats/runner.h"
 #include "stats/sweep/chart.h"
+#include "stats/sweep/measuring_process.h"
 #include "stats/sweep/output.h"
 #include "stats/sweep/user_kernel.h"
 
@@ -22,22 +23,33 @@ int UsageFailure(const std::string& problem) {
   return EXIT_USAGE;
 }
 
-// The table's kernels and the user's, each user kernel read and checked; or the exit code.
+// The table's kernels and the user's, each user kernel read; or the exit code when one cannot be.
 std::optional<int> AddUserKernels(const SweepOptions& options, std::vector<Procedure>& kernels) {
   for (const UserKernelArgument& argument : options.user_kernels) {
     std::vector<std::string> taken = {EmptyProcedureCopy().name};
     for (const Procedure& kernel : kernels) taken.push_back(kernel.name);
     auto parsed = ParseUserKernel(argument, taken);
-    if (const auto* problem = std::get_if<std::string>(&parsed)) return UsageFailure(*problem);
+    // What the user typed wrong; the reason is enough, without the whole usage.
+    if (const auto* problem = std::get_if<std::string>(&parsed))
+      return Failure(*problem, EXIT_USAGE);
     kernels.push_back(std::get<Procedure>(parsed));
   }
-  for (Procedure& kernel : kernels) {
-    if (kernel.table_row >= 0) continue;
-    const std::string problem = CheckUserKernel(kernel);
-    if (!problem.empty())
-      return Failure("kernel " + kernel.name + " refused: " + problem, EXIT_USAGE);
-  }
   return {};
+}
+
+// The user's kernels that fail the check before timing, taken out, each "NAME: why".
+std::vector<std::string> LeaveOutMisbehaving(std::vector<Procedure>& kernels) {
+  std::vector<std::string> left_out;
+  for (auto kernel = kernels.begin(); kernel != kernels.end();) {
+    const std::string problem = kernel->table_row >= 0 ? "" : CheckUserKernel(*kernel);
+    if (problem.empty()) {
+      ++kernel;
+    } else {
+      left_out.push_back(kernel->name + ": " + problem);
+      kernel = kernels.erase(kernel);
+    }
+  }
+  return left_out;
 }
 
 }  // namespace
@@ -72,14 +84,17 @@ int RunSweepCommand(const SweepOptions& options) {
     return options.cpu ? UsageFailure(problem) : Failure(problem);
   }
   InstallStopHandlers();
+  const std::vector<std::string> failed_check = LeaveOutMisbehaving(kernels);
+  if (StopSignal() != 0) return 128 + StopSignal();
   SweepResult sweep;
   {
     ProgressLine progress("sweep: measurement");
-    sweep =
-        RunSweep(kernels, settings, [&](size_t done, size_t total) { progress.Show(done, total); });
+    sweep = RunSweepInMeasuringProcess(
+        kernels, settings, [&](size_t done, size_t total) { progress.Show(done, total); });
   }
   if (sweep.stopped) return 128 + StopSignal();
   if (!sweep.error.empty()) return Failure(sweep.error);
+  sweep.left_out.insert(sweep.left_out.begin(), failed_check.begin(), failed_check.end());
 
   const MachineFacts machine = ReadMachineFacts();
   if (fixed_layout) {
@@ -90,8 +105,15 @@ int RunSweepCommand(const SweepOptions& options) {
   } else {
     std::cout << FormatSweepTable(sweep, machine) << std::flush;
   }
-  return WriteRequestedFiles({std::pair{options.csv_path, FormatSweepCsv(sweep)},
-                              std::pair{options.svg_path, FormatSweepSvg(sweep, machine)}});
+  const int written =
+      WriteRequestedFiles({std::pair{options.csv_path, FormatSweepCsv(sweep)},
+                           std::pair{options.svg_path, FormatSweepSvg(sweep, machine)}});
+  if (written != 0 || sweep.left_out.empty()) return written;
+  std::string names;
+  for (const std::string& left : sweep.left_out) {
+    names += (names.empty() ? "" : ", ") + left.substr(0, left.find(':'));
+  }
+  return Failure("left out, not measured: " + names);
 }
 
 }  // namespace stats

@@ -19,6 +19,11 @@ MeasureCode::MeasureCode(SweepMeasure measure, const std::vector<Procedure>& pro
 }
 
 PlacedLoop* MeasureCode::loop(const Cell& cell) const {
+  if (entering &&
+      (cell.pass != last_.pass || cell.code != last_.code || cell.placement != last_.placement)) {
+    entering(cell);
+    last_ = cell;
+  }
   if (calls_) return calls_->loop(cell.code, cell.placement);
   return blocks_[cell.code % 2]->loop(cell.pass, cell.code / 2, cell.placement);
 }

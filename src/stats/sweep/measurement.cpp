@@ -59,8 +59,10 @@ RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings)
 
 }  // namespace
 
-SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings& settings,
-                     const std::function<void(size_t, size_t)>& progress) {
+SweepResult RunSweep(
+    const std::vector<Procedure>& kernels, const SweepSettings& settings,
+    const std::function<void(size_t, size_t)>& progress,
+    const std::function<void(SweepMeasure, int kernel, size_t placement)>& entering) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   auto seconds_since = [](Clock::time_point then) {
@@ -89,12 +91,21 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     std::vector<Procedure> procedures;
     for (size_t kernel : measured.kernels) procedures.push_back(kernels[kernel]);
     procedures.push_back(EmptyProcedureCopy());
-    const MeasureCode code(measured.measure, procedures);
+    MeasureCode code(measured.measure, procedures);
     if (!code.ok()) {
       result.error = code.error();
       return result;
     }
     RoundsPlan plan = PlanFor(measured, settings);
+    if (entering) {
+      code.entering = [&, plan](const Cell& cell) {
+        const size_t procedure = plan.rule == NetRule::AGAINST_EMPTY ? cell.code : cell.code / 2;
+        const int kernel = procedure < measured.kernels.size()
+                               ? static_cast<int>(measured.kernels[procedure])
+                               : -1;
+        entering(measured.measure, kernel, cell.placement);
+      };
+    }
     const uint32_t calibration_calls = measured.copies == 1 ? 2000 : 100;
     plan.calls =
         settings.calls != 0

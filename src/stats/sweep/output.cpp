@@ -164,6 +164,7 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
       << Fixed(sweep.fastest_clock_ghz, 2)
       << " GHz seen; no figure depends on it: every timing is paired with a chain of dependent "
          "one-cycle additions timed right after it, and counted in cycles of that chain\n";
+  for (const std::string& left : sweep.left_out) out << "left out: " << left << "\n";
   for (const MeasureResult& measure : sweep.measures) {
     out << NoiseLines(sweep, measure);
     for (const std::string& refusal : measure.refusals) {

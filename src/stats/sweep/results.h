@@ -46,6 +46,7 @@ struct SweepResult {
   double slowest_clock_ghz = 0, fastest_clock_ghz = 0;  // seen by the paired chains
   double median_clock_ghz = 0;          // of the first measure's visits, for figures only in ms
   std::vector<MeasureResult> measures;  // in the order asked for
+  std::vector<std::string> left_out;    // "NAME: why", each a kernel not measured at all
   bool stopped = false;                 // by Ctrl-C or SIGTERM
   std::string error;                    // empty when the sweep ran
 };

@@ -52,13 +52,16 @@ int HexDigit(char c) {
   return -1;
 }
 
+// The child's own exit statuses when it cannot place the code; any other is the kernel's doing.
+constexpr int CANNOT_MAP = 120, CANNOT_MAKE_EXECUTABLE = 121;
+
 // Calls `code`, placed `at` bytes into a fresh page, once per operand and reports the records.
 void CallAndReport(const std::vector<uint8_t>& code, size_t at, int report) {
   CodeArena arena(at + code.size());
-  if (!arena.ok()) _exit(3);
+  if (!arena.ok()) _exit(CANNOT_MAP);
   std::memset(arena.writable(), 0xCC, arena.size());
   std::memcpy(arena.writable() + at, code.data(), code.size());
-  if (!arena.MakeExecutable()) _exit(4);
+  if (!arena.MakeExecutable()) _exit(CANNOT_MAKE_EXECUTABLE);
   uint64_t records[2][RECORD_SIZE] = {};
   for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes() + at, PASS_OPERANDS[i], records[i]);
   (void)!write(report, records, sizeof records);
@@ -181,7 +184,11 @@ std::string CheckUserKernel(Procedure& kernel) {
     if (WIFSIGNALED(child.status)) {
       return "it " + Faults(child.status);
     }
-    return "it could not be placed in executable memory to be checked";
+    const int status = WEXITSTATUS(child.status);
+    if (status == CANNOT_MAP || status == CANNOT_MAKE_EXECUTABLE) {
+      return "it could not be placed in executable memory to be checked";
+    }
+    return "it ends the process it runs in (exit status " + std::to_string(status) + ")";
   }
   for (int i = 0; i < 2; ++i) {
     const std::string operand = " (operand " + std::to_string(PASS_OPERANDS[i]) + ")";

@@ -1,0 +1,273 @@
+#include "stats/sweep/measuring_process.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <ucontext.h>
+#include <unistd.h>
+#include <x86intrin.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "stats/child_process.h"
+#include "stats/sweep/blocks.h"
+#include "stats/sweep/measurement.h"
+
+namespace stats {
+
+namespace {
+
+void WriteAll(int fd, const std::string& text) {
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t count = write(fd, text.data() + written, text.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) _exit(4);
+    written += static_cast<size_t>(count);
+  }
+}
+
+uint16_t X87ControlWord() {
+  uint16_t word;
+  asm volatile("fnstcw %0" : "=m"(word));
+  return word;
+}
+
+// MXCSR without its sticky exception flags, which any inexact division sets.
+uint32_t MxcsrControl() { return _mm_getcsr() & ~0x3Fu; }
+
+// "it changed MXCSR from 1F80 to 0000", or empty.
+std::string StateChange(uint32_t mxcsr, uint16_t x87) {
+  char text[96] = "";
+  if (MxcsrControl() != mxcsr) {
+    std::snprintf(text, sizeof text, "it changed MXCSR from %04X to %04X", mxcsr, MxcsrControl());
+  } else if (X87ControlWord() != x87) {
+    std::snprintf(text, sizeof text, "it changed the x87 control word from %04X to %04X", x87,
+                  X87ControlWord());
+  }
+  return text;
+}
+
+std::string Number(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+// What the measuring process's fault handler needs: set once, before any kernel runs.
+int fault_report = -1;
+uint32_t mxcsr_at_start = 0;
+uint16_t x87_at_start = 0;
+
+void AppendHex(char*& at, uint32_t value) {
+  for (int shift = 12; shift >= 0; shift -= 4) *at++ = "0123456789ABCDEF"[(value >> shift) & 15];
+}
+
+// A kernel that unmasks floating-point exceptions is caught at the next division of the code
+// around it; the interrupted context still holds the control state it left.
+void OnFloatingPointFault(int, siginfo_t*, void* context) {
+  const auto* state = static_cast<ucontext_t*>(context)->uc_mcontext.fpregs;
+  const uint32_t mxcsr = state->mxcsr & ~0x3Fu;
+  const bool mxcsr_changed = mxcsr != mxcsr_at_start;
+  if (!mxcsr_changed && state->cwd == x87_at_start) {
+    signal(SIGFPE, SIG_DFL);  // not a kernel's doing: fault again, and end by it
+    return;
+  }
+  char text[80] = "state it changed ";
+  char* at = text + std::strlen(text);
+  const char* what = mxcsr_changed ? "MXCSR from " : "the x87 control word from ";
+  while (*what != '\0') *at++ = *what++;
+  AppendHex(at, mxcsr_changed ? mxcsr_at_start : x87_at_start);
+  for (const char* to = " to "; *to != '\0';) *at++ = *to++;
+  AppendHex(at, mxcsr_changed ? mxcsr : state->cwd);
+  *at++ = '\n';
+  (void)!write(fault_report, text, static_cast<size_t>(at - text));
+  _exit(3);
+}
+
+// The result as lines the parent reads back; reasons are one line each.
+std::string Serialized(const SweepResult& result) {
+  std::ostringstream out;
+  out << "result\n";
+  if (!result.error.empty()) out << "error " << result.error << "\n";
+  out << "clock " << Number(result.slowest_clock_ghz) << " " << Number(result.fastest_clock_ghz)
+      << " " << Number(result.median_clock_ghz) << "\n";
+  for (const MeasureResult& measure : result.measures) {
+    out << "measure " << static_cast<int>(measure.measure) << " " << measure.chunk_length << " "
+        << measure.copies << " " << measure.pairs << " " << measure.rounds << " "
+        << static_cast<int>(measure.end) << " " << Number(measure.noise_floor_cycles);
+    for (size_t kernel : measure.kernels) out << " " << kernel;
+    out << "\n";
+    for (const std::string& refusal : measure.refusals) out << "refusal " << refusal << "\n";
+    for (const SweepSample& sample : measure.samples) {
+      out << "s " << sample.pass << " " << sample.kernel << " " << sample.placement << " "
+          << Number(sample.net_ms) << " " << Number(sample.net_cycles) << " "
+          << Number(sample.first_half_cycles) << " " << Number(sample.second_half_cycles) << "\n";
+    }
+  }
+  out << "end\n";
+  return out.str();
+}
+
+// The result the child sent, into `result`; false when it did not send a whole one.
+bool ReadBack(const std::string& report, SweepResult& result) {
+  const size_t start = report.rfind("result\n");
+  if (start == std::string::npos || report.size() < 4 ||
+      report.compare(report.size() - 4, 4, "end\n") != 0) {
+    return false;
+  }
+  std::istringstream lines(report.substr(start + 7));
+  MeasureResult* measure = nullptr;
+  for (std::string line; std::getline(lines, line) && line != "end";) {
+    std::istringstream words(line);
+    std::string kind;
+    words >> kind;
+    if (kind == "error") {
+      result.error = line.substr(6);
+    } else if (kind == "clock") {
+      words >> result.slowest_clock_ghz >> result.fastest_clock_ghz >> result.median_clock_ghz;
+    } else if (kind == "measure") {
+      int which = 0, end = 0;
+      measure = &result.measures.emplace_back();
+      words >> which >> measure->chunk_length >> measure->copies >> measure->pairs >>
+          measure->rounds >> end >> measure->noise_floor_cycles;
+      measure->measure = static_cast<SweepMeasure>(which);
+      measure->end = static_cast<RoundsRecord::End>(end);
+      measure->grid =
+          measure->measure == SweepMeasure::CALL ? DefaultGrid() : BlockGrid(measure->measure);
+      for (size_t kernel; words >> kernel;) measure->kernels.push_back(kernel);
+    } else if (kind == "refusal" && measure != nullptr) {
+      measure->refusals.push_back(line.substr(8));
+    } else if (kind == "s" && measure != nullptr) {
+      int pass = 0;
+      SweepSample& sample = measure->samples.emplace_back();
+      words >> pass >> sample.kernel >> sample.placement >> sample.net_ms >> sample.net_cycles >>
+          sample.first_half_cycles >> sample.second_half_cycles;
+      sample.pass = static_cast<Pass>(pass);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The last cell the child named: its measure, kernel and placement, or false when it named none.
+bool LastCell(const std::string& report, int& measure, int& kernel, size_t& placement) {
+  const size_t at = report.rfind("cell ");
+  if (at == std::string::npos || (at > 0 && report[at - 1] != '\n')) return false;
+  return std::sscanf(report.c_str() + at, "cell %d %d %zu", &measure, &kernel, &placement) == 3;
+}
+
+// "progress D T" lines, the last one.
+void ShowProgress(const std::string& report, const std::function<void(size_t, size_t)>& progress) {
+  const size_t at = report.rfind("progress ");
+  size_t done = 0, total = 0;
+  if (at != std::string::npos &&
+      std::sscanf(report.c_str() + at, "progress %zu %zu", &done, &total) == 2) {
+    progress(done, total);
+  }
+}
+
+// Why the measuring process ended without a result, for the cell it last named.
+std::string WhatHappened(const ChildRun& child, const std::string& measure_name, size_t placement) {
+  const std::string where = " at placement " + std::to_string(placement) + " of " + measure_name;
+  const size_t state = child.report.rfind("state ");
+  if (state != std::string::npos) {
+    const size_t end = child.report.find('\n', state);
+    return child.report.substr(state + 6, end - state - 6) + where;
+  }
+  if (child.outcome == ChildRun::WENT_QUIET) {
+    return "it ran for " + std::to_string(MEASURING_QUIET_LIMIT_MS / 1000) +
+           " s without finishing" + where;
+  }
+  if (child.outcome == ChildRun::ENDED && WIFSIGNALED(child.status)) {
+    const int signal = WTERMSIG(child.status);
+    const char* name = sigabbrev_np(signal);
+    return std::string("killed by ") + (name ? "SIG" + std::string(name) : std::to_string(signal)) +
+           where;
+  }
+  if (child.outcome == ChildRun::ENDED && WIFEXITED(child.status)) {
+    return "it ended the measuring process with exit status " +
+           std::to_string(WEXITSTATUS(child.status)) + where;
+  }
+  return "the measuring process failed" + where + ": " + child.failure;
+}
+
+}  // namespace
+
+SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
+                                       const SweepSettings& settings,
+                                       const std::function<void(size_t, size_t)>& progress) {
+  std::vector<std::string> left_out;
+  while (true) {
+    ChildLimits limits;
+    limits.stops_with_us = true;
+    limits.quiet_limit_ms = MEASURING_QUIET_LIMIT_MS;
+    limits.heard = [&](const std::string& report) { ShowProgress(report, progress); };
+    const ChildRun child = RunChild(
+        [&](int report) {
+          const uint32_t mxcsr = mxcsr_at_start = MxcsrControl();
+          const uint16_t x87 = x87_at_start = X87ControlWord();
+          fault_report = report;
+          struct sigaction on_fault = {};
+          on_fault.sa_sigaction = OnFloatingPointFault;
+          on_fault.sa_flags = SA_SIGINFO;
+          sigaction(SIGFPE, &on_fault, nullptr);
+          auto check = [&] {
+            if (const std::string change = StateChange(mxcsr, x87); !change.empty()) {
+              WriteAll(report, "state " + change + "\n");
+              _exit(3);
+            }
+          };
+          const SweepResult result = RunSweep(
+              kernels, settings,
+              [&](size_t done, size_t total) {
+                if (done % 64 == 0) {
+                  WriteAll(report,
+                           "progress " + std::to_string(done) + " " + std::to_string(total) + "\n");
+                }
+              },
+              [&](SweepMeasure measure, int kernel, size_t placement) {
+                check();
+                WriteAll(report, "cell " + std::to_string(static_cast<int>(measure)) + " " +
+                                     std::to_string(kernel) + " " + std::to_string(placement) +
+                                     "\n");
+              });
+          check();
+          WriteAll(report, Serialized(result));
+          _exit(0);
+        },
+        limits);
+    SweepResult result;
+    result.kernels = kernels;
+    result.settings = settings;
+    result.left_out = left_out;
+    if (child.outcome == ChildRun::STOPPED) {
+      result.stopped = true;
+      return result;
+    }
+    if (child.outcome == ChildRun::ENDED && WIFEXITED(child.status) &&
+        WEXITSTATUS(child.status) == 0 && ReadBack(child.report, result)) {
+      return result;
+    }
+    int measure = 0, kernel = -1;
+    size_t placement = 0;
+    const bool named = LastCell(child.report, measure, kernel, placement);
+    if (!named || kernel < 0 || kernels[static_cast<size_t>(kernel)].table_row >= 0) {
+      // Only a user's kernel can be left out; anything else is this program's own failure.
+      result.error = "the measuring process " + (child.outcome == ChildRun::ENDED
+                                                     ? DescribeWaitStatus(child.status)
+                                                     : "failed: " + child.failure);
+      return result;
+    }
+    const std::string& name = kernels[static_cast<size_t>(kernel)].name;
+    left_out.push_back(name + ": " + WhatHappened(child, MEASURE_NAMES[measure], placement));
+    kernels.erase(kernels.begin() + kernel);
+  }
+}
+
+}  // namespace stats

@@ -1,0 +1,98 @@
+// Kernels that misbehave, as an experimenting user writes them: each is left out with what it did
+// and where, every other kernel is still measured and written, and the exit code is 1.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/child_process.h"
+
+namespace {
+
+using std::chrono::seconds;
+
+#ifdef SWEEP_AVAILABLE
+std::vector<std::string> Stats(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), STATS_PATH);
+  return arguments;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TEST(HostileKernels, EachIsLeftOutWithWhatItDidWhileTheOthersAreMeasuredAndWritten) {
+  const struct {
+    std::string kernel, measure, said;
+  } hostile[] = {
+      // Right when called; inline its RET pops what the block saved.
+      {"early=test eax, eax; js 1f; ret; 1: neg eax", "latency",
+       "left out: early: killed by SIGSEGV at placement "},
+      {"fe=push 0; ldmxcsr [rsp]; pop rcx", "call",
+       "left out: fe: it changed MXCSR from 1F80 to 0000 at placement "},
+      {"bye=mov eax, 231; xor edi, edi; syscall", "call",
+       "left out: bye: it ends the process it runs in (exit status 0)"},
+      {"stack=mov qword ptr [rsp + 8], 0", "call", "left out: stack: it faults (signal 11"},
+      // Returns under the check, whose RSI holds a sentinel; spins where RSI counts the loop.
+      {"hang=cmp esi, 0x5E070004; je 1f; 2: jmp 2b; 1:", "call",
+       "left out: hang: it ran for 5 s without finishing at placement "},
+  };
+  for (const auto& kernel : hostile) {
+    char folder[] = "/tmp/absbench-hostile-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string csv = std::string(folder) + "/sweep.csv";
+    const FinishedRun run =
+        RunCommand(Stats({"--sweep", "--measure", kernel.measure, "--rounds", "2", "--calls", "50",
+                          "--kernel-asm", kernel.kernel, "--csv", csv}),
+                   Input::DEV_NULL, seconds(60));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << kernel.kernel;
+    EXPECT_NE(run.output.find(kernel.said), std::string::npos) << kernel.kernel << run.output;
+    const std::string name = kernel.kernel.substr(0, kernel.kernel.find('='));
+    EXPECT_NE(run.errors.find("left out, not measured: " + name), std::string::npos) << run.errors;
+    FILE* file = std::fopen(csv.c_str(), "r");
+    ASSERT_NE(file, nullptr) << "the others' CSV was not written";
+    std::string rows;
+    for (int c; (c = std::fgetc(file)) != EOF;) rows += static_cast<char>(c);
+    std::fclose(file);
+    const size_t placements = kernel.measure == "call" ? 64 : 16;
+    EXPECT_EQ(Count(rows, "\n"), 1 + 2 * 12 * placements) << "the table's twelve, both passes";
+    EXPECT_EQ(rows.find("," + name + ","), std::string::npos);
+    std::remove(csv.c_str());
+    rmdir(folder);
+  }
+}
+
+TEST(HostileKernels, ThoseThatFailTheCheckBeforeTimingAreLeftOutTooWithTheirReasons) {
+  const std::vector<std::string> said = {
+      "left out: ud2: it faults",
+      "left out: spin: it does not return within 1 s",
+      "left out: ebx: it changes RBX",
+      "left out: esi: it changes RSI",
+      "left out: r12: it changes R12 (operand 1)",
+      "left out: r15: it changes R15",
+      "left out: df: it returns with the direction flag set",
+  };
+  const FinishedRun run =
+      RunCommand(Stats({"--sweep",  "--rounds", "2",          "--calls",  "50",         "--kernel",
+                        "ud2=0f0b", "--kernel", "spin=ebfe",  "--kernel", "ebx=31db",   "--kernel",
+                        "esi=31f6", "--kernel", "r12=4D31E4", "--kernel", "r15=49FFC7", "--kernel",
+                        "df=FD",    "--kernel", "fine=85c0"}),
+                 Input::DEV_NULL, seconds(60));
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
+  for (const std::string& reason : said) {
+    EXPECT_NE(run.output.find(reason), std::string::npos) << reason << "\n" << run.output;
+  }
+  EXPECT_NE(run.output.find("  fine "), std::string::npos) << "the good one was measured";
+  EXPECT_NE(run.errors.find("left out, not measured: ud2, spin, ebx, esi, r12, r15, df"),
+            std::string::npos)
+      << run.errors;
+}
+#endif
+
+}  // namespace
