@@ -29,40 +29,61 @@ int64_t NowMs() {
 std::string ErrorText(int error) { return std::strerror(error); }
 
 // In the child: its input, outputs and signals, or the errno of the step that failed, on `setup`.
-[[noreturn]] void StartBody(const std::function<void(int)>& body, int output, int errors,
-                            int report, int setup, pid_t parent) {
+[[noreturn]] void StartBody(const std::function<void(int)>& body, const ChildLimits& limits,
+                            int output, int errors, int report, int setup, pid_t parent) {
   // Killed with this process whatever ends it; if that already happened, go no further.
   if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
-  const int null_input = open("/dev/null", O_RDONLY);
+  const int null_input = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
       dup2(errors, STDERR_FILENO) < 0) {
     const int error = errno;
     (void)!write(setup, &error, sizeof error);
     _exit(127);
   }
+  if (null_input != STDIN_FILENO) close(null_input);
   close(setup);
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
+  if (limits.in_child) limits.in_child();
   body(report);
   _exit(127);
 }
 
-// Reaps the child; false, with the reason, when the system cannot say how it ended.
-bool Reap(pid_t child, int& status, std::string& failure) {
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno == EINTR) continue;
-    failure = "cannot wait for the child process: " + ErrorText(errno);
-    return false;
+// How long a child asked to stop with SIGTERM may take before SIGKILL.
+constexpr int64_t STOP_GRACE_MS = 1000;
+
+// The child's wait status once it has ended, or false after `until` (a time of NowMs; -1: never)
+// or, with `failure` set, when the system cannot say how it ended.
+bool ReapBy(pid_t child, int64_t until, int& status, std::string& failure) {
+  while (true) {
+    const pid_t reaped = waitpid(child, &status, WNOHANG);
+    if (reaped == child) return true;
+    if (reaped < 0 && errno != EINTR) {
+      failure = "cannot wait for the child process: " + ErrorText(errno);
+      return false;
+    }
+    if (until >= 0 && NowMs() >= until) return false;
+    const timespec pause = {0, 5000000};
+    nanosleep(&pause, nullptr);
   }
-  return true;
 }
 
+// Reaps the child, first sending `stop_with` if not 0; a child that ignores SIGTERM gets SIGKILL
+// after a grace, so that no stop ever waits on a child.
 ChildRun Ended(ChildRun run, pid_t child, ChildRun::Outcome outcome, int stop_with) {
   if (stop_with != 0) kill(child, stop_with);
   int status = 0;
-  if (!Reap(child, status, run.failure)) {
-    run.outcome = ChildRun::FAILED;
-    return run;
+  const int64_t grace = stop_with == SIGKILL || stop_with == 0 ? -1 : NowMs() + STOP_GRACE_MS;
+  if (!ReapBy(child, grace, status, run.failure)) {
+    if (!run.failure.empty()) {
+      run.outcome = ChildRun::FAILED;
+      return run;
+    }
+    kill(child, SIGKILL);
+    if (!ReapBy(child, -1, status, run.failure)) {
+      run.outcome = ChildRun::FAILED;
+      return run;
+    }
   }
   run.outcome = outcome;
   run.status = status;
@@ -106,17 +127,21 @@ std::string DescribeWaitStatus(int status) {
 
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits) {
   ChildRun run;
-  int pipes[4][2];
-  for (auto& ends : pipes) {
-    if (pipe2(ends, O_CLOEXEC) != 0) {
+  // Each end is owned at once, so that a later failure closes the pipes made before it.
+  Descriptor ends[4][2];
+  for (auto& pipe : ends) {
+    int made[2];
+    if (pipe2(made, O_CLOEXEC) != 0) {
       run.failure = "cannot create a pipe: " + ErrorText(errno);
       return run;
     }
+    pipe[0].reset(made[0]);
+    pipe[1].reset(made[1]);
   }
-  Descriptor output(pipes[0][0]), output_end(pipes[0][1]);
-  Descriptor errors(pipes[1][0]), errors_end(pipes[1][1]);
-  Descriptor report(pipes[2][0]), report_end(pipes[2][1]);
-  Descriptor setup(pipes[3][0]), setup_end(pipes[3][1]);
+  Descriptor &output = ends[0][0], &output_end = ends[0][1];
+  Descriptor &errors = ends[1][0], &errors_end = ends[1][1];
+  Descriptor &report = ends[2][0], &report_end = ends[2][1];
+  Descriptor &setup = ends[3][0], &setup_end = ends[3][1];
   const pid_t parent = getpid();
   const pid_t child = fork();
   if (child < 0) {
@@ -124,7 +149,8 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     return run;
   }
   if (child == 0) {
-    StartBody(body, output_end.get(), errors_end.get(), report_end.get(), setup_end.get(), parent);
+    StartBody(body, limits, output_end.get(), errors_end.get(), report_end.get(), setup_end.get(),
+              parent);
   }
   output_end.reset();
   errors_end.reset();
@@ -146,6 +172,17 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
   std::string* collected[3] = {&run.output, &run.errors, &run.report};
   const int64_t deadline = limits.time_limit_ms >= 0 ? NowMs() + limits.time_limit_ms : -1;
   int64_t last_heard = NowMs();
+  // The stop signals stay blocked between the check and the wait, and are let in only during the
+  // wait itself, so that one arriving in between still ends the wait at once.
+  sigset_t stops, open_mask;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  sigprocmask(SIG_BLOCK, &stops, &open_mask);
+  struct MaskBack {
+    const sigset_t& mask;
+    ~MaskBack() { sigprocmask(SIG_SETMASK, &mask, nullptr); }
+  } mask_back{open_mask};
   while (streams[0].fd >= 0 || streams[1].fd >= 0 || streams[2].fd >= 0) {
     if (limits.stops_with_us && StopSignal() != 0)
       return Ended(run, child, ChildRun::STOPPED, SIGTERM);
@@ -160,7 +197,8 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
       if (left <= 0) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
       wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
     }
-    const int ready = poll(streams, 3, wait_ms);
+    const timespec wait = {wait_ms / 1000, (wait_ms % 1000) * 1000000L};
+    const int ready = ppoll(streams, 3, &wait, &open_mask);
     if (ready < 0 && errno != EINTR) {
       return Failed(run, child, "cannot wait for the child's output: " + ErrorText(errno));
     }
@@ -189,7 +227,24 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
       }
     }
   }
-  return Ended(run, child, ChildRun::ENDED, 0);
+  // Every stream is closed, but a child may close them and go on: the same limits hold until it
+  // ends.
+  while (true) {
+    int status = 0;
+    const int64_t soon = NowMs() + 100;
+    const int64_t until = deadline >= 0 ? std::min(deadline, soon) : soon;
+    if (ReapBy(child, until, status, run.failure)) {
+      run.outcome = ChildRun::ENDED;
+      run.status = status;
+      return run;
+    }
+    if (!run.failure.empty()) return run;
+    if (limits.stops_with_us && StopSignal() != 0)
+      return Ended(run, child, ChildRun::STOPPED, SIGTERM);
+    if (deadline >= 0 && NowMs() >= deadline)
+      return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
+    if (limits.waiting) limits.waiting();
+  }
 }
 
 ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path) {

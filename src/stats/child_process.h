@@ -36,6 +36,7 @@ struct ChildLimits {
   bool stops_with_us = false;      // a recorded stop signal ends it with SIGTERM
   std::function<void()> waiting;   // called about once a second while it runs
   int quiet_limit_ms = -1;         // killed when its report stays silent this long; -1: never
+  std::function<void()> in_child;  // run in the child before its body, to limit it further
   std::function<void(const std::string& report)> heard;  // the report so far, as it grows
 };
 

@@ -1,28 +1,47 @@
 #include "stats/file_output.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "stats/child_process.h"
 #include "stats/commands.h"
 
 namespace stats {
 
+namespace {
+
+// The mode the file gets: the target's own when it exists, else what the umask leaves of rw-rw-rw-.
+mode_t ModeFor(const std::string& path) {
+  struct stat target;
+  if (stat(path.c_str(), &target) == 0) return target.st_mode & 07777;
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
 std::string WriteWholeFile(const std::string& path, const std::string& content) {
-  const std::string temporary = path + ".tmp." + std::to_string(getpid());
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << content;
-    file.close();
-    if (!file) {
-      const std::string reason = std::strerror(errno);
-      std::remove(temporary.c_str());
-      return "cannot write " + path + ": " + reason;
-    }
+  // A fresh name beside the target, created exclusively: never a file or link already there.
+  std::string temporary = path + ".tmp.XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
+  size_t written = 0;
+  int error = fchmod(fd, ModeFor(path)) == 0 ? 0 : errno;
+  while (error == 0 && written < content.size()) {
+    const ssize_t count = write(fd, content.data() + written, content.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) error = errno;
+    if (count > 0) written += static_cast<size_t>(count);
+  }
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    std::remove(temporary.c_str());
+    return "cannot write " + path + ": " + std::strerror(error);
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) {
     const std::string reason = std::strerror(errno);

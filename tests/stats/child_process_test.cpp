@@ -1,15 +1,19 @@
 // The one child-process helper: what it collects, and what it does when the system fails it.
 #include "stats/child_process.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/stats/system_call_wrappers.h"
 
@@ -84,6 +88,72 @@ TEST(RunChild, GivesUpWithTheReasonWhenItCannotWaitForTheOutput) {
   EXPECT_EQ(run.outcome, stats::ChildRun::FAILED);
   EXPECT_NE(run.failure.find(std::strerror(ENOMEM)), std::string::npos) << run.failure;
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the child was left running";
+}
+
+size_t OpenDescriptors() {
+  size_t count = 0;
+  for (int fd = 0; fd < 1024; ++fd) count += fcntl(fd, F_GETFD) != -1 ? 1 : 0;
+  return count;
+}
+
+TEST(RunChild, ClosesThePipesItMadeWhenALaterOneCannotBeMade) {
+  const size_t before = OpenDescriptors();
+  wrapped::pipe2_fails_at = 3;
+  const stats::ChildRun run = stats::RunChild([](int) { _exit(0); }, {});
+  wrapped::pipe2_fails_at = 0;
+  EXPECT_EQ(run.outcome, stats::ChildRun::FAILED);
+  EXPECT_NE(run.failure.find("cannot create a pipe"), std::string::npos) << run.failure;
+  EXPECT_EQ(OpenDescriptors(), before) << "the first two pipes leaked";
+}
+
+TEST(RunProgram, GivesTheProgramDevNullAsItsInputAndAsNoOtherDescriptor) {
+  const stats::ChildRun run = stats::RunProgram({"ls", "-l", "/proc/self/fd"}, {}, true);
+  ASSERT_EQ(run.outcome, stats::ChildRun::ENDED) << run.failure;
+  std::istringstream lines(run.output);
+  std::vector<std::string> on_dev_null;
+  for (std::string line; std::getline(lines, line);) {
+    const size_t arrow = line.rfind(" -> /dev/null");
+    if (arrow != std::string::npos && arrow + 13 == line.size()) {
+      const std::string fd =
+          line.substr(line.rfind(' ', arrow - 1) + 1, arrow - line.rfind(' ', arrow - 1) - 1);
+      // One this test process already had open (from whatever started it) is not the child's.
+      if (fd == "0" || fcntl(std::stoi(fd), F_GETFD) == -1) on_dev_null.push_back(fd);
+    }
+  }
+  EXPECT_EQ(on_dev_null, std::vector<std::string>{"0"}) << run.output;
+}
+
+// A program that closes its outputs and goes on, as a hung benchmark can; with `ignoring_sigterm`
+// it also ignores SIGTERM.
+std::vector<std::string> ClosesItsOutputsAndSleeps(bool ignoring_sigterm) {
+  return {"sh", "-c",
+          std::string(ignoring_sigterm ? "trap '' TERM; " : "") + "exec >&- 2>&-; exec sleep 30"};
+}
+
+TEST(RunChild, KeepsItsTimeLimitForAChildThatClosedItsOutputsAndGoesOn) {
+  stats::ChildLimits limits;
+  limits.time_limit_ms = 300;
+  const auto start = std::chrono::steady_clock::now();
+  const stats::ChildRun run = stats::RunProgram(ClosesItsOutputsAndSleeps(false), limits, true);
+  EXPECT_EQ(run.outcome, stats::ChildRun::TIMED_OUT);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST(RunChild, ObeysAStopAtOnceThoughTheChildClosedItsOutputsAndIgnoresSigterm) {
+  stats::InstallStopHandlers();
+  stats::ChildLimits limits;
+  limits.stops_with_us = true;
+  const auto start = std::chrono::steady_clock::now();
+  std::thread ctrl_c([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(getpid(), SIGINT);
+  });
+  const stats::ChildRun run = stats::RunProgram(ClosesItsOutputsAndSleeps(true), limits, true);
+  ctrl_c.join();
+  EXPECT_EQ(run.outcome, stats::ChildRun::STOPPED);
+  EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGKILL)
+      << "it ignored SIGTERM, so the grace must end with SIGKILL";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 }  // namespace

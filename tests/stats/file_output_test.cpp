@@ -55,4 +55,29 @@ TEST(WriteWholeFile, FailsWithThePathAndTheReasonAndLeavesNoTemporaryFile) {
   rmdir(folder);
 }
 
+TEST(WriteWholeFile, NeverWritesThroughALinkWhereItsTemporaryFileUsedToBeAndKeepsTheMode) {
+  char folder[] = "/tmp/absbench-write-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string path = std::string(folder) + "/runs.csv";
+  const std::string victim = std::string(folder) + "/victim";
+  std::ofstream(victim) << "keep";
+  // The name a temporary file once had, planted as a link by someone sharing the folder.
+  const std::string planted = path + ".tmp." + std::to_string(getpid());
+  ASSERT_EQ(symlink(victim.c_str(), planted.c_str()), 0);
+  std::ofstream(path) << "old";
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  EXPECT_EQ(stats::WriteWholeFile(path, "new"), "");
+  std::ostringstream kept, written;
+  kept << std::ifstream(victim).rdbuf();
+  written << std::ifstream(path).rdbuf();
+  EXPECT_EQ(kept.str(), "keep") << "it wrote through the planted link";
+  EXPECT_EQ(written.str(), "new");
+  struct stat facts;
+  ASSERT_EQ(stat(path.c_str(), &facts), 0);
+  EXPECT_EQ(facts.st_mode & 07777, 0640u) << "the target's mode";
+  for (const std::string& name : FilesIn(folder))
+    unlink((std::string(folder) + "/" + name).c_str());
+  rmdir(folder);
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 
 namespace wrapped {
 bool poll_fails = false;
+int pipe2_fails_at = 0;
 bool open_dev_null_fails = false;
 bool waitpid_fails = false;
 bool sched_getcpu_fails = false;
@@ -28,18 +29,27 @@ int OpenUnlessRefused(int (*real)(const char*, int, ...), const char* path, int 
 }  // namespace
 
 extern "C" {
-int __real_poll(pollfd* descriptors, nfds_t count, int timeout_ms);
+int __real_ppoll(pollfd* descriptors, nfds_t count, const timespec* timeout, const sigset_t* mask);
+int __real_pipe2(int ends[2], int flags);
 int __real_open(const char* path, int flags, ...);
 int __real_open64(const char* path, int flags, ...);
 pid_t __real_waitpid(pid_t child, int* status, int options);
 int __real_sched_getcpu();
 
-int __wrap_poll(pollfd* descriptors, nfds_t count, int timeout_ms) {
+int __wrap_ppoll(pollfd* descriptors, nfds_t count, const timespec* timeout, const sigset_t* mask) {
   if (wrapped::poll_fails) {
     errno = ENOMEM;
     return -1;
   }
-  return __real_poll(descriptors, count, timeout_ms);
+  return __real_ppoll(descriptors, count, timeout, mask);
+}
+
+int __wrap_pipe2(int ends[2], int flags) {
+  if (wrapped::pipe2_fails_at > 0 && --wrapped::pipe2_fails_at == 0) {
+    errno = EMFILE;
+    return -1;
+  }
+  return __real_pipe2(ends, flags);
 }
 
 // With large-file support the headers send open to open64, so both are wrapped.

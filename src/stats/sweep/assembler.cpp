@@ -1,12 +1,16 @@
 #include "stats/sweep/assembler.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "stats/child_process.h"
 
@@ -14,75 +18,172 @@ namespace stats {
 
 namespace {
 
-// A folder of its own for the assembler's files, removed with everything in it.
+// What the toolchain's tools may use: a kernel is at most a few dozen bytes, so anything near
+// these is a text that asks for far more than a kernel (.space 1<<30, a huge .rept).
+constexpr int TOOL_TIME_LIMIT_MS = 10000;
+constexpr size_t TOOL_OUTPUT_LIMIT = 4096;
+constexpr rlim_t TOOL_FILE_SIZE_LIMIT = 1 << 20;
+constexpr rlim_t TOOL_MEMORY_LIMIT = 128 << 20;
+constexpr off_t MOST_TEXT_BYTES = 4096;
+constexpr const char* FILES[] = {"header.s", "kernel.s", "kernel.o", "text.bin"};
+
+// A folder of its own for the assembler's files, in TMPDIR or /tmp, removed with its files.
 class ScratchFolder {
  public:
   ScratchFolder() {
-    char path[] = "/tmp/absbench-stats-asm-XXXXXX";
-    if (mkdtemp(path) != nullptr) path_ = path;
+    const char* base = std::getenv("TMPDIR");
+    parent_ = base != nullptr && *base != '\0' ? base : "/tmp";
+    std::string path = parent_ + "/absbench-stats-asm-XXXXXX";
+    if (mkdtemp(path.data()) != nullptr) {
+      path_ = path;
+    } else {
+      error_ = std::strerror(errno);
+    }
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   ~ScratchFolder() {
-    for (const char* file : {"header.s", "kernel.s", "kernel.o", "text.bin"}) {
-      unlink((path_ + "/" + file).c_str());
-    }
-    if (!path_.empty()) rmdir(path_.c_str());
+    if (path_.empty()) return;  // nothing was made, so nothing is removed
+    for (const char* file : FILES) unlink((path_ + "/" + file).c_str());
+    rmdir(path_.c_str());
   }
   bool ok() const { return !path_.empty(); }
+  const std::string& parent() const { return parent_; }
+  const std::string& error() const { return error_; }
   std::string operator/(const std::string& file) const { return path_ + "/" + file; }
 
  private:
-  std::string path_;
+  std::string parent_, path_, error_;
 };
 
+// Writes `text` whole, or says why not: a cut source would assemble into another kernel.
+std::string WriteSource(const std::string& path, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return "cannot write the assembler's source: " + std::string(std::strerror(errno));
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t count = write(fd, text.data() + written, text.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      const int error = count < 0 ? errno : ENOSPC;
+      close(fd);
+      return "cannot write the assembler's source: " + std::string(std::strerror(error));
+    }
+    written += static_cast<size_t>(count);
+  }
+  if (close(fd) != 0) {
+    return "cannot write the assembler's source: " + std::string(std::strerror(errno));
+  }
+  return "";
+}
+
+void LimitTool() {
+  const rlimit file_size = {TOOL_FILE_SIZE_LIMIT, TOOL_FILE_SIZE_LIMIT};
+  const rlimit memory = {TOOL_MEMORY_LIMIT, TOOL_MEMORY_LIMIT};
+  setrlimit(RLIMIT_FSIZE, &file_size);
+  setrlimit(RLIMIT_AS, &memory);
+}
+
 // Runs a tool of the toolchain; empty when it exited with 0, otherwise what it or the system said.
-// What it printed goes to `output`.
+// What it printed goes to `output`; at most a few KiB of either stream is read.
 std::string RunTool(const std::vector<std::string>& words, std::string* output = nullptr) {
   ChildLimits limits;
-  limits.time_limit_ms = 10000;
+  limits.time_limit_ms = TOOL_TIME_LIMIT_MS;
+  limits.output_limit = TOOL_OUTPUT_LIMIT;
+  limits.stops_with_us = true;
+  limits.in_child = LimitTool;
   const ChildRun run = RunProgram(words, limits, true);
   if (run.outcome == ChildRun::TIMED_OUT) return words[0] + " did not finish within 10 s";
+  if (run.outcome == ChildRun::STOPPED) return words[0] + " was stopped";
+  if (run.outcome == ChildRun::OVERFLOWED) {
+    return run.errors + "\n(cut: " + words[0] + " said more than " +
+           std::to_string(TOOL_OUTPUT_LIMIT) + " bytes)";
+  }
   if (run.outcome != ChildRun::ENDED) return run.failure + " (it comes with GNU binutils)";
   if (output != nullptr) *output = run.output;
   if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) return "";
+  if (WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGXFSZ) {
+    return words[0] + " wrote more than " + std::to_string(TOOL_FILE_SIZE_LIMIT >> 20) +
+           " MiB: far more than a kernel";
+  }
   return run.errors.empty() ? words[0] + " " + DescribeWaitStatus(run.status) : run.errors;
 }
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
+// The assembled bytes, or why they are not a kernel.
+std::string ReadText(const std::string& path, std::vector<uint8_t>& bytes) {
+  struct stat facts;
+  if (stat(path.c_str(), &facts) != 0) {
+    return "cannot read what the assembler made: " + std::string(std::strerror(errno));
+  }
+  if (facts.st_size > MOST_TEXT_BYTES) {
+    return "it assembles to " + std::to_string(facts.st_size) + " bytes: far more than a kernel";
+  }
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "cannot read what the assembler made: " + std::string(std::strerror(errno));
+  uint8_t buffer[MOST_TEXT_BYTES + 1];
+  ssize_t count;
+  while ((count = read(fd, buffer, sizeof buffer)) < 0 && errno == EINTR) {
+  }
+  close(fd);
+  if (count < 0) return "cannot read what the assembler made: " + std::string(std::strerror(errno));
+  bytes.assign(buffer, buffer + count);
+  return "";
 }
 
-// The assembler's messages with the scratch file's path replaced by the kernel's name.
-std::string Renamed(std::string messages, const std::string& path, const std::string& name) {
-  for (size_t at; (at = messages.find(path)) != std::string::npos;) {
-    messages.replace(at, path.size(), name);
+// The assembler's messages, in one pass, with the scratch file's path replaced by the name.
+std::string Renamed(const std::string& messages, const std::string& path, const std::string& name) {
+  std::string renamed;
+  size_t from = 0;
+  for (size_t at; (at = messages.find(path, from)) != std::string::npos; from = at + path.size()) {
+    renamed.append(messages, from, at - from).append(name);
   }
-  while (!messages.empty() && messages.back() == '\n') messages.pop_back();
+  renamed.append(messages, from, std::string::npos);
+  while (!renamed.empty() && renamed.back() == '\n') renamed.pop_back();
   // A text of many errors gives as many lines; the first few say what is wrong.
   constexpr size_t SHOWN = 400;
-  if (messages.size() > SHOWN) {
-    const size_t cut = messages.rfind('\n', SHOWN);
-    const size_t whole = messages.size();
-    messages.erase(cut == std::string::npos ? SHOWN : cut);
-    messages += "\n(cut; " + std::to_string(whole) + " bytes of messages in all)";
+  if (renamed.size() > SHOWN) {
+    const size_t cut = renamed.rfind('\n', SHOWN);
+    const size_t whole = renamed.size();
+    renamed.erase(cut == std::string::npos ? SHOWN : cut);
+    renamed += "\n(cut; " + std::to_string(whole) + " bytes of messages read)";
   }
-  return messages;
+  return renamed;
+}
+
+// A kernel is instructions, not files: the directive that would read one, or empty.
+std::string FileDirective(const std::string& instructions) {
+  std::string lower(instructions.size(), ' ');
+  std::transform(instructions.begin(), instructions.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const char* directive : {".incbin", ".include"}) {
+    if (lower.find(directive) != std::string::npos) return directive;
+  }
+  return "";
 }
 
 }  // namespace
 
 Assembled AssembleIntelSyntax(const std::string& name, const std::string& instructions) {
   Assembled assembled;
+  if (const std::string directive = FileDirective(instructions); !directive.empty()) {
+    assembled.problem = directive + " reads a file; a kernel is instructions only";
+    return assembled;
+  }
   const ScratchFolder folder;
   if (!folder.ok()) {
-    assembled.problem = std::string("cannot make a folder for the assembler: ") + strerror(errno);
+    assembled.problem =
+        "cannot make a folder for the assembler in " + folder.parent() + ": " + folder.error();
     return assembled;
   }
   // The directives go in a file of their own, so that the messages count the user's lines from 1.
-  std::ofstream(folder / "header.s") << ".intel_syntax noprefix\n.text\n";
-  std::ofstream(folder / "kernel.s") << instructions << "\n";
+  const std::pair<const char*, std::string> sources[] = {
+      {"header.s", ".intel_syntax noprefix\n.text\n"}, {"kernel.s", instructions + "\n"}};
+  for (const auto& [file, text] : sources) {
+    if (const std::string problem = WriteSource(folder / file, text); !problem.empty()) {
+      assembled.problem = problem;
+      return assembled;
+    }
+  }
   const std::string assembler =
       RunTool({"as", "--64", "-o", folder / "kernel.o", folder / "header.s", folder / "kernel.s"});
   if (!assembler.empty()) {
@@ -107,8 +208,7 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
     assembled.problem = copied;
     return assembled;
   }
-  const std::string text = ReadWhole(folder / "text.bin");
-  assembled.bytes.assign(text.begin(), text.end());
+  assembled.problem = ReadText(folder / "text.bin", assembled.bytes);
   return assembled;
 }
 

@@ -25,6 +25,7 @@ CodeArena::~CodeArena() {
 }
 
 bool CodeArena::MakeExecutable() {
+  if (bytes_ == nullptr) return false;  // never mapped: error() says why
   if (mprotect(bytes_, size_, PROT_READ | PROT_EXEC) != 0) {
     error_ = std::string("the system refuses executable pages (") + std::strerror(errno) +
              "); a hardened kernel, an SELinux policy or a noexec mount can do this";

@@ -29,6 +29,7 @@ std::optional<int> AddUserKernels(const SweepOptions& options, std::vector<Proce
     std::vector<std::string> taken = {EmptyProcedureCopy().name};
     for (const Procedure& kernel : kernels) taken.push_back(kernel.name);
     auto parsed = ParseUserKernel(argument, taken);
+    if (StopSignal() != 0) return 128 + StopSignal();
     // What the user typed wrong; the reason is enough, without the whole usage.
     if (const auto* problem = std::get_if<std::string>(&parsed))
       return Failure(*problem, EXIT_USAGE);
@@ -55,6 +56,8 @@ std::vector<std::string> LeaveOutMisbehaving(std::vector<Procedure>& kernels) {
 }  // namespace
 
 int RunSweepCommand(const SweepOptions& options) {
+  // From the first child on (the assembler), so that a stop still removes its scratch folder.
+  InstallStopHandlers();
   std::vector<Procedure> kernels = TableProcedures();
   if (const std::optional<int> refused = AddUserKernels(options, kernels)) return *refused;
   std::optional<CollectedRuns> fixed_layout;
@@ -83,7 +86,6 @@ int RunSweepCommand(const SweepOptions& options) {
   if (const std::string problem = PinAndRaisePriority(settings.cpu); !problem.empty()) {
     return options.cpu ? UsageFailure(problem) : Failure(problem);
   }
-  InstallStopHandlers();
   const std::vector<std::string> failed_check = LeaveOutMisbehaving(kernels);
   if (StopSignal() != 0) return 128 + StopSignal();
   SweepResult sweep;

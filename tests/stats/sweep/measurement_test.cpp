@@ -77,6 +77,13 @@ TEST(PlacedCode, IsNeverWritableAndExecutableAtOnce) {
   EXPECT_FALSE(writable_and_executable);
 }
 
+TEST(CodeArena, ThatCouldNotBeMappedIsNeverMadeExecutable) {
+  stats::CodeArena arena(SIZE_MAX / 2);
+  ASSERT_FALSE(arena.ok());
+  EXPECT_FALSE(arena.MakeExecutable());
+  EXPECT_NE(arena.error().find("cannot map"), std::string::npos) << arena.error();
+}
+
 TEST(DefaultGrid, PutsTheLoopAtEveryFourthByteAndTheKernelAtEverySixteenthOfABlock) {
   const std::vector<stats::Placement> grid = stats::DefaultGrid();
   std::set<std::pair<int, int>> distinct;

@@ -1,0 +1,89 @@
+// The assembler runs on what a user typed, so its run is bounded in time, output, memory and file
+// size, it reads no files, and its scratch folder is its own.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/child_process.h"
+
+namespace {
+
+#ifdef SWEEP_AVAILABLE
+using std::chrono::seconds;
+
+constexpr long SMALL_MEMORY_KB = 200 * 1024;
+
+// absbench-stats --sweep with one kernel as text, through sh for its environment and limits.
+std::vector<std::string> WithKernel(const std::string& text, const std::string& shell_first = "") {
+  return {"/bin/sh", "-c", shell_first + " exec \"$0\" --sweep --calls 50 --kernel-asm \"$1\"",
+          STATS_PATH, "k=" + text};
+}
+
+TEST(AssemblerBounds, AHugeOrEndlessTextEndsQuicklyInLittleMemoryWithTheAssemblersFirstWords) {
+  const struct {
+    std::string text, said;
+  } huge[] = {
+      {".rept 300000; frob; .endr", "k:1: Error: no such instruction: `frob'"},
+      {".space 1<<30", "kernel k: "},
+  };
+  for (const auto& kernel : huge) {
+    const FinishedRun run = RunCommand(WithKernel(kernel.text), Input::DEV_NULL, seconds(60));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << kernel.text;
+    EXPECT_LT(run.took, seconds(15)) << kernel.text;
+    EXPECT_LT(run.peak_memory_kb, SMALL_MEMORY_KB) << kernel.text;
+    EXPECT_NE(run.errors.find(kernel.said), std::string::npos) << run.errors;
+    EXPECT_LT(run.errors.size(), 1000u) << "the messages are bounded";
+    EXPECT_EQ(run.output, "") << "something was timed";
+  }
+}
+
+TEST(AssemblerBounds, RefusesTheDirectivesThatReadFilesByName) {
+  for (const std::string directive : {".incbin", ".include", ".INCBIN"}) {
+    const FinishedRun run =
+        RunCommand(WithKernel(directive + " \"/etc/passwd\""), Input::DEV_NULL, seconds(30));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << directive;
+    EXPECT_NE(run.errors.find("reads a file; a kernel is instructions only"), std::string::npos)
+        << run.errors;
+  }
+}
+
+TEST(AssemblerBounds, WorksInTmpdirAndWhenNoFolderCanBeMadeThereRemovesNothingElse) {
+  // Where the scratch files would stand if a folder that was never made were cleaned up.
+  const std::string stray = "/text.bin";
+  struct stat facts;
+  const bool may_plant = geteuid() == 0 && stat(stray.c_str(), &facts) != 0;
+  if (may_plant) std::fclose(std::fopen(stray.c_str(), "w"));
+  const FinishedRun run = RunCommand(WithKernel("neg eax", "export TMPDIR=/no-such-folder-here;"),
+                                     Input::DEV_NULL, seconds(30));
+  EXPECT_NE(run.errors.find("cannot make a folder for the assembler in /no-such-folder-here: "),
+            std::string::npos)
+      << run.errors;
+  if (may_plant) {
+    EXPECT_EQ(stat(stray.c_str(), &facts), 0) << "it unlinked " << stray;
+    std::remove(stray.c_str());
+  }
+}
+
+TEST(AssemblerBounds, ASourceThatCannotBeWrittenWholeIsNeverAssembled) {
+  // No file may grow past 512 bytes, and the signal that says so is ignored: writes fail instead.
+  // The messages still fit; the source, with its long comment, does not.
+  const FinishedRun run =
+      RunCommand(WithKernel("neg eax # " + std::string(1000, 'x'), "ulimit -f 1; trap '' XFSZ;"),
+                 Input::DEV_NULL, seconds(30));
+  EXPECT_FALSE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0);
+  EXPECT_NE(run.errors.find("cannot write the assembler's source: File too large"),
+            std::string::npos)
+      << run.errors;
+  EXPECT_EQ(run.output, "") << "a cut source was assembled and timed";
+}
+#endif
+
+}  // namespace
