@@ -43,6 +43,8 @@ struct Given {
   bool sweep = false;
   std::optional<uint64_t> seconds, rounds, calls, seed, cpu;
   std::optional<double> precision;
+  bool predict = false;
+  std::optional<std::string> predict_for, mca;
   std::optional<std::vector<SweepMeasure>> measures;
   std::vector<UserKernelArgument> user_kernels;
   std::string csv_path, svg_path;
@@ -125,6 +127,17 @@ std::string Take(Given& given, int letter, const std::string& value) {
     case 'k':
       given.user_kernels.push_back({false, value});
       return "";
+    case 'F':
+      given.predict_for = value;
+      if (value.empty() ||
+          value.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-_.") != std::string::npos) {
+        return "--predict-for needs a processor as llvm-mca names it (znver4, skylake, ...), not " +
+               Quoted(value, '\'');
+      }
+      return "";
+    case 'm':
+      given.mca = value;
+      return "";
     case 'A':
       given.user_kernels.push_back({true, value});
       return "";
@@ -142,7 +155,8 @@ std::string Take(Given& given, int letter, const std::string& value) {
 // Why these options do not go together, or empty.
 std::string Conflict(const Given& given) {
   const bool sweep_only = given.seconds || given.rounds || given.calls || given.seed || given.cpu ||
-                          given.measures || given.precision || !given.user_kernels.empty();
+                          given.measures || given.precision || given.predict ||
+                          !given.user_kernels.empty();
   if (!given.reports.empty() && given.sweep) {
     return "--sweep measures this machine; it does not go with saved reports";
   }
@@ -150,8 +164,17 @@ std::string Conflict(const Given& given) {
     return "-n and --benchmark run the benchmark; they do not go with saved reports";
   }
   if (sweep_only && !given.sweep) {
-    return "--measure, --seconds, --precision, --rounds, --calls, --seed, --cpu, --kernel and "
-           "--kernel-asm belong to --sweep";
+    return "--measure, --seconds, --precision, --rounds, --calls, --seed, --cpu, --kernel, "
+           "--kernel-asm and --predict belong to --sweep";
+  }
+  if ((given.predict_for || given.mca) && !given.predict) {
+    return "--predict-for and --mca belong to --predict";
+  }
+  if (given.predict && (!given.measures || std::find_if(given.measures->begin(),
+                                                        given.measures->end(), [](SweepMeasure m) {
+                                                          return m != SweepMeasure::CALL;
+                                                        }) == given.measures->end())) {
+    return "--predict predicts latency and throughput; ask for one of them with --measure";
   }
   if (given.sweep && given.benchmark && !given.runs) {
     return "--sweep runs the benchmark only with -n, to compare its fixed layout; --benchmark "
@@ -186,6 +209,9 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
                                         {"measure", required_argument, nullptr, 'M'},
                                         {"kernel-asm", required_argument, nullptr, 'A'},
                                         {"precision", required_argument, nullptr, 'p'},
+                                        {"predict", no_argument, nullptr, 'D'},
+                                        {"predict-for", required_argument, nullptr, 'F'},
+                                        {"mca", required_argument, nullptr, 'm'},
                                         {nullptr, 0, nullptr, 0}};
   std::vector<std::string> words = {"absbench-stats"};
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -202,6 +228,8 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     if (letter == 'h') return HelpRequest{};
     if (letter == 'w') {
       given.sweep = true;
+    } else if (letter == 'D') {
+      given.predict = true;
     } else if (letter == ':') {
       return UsageError{"option " + Quoted(argv[optind - 1], '\'') + " needs a value"};
     } else if (letter == '?') {
@@ -223,6 +251,9 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     if (given.seconds) sweep.seconds = static_cast<double>(*given.seconds);
     if (given.rounds) sweep.rounds = static_cast<uint32_t>(*given.rounds);
     if (given.precision) sweep.precision_cycles = *given.precision;
+    sweep.predict = given.predict;
+    if (given.predict_for) sweep.predict_for = *given.predict_for;
+    sweep.mca = given.mca.value_or("");
     if (given.calls) sweep.calls = static_cast<uint32_t>(*given.calls);
     sweep.seed = given.seed;
     if (given.cpu) sweep.cpu = static_cast<int>(*given.cpu);

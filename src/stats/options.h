@@ -42,6 +42,9 @@ struct SweepOptions {
   std::optional<int> cpu;
   std::vector<SweepMeasure> measures = {SweepMeasure::CALL};  // in the order given
   std::vector<UserKernelArgument> user_kernels;
+  bool predict = false;                // a static model's latency and throughput beside each
+  std::string predict_for = "native";  // the model's processor, as llvm-mca names it
+  std::string mca;                     // the llvm-mca to run; empty: the newest on PATH
   std::string csv_path, svg_path;
 };
 

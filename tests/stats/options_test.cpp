@@ -97,6 +97,13 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   EXPECT_EQ(precise.calls, 7u);
   EXPECT_EQ(precise.seconds, 9);
   EXPECT_DOUBLE_EQ(precise.precision_cycles, 0.005);
+  EXPECT_FALSE(precise.predict);
+  const auto predicting = std::get<stats::SweepOptions>(
+      stats::ParseCommandLine({"--sweep", "--measure", "call,throughput", "--predict",
+                               "--predict-for", "znver4", "--mca", "/m"}));
+  EXPECT_TRUE(predicting.predict);
+  EXPECT_EQ(predicting.predict_for, "znver4");
+  EXPECT_EQ(predicting.mca, "/m");
 }
 
 TEST(ParseCommandLine, AnswersHelpWhereverItStands) {
@@ -134,6 +141,12 @@ TEST(ParseCommandLine, RefusesEveryBadValueAndEveryOptionThatWouldBeIgnored) {
       {{"--sweep", "-n", "2", "--measure", "latency"}, "--measure leaves it out"},
       {{"--sweep", "--benchmark", "/b"}, "--benchmark needs -n here"},
       {{"--sweep", "--rounds", "4", "--precision", "0.1"}, "give one"},
+      {{"--predict"}, "belong to --sweep"},
+      {{"--sweep", "--predict"}, "ask for one of them with --measure"},
+      {{"--sweep", "--predict", "--measure", "call"}, "ask for one of them with --measure"},
+      {{"--sweep", "--measure", "latency", "--mca", "x"}, "belong to --predict"},
+      {{"--sweep", "--measure", "latency", "--predict", "--predict-for", "Zen 4"},
+       "--predict-for needs a processor"},
       {{"--precision", "0.1"}, "belong to --sweep"},
       {{"--sweep", "--precision", "0"}, "--precision needs a number of cycles from 0.001 to 1"},
       {{"--sweep", "--precision", "1.5"}, "not '1.5'"},

@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "stats/child_process.h"
+#include "stats/scratch_folder.h"
 
 namespace stats {
 
@@ -25,57 +25,6 @@ constexpr size_t TOOL_OUTPUT_LIMIT = 4096;
 constexpr rlim_t TOOL_FILE_SIZE_LIMIT = 1 << 20;
 constexpr rlim_t TOOL_MEMORY_LIMIT = 128 << 20;
 constexpr off_t MOST_TEXT_BYTES = 4096;
-constexpr const char* FILES[] = {"header.s", "kernel.s", "kernel.o", "text.bin"};
-
-// A folder of its own for the assembler's files, in TMPDIR or /tmp, removed with its files.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    const char* base = std::getenv("TMPDIR");
-    parent_ = base != nullptr && *base != '\0' ? base : "/tmp";
-    std::string path = parent_ + "/absbench-stats-asm-XXXXXX";
-    if (mkdtemp(path.data()) != nullptr) {
-      path_ = path;
-    } else {
-      error_ = std::strerror(errno);
-    }
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    if (path_.empty()) return;  // nothing was made, so nothing is removed
-    for (const char* file : FILES) unlink((path_ + "/" + file).c_str());
-    rmdir(path_.c_str());
-  }
-  bool ok() const { return !path_.empty(); }
-  const std::string& parent() const { return parent_; }
-  const std::string& error() const { return error_; }
-  std::string operator/(const std::string& file) const { return path_ + "/" + file; }
-
- private:
-  std::string parent_, path_, error_;
-};
-
-// Writes `text` whole, or says why not: a cut source would assemble into another kernel.
-std::string WriteSource(const std::string& path, const std::string& text) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return "cannot write the assembler's source: " + std::string(std::strerror(errno));
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count = write(fd, text.data() + written, text.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      const int error = count < 0 ? errno : ENOSPC;
-      close(fd);
-      return "cannot write the assembler's source: " + std::string(std::strerror(error));
-    }
-    written += static_cast<size_t>(count);
-  }
-  if (close(fd) != 0) {
-    return "cannot write the assembler's source: " + std::string(std::strerror(errno));
-  }
-  return "";
-}
 
 void LimitTool() {
   const rlimit file_size = {TOOL_FILE_SIZE_LIMIT, TOOL_FILE_SIZE_LIMIT};
@@ -169,18 +118,17 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
     assembled.problem = directive + " reads a file; a kernel is instructions only";
     return assembled;
   }
-  const ScratchFolder folder;
+  const ScratchFolder folder({"header.s", "kernel.s", "kernel.o", "text.bin"});
   if (!folder.ok()) {
-    assembled.problem =
-        "cannot make a folder for the assembler in " + folder.parent() + ": " + folder.error();
+    assembled.problem = folder.Problem("the assembler");
     return assembled;
   }
   // The directives go in a file of their own, so that the messages count the user's lines from 1.
   const std::pair<const char*, std::string> sources[] = {
       {"header.s", ".intel_syntax noprefix\n.text\n"}, {"kernel.s", instructions + "\n"}};
   for (const auto& [file, text] : sources) {
-    if (const std::string problem = WriteSource(folder / file, text); !problem.empty()) {
-      assembled.problem = problem;
+    if (const std::string problem = WriteNewFile(folder / file, text); !problem.empty()) {
+      assembled.problem = "cannot write the assembler's source: " + problem;
       return assembled;
     }
   }

@@ -18,6 +18,11 @@ std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
     low = std::min(low, sample.net_cycles);
     high = std::max(high, sample.net_cycles);
   }
+  for (const ModelPredictions::Entry& entry : sweep.model.entries) {
+    if (entry.measure == measure.measure && entry.prediction.made) {
+      high = std::max(high, entry.prediction.cycles);
+    }
+  }
   const ChartFrame frame(std::floor(low * 2) / 2, std::ceil(high * 2) / 2, sweep.kernels.size());
   const double box = frame.GroupWidth() * 0.3;
   const bool per_copy = measure.measure != SweepMeasure::CALL;
@@ -50,6 +55,17 @@ std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
           << "<line x1=\"" << left << "\" x2=\"" << left + box << "\" y1=\""
           << frame.y(spread.median) << "\" y2=\"" << frame.y(spread.median)
           << "\" stroke=\"black\" stroke-width=\"2\"/>\n";
+      const Prediction* prediction =
+          sweep.predicted && per_copy
+              ? sweep.model.For(measure.measure, pass, sweep.kernels[kernel].name)
+              : nullptr;
+      if (prediction != nullptr && prediction->made) {
+        const double y = frame.y(prediction->cycles);
+        svg << "<path d=\"M" << centre << " " << y - 5 << "l5 5l-5 5l-5 -5z\" fill=\"#d62728\" "
+            << "stroke=\"white\"><title>" << SvgEscaped(sweep.kernels[kernel].name) << " "
+            << PASS_NAMES[pass] << ": llvm-mca predicts " << Fixed(prediction->cycles, 2)
+            << " cycles</title></path>\n";
+      }
     }
   }
   svg << frame.PassLegend();
@@ -66,7 +82,7 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
       "boxes: quartiles; lines: medians; whiskers: range; each placement its lowest visit; "
       "cycles counted against a clock chain timed beside each timing (" +
           Fixed(sweep.slowest_clock_ghz, 2) + " to " + Fixed(sweep.fastest_clock_ghz, 2) +
-          " GHz seen)",
+          " GHz seen)" + (sweep.predicted ? "; red diamonds: llvm-mca's prediction" : ""),
       static_cast<int>(sweep.measures.size()));
   for (size_t at = 0; at < sweep.measures.size(); ++at) {
     const MeasureResult& measure = sweep.measures[at];

@@ -12,6 +12,7 @@
 #include "stats/sweep/chart.h"
 #include "stats/sweep/measuring_process.h"
 #include "stats/sweep/output.h"
+#include "stats/sweep/prediction.h"
 #include "stats/sweep/user_kernel.h"
 
 namespace stats {
@@ -59,6 +60,12 @@ int RunSweepCommand(const SweepOptions& options) {
   // From the first child on (the assembler), so that a stop still removes its scratch folder.
   InstallStopHandlers();
   std::vector<Procedure> kernels = TableProcedures();
+  ModelTools model_tools;
+  if (options.predict) {
+    std::string missing;
+    model_tools = FindModelTools(options.mca, missing);
+    if (!missing.empty()) return Failure(missing, EXIT_USAGE);
+  }
   if (const std::optional<int> refused = AddUserKernels(options, kernels)) return *refused;
   std::optional<CollectedRuns> fixed_layout;
   if (options.fixed_layout_runs) {
@@ -88,6 +95,12 @@ int RunSweepCommand(const SweepOptions& options) {
   }
   const std::vector<std::string> failed_check = LeaveOutMisbehaving(kernels);
   if (StopSignal() != 0) return 128 + StopSignal();
+  ModelPredictions model;
+  if (options.predict) {
+    model = Predict(model_tools, options.predict_for, kernels, options.measures);
+    if (StopSignal() != 0) return 128 + StopSignal();
+    if (!model.problem.empty()) return Failure("no prediction: " + model.problem, EXIT_USAGE);
+  }
   SweepResult sweep;
   {
     ProgressLine progress("sweep: measurement");
@@ -97,6 +110,8 @@ int RunSweepCommand(const SweepOptions& options) {
   if (sweep.stopped) return 128 + StopSignal();
   if (!sweep.error.empty()) return Failure(sweep.error);
   sweep.left_out.insert(sweep.left_out.begin(), failed_check.begin(), failed_check.end());
+  sweep.predicted = options.predict;
+  sweep.model = model;
 
   const MachineFacts machine = ReadMachineFacts();
   if (fixed_layout) {

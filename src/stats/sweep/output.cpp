@@ -41,6 +41,25 @@ std::string Describe(const MeasureResult& measure) {
          " inline copies starting at every 4th byte of a 64-byte block)" + each;
 }
 
+// The model's prediction for a kernel's block measure, or null when none was asked for.
+const Prediction* PredictionOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
+                               size_t kernel) {
+  if (!sweep.predicted || !IsBlock(measure)) return nullptr;
+  return sweep.model.For(measure.measure, pass, sweep.kernels[kernel].name);
+}
+
+// The "predicted" and "meas-pred" cells, and whether the two disagree.
+std::string PredictionCells(const Prediction* prediction, double measured, double noise_floor,
+                            bool& disagrees) {
+  disagrees = false;
+  if (prediction == nullptr) return "";
+  if (!prediction->made) return Padded("-", 11, true) + Padded("-", 11, true);
+  const double difference = measured - prediction->cycles;
+  disagrees = std::abs(difference) > DISAGREEMENT_CYCLES &&
+              std::abs(difference) > DISAGREEMENT_FLOORS * noise_floor;
+  return Padded(Fixed(prediction->cycles, 2), 11, true) + Padded(Signed(difference, 2), 11, true);
+}
+
 size_t KernelColumn(const SweepResult& sweep) {
   size_t widest = 16;
   for (const Procedure& kernel : sweep.kernels) widest = std::max(widest, kernel.words.size());
@@ -58,20 +77,25 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
       << (measure.measure == SweepMeasure::THROUGHPUT ? "glue and kernel" : "net") << " per "
       << (IsBlock(measure) ? "copy" : "call") << " over the placements, ranked by median\n"
       << Padded("rank  kernel", column + 6, false)
-      << "median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away in both halves\n";
+      << "median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away in both halves"
+      << (sweep.predicted ? "  predicted  meas-pred" : "") << "\n";
   int rank = 0;
   for (size_t kernel : RankByMedian(spreads)) {
     if (NetsOf(measure, pass, kernel).empty()) continue;
     const Spread& spread = spreads[kernel];
     const Spread& spread_ms = spreads_ms[kernel];
     const double share = LayoutEffectShare(measure, pass, kernel);
+    bool disagrees = false;
     out << Padded(std::to_string(++rank), 4, true) << "  "
         << Padded(sweep.kernels[kernel].words, column, false)
         << Padded(Fixed(spread_ms.median, 1), 9, true) << Padded(Fixed(spread.median, 2), 8, true)
         << Padded(Fixed(spread_ms.third_quartile - spread_ms.first_quartile, 1), 8, true)
         << Padded(Fixed(spread.third_quartile - spread.first_quartile, 2), 12, true)
         << Padded(Fixed(100 * share, 0) + "%", 32, true)
-        << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "") << "\n";
+        << PredictionCells(PredictionOf(sweep, measure, pass, kernel), spread.median,
+                           measure.noise_floor_cycles, disagrees)
+        << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "")
+        << (disagrees ? "  disagrees with the model" : "") << "\n";
   }
 }
 
@@ -85,23 +109,34 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
       << MEASURE_NAMES[static_cast<int>(sweep.measures[0].measure)] << "\n"
       << Padded("rank  kernel", column + 6, false);
   for (const MeasureResult& measure : sweep.measures) {
-    out << Padded(MEASURE_NAMES[static_cast<int>(measure.measure)], 12, true);
+    out << Padded(MEASURE_NAMES[static_cast<int>(measure.measure)], 12, true)
+        << (sweep.predicted && IsBlock(measure) ? "  predicted  meas-pred" : "");
   }
   out << "\n";
   int rank = 0;
   for (size_t kernel : RankByMedian(SpreadsOf(sweep, sweep.measures[0], pass))) {
-    std::string marked;
+    std::string marked, disagreeing;
     out << Padded(std::to_string(++rank), 4, true) << "  "
         << Padded(sweep.kernels[kernel].words, column, false);
     for (const MeasureResult& measure : sweep.measures) {
+      const std::string name = MEASURE_NAMES[static_cast<int>(measure.measure)];
       const std::vector<double> nets = NetsOf(measure, pass, kernel);
-      out << Padded(nets.empty() ? "-" : Fixed(Quantile(nets, 0.5), 2), 12, true);
+      const double median = nets.empty() ? 0 : Quantile(nets, 0.5);
+      out << Padded(nets.empty() ? "-" : Fixed(median, 2), 12, true);
+      bool disagrees = false;
+      const Prediction* prediction = PredictionOf(sweep, measure, pass, kernel);
+      if (prediction != nullptr && nets.empty()) {
+        out << Padded("-", 11, true) << Padded("-", 11, true);
+      } else {
+        out << PredictionCells(prediction, median, measure.noise_floor_cycles, disagrees);
+      }
+      if (disagrees) disagreeing += (disagreeing.empty() ? "" : ", ") + name;
       if (!nets.empty() && LayoutEffectShare(measure, pass, kernel) > LAYOUT_SENSITIVE_SHARE) {
-        marked += (marked.empty() ? "  layout-sensitive: " : ", ") +
-                  std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]);
+        marked += (marked.empty() ? "  layout-sensitive: " : ", ") + name;
       }
     }
-    out << marked << "\n";
+    out << marked << (disagreeing.empty() ? "" : "  disagrees with the model: " + disagreeing)
+        << "\n";
   }
 }
 
@@ -158,8 +193,27 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
       out << MEASURE_NAMES[static_cast<int>(measure.measure)] << ": " << Describe(measure) << "\n";
     }
   }
-  out << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n"
-      << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
+  out << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n";
+  if (sweep.predicted) {
+    out << "model: llvm-mca's " << sweep.model.cpu
+        << (sweep.model.note.empty() ? "" : "; " + sweep.model.note)
+        << "; predicted: one copy and its glue over 1000 iterations, in cycles per copy\n";
+    std::string branchy;
+    for (const Procedure& kernel : sweep.kernels) {
+      const Prediction* latency = sweep.model.For(SweepMeasure::LATENCY, POSITIVE, kernel.name);
+      const Prediction* throughput =
+          sweep.model.For(SweepMeasure::THROUGHPUT, POSITIVE, kernel.name);
+      const Prediction* either = latency != nullptr ? latency : throughput;
+      if (either != nullptr && !either->made && either->why_not.rfind("it branches", 0) == 0) {
+        branchy += (branchy.empty() ? "" : ", ") + kernel.name;
+      }
+    }
+    if (!branchy.empty()) {
+      out << "model: no prediction (-) for " << branchy
+          << ": they branch, and the model does not follow branches\n";
+    }
+  }
+  out << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
       << "core clock: " << Fixed(sweep.slowest_clock_ghz, 2) << " to "
       << Fixed(sweep.fastest_clock_ghz, 2)
       << " GHz seen; no figure depends on it: every timing is paired with a chain of dependent "
@@ -185,7 +239,7 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
 std::string FormatSweepCsv(const SweepResult& sweep) {
   std::ostringstream out;
   out << "pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,measure,first_half_cycles,"
-         "second_half_cycles\n";
+         "second_half_cycles,predicted_cycles,model\n";
   for (const MeasureResult& measure : sweep.measures) {
     for (const SweepSample& sample : measure.samples) {
       const Placement& placement = measure.grid[sample.placement];
@@ -193,8 +247,13 @@ std::string FormatSweepCsv(const SweepResult& sweep) {
           << placement.loop_offset << "," << placement.kernel_offset << ","
           << Fixed(sample.net_ms, 3) << "," << Fixed(sample.net_cycles, 4) << ","
           << MEASURE_NAMES[static_cast<int>(measure.measure)] << ","
-          << Fixed(sample.first_half_cycles, 4) << "," << Fixed(sample.second_half_cycles, 4)
-          << "\n";
+          << Fixed(sample.first_half_cycles, 4) << "," << Fixed(sample.second_half_cycles, 4);
+      const Prediction* prediction = PredictionOf(sweep, measure, sample.pass, sample.kernel);
+      if (prediction != nullptr && prediction->made) {
+        out << "," << Fixed(prediction->cycles, 4) << "," << sweep.model.cpu << "\n";
+      } else {
+        out << ",,\n";
+      }
     }
   }
   return out.str();

@@ -11,6 +11,9 @@ namespace stats {
 
 // A share of placements above this, off in both halves alike, makes a kernel "layout-sensitive".
 constexpr double LAYOUT_SENSITIVE_SHARE = 0.10;
+// A measure this many cycles from its prediction, and this many noise floors, disagrees with it.
+constexpr double DISAGREEMENT_CYCLES = 0.25;
+constexpr double DISAGREEMENT_FLOORS = 3;
 // A noise floor above this many cycles makes the sweep say the host is too noisy.
 constexpr double NOISY_HOST_CYCLES = 0.25;
 

@@ -7,6 +7,7 @@
 
 #include "stats/options.h"
 #include "stats/sweep/placement.h"
+#include "stats/sweep/prediction.h"
 #include "stats/sweep/procedures.h"
 #include "stats/sweep/rounds.h"
 
@@ -46,9 +47,11 @@ struct SweepResult {
   double slowest_clock_ghz = 0, fastest_clock_ghz = 0;  // seen by the paired chains
   double median_clock_ghz = 0;          // of the first measure's visits, for figures only in ms
   std::vector<MeasureResult> measures;  // in the order asked for
-  std::vector<std::string> left_out;    // "NAME: why", each a kernel not measured at all
-  bool stopped = false;                 // by Ctrl-C or SIGTERM
-  std::string error;                    // empty when the sweep ran
+  bool predicted = false;               // with --predict
+  ModelPredictions model;
+  std::vector<std::string> left_out;  // "NAME: why", each a kernel not measured at all
+  bool stopped = false;               // by Ctrl-C or SIGTERM
+  std::string error;                  // empty when the sweep ran
 };
 
 // A distribution over placements: its median and quartiles.

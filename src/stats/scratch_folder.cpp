@@ -1,0 +1,50 @@
+#include "stats/scratch_folder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace stats {
+
+ScratchFolder::ScratchFolder(std::vector<std::string> files) : files_(std::move(files)) {
+  const char* base = std::getenv("TMPDIR");
+  parent_ = base != nullptr && *base != '\0' ? base : "/tmp";
+  std::string path = parent_ + "/absbench-stats-XXXXXX";
+  if (mkdtemp(path.data()) != nullptr) {
+    path_ = path;
+  } else {
+    error_ = std::strerror(errno);
+  }
+}
+
+ScratchFolder::~ScratchFolder() {
+  if (path_.empty()) return;  // nothing was made, so nothing is removed
+  for (const std::string& file : files_) unlink((path_ + "/" + file).c_str());
+  rmdir(path_.c_str());
+}
+
+std::string ScratchFolder::Problem(const std::string& purpose) const {
+  return "cannot make a folder for " + purpose + " in " + parent_ + ": " + error_;
+}
+
+std::string WriteNewFile(const std::string& path, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return std::strerror(errno);
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t count = write(fd, text.data() + written, text.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      const int error = count < 0 ? errno : ENOSPC;
+      close(fd);
+      return std::strerror(error);
+    }
+    written += static_cast<size_t>(count);
+  }
+  return close(fd) != 0 ? std::strerror(errno) : "";
+}
+
+}  // namespace stats

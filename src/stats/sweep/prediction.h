@@ -1,0 +1,51 @@
+// What a static model says the measured blocks cost: llvm-mca, given exactly the bytes of one copy
+// (glue and kernel) as llvm-mc of the same LLVM disassembles them, run for many iterations so
+// that a chain through the copies counts. It does not follow branches, so a kernel that jumps
+// gets no prediction, with that reason.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "stats/options.h"
+#include "stats/pass.h"
+#include "stats/sweep/procedures.h"
+
+namespace stats {
+
+struct ModelTools {
+  std::string mca, mc;
+};
+
+// `given` (--mca), or the newest llvm-mca-NN on PATH, or llvm-mca; with the llvm-mc beside it.
+// Empty tools, with `problem` saying what is missing and which package brings it.
+ModelTools FindModelTools(const std::string& given, std::string& problem);
+
+struct Prediction {
+  bool made = false;
+  double cycles = 0;    // per copy: latency net of the glue's own chain; throughput with the glue
+  std::string why_not;  // when not made
+};
+
+struct ModelPredictions {
+  std::string cpu;      // the model's name, as llvm-mca reports it ("znver5")
+  std::string note;     // empty, or what to know of the model ("LLVM has no model of its own ...")
+  std::string problem;  // when the tools failed: then nothing was predicted
+  struct Entry {
+    SweepMeasure measure;
+    Pass pass;
+    std::string kernel;  // its name
+    Prediction prediction;
+  };
+  std::vector<Entry> entries;
+  // The prediction for a kernel, or null when none was asked for.
+  const Prediction* For(SweepMeasure measure, Pass pass, const std::string& kernel) const;
+};
+
+// Predictions for every kernel, pass and block measure in `measures` (call is skipped), on the
+// model `cpu` ("native" for this host's).
+ModelPredictions Predict(const ModelTools& tools, const std::string& cpu,
+                         const std::vector<Procedure>& kernels,
+                         const std::vector<SweepMeasure>& measures);
+
+}  // namespace stats

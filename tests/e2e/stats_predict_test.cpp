@@ -1,0 +1,120 @@
+// --predict against a stand-in llvm-mca whose answers are known, and against ones that misbehave.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/child_process.h"
+
+namespace {
+
+#ifdef SWEEP_AVAILABLE
+using std::chrono::seconds;
+
+// A stand-in llvm-mca in a folder of its own, removed at the end.
+class FakeModel {
+ public:
+  explicit FakeModel(const std::string& body) {
+    char folder[] = "/tmp/absbench-fake-mca-XXXXXX";
+    folder_ = mkdtemp(folder);
+    std::ofstream(path()) << "#!/bin/sh\n" << body;
+    chmod(path().c_str(), 0755);
+  }
+  ~FakeModel() {
+    std::remove(path().c_str());
+    rmdir(folder_.c_str());
+  }
+  std::string path() const { return folder_ + "/llvm-mca"; }
+
+ private:
+  std::string folder_;
+};
+
+// 10 cycles per iteration for every code region it is given, on a processor named "fakecpu".
+const char ANSWERS_TEN[] =
+    "for last; do :; done\n"
+    "printf '{\"CodeRegions\": ['\n"
+    "sep=''\n"
+    "for name in $(sed -n 's/^# LLVM-MCA-BEGIN //p' \"$last\"); do\n"
+    "  printf '%s{\"Name\": \"%s\", \"SummaryView\": {\"Iterations\": 1000, \"TotalCycles\": "
+    "10000}}' \"$sep\" \"$name\"\n"
+    "  sep=','\n"
+    "done\n"
+    "printf '], \"TargetInfo\": {\"CPUName\": \"fakecpu\", \"Resources\": [\"Fk0\"]}}\\n'\n";
+
+std::vector<std::string> Stats(const std::string& mca, std::vector<std::string> more = {}) {
+  std::vector<std::string> command = {STATS_PATH,  "--sweep", "--measure", "latency",
+                                      "--predict", "--mca",   mca,         "--rounds",
+                                      "4",         "--calls", "50"};
+  command.insert(command.end(), more.begin(), more.end());
+  return command;
+}
+
+std::string LineWith(const std::string& text, const std::string& part) {
+  const size_t at = text.find(part);
+  if (at == std::string::npos) return "";
+  const size_t start = text.rfind('\n', at) + 1;
+  return text.substr(start, text.find('\n', at) - start);
+}
+
+TEST(Predict, PutsTheModelsFiguresBesideTheMeasuredOnesAndMarksWhereTheyDisagree) {
+  const FakeModel model(ANSWERS_TEN);
+  const std::string csv = "/tmp/absbench-predict-" + std::to_string(getpid()) + ".csv";
+  const FinishedRun run =
+      RunCommand(Stats(model.path(), {"--kernel-asm", "mine=neg eax", "--csv", csv}),
+                 Input::DEV_NULL, seconds(60));
+  ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.errors;
+  EXPECT_NE(run.output.find("model: llvm-mca's fakecpu; predicted: "), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("model: no prediction (-) for abs0, abs1, abs2, abs6, abs8, abs9, "
+                            "abs10: they branch"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("predicted  meas-pred"), std::string::npos) << run.output;
+  // Positive pass: no glue, so 10 cycles predicted per copy; abs3's chain is far shorter.
+  const std::string abs3 = LineWith(run.output, "abs3 quendis 1");
+  EXPECT_NE(abs3.find("      10.00"), std::string::npos) << abs3;
+  EXPECT_NE(abs3.find("disagrees with the model"), std::string::npos) << abs3;
+  const std::string abs0 = LineWith(run.output, "abs0 tovak");
+  EXPECT_NE(abs0.find("          -          -"), std::string::npos) << abs0;
+  EXPECT_EQ(abs0.find("disagrees"), std::string::npos) << abs0;
+  const std::string rows = ReadFile(csv);
+  EXPECT_NE(rows.find(",second_half_cycles,predicted_cycles,model\n"), std::string::npos);
+  EXPECT_NE(rows.find(",latency,"), std::string::npos);
+  EXPECT_NE(rows.find("positive,mine,0,0,"), std::string::npos) << "the user's kernel's row";
+  EXPECT_NE(LineWith(rows, "positive,mine,0,0,").find(",10.0000,fakecpu"), std::string::npos);
+  EXPECT_NE(LineWith(rows, "positive,abs0,0,0,").find(",,"), std::string::npos)
+      << "no prediction for a kernel that branches";
+  std::remove(csv.c_str());
+}
+
+TEST(Predict, RefusesAMissingHungFloodingOrGarbledModelWithExitTwoAndTimesNothing) {
+  const FakeModel hangs("sleep 30\n"), floods("exec yes\n"), garbles("echo hello\n");
+  const struct {
+    std::vector<std::string> command;
+    std::string said;
+  } refusals[] = {
+      {Stats("/no/such/llvm-mca"), "--mca /no/such/llvm-mca is not a program this can run"},
+      {{"/bin/sh", "-c", "PATH=/no/such/folder exec \"$@\"", "sh", STATS_PATH, "--sweep",
+        "--measure", "throughput", "--predict"},
+       "none is on PATH: Debian's package llvm-19 brings both"},
+      {Stats(hangs.path()), "did not finish within 5 s"},
+      {Stats(floods.path()), "wrote more than 1 MiB"},
+      {Stats(garbles.path()), "answered with what is not its JSON report: \"hello"},
+  };
+  for (const auto& refusal : refusals) {
+    const FinishedRun run = RunCommand(refusal.command, Input::DEV_NULL, seconds(30));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << refusal.said;
+    EXPECT_NE(run.errors.find(refusal.said), std::string::npos) << run.errors;
+    EXPECT_LT(run.errors.size(), 400u) << "one line";
+    EXPECT_EQ(run.output, "") << "something was timed";
+  }
+}
+#endif
+
+}  // namespace
