@@ -17,7 +17,7 @@ run_target() {
   local preset=$1 how=$2
   shift 2
   local start=$SECONDS
-  if cmake --preset "$preset" "$@" && cmake --build --preset "$preset" &&
+  if cmake --preset "$preset" -DBUILD_TESTING=ON "$@" && cmake --build --preset "$preset" &&
     ctest --preset "$preset" --parallel "$jobs"; then
     summary+=("$(printf '%-11s passed in %3d s: %s' "$preset" $((SECONDS - start)) "$how")")
   else

@@ -8,6 +8,16 @@
 
 namespace stats {
 
+// The time left at the pace between the first count seen and the latest, or a negative duration
+// while there is no pace yet: what happened before the first count (starting a child, placing
+// and calibrating code) is not the pace of the counted items.
+std::chrono::steady_clock::duration TimeLeft(size_t first_done,
+                                             std::chrono::steady_clock::time_point first_at,
+                                             size_t last_done,
+                                             std::chrono::steady_clock::time_point last_at,
+                                             std::chrono::steady_clock::time_point now,
+                                             size_t total);
+
 class ProgressLine {
  public:
   // `item` names what is counted: "run 2 of 5, ..." or "sweep: measurement 12 of 16640, ...".
@@ -26,8 +36,9 @@ class ProgressLine {
   std::string item_;
   bool on_terminal_;
   bool shown_ = false;
-  Clock::time_point start_ = Clock::now(), last_done_at_ = start_, last_shown_at_;
-  size_t last_done_ = 0;
+  Clock::time_point start_ = Clock::now(), first_done_at_, last_done_at_, last_shown_at_;
+  bool counted_ = false;
+  size_t first_done_ = 0, last_done_ = 0;
 };
 
 }  // namespace stats

@@ -65,6 +65,10 @@ std::variant<Report, ParseError> ParseReport(std::string_view bytes) {
   Report report;
   const std::vector<LineForm> form = ReportForm(report);
   int line_number = 0;
+  // Git, editors and pastes turn CR LF into LF; such a copy is read alike, if it was turned whole.
+  const size_t first_line_feed = bytes.find('\n');
+  const bool ends_with_cr_lf = first_line_feed == std::string_view::npos ||
+                               (first_line_feed > 0 && bytes[first_line_feed - 1] == '\r');
   for (const LineForm& expected : form) {
     ++line_number;
     const size_t line_feed = bytes.find('\n');
@@ -76,10 +80,14 @@ std::variant<Report, ParseError> ParseReport(std::string_view bytes) {
     if (line_feed == std::string_view::npos) {
       return ParseError{line_number, std::string(raw), "the line has no CR LF at its end"};
     }
-    if (raw.empty() || raw.back() != '\r') {
-      return ParseError{line_number, std::string(raw), "the line ends with LF alone, not CR LF"};
+    const bool cr_lf = !raw.empty() && raw.back() == '\r';
+    if (cr_lf != ends_with_cr_lf) {
+      return ParseError{line_number, std::string(raw),
+                        cr_lf ? "the line ends with CR LF, where the report's first ends with LF"
+                              : "the line ends with LF alone, where the report's first ends "
+                                "with CR LF"};
     }
-    const std::string_view line = raw.substr(0, raw.size() - 1);
+    const std::string_view line = raw.substr(0, raw.size() - (cr_lf ? 1 : 0));
     bytes.remove_prefix(line_feed + 1);
     if (!expected.numbered) {
       if (line != expected.text) {

@@ -43,6 +43,23 @@ TEST(ParseReport, ReadsEveryFigureOfARealReport) {
   EXPECT_TRUE(std::holds_alternative<stats::Report>(stats::ParseReport(Fixture("report-2.txt"))));
 }
 
+TEST(ParseReport, ReadsACopyWhoseLineEndsWereTurnedIntoLfAloneLikeTheOriginal) {
+  const auto original = stats::ParseReport(Fixture("report-2.txt"));
+  const auto converted = stats::ParseReport(Fixture("report-2-lf.txt"));
+  ASSERT_TRUE(std::holds_alternative<stats::Report>(converted))
+      << std::get<stats::ParseError>(converted).problem;
+  ASSERT_TRUE(std::holds_alternative<stats::Report>(original));
+  EXPECT_EQ(std::get<stats::Report>(converted).baseline_ms,
+            std::get<stats::Report>(original).baseline_ms);
+  EXPECT_EQ(std::get<stats::Report>(converted).net_ms, std::get<stats::Report>(original).net_ms);
+  // Turned only in part, it is damaged, and said to be at the first line that differs.
+  std::string mixed = Fixture("report-2-lf.txt");
+  mixed.insert(mixed.find("\n", mixed.find("positive pass")), "\r");
+  const auto refused = stats::ParseReport(mixed);
+  ASSERT_TRUE(std::holds_alternative<stats::ParseError>(refused));
+  EXPECT_EQ(std::get<stats::ParseError>(refused).line, 6);
+}
+
 TEST(ParseReport, RefusesDamagedCopiesAtTheLineThatIsWrong) {
   const std::string whole = Fixture("report-1.txt");
   struct Damage {

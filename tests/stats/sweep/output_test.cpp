@@ -100,7 +100,20 @@ TEST(FormatFixedAgainstPlacement, FindsTheBenchmarksKernelsByTheirTableRowWherev
   EXPECT_EQ(lines.find("mine"), std::string::npos) << "the benchmark has no figure for it";
   const std::string abs3 = LineWith(lines, "positive  abs3 words");
   EXPECT_NE(abs3.find("1000"), std::string::npos) << lines;
-  EXPECT_NE(abs3.find("+2.00  an effect of where the code lands"), std::string::npos) << lines;
+  EXPECT_NE(abs3.find("+2.00  not enough runs to tell; about 3 would"), std::string::npos) << lines;
+}
+
+TEST(JudgeFixedLayout, CallsADifferenceAnEffectOnlyWhenTheRunsAgreeMoreCloselyThanThat) {
+  using Verdict = stats::FixedLayoutVerdict;
+  // Two runs 1.5 cycles apart, their median a cycle from the placements: noise can do that.
+  const Verdict two = stats::JudgeFixedLayout({-1.9, -0.4}, 0);
+  EXPECT_EQ(two.kind, Verdict::CANNOT_TELL);
+  EXPECT_GT(two.runs_needed, 2);
+  // Five runs that agree within a few hundredths, a cycle away: where the code landed.
+  EXPECT_EQ(stats::JudgeFixedLayout({1.02, 0.98, 1.01, 1.0, 0.99}, 0).kind,
+            Verdict::EFFECT_OF_PLACEMENT);
+  EXPECT_EQ(stats::JudgeFixedLayout({0.3, -0.2, 0.1}, 0).kind, Verdict::SAME);
+  EXPECT_EQ(stats::JudgeFixedLayout({1.5}, 0).kind, Verdict::CANNOT_TELL) << "no spread to see";
 }
 
 TEST(FormatSweepTable, GivesAColumnPerMeasureRankedByTheFirstAndNamesEachNoiseFloor) {
