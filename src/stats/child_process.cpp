@@ -171,7 +171,13 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
       {output.get(), POLLIN, 0}, {errors.get(), POLLIN, 0}, {report.get(), POLLIN, 0}};
   std::string* collected[3] = {&run.output, &run.errors, &run.report};
   const int64_t deadline = limits.time_limit_ms >= 0 ? NowMs() + limits.time_limit_ms : -1;
-  int64_t last_heard = NowMs();
+  int64_t last_asked = NowMs();
+  // Whether the child goes on working, asked at most once a second.
+  auto went_quiet = [&] {
+    if (!limits.still_working || NowMs() - last_asked < 1000) return false;
+    last_asked = NowMs();
+    return !limits.still_working();
+  };
   // The stop signals stay blocked between the check and the wait, and are let in only during the
   // wait itself, so that one arriving in between still ends the wait at once.
   sigset_t stops, open_mask;
@@ -192,11 +198,7 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
       if (left <= 0) return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
       wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
     }
-    if (limits.quiet_limit_ms >= 0 && streams[2].fd >= 0) {
-      const int64_t left = last_heard + limits.quiet_limit_ms - NowMs();
-      if (left <= 0) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
-      wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
-    }
+    if (went_quiet()) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
     const timespec wait = {wait_ms / 1000, (wait_ms % 1000) * 1000000L};
     const int ready = ppoll(streams, 3, &wait, &open_mask);
     if (ready < 0 && errno != EINTR) {
@@ -216,10 +218,6 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
         collected[stream]->append(bytes, static_cast<size_t>(count));
         if (static_cast<size_t>(count) > room)
           return Ended(run, child, ChildRun::OVERFLOWED, SIGKILL);
-        if (stream == 2) {
-          last_heard = NowMs();
-          if (limits.heard) limits.heard(run.report);
-        }
       } else if (count == 0) {
         streams[stream].fd = -1;
       } else if (errno != EINTR) {
@@ -243,6 +241,7 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
       return Ended(run, child, ChildRun::STOPPED, SIGTERM);
     if (deadline >= 0 && NowMs() >= deadline)
       return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
+    if (went_quiet()) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
     if (limits.waiting) limits.waiting();
   }
 }

@@ -35,9 +35,9 @@ struct ChildLimits {
   size_t output_limit = SIZE_MAX;  // killed once its streams together pass this many bytes
   bool stops_with_us = false;      // a recorded stop signal ends it with SIGTERM
   std::function<void()> waiting;   // called about once a second while it runs
-  int quiet_limit_ms = -1;         // killed when its report stays silent this long; -1: never
   std::function<void()> in_child;  // run in the child before its body, to limit it further
-  std::function<void(const std::string& report)> heard;  // the report so far, as it grows
+  // Asked about once a second while it runs; false kills it, as WENT_QUIET.
+  std::function<bool()> still_working;
 };
 
 struct ChildRun {

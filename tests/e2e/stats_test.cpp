@@ -247,8 +247,8 @@ TEST(StatsSweep, AllThreeMeasuresWriteTheirRowsWithAMeasureColumnAndLeaveOutAFau
   EXPECT_NE(run.output.find("\nnoise: throughput "), std::string::npos) << run.output;
   const std::string rows = ReadFile(csv);
   EXPECT_EQ(rows.rfind("pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,measure,", 0), 0u);
-  // call: 2 passes x 14 kernels x 64 placements; latency and throughput: 2 x 13 x 16 each.
-  EXPECT_EQ(Lines(rows), 1 + 2 * 14 * 64 + 2 * (2 * 13 * 16)) << rows.substr(0, 200);
+  // call: 2 passes x 14 kernels x 64 placements; latency and throughput: 2 x 13 x 64 each.
+  EXPECT_EQ(Lines(rows), 1 + 2 * 14 * 64 + 2 * (2 * 13 * 64)) << rows.substr(0, 200);
   EXPECT_NE(rows.find(",mine,"), std::string::npos);
   EXPECT_NE(rows.find(",latency,"), std::string::npos);
   EXPECT_NE(rows.find(",throughput,"), std::string::npos);

@@ -46,7 +46,7 @@ std::vector<uint8_t> BlockCopies(SweepMeasure measure, Pass pass, const Procedur
 std::vector<Placement> BlockGrid(SweepMeasure measure) {
   const int lead = measure == SweepMeasure::THROUGHPUT ? 2 : 0;
   std::vector<Placement> grid;
-  for (int start = 0; start < 64; start += 4) grid.push_back({start, (start + lead) % 64});
+  for (int start = 0; start < 64; ++start) grid.push_back({start, (start + lead) % 64});
   return grid;
 }
 

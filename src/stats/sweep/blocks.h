@@ -22,7 +22,7 @@ constexpr uint32_t COPIES_PER_BLOCK = 32;
 std::vector<uint8_t> BlockCopies(SweepMeasure measure, Pass pass, const Procedure& procedure,
                                  uint32_t copies);
 
-// The block's start at every 4th byte of a 64-byte block; the kernel offset is the first copy's.
+// The block's start at every byte of a 64-byte block; the kernel offset is the first copy's.
 std::vector<Placement> BlockGrid(SweepMeasure measure);
 
 // Every pass, procedure and placement on pages of their own, written at construction while

@@ -1,12 +1,14 @@
 #include "stats/sweep/measuring_process.h"
 
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
 #include <x86intrin.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -155,22 +157,55 @@ bool ReadBack(const std::string& report, SweepResult& result) {
   return true;
 }
 
-// The last cell the child named: its measure, kernel and placement, or false when it named none.
-bool LastCell(const std::string& report, int& measure, int& kernel, size_t& placement) {
-  const size_t at = report.rfind("cell ");
-  if (at == std::string::npos || (at > 0 && report[at - 1] != '\n')) return false;
-  return std::sscanf(report.c_str() + at, "cell %d %d %zu", &measure, &kernel, &placement) == 3;
-}
-
-// "progress D T" lines, the last one.
-void ShowProgress(const std::string& report, const std::function<void(size_t, size_t)>& progress) {
-  const size_t at = report.rfind("progress ");
-  size_t done = 0, total = 0;
-  if (at != std::string::npos &&
-      std::sscanf(report.c_str() + at, "progress %zu %zu", &done, &total) == 2) {
-    progress(done, total);
+// A page shared with the measuring process, where it names each cell before running it and counts
+// its visits: plain stores, where a write to a pipe per visit would cost a third of the sweep.
+class Beacon {
+ public:
+  Beacon() {
+    void* page =
+        mmap(nullptr, sizeof(Fields), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    fields_ = page == MAP_FAILED ? nullptr : static_cast<Fields*>(page);
   }
-}
+  Beacon(const Beacon&) = delete;
+  Beacon& operator=(const Beacon&) = delete;
+  ~Beacon() {
+    if (fields_ != nullptr) munmap(fields_, sizeof(Fields));
+  }
+  bool ok() const { return fields_ != nullptr; }
+
+  // In the child: the cell about to run.
+  void Enter(SweepMeasure measure, int kernel, size_t placement) {
+    Store(fields_->measure, static_cast<int64_t>(measure));
+    Store(fields_->kernel, kernel);
+    Store(fields_->placement, static_cast<int64_t>(placement));
+    Store(fields_->named, 1);
+  }
+  void Count(size_t done, size_t total) {
+    Store(fields_->total, static_cast<int64_t>(total));
+    Store(fields_->done, static_cast<int64_t>(done));
+  }
+
+  // In the parent: the last cell named, or false when none was.
+  bool LastCell(int& measure, int& kernel, size_t& placement) const {
+    if (Load(fields_->named) == 0) return false;
+    measure = static_cast<int>(Load(fields_->measure));
+    kernel = static_cast<int>(Load(fields_->kernel));
+    placement = static_cast<size_t>(Load(fields_->placement));
+    return true;
+  }
+  size_t done() const { return static_cast<size_t>(Load(fields_->done)); }
+  size_t total() const { return static_cast<size_t>(Load(fields_->total)); }
+
+ private:
+  struct Fields {
+    int64_t named, measure, kernel, placement, done, total;
+  };
+  static void Store(int64_t& field, int64_t value) {
+    __atomic_store_n(&field, value, __ATOMIC_RELEASE);
+  }
+  static int64_t Load(const int64_t& field) { return __atomic_load_n(&field, __ATOMIC_ACQUIRE); }
+  Fields* fields_ = nullptr;
+};
 
 // Why the measuring process ended without a result, for the cell it last named.
 std::string WhatHappened(const ChildRun& child, const std::string& measure_name, size_t placement) {
@@ -204,10 +239,29 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const std::function<void(size_t, size_t)>& progress) {
   std::vector<std::string> left_out;
   while (true) {
+    SweepResult result;
+    result.kernels = kernels;
+    result.settings = settings;
+    result.left_out = left_out;
+    Beacon beacon;
+    if (!beacon.ok()) {
+      result.error =
+          std::string("cannot share a page with the measuring process: ") + std::strerror(errno);
+      return result;
+    }
     ChildLimits limits;
     limits.stops_with_us = true;
-    limits.quiet_limit_ms = MEASURING_QUIET_LIMIT_MS;
-    limits.heard = [&](const std::string& report) { ShowProgress(report, progress); };
+    size_t last_done = 0;
+    auto last_change = std::chrono::steady_clock::now();
+    limits.still_working = [&] {
+      const auto now = std::chrono::steady_clock::now();
+      if (beacon.done() != last_done) {
+        last_done = beacon.done();
+        last_change = now;
+        progress(last_done, beacon.total());
+      }
+      return now - last_change < std::chrono::milliseconds(MEASURING_QUIET_LIMIT_MS);
+    };
     const ChildRun child = RunChild(
         [&](int report) {
           const uint32_t mxcsr = mxcsr_at_start = MxcsrControl();
@@ -223,29 +277,17 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
               _exit(3);
             }
           };
-          const SweepResult result = RunSweep(
-              kernels, settings,
-              [&](size_t done, size_t total) {
-                if (done % 64 == 0) {
-                  WriteAll(report,
-                           "progress " + std::to_string(done) + " " + std::to_string(total) + "\n");
-                }
-              },
+          const SweepResult measured = RunSweep(
+              kernels, settings, [&](size_t done, size_t total) { beacon.Count(done, total); },
               [&](SweepMeasure measure, int kernel, size_t placement) {
                 check();
-                WriteAll(report, "cell " + std::to_string(static_cast<int>(measure)) + " " +
-                                     std::to_string(kernel) + " " + std::to_string(placement) +
-                                     "\n");
+                beacon.Enter(measure, kernel, placement);
               });
           check();
-          WriteAll(report, Serialized(result));
+          WriteAll(report, Serialized(measured));
           _exit(0);
         },
         limits);
-    SweepResult result;
-    result.kernels = kernels;
-    result.settings = settings;
-    result.left_out = left_out;
     if (child.outcome == ChildRun::STOPPED) {
       result.stopped = true;
       return result;
@@ -256,12 +298,13 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     }
     int measure = 0, kernel = -1;
     size_t placement = 0;
-    const bool named = LastCell(child.report, measure, kernel, placement);
+    const bool named = beacon.LastCell(measure, kernel, placement);
     if (!named || kernel < 0 || kernels[static_cast<size_t>(kernel)].table_row >= 0) {
       // Only a user's kernel can be left out; anything else is this program's own failure.
-      result.error = "the measuring process " + (child.outcome == ChildRun::ENDED
-                                                     ? DescribeWaitStatus(child.status)
-                                                     : "failed: " + child.failure);
+      result.error = "the measuring process " +
+                     (child.outcome == ChildRun::ENDED        ? DescribeWaitStatus(child.status)
+                      : child.outcome == ChildRun::WENT_QUIET ? "went silent"
+                                                              : "failed: " + child.failure);
       return result;
     }
     const std::string& name = kernels[static_cast<size_t>(kernel)].name;

@@ -38,7 +38,7 @@ std::string Describe(const MeasureResult& measure) {
   return placements + "(blocks of " + std::to_string(measure.copies) + " and " +
          std::to_string(2 * measure.copies) +
          (measure.measure == SweepMeasure::LATENCY ? " dependent" : " independent") +
-         " inline copies starting at every 4th byte of a 64-byte block)" + each;
+         " inline copies starting at every byte of a 64-byte block)" + each;
 }
 
 // The model's prediction for a kernel's block measure, or null when none was asked for.
