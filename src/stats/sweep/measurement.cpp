@@ -140,7 +140,7 @@ SweepResult RunSweep(
       return result;
     }
     done_before += CellCount(plan) * record.rounds.size();
-    measured.samples = NetsFromLowestVisits(plan, record, measured.kernels);
+    measured.samples = NetsFromVisits(plan, record, measured.kernels);
     measured.noise_floor_cycles = record.noise_floor_cycles;
     measured.chunk_length = plan.calls;
     measured.pairs = plan.pairs;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <random>
 
 #include "stats/statistics.h"
@@ -13,10 +12,10 @@ size_t CodeCount(const RoundsPlan& plan) {
   return plan.rule == NetRule::AGAINST_EMPTY ? plan.procedures : 2 * plan.procedures;
 }
 
-size_t CellCount(const RoundsPlan& plan) { return 2 * CodeCount(plan) * plan.placements; }
+size_t CellCount(const RoundsPlan& plan) { return 2 * plan.procedures * plan.placements; }
 
 size_t CellIndex(const RoundsPlan& plan, const Cell& cell) {
-  return (cell.pass * CodeCount(plan) + cell.code) * plan.placements + cell.placement;
+  return (cell.pass * plan.procedures + cell.code) * plan.placements + cell.placement;
 }
 
 size_t CodeOf(const RoundsPlan& plan, size_t procedure, bool larger) {
@@ -43,50 +42,56 @@ double Median(std::vector<double>& values) {
   return values[values.size() / 2];
 }
 
-// Per cell the lowest cycles and the lowest ns over rounds [from, to).
-std::vector<Visit> Lowest(const RoundsRecord& record, size_t cells, size_t from, size_t to) {
-  const double never = std::numeric_limits<double>::infinity();
-  std::vector<Visit> lowest(cells, Visit{never, never});
-  for (size_t round = from; round < to; ++round) {
-    for (size_t cell = 0; cell < cells; ++cell) {
-      lowest[cell].cycles = std::min(lowest[cell].cycles, record.rounds[round][cell].cycles);
-      lowest[cell].ns = std::min(lowest[cell].ns, record.rounds[round][cell].ns);
+// What a block keeps of its visits: a low quantile. The lowest would read about 1% low, since it
+// picks the visits whose chains happened to run slow; the median would follow a disturbance that
+// lasts through most of the rounds.
+constexpr double BLOCK_VISIT_QUANTILE = 0.35;
+
+// Per cell what its visits over rounds [from, to) come to: the lowest for a call loop, a low
+// quantile for a block.
+std::vector<Visit> Kept(const RoundsPlan& plan, const RoundsRecord& record, size_t from,
+                        size_t to) {
+  const size_t cells = CellCount(plan);
+  std::vector<Visit> kept(cells);
+  std::vector<double> cycles, ns;
+  for (size_t cell = 0; cell < cells; ++cell) {
+    cycles.clear();
+    ns.clear();
+    for (size_t round = from; round < to; ++round) {
+      cycles.push_back(record.rounds[round][cell].cycles);
+      ns.push_back(record.rounds[round][cell].ns);
+    }
+    if (plan.rule == NetRule::AGAINST_EMPTY) {
+      kept[cell] = {*std::min_element(cycles.begin(), cycles.end()),
+                    *std::min_element(ns.begin(), ns.end())};
+    } else {
+      kept[cell] = {Quantile(cycles, BLOCK_VISIT_QUANTILE), Quantile(ns, BLOCK_VISIT_QUANTILE)};
     }
   }
-  return lowest;
+  return kept;
 }
 
-// A procedure's cost at one placement and pass, per call or per copy, from per-cell figures.
-double CostOf(const RoundsPlan& plan, const std::vector<Visit>& lowest, double Visit::*figure,
-              Pass pass, size_t procedure, size_t placement) {
-  auto at = [&](bool larger) {
-    return lowest[CellIndex(plan, {pass, CodeOf(plan, procedure, larger), placement})].*figure;
-  };
-  if (plan.rule == NetRule::AGAINST_EMPTY) return at(false);
-  return (at(true) - at(false)) / plan.copies;
-}
-
-double NetOf(const RoundsPlan& plan, const std::vector<Visit>& lowest, double Visit::*figure,
+double NetOf(const RoundsPlan& plan, const std::vector<Visit>& kept, double Visit::*figure,
              Pass pass, size_t kernel, size_t placement) {
-  const double own = CostOf(plan, lowest, figure, pass, kernel, placement);
+  const double own = kept[CellIndex(plan, {pass, kernel, placement})].*figure;
   if (plan.rule == NetRule::PER_COPY) return own;
-  return own - CostOf(plan, lowest, figure, pass, plan.procedures - 1, placement);
+  return own - kept[CellIndex(plan, {pass, plan.procedures - 1, placement})].*figure;
 }
 
 }  // namespace
 
-std::vector<SweepSample> NetsFromLowestVisits(const RoundsPlan& plan, const RoundsRecord& record,
-                                              const std::vector<size_t>& kernels) {
-  const size_t cells = CellCount(plan), rounds = record.rounds.size();
-  const std::vector<Visit> all = Lowest(record, cells, 0, rounds);
-  const std::vector<Visit> first = Lowest(record, cells, 0, rounds / 2);
-  const std::vector<Visit> second = Lowest(record, cells, rounds / 2, rounds);
+std::vector<SweepSample> NetsFromVisits(const RoundsPlan& plan, const RoundsRecord& record,
+                                        const std::vector<size_t>& kernels) {
+  const size_t rounds = record.rounds.size();
+  const std::vector<Visit> all = Kept(plan, record, 0, rounds);
+  const std::vector<Visit> first = Kept(plan, record, 0, rounds / 2);
+  const std::vector<Visit> second = Kept(plan, record, rounds / 2, rounds);
   std::vector<SweepSample> samples;
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     for (size_t kernel = 0; kernel + 1 < plan.procedures; ++kernel) {
       for (size_t placement = 0; placement < plan.placements; ++placement) {
-        auto net = [&](const std::vector<Visit>& lowest, double Visit::*figure) {
-          return NetOf(plan, lowest, figure, pass, kernel, placement);
+        auto net = [&](const std::vector<Visit>& kept, double Visit::*figure) {
+          return NetOf(plan, kept, figure, pass, kernel, placement);
         };
         // ns per call is ms per 1e9 calls over 1000.
         samples.push_back({pass, kernels.empty() ? kernel : kernels[kernel], placement,
@@ -103,9 +108,9 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
   RoundsRecord record;
   std::vector<Cell> order;
   for (Pass pass : {POSITIVE, NEGATIVE}) {
-    for (size_t code = 0; code < CodeCount(plan); ++code) {
+    for (size_t procedure = 0; procedure < plan.procedures; ++procedure) {
       for (size_t placement = 0; placement < plan.placements; ++placement) {
-        order.push_back({pass, code, placement});
+        order.push_back({pass, procedure, placement});
       }
     }
   }
@@ -113,10 +118,19 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
   const double chain_cycles = plan.chain_adds + plan.chain_overhead_cycles;
   std::vector<double> cycles(plan.pairs), ns(plan.pairs), clock(plan.pairs);
   std::vector<double> clocks;
+  // One timing of a code and its chain: the code's cycles and ns per call (or iteration).
+  auto time_pair = [&](const Cell& code, double& code_cycles, double& code_ns, double& ghz) {
+    const double ticks = instruments.code_ticks(code, plan.calls);
+    const double chain = instruments.chain_ticks(plan.chain_adds);
+    code_cycles = ticks * chain_cycles / chain / plan.calls;
+    code_ns = ticks / instruments.ticks_per_ns / plan.calls;
+    ghz = chain_cycles / chain * instruments.ticks_per_ns;
+  };
+  const bool blocks = plan.rule != NetRule::AGAINST_EMPTY;
   size_t done = 0;
   for (uint32_t round = 0;; ++round) {
     if (round % 2 == 0 && round > 0) {
-      record.noise_floor_cycles = NoiseFloorCycles(NetsFromLowestVisits(plan, record, {}));
+      record.noise_floor_cycles = NoiseFloorCycles(NetsFromVisits(plan, record, {}));
       if (plan.most_rounds != 0 && round >= plan.most_rounds) break;
       if (round >= plan.least_rounds && plan.precision_cycles > 0 &&
           record.noise_floor_cycles <= plan.precision_cycles) {
@@ -135,13 +149,19 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
         record.end = RoundsRecord::STOPPED;
         return record;
       }
-      instruments.code_ticks(cell, plan.calls);  // a warm-up: fetched, decoded and predicted
-      for (uint32_t pair = 0; pair < plan.pairs; ++pair) {
-        const double code = instruments.code_ticks(cell, plan.calls);
-        const double chain = instruments.chain_ticks(plan.chain_adds);
-        cycles[pair] = code * chain_cycles / chain / plan.calls;
-        ns[pair] = code / instruments.ticks_per_ns / plan.calls;
-        clock[pair] = chain_cycles / chain * instruments.ticks_per_ns;
+      const Cell smaller{cell.pass, CodeOf(plan, cell.code, false), cell.placement};
+      const Cell larger{cell.pass, CodeOf(plan, cell.code, true), cell.placement};
+      // A warm-up: fetched, decoded and predicted before anything is timed.
+      instruments.code_ticks(smaller, plan.calls);
+      if (blocks) instruments.code_ticks(larger, plan.calls);
+      for (uint32_t at = 0; at < plan.pairs; ++at) {
+        time_pair(smaller, cycles[at], ns[at], clock[at]);
+        if (blocks) {
+          double larger_cycles, larger_ns, ghz;
+          time_pair(larger, larger_cycles, larger_ns, ghz);
+          cycles[at] = (larger_cycles - cycles[at]) / plan.copies;
+          ns[at] = (larger_ns - ns[at]) / plan.copies;
+        }
       }
       visits[CellIndex(plan, cell)] = {Median(cycles), Median(ns)};
       clocks.push_back(Median(clock));

@@ -2,11 +2,14 @@
 // always followed at once by a timing of a chain of dependent one-cycle additions (a pair); the
 // ratio of the two is the code's cost in core cycles at whatever clock the core ran in those
 // microseconds. A visit of a cell takes a few pairs and keeps their median, so an interrupt in one
-// chunk drops out. Every cell is visited once per round, each round in its own shuffled order, and
-// per cell only its lowest visit is kept: other tenants and slow predictor states only ever add
-// time. Rounds go on until the nets of the first and second half of them agree to the precision
-// asked for, or the time is up. The machine is reached through Instruments, so that all of this can
-// be tested against a fake host.
+// chunk drops out. Every cell is visited once per round, each round in its own shuffled order.
+// A call loop keeps its lowest visit: other tenants and slow spells of the front end only ever add
+// time, and a kernel's loop and the empty procedure's are of a size, so the slight low bias of a
+// lowest ratio cancels in their net. A block's visit times its N and 2N copies back to back in each
+// pair, so that a slow spell cancels in their difference, and keeps the median of its visits, which
+// is not biased. Rounds go on until the nets of the first and second half of them agree to the
+// precision asked for, or the time is up. The machine is reached through Instruments, so that all
+// of this can be tested against a fake host.
 #pragma once
 
 #include <cstddef>
@@ -22,14 +25,16 @@ namespace stats {
 enum class NetRule {
   // Each procedure's call loop; a net is the kernel's cycles per call minus the empty procedure's.
   AGAINST_EMPTY,
-  // Each procedure as two blocks, of N and 2N inline copies; per copy is their difference over N,
-  // so that the loop's own cost cancels. Latency chains add up, so the empty procedure's (the glue
-  // alone) is subtracted; throughput is the cost per copy of glue and kernel together.
+  // Each procedure as two blocks, of N and 2N inline copies, timed in the same pair; per copy is
+  // their difference over N, so that the loop's own cost cancels. Latency chains add up, so the
+  // empty procedure's (the glue alone) is subtracted; throughput is the cost per copy of glue and
+  // kernel together.
   PER_COPY_AGAINST_EMPTY,
   PER_COPY,
 };
 
-// One timed code (a procedure, or one of its blocks) at one placement in one pass.
+// One timed code at one placement in one pass. As a cell of the rounds, `code` is a procedure; as
+// what Instruments time, it is CodeOf a procedure: its loop, or one of its two blocks.
 struct Cell {
   Pass pass;
   size_t code;
@@ -63,7 +68,7 @@ struct Instruments {
   std::function<void(size_t done, size_t total)> progress;  // in visits
 };
 
-// One visit of one cell: the medians of its pairs, per call (or iteration).
+// One visit of one cell: the medians of its pairs, per call, or per copy of a block.
 struct Visit {
   double cycles = 0;
   double ns = 0;
@@ -78,19 +83,19 @@ struct RoundsRecord {
 };
 
 size_t CodeCount(const RoundsPlan& plan);
-size_t CellCount(const RoundsPlan& plan);
+size_t CellCount(const RoundsPlan& plan);  // passes x procedures x placements
 size_t CellIndex(const RoundsPlan& plan, const Cell& cell);
 // The code of a procedure: its loop, or with `larger` its block of 2N copies instead of N.
 size_t CodeOf(const RoundsPlan& plan, size_t procedure, bool larger = false);
 
 // What timing a chain costs beyond its additions, in cycles: from chains of `adds` and 2 x `adds`
 // timed one after the other, so that the clock cancels in their ratio.
-double ChainOverheadCycles(const Instruments& instruments, uint32_t adds, int pairs = 101);
+double ChainOverheadCycles(const Instruments& instruments, uint32_t adds, int pairs = 401);
 
 RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instruments);
 
 // A kernel's net at one placement in one pass: per call (or copy) in cycles and in ms per 1e9
-// calls, from the lowest visits of all rounds, and in cycles from those of each half.
+// calls, from the visits of all rounds, and in cycles from those of each half.
 struct SweepSample {
   Pass pass;
   size_t kernel;  // an index into the sweep's kernels
@@ -103,8 +108,8 @@ struct SweepSample {
 
 // Every kernel at every placement and pass; `kernels` gives each procedure but the empty one its
 // index among the sweep's kernels.
-std::vector<SweepSample> NetsFromLowestVisits(const RoundsPlan& plan, const RoundsRecord& record,
-                                              const std::vector<size_t>& kernels);
+std::vector<SweepSample> NetsFromVisits(const RoundsPlan& plan, const RoundsRecord& record,
+                                        const std::vector<size_t>& kernels);
 
 // The median over all samples of how far the two halves' nets differ, in cycles: what the host's
 // noise alone moves a net by.

@@ -1,5 +1,5 @@
-// The sweep's estimator against a fake host whose core clock moves: rounds, pairs, lowest visits,
-// nets, the noise floor, the verdict and what ends the rounds.
+// The sweep's estimator against a fake host whose core clock moves: rounds, pairs, what each cell
+// keeps of its visits, nets, the noise floor, the verdict and what ends the rounds.
 #include "stats/sweep/rounds.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +23,15 @@ using stats::POSITIVE;
 constexpr double TICKS_PER_NS = 2.5;
 
 // A host like the shared ones: the core clock holds for 20 to 200 microseconds at a time, anywhere
-// from 2.8 to 3.8 GHz; one chunk in a hundred gets an interrupt's 2 to 20 microseconds; and now and
+// from 2.8 to 3.8 GHz; a chain's time spreads by up to 1% on its own, so that the lowest of many
+// visits reads low; one chunk in a hundred gets an interrupt's 2 to 20 microseconds; and now and
 // then, for a few milliseconds, every call costs a cycle more (a slow spell of the front end, or a
 // neighbour on the core's other thread) while the chain of additions does not show it.
 struct FakeHost {
   // The code's own cycles per call (or per iteration of a block) in a cell.
   std::function<double(const Cell&)> cycles_per_call;
   bool moving_clock = true;
+  double chain_jitter = 0.01;  // the chain's own spread, as a share of its time
   double burst_chance = 0.01;
   double spell_share = 0.2;
   double code_overhead_cycles = 150, chain_overhead_cycles = 40;
@@ -41,7 +43,8 @@ struct FakeHost {
   bool in_spell = false;
   std::vector<std::vector<Cell>> rounds;  // the cells in the order visited, per round
   size_t cells_per_round = 0;
-  uint32_t chunks_per_visit = 0;  // a warm-up and the pairs
+  uint32_t chunks_per_visit = 0;  // a warm-up and the pairs, of one code or of two blocks
+  size_t codes_per_procedure = 1;
   size_t chunks = 0;
 
   double Uniform(double low, double high) {
@@ -79,12 +82,12 @@ struct FakeHost {
     instruments.code_ticks = [this](const Cell& cell, uint32_t calls) {
       if (chunks++ % chunks_per_visit == 0) {
         if (rounds.empty() || rounds.back().size() == cells_per_round) rounds.emplace_back();
-        rounds.back().push_back(cell);
+        rounds.back().push_back({cell.pass, cell.code / codes_per_procedure, cell.placement});
       }
       return Run(code_overhead_cycles + calls * cycles_per_call(cell), true, calls);
     };
     instruments.chain_ticks = [this](uint32_t adds) {
-      return Run(adds + chain_overhead_cycles, false, 0);
+      return Run(adds + chain_overhead_cycles, false, 0) * (1 + Uniform(-1, 1) * chain_jitter);
     };
     instruments.ticks_per_ns = TICKS_PER_NS;
     instruments.elapsed_seconds = [this] { return now_ns / 1e9; };
@@ -138,7 +141,8 @@ double TrueNet(const stats::RoundsPlan& plan, Pass pass, size_t kernel, size_t p
 FakeHost HostFor(const stats::RoundsPlan& plan) {
   FakeHost host;
   host.cells_per_round = stats::CellCount(plan);
-  host.chunks_per_visit = plan.pairs + 1;
+  host.codes_per_procedure = plan.rule == NetRule::AGAINST_EMPTY ? 1 : 2;
+  host.chunks_per_visit = static_cast<uint32_t>(host.codes_per_procedure * (plan.pairs + 1));
   host.cycles_per_call = [plan](const Cell& cell) {
     return LoopCycles(cell) + CopiesOf(plan, cell) * OwnCycles(ProcedureOf(plan, cell), plan,
                                                                cell.pass, cell.placement);
@@ -191,7 +195,7 @@ Outcome MeasureOnFakeHost(const stats::RoundsPlan& plan, FakeHost host) {
   const stats::RoundsRecord record = stats::MeasureInRounds(calibrated, instruments);
   Outcome outcome;
   outcome.end = record.end;
-  outcome.measure.samples = stats::NetsFromLowestVisits(calibrated, record, {});
+  outcome.measure.samples = stats::NetsFromVisits(calibrated, record, {});
   outcome.measure.noise_floor_cycles = record.noise_floor_cycles;
   for (const stats::SweepSample& sample : outcome.measure.samples) {
     outcome.truth.push_back(TrueNet(plan, sample.pass, sample.kernel, sample.placement));
@@ -207,9 +211,10 @@ TEST(MeasureInRounds, CountsCyclesWithinTwoHundredthsOfTheTruthWhileTheClockMove
     EXPECT_EQ(outcome.end, stats::RoundsRecord::PRECISE);
     size_t close = 0;
     for (size_t at = 0; at < outcome.truth.size(); ++at) {
-      if (std::abs(outcome.measure.samples[at].net_cycles - outcome.truth[at]) <= 0.02) ++close;
+      if (std::abs(outcome.measure.samples[at].net_cycles - outcome.truth[at]) <= 0.05) ++close;
     }
-    EXPECT_GE(close, outcome.truth.size() * 95 / 100) << "rule " << static_cast<int>(rule);
+    EXPECT_GE(close, outcome.truth.size() * 95 / 100)
+        << "single placements within 0.05 cycle, rule " << static_cast<int>(rule);
     for (Pass pass : {POSITIVE, NEGATIVE}) {
       for (size_t kernel = 0; kernel + 1 < plan.procedures; ++kernel) {
         std::vector<double> truth;
@@ -244,7 +249,9 @@ TEST(MeasureInRounds, MarksOnlyTheKernelThatIsReallyACycleSlowerAtAQuarterOfItsP
 TEST(ChainOverheadCycles, FindsWhatTimingAChainCostsBeyondItsAdditionsWhileTheClockMoves) {
   FakeHost host = HostFor(Plan(NetRule::AGAINST_EMPTY));
   host.burst_chance = 0.02;
-  EXPECT_NEAR(stats::ChainOverheadCycles(host.Instruments(), 10000), 40, 3);
+  // Within 30 cycles of a chain of 10,000: 0.3% of every figure, under 0.01 cycle on a latency
+  // of 3.
+  EXPECT_NEAR(stats::ChainOverheadCycles(host.Instruments(), 10000), 40, 30);
 }
 
 TEST(MeasureInRounds, EndsAtThePrecisionAtTheTimeCapOrAfterTheRoundsAskedFor) {
@@ -252,7 +259,7 @@ TEST(MeasureInRounds, EndsAtThePrecisionAtTheTimeCapOrAfterTheRoundsAskedFor) {
   plan.least_rounds = 6;
   FakeHost steady = HostFor(plan);
   steady.moving_clock = false;
-  steady.burst_chance = steady.spell_share = 0;
+  steady.burst_chance = steady.spell_share = steady.chain_jitter = 0;
   const stats::RoundsRecord precise = stats::MeasureInRounds(plan, steady.Instruments());
   EXPECT_EQ(precise.end, stats::RoundsRecord::PRECISE);
   EXPECT_EQ(precise.rounds.size(), 6u) << "a quiet host is precise after the least rounds";
