@@ -1,5 +1,6 @@
 #include "tests/e2e/child_process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -93,4 +94,20 @@ FinishedRun RunCommand(const std::vector<std::string>& command, Input input,
   unlink(errors_path.c_str());
   rmdir(directory);
   return run;
+}
+
+std::string TemporaryDirectory() {
+  char directory[] = "/tmp/absbench-stats-XXXXXX";
+  return mkdtemp(directory) != nullptr ? directory : "";
+}
+
+std::vector<std::string> FilesIn(const std::string& directory) {
+  std::vector<std::string> names;
+  if (DIR* listing = opendir(directory.c_str())) {
+    while (const dirent* entry = readdir(listing)) {
+      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+    }
+    closedir(listing);
+  }
+  return names;
 }

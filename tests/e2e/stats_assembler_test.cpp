@@ -1,6 +1,5 @@
 // The assembler runs on what a user typed, so its run is bounded in time, output, memory and file
 // size, it reads no files, and its scratch folder is its own.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -86,32 +85,21 @@ TEST(AssemblerBounds, ASourceThatCannotBeWrittenWholeIsNeverAssembled) {
   EXPECT_EQ(run.output, "") << "a cut source was assembled and timed";
 }
 
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* listing = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(listing)) {
-      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-    }
-    closedir(listing);
-  }
-  return names;
-}
-
 TEST(AssemblerBounds, CtrlCWhileTheAssemblerWorksRemovesItsFolder) {
   char tmpdir[] = "/tmp/absbench-tmpdir-XXXXXX";
   ASSERT_NE(mkdtemp(tmpdir), nullptr);
   // Nested repetitions of nothing keep the assembler busy for seconds in little memory.
   const pid_t stats = StartQuietly(WithKernel(".rept 10000; .rept 10000; .endr; .endr",
                                               "export TMPDIR=" + std::string(tmpdir) + ";"));
-  for (int wait = 0; wait < 200 && Entries(tmpdir).empty(); ++wait) {
+  for (int wait = 0; wait < 200 && FilesIn(tmpdir).empty(); ++wait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  EXPECT_EQ(Entries(tmpdir).size(), 1u) << "the assembler's folder never appeared in TMPDIR";
+  EXPECT_EQ(FilesIn(tmpdir).size(), 1u) << "the assembler's folder never appeared in TMPDIR";
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   kill(stats, SIGINT);
   const int status = WaitOrKill(stats, seconds(10));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
-  EXPECT_EQ(Entries(tmpdir), std::vector<std::string>{}) << "the folder was left behind";
+  EXPECT_EQ(FilesIn(tmpdir), std::vector<std::string>{}) << "the folder was left behind";
   rmdir(tmpdir);
 }
 #endif

@@ -1,5 +1,4 @@
 // absbench-stats run as a user runs it: its options, and two runs of the quick-count benchmark.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,22 +16,6 @@
 namespace {
 
 using std::chrono::seconds;
-
-std::string TemporaryDirectory() {
-  char directory[] = "/tmp/absbench-stats-XXXXXX";
-  return mkdtemp(directory) != nullptr ? directory : "";
-}
-
-std::vector<std::string> FilesIn(const std::string& directory) {
-  std::vector<std::string> names;
-  if (DIR* listing = opendir(directory.c_str())) {
-    while (const dirent* entry = readdir(listing)) {
-      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-    }
-    closedir(listing);
-  }
-  return names;
-}
 
 // absbench-stats with these arguments, through the target's emulator when there is one.
 std::vector<std::string> Stats(const std::vector<std::string>& arguments) {
