@@ -25,19 +25,24 @@ mode_t ModeFor(const std::string& path) {
 
 }  // namespace
 
+int WriteAll(int fd, const std::string& bytes) {
+  size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = write(fd, bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return count < 0 ? errno : ENOSPC;
+    written += static_cast<size_t>(count);
+  }
+  return 0;
+}
+
 std::string WriteWholeFile(const std::string& path, const std::string& content) {
   // A fresh name beside the target, created exclusively: never a file or link already there.
   std::string temporary = path + ".tmp.XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
-  size_t written = 0;
   int error = fchmod(fd, ModeFor(path)) == 0 ? 0 : errno;
-  while (error == 0 && written < content.size()) {
-    const ssize_t count = write(fd, content.data() + written, content.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) error = errno;
-    if (count > 0) written += static_cast<size_t>(count);
-  }
+  if (error == 0) error = WriteAll(fd, content);
   if (close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
     std::remove(temporary.c_str());

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "stats/file_output.h"
+
 namespace stats {
 
 ScratchFolder::ScratchFolder(std::vector<std::string> files) : files_(std::move(files)) {
@@ -33,18 +35,9 @@ std::string ScratchFolder::Problem(const std::string& purpose) const {
 std::string WriteNewFile(const std::string& path, const std::string& text) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return std::strerror(errno);
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count = write(fd, text.data() + written, text.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      const int error = count < 0 ? errno : ENOSPC;
-      close(fd);
-      return std::strerror(error);
-    }
-    written += static_cast<size_t>(count);
-  }
-  return close(fd) != 0 ? std::strerror(errno) : "";
+  int error = WriteAll(fd, text);
+  if (close(fd) != 0 && error == 0) error = errno;
+  return error != 0 ? std::strerror(error) : "";
 }
 
 }  // namespace stats

@@ -9,13 +9,12 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
 #include "stats/child_process.h"
+#include "stats/file_output.h"
 #include "stats/sweep/blocks.h"
 #include "stats/sweep/measurement.h"
 
@@ -23,14 +22,9 @@ namespace stats {
 
 namespace {
 
-void WriteAll(int fd, const std::string& text) {
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count = write(fd, text.data() + written, text.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) _exit(4);
-    written += static_cast<size_t>(count);
-  }
+// In the measuring process: the parent reads a report whole or not at all.
+void Report(int fd, const std::string& text) {
+  if (WriteAll(fd, text) != 0) _exit(4);
 }
 
 uint16_t X87ControlWord() {
@@ -42,16 +36,28 @@ uint16_t X87ControlWord() {
 // MXCSR without its sticky exception flags, which any inexact division sets.
 uint32_t MxcsrControl() { return _mm_getcsr() & ~0x3Fu; }
 
-// "it changed MXCSR from 1F80 to 0000", or empty.
-std::string StateChange(uint32_t mxcsr, uint16_t x87) {
-  char text[96] = "";
-  if (MxcsrControl() != mxcsr) {
-    std::snprintf(text, sizeof text, "it changed MXCSR from %04X to %04X", mxcsr, MxcsrControl());
-  } else if (X87ControlWord() != x87) {
-    std::snprintf(text, sizeof text, "it changed the x87 control word from %04X to %04X", x87,
-                  X87ControlWord());
-  }
-  return text;
+void AppendText(char*& at, const char* text) {
+  while (*text != '\0') *at++ = *text++;
+}
+
+void AppendHex(char*& at, uint32_t value) {
+  for (int shift = 12; shift >= 0; shift -= 4) *at++ = "0123456789ABCDEF"[(value >> shift) & 15];
+}
+
+// "state it changed MXCSR from 1F80 to 0000\n" into `text`, its length returned, or 0 when neither
+// changed. Safe in a signal handler: no allocation, no formatted printing.
+size_t DescribeChange(char (&text)[80], uint32_t mxcsr_before, uint32_t mxcsr_now,
+                      uint16_t x87_before, uint16_t x87_now) {
+  const bool mxcsr_changed = mxcsr_now != mxcsr_before;
+  if (!mxcsr_changed && x87_now == x87_before) return 0;
+  char* at = text;
+  AppendText(at, mxcsr_changed ? "state it changed MXCSR from "
+                               : "state it changed the x87 control word from ");
+  AppendHex(at, mxcsr_changed ? mxcsr_before : x87_before);
+  AppendText(at, " to ");
+  AppendHex(at, mxcsr_changed ? mxcsr_now : x87_now);
+  *at++ = '\n';
+  return static_cast<size_t>(at - text);
 }
 
 std::string Number(double value) {
@@ -65,29 +71,18 @@ int fault_report = -1;
 uint32_t mxcsr_at_start = 0;
 uint16_t x87_at_start = 0;
 
-void AppendHex(char*& at, uint32_t value) {
-  for (int shift = 12; shift >= 0; shift -= 4) *at++ = "0123456789ABCDEF"[(value >> shift) & 15];
-}
-
 // A kernel that unmasks floating-point exceptions is caught at the next division of the code
 // around it; the interrupted context still holds the control state it left.
 void OnFloatingPointFault(int, siginfo_t*, void* context) {
   const auto* state = static_cast<ucontext_t*>(context)->uc_mcontext.fpregs;
-  const uint32_t mxcsr = state->mxcsr & ~0x3Fu;
-  const bool mxcsr_changed = mxcsr != mxcsr_at_start;
-  if (!mxcsr_changed && state->cwd == x87_at_start) {
+  char text[80];
+  const size_t length =
+      DescribeChange(text, mxcsr_at_start, state->mxcsr & ~0x3Fu, x87_at_start, state->cwd);
+  if (length == 0) {
     signal(SIGFPE, SIG_DFL);  // not a kernel's doing: fault again, and end by it
     return;
   }
-  char text[80] = "state it changed ";
-  char* at = text + std::strlen(text);
-  const char* what = mxcsr_changed ? "MXCSR from " : "the x87 control word from ";
-  while (*what != '\0') *at++ = *what++;
-  AppendHex(at, mxcsr_changed ? mxcsr_at_start : x87_at_start);
-  for (const char* to = " to "; *to != '\0';) *at++ = *to++;
-  AppendHex(at, mxcsr_changed ? mxcsr : state->cwd);
-  *at++ = '\n';
-  (void)!write(fault_report, text, static_cast<size_t>(at - text));
+  (void)!write(fault_report, text, length);
   _exit(3);
 }
 
@@ -272,8 +267,11 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
           on_fault.sa_flags = SA_SIGINFO;
           sigaction(SIGFPE, &on_fault, nullptr);
           auto check = [&] {
-            if (const std::string change = StateChange(mxcsr, x87); !change.empty()) {
-              WriteAll(report, "state " + change + "\n");
+            char text[80];
+            const size_t length =
+                DescribeChange(text, mxcsr, MxcsrControl(), x87, X87ControlWord());
+            if (length != 0) {
+              Report(report, std::string(text, length));
               _exit(3);
             }
           };
@@ -284,7 +282,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                 beacon.Enter(measure, kernel, placement);
               });
           check();
-          WriteAll(report, Serialized(measured));
+          Report(report, Serialized(measured));
           _exit(0);
         },
         limits);

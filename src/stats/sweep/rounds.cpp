@@ -37,11 +37,6 @@ double ChainOverheadCycles(const Instruments& instruments, uint32_t adds, int pa
 
 namespace {
 
-double Median(std::vector<double>& values) {
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
-}
-
 // What a block keeps of its visits: a low quantile. The lowest would read about 1% low, since it
 // picks the visits whose chains happened to run slow; the median would follow a disturbance that
 // lasts through most of the rounds.
@@ -163,8 +158,8 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
           ns[at] = (larger_ns - ns[at]) / plan.copies;
         }
       }
-      visits[CellIndex(plan, cell)] = {Median(cycles), Median(ns)};
-      clocks.push_back(Median(clock));
+      visits[CellIndex(plan, cell)] = {Quantile(cycles, 0.5), Quantile(ns, 0.5)};
+      clocks.push_back(Quantile(clock, 0.5));
       const size_t expected = std::max<size_t>(plan.least_rounds, round + 2);
       instruments.progress(++done, cells * expected);
     }
@@ -173,7 +168,7 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
     const auto [slowest, fastest] = std::minmax_element(clocks.begin(), clocks.end());
     record.slowest_clock_ghz = *slowest;
     record.fastest_clock_ghz = *fastest;
-    record.median_clock_ghz = Median(clocks);
+    record.median_clock_ghz = Quantile(clocks, 0.5);
   }
   return record;
 }
