@@ -2,22 +2,15 @@
 // runs; elsewhere a stand-in says so.
 #pragma once
 
-#include <iostream>
-#include <string>
-
+#include "stats/failure.h"
 #include "stats/options.h"
 
 namespace stats {
 
-constexpr int EXIT_USAGE = 2;
-
 int RunSummaryCommand(const SummaryOptions& options);
 int RunSweepCommand(const SweepOptions& options);
 
-// "absbench-stats: <problem>" on standard error, and the exit code for a failure.
-inline int Failure(const std::string& problem, int exit_code = 1) {
-  std::cerr << "absbench-stats: " << problem << "\n";
-  return exit_code;
-}
+// What the line got wrong, on standard error, the usage after it, and the exit code for that.
+int UsageFailure(const std::string& problem);
 
 }  // namespace stats

@@ -1,5 +1,7 @@
 // The words of --help and of every usage error.
-#include "stats/options.h"
+#include <iostream>
+
+#include "stats/commands.h"
 
 namespace stats {
 
@@ -93,5 +95,10 @@ const char HELP[] =
     "                    shown as it says it. For latency and throughput, a kernel whose body run\n"
     "                    inline faults or gives another result than when called is left out\n"
     "                    of those measures, with the reason.\n";
+
+int UsageFailure(const std::string& problem) {
+  std::cerr << "absbench-stats: " << problem << "\n" << USAGE;
+  return EXIT_USAGE;
+}
 
 }  // namespace stats

@@ -18,16 +18,9 @@ MachineFacts ReadMachineFacts();
 // The first "model name" of a /proc/cpuinfo text, or "unknown processor".
 std::string ProcessorModelIn(std::istream& cpuinfo);
 
-// Asks for nice -10, as the benchmark does; false when the system refuses.
-bool RaisePriority();
-
 // Whether RaisePriority would be granted here (root, CAP_SYS_NICE, or an RLIMIT_NICE that allows
 // it): a child process tries it, so that this process keeps its own priority.
 bool PriorityRaiseAllowed();
-
-// The processor this thread runs on; when the system cannot say, the first one it may run on;
-// -1 when neither is known.
-int CurrentCpu();
 
 // Pins the calling thread to `cpu`, then raises its priority (refused silently without
 // privilege, as the benchmark's is); empty, or why it could not be pinned.

@@ -11,8 +11,7 @@
 int main(int argc, char** argv) {
   const stats::Command command = stats::ParseCommandLine({argv + 1, argv + argc});
   if (const auto* error = std::get_if<stats::UsageError>(&command)) {
-    std::cerr << "absbench-stats: " << error->message << "\n" << stats::USAGE;
-    return stats::EXIT_USAGE;
+    return stats::UsageFailure(error->message);
   }
   if (std::holds_alternative<stats::HelpRequest>(command)) {
     std::cout << stats::USAGE << "\n" << stats::HELP;

@@ -4,8 +4,7 @@
 namespace stats {
 
 int RunSweepCommand(const SweepOptions&) {
-  std::cerr << "absbench-stats: --sweep is built for Linux x86-64 only\n" << USAGE;
-  return EXIT_USAGE;
+  return UsageFailure("--sweep is built for Linux x86-64 only");
 }
 
 }  // namespace stats

@@ -1,13 +1,13 @@
 #include "stats/options.h"
 
 #include <getopt.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
 #include "stats/format.h"
+#include "stats/system/machine.h"
 
 namespace stats {
 
@@ -50,34 +50,6 @@ struct Given {
   std::string csv_path, svg_path;
   std::vector<std::string> reports;
 };
-
-// "call,latency" or "all", each measure once, in the order given.
-std::optional<std::vector<SweepMeasure>> ParseMeasures(const std::string& list) {
-  std::vector<SweepMeasure> measures;
-  auto add = [&](SweepMeasure measure) {
-    if (std::find(measures.begin(), measures.end(), measure) == measures.end()) {
-      measures.push_back(measure);
-    }
-  };
-  size_t start = 0;
-  while (start <= list.size()) {
-    const size_t comma = std::min(list.find(',', start), list.size());
-    const std::string name = list.substr(start, comma - start);
-    const auto known = std::find(MEASURE_NAMES.begin(), MEASURE_NAMES.end(), name);
-    if (name == "all") {
-      for (SweepMeasure measure :
-           {SweepMeasure::CALL, SweepMeasure::LATENCY, SweepMeasure::THROUGHPUT}) {
-        add(measure);
-      }
-    } else if (known != MEASURE_NAMES.end()) {
-      add(static_cast<SweepMeasure>(known - MEASURE_NAMES.begin()));
-    } else {
-      return {};
-    }
-    start = comma + 1;
-  }
-  return measures;
-}
 
 // `value` as a whole number from `least` to `most` into `into`; empty, or what the option `needs`.
 std::string TakeNumber(const std::string& value, uint64_t least, uint64_t most,
@@ -123,7 +95,7 @@ std::string Take(Given& given, int letter, const std::string& value) {
     case 'S':
       return TakeNumber(value, 0, UINT64_MAX, given.seed, "--seed needs a whole number");
     case 'P':
-      return TakeNumber(value, 0, CPU_SETSIZE - 1, given.cpu, "--cpu needs a processor number");
+      return TakeNumber(value, 0, MostCpuNumber(), given.cpu, "--cpu needs a processor number");
     case 'k':
       given.user_kernels.push_back({false, value});
       return "";
@@ -142,7 +114,7 @@ std::string Take(Given& given, int letter, const std::string& value) {
       given.user_kernels.push_back({true, value});
       return "";
     case 'M':
-      given.measures = ParseMeasures(value);
+      given.measures = ParseMeasureList(value);
       if (!given.measures) {
         return "--measure needs a comma list of call, latency and throughput, or all, not " +
                Quoted(value, '\'');
@@ -248,17 +220,17 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     SweepOptions sweep;
     if (given.runs) sweep.fixed_layout_runs = static_cast<int>(*given.runs);
     sweep.benchmark = given.benchmark.value_or("");
-    if (given.seconds) sweep.seconds = static_cast<double>(*given.seconds);
-    if (given.rounds) sweep.rounds = static_cast<uint32_t>(*given.rounds);
-    if (given.precision) sweep.precision_cycles = *given.precision;
+    if (given.seconds) sweep.settings.seconds = static_cast<double>(*given.seconds);
+    if (given.rounds) sweep.settings.rounds = static_cast<uint32_t>(*given.rounds);
+    if (given.precision) sweep.settings.precision_cycles = *given.precision;
     sweep.predict = given.predict;
     if (given.predict_for) sweep.predict_for = *given.predict_for;
     sweep.mca = given.mca.value_or("");
-    if (given.calls) sweep.calls = static_cast<uint32_t>(*given.calls);
+    if (given.calls) sweep.settings.calls = static_cast<uint32_t>(*given.calls);
     sweep.seed = given.seed;
     if (given.cpu) sweep.cpu = static_cast<int>(*given.cpu);
     sweep.user_kernels = given.user_kernels;
-    if (given.measures) sweep.measures = *given.measures;
+    if (given.measures) sweep.settings.measures = *given.measures;
     sweep.csv_path = given.csv_path;
     sweep.svg_path = given.svg_path;
     return sweep;

@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "stats/measure.h"
+
 namespace stats {
 
 // Repeated runs of the benchmark, or saved reports, summarised.
@@ -19,28 +21,19 @@ struct SummaryOptions {
   std::string csv_path, svg_path;
 };
 
-// What the sweep measures: the benchmark's call loop, a dependent chain of inline copies, or
-// independent inline copies.
-enum class SweepMeasure { CALL, LATENCY, THROUGHPUT };
-constexpr std::array<const char*, 3> MEASURE_NAMES = {"call", "latency", "throughput"};
-
 // A user's kernel as given: hex bytes (--kernel) or assembly text (--kernel-asm), NAME=...
 struct UserKernelArgument {
   bool assembly = false;
   std::string argument;
 };
 
-// Every kernel timed at many code placements in this process.
+// Every kernel timed at many code placements, in a measuring process.
 struct SweepOptions {
   std::optional<int> fixed_layout_runs;  // -n: also run the benchmark and compare its layout
   std::string benchmark;                 // with -n: empty for the absbench beside this program
-  double seconds = 0;                    // the measurements' time cap; 0: the default
-  uint32_t rounds = 0;                   // exactly this many; 0: until the precision is reached
-  double precision_cycles = 0.02;        // the noise floor that ends the rounds
-  uint32_t calls = 0;                    // per timed chunk; 0: from a short calibration
+  SweepSettings settings;                // its seed and processor come from the two below
   std::optional<uint64_t> seed;
   std::optional<int> cpu;
-  std::vector<SweepMeasure> measures = {SweepMeasure::CALL};  // in the order given
   std::vector<UserKernelArgument> user_kernels;
   bool predict = false;                // a static model's latency and throughput beside each
   std::string predict_for = "native";  // the model's processor, as llvm-mca names it

@@ -1,16 +1,15 @@
 #include "stats/progress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <iostream>
 
 #include "stats/format.h"
+#include "stats/system/machine.h"
 
 namespace stats {
 
 ProgressLine::ProgressLine(std::string item)
-    : item_(std::move(item)), on_terminal_(isatty(STDERR_FILENO) == 1) {}
+    : item_(std::move(item)), on_terminal_(StandardErrorIsTerminal()) {}
 
 std::chrono::steady_clock::duration TimeLeft(size_t first_done,
                                              std::chrono::steady_clock::time_point first_at,

@@ -1,16 +1,9 @@
 #include "stats/runner.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-
-#include "stats/child_process.h"
 #include "stats/format.h"
 #include "stats/progress.h"
+#include "stats/system/files.h"
+#include "stats/system/processes.h"
 
 namespace stats {
 
@@ -39,17 +32,8 @@ std::string Parse(const std::string& bytes, const std::string& source, RunSet& r
 // The whole file into `bytes` when it is no larger than REPORT_BOUND; otherwise why not, in the
 // system's words or the bound's, having read one byte past the bound at most.
 std::string ReadBounded(const std::string& path, std::string& bytes) {
-  const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) return "cannot read " + path + ": " + std::strerror(errno);
-  char buffer[4096];
-  while (bytes.size() <= REPORT_BOUND) {
-    const size_t room = REPORT_BOUND + 1 - bytes.size();
-    const ssize_t count = read(file.get(), buffer, std::min(room, sizeof buffer));
-    if (count == 0) return "";
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return "cannot read " + path + ": " + std::strerror(errno);
-    bytes.append(buffer, static_cast<size_t>(count));
-  }
+  if (std::string problem = ReadUpTo(path, REPORT_BOUND, bytes); !problem.empty()) return problem;
+  if (bytes.size() <= REPORT_BOUND) return "";
   return path + ": not a report: it holds more than 64 KiB, and a report is under 1 KiB";
 }
 
@@ -72,7 +56,7 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
         "so it was stopped there";
   } else if (child.outcome != ChildRun::ENDED) {
     run.failure = child.failure;
-  } else if (WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0) {
+  } else if (Succeeded(child)) {
     run.outcome = CapturedRun::COMPLETED;
   } else {
     run.failure = "the benchmark " + DescribeWaitStatus(child.status);
@@ -135,10 +119,8 @@ CollectedRuns ReadSavedReports(const std::vector<std::string>& paths) {
 }
 
 std::string BenchmarkBesideThisProgram() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return "absbench";
-  const std::string self(path, static_cast<size_t>(length));
+  const std::string self = ThisProgramPath();
+  if (self.empty()) return "absbench";
   return self.substr(0, self.rfind('/') + 1) + "absbench";
 }
 

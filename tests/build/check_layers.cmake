@@ -1,8 +1,11 @@
 # cmake -DSOURCE_DIR=src -P check_layers.cmake
 # Every source includes only its own layer and the layers below it:
 #   shell -> bench -> kernels -> console -> platform, and the companion beside them:
-#   stats/main.cpp -> the commands (stats/sweep, stats/summary) -> the shared toolkit (stats),
-#   which uses the loop macro of bench, the kernels and the report's texts.
+#   stats/main.cpp -> the commands (stats/sweep, stats/summary) -> the shared toolkit (stats)
+#   -> its calls to the operating system (stats/system); within the sweep,
+#   the command -> output, isolation, user_code -> placed -> estimate.
+# The sweep uses the loop macro of bench, and the kernels and the report's texts; no folder of the
+# companion but stats/system includes the operating system's headers.
 # The one call upward is named here: the platform's process entry hands over to the shell.
 cmake_minimum_required(VERSION 3.25)
 set(MAY_USE_shell shell bench kernels console platform)
@@ -10,15 +13,26 @@ set(MAY_USE_bench bench kernels console platform)
 set(MAY_USE_kernels kernels console platform)
 set(MAY_USE_console console platform)
 set(MAY_USE_platform platform)
-set(MAY_USE_stats stats kernels console)
-set(MAY_USE_stats/summary stats/summary stats kernels console)
-set(MAY_USE_stats/sweep stats/sweep stats bench kernels console)
+set(MAY_USE_stats/system stats/system)
+set(MAY_USE_stats stats stats/system kernels console)
+set(MAY_USE_stats/summary stats/summary stats stats/system kernels console)
+set(MAY_USE_stats/sweep/estimate stats/sweep/estimate stats kernels console)
+set(MAY_USE_stats/sweep/placed stats/sweep/placed ${MAY_USE_stats/sweep/estimate} stats/system bench)
+set(MAY_USE_stats/sweep/isolation stats/sweep/isolation ${MAY_USE_stats/sweep/placed})
+set(MAY_USE_stats/sweep/user_code stats/sweep/user_code ${MAY_USE_stats/sweep/placed})
+set(MAY_USE_stats/sweep/output stats/sweep/output ${MAY_USE_stats/sweep/estimate})
+set(MAY_USE_stats/sweep stats/sweep stats/sweep/output stats/sweep/isolation stats/sweep/user_code
+    ${MAY_USE_stats/sweep/placed})
 set(MAY_USE_stats/main stats)
+# The headers through which only stats/system reaches the operating system.
+set(SYSTEM_HEADERS "unistd|sys/[a-z_/]+|signal|fcntl|poll|dirent|sched|spawn|linux/[a-z_/]+|ucontext|time")
 set(THE_CALL_UPWARD "platform/posix.cpp includes shell/shell.h")
 
 # The layer of a path below src: its folder, with the companion's command folders and main apart.
 function(layer_of path result)
-  if(path MATCHES "^stats/(summary|sweep)/")
+  if(path MATCHES "^stats/sweep/(estimate|placed|isolation|user_code|output)/")
+    set(${result} "stats/sweep/${CMAKE_MATCH_1}" PARENT_SCOPE)
+  elseif(path MATCHES "^stats/(summary|sweep|system)/")
     set(${result} "stats/${CMAKE_MATCH_1}" PARENT_SCOPE)
   elseif(path STREQUAL "stats/main.cpp")
     set(${result} "stats/main" PARENT_SCOPE)
@@ -34,6 +48,12 @@ file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
 set(failures "")
 foreach(source IN LISTS sources)
   layer_of("${source}" layer)
+  if(layer MATCHES "^stats" AND NOT layer STREQUAL "stats/system")
+    file(STRINGS ${SOURCE_DIR}/${source} system_includes REGEX "^#include <(${SYSTEM_HEADERS})\\.h>")
+    foreach(line IN LISTS system_includes)
+      string(APPEND failures "${source}: ${line}, but only stats/system calls the operating system\n")
+    endforeach()
+  endif()
   file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^#include \"[a-z]+/")
   foreach(line IN LISTS includes)
     string(REGEX MATCH "\"([a-z]+/[^\"]+)\"" _ "${line}")

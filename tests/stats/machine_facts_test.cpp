@@ -10,7 +10,8 @@
 
 #include <sstream>
 
-#include "tests/stats/system_call_wrappers.h"
+#include "stats/system/machine.h"
+#include "tests/stats/system/system_call_wrappers.h"
 
 namespace {
 

@@ -38,14 +38,15 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   const auto& defaults = std::get<stats::SweepOptions>(plain);
   EXPECT_FALSE(defaults.fixed_layout_runs);
   EXPECT_EQ(defaults.benchmark, "");
-  EXPECT_EQ(defaults.seconds, 0) << "the cap follows from the measures unless given";
-  EXPECT_EQ(defaults.rounds, 0u) << "rounds go on until the precision is reached";
-  EXPECT_EQ(defaults.precision_cycles, 0.02);
-  EXPECT_EQ(defaults.calls, 0u) << "calls come from the calibration unless given";
+  EXPECT_EQ(defaults.settings.seconds, 0) << "the cap follows from the measures unless given";
+  EXPECT_EQ(defaults.settings.rounds, 0u) << "rounds go on until the precision is reached";
+  EXPECT_EQ(defaults.settings.precision_cycles, 0.02);
+  EXPECT_EQ(defaults.settings.calls, 0u) << "calls come from the calibration unless given";
   EXPECT_FALSE(defaults.seed);
   EXPECT_FALSE(defaults.cpu);
   EXPECT_TRUE(defaults.user_kernels.empty());
-  EXPECT_EQ(defaults.measures, std::vector<stats::SweepMeasure>{stats::SweepMeasure::CALL});
+  EXPECT_EQ(defaults.settings.measures,
+            std::vector<stats::SweepMeasure>{stats::SweepMeasure::CALL});
 
   const auto full = stats::ParseCommandLine({"--sweep",
                                              "-n",
@@ -73,8 +74,8 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   const auto& sweep = std::get<stats::SweepOptions>(full);
   EXPECT_EQ(sweep.fixed_layout_runs, 2);
   EXPECT_EQ(sweep.benchmark, "/b");
-  EXPECT_EQ(sweep.seconds, 60);
-  EXPECT_EQ(sweep.rounds, 20u);
+  EXPECT_EQ(sweep.settings.seconds, 60);
+  EXPECT_EQ(sweep.settings.rounds, 20u);
   EXPECT_EQ(sweep.seed, UINT64_MAX);
   EXPECT_EQ(sweep.cpu, 1);
   ASSERT_EQ(sweep.user_kernels.size(), 2u);
@@ -82,21 +83,21 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   EXPECT_EQ(sweep.user_kernels[0].argument, "a=90");
   EXPECT_TRUE(sweep.user_kernels[1].assembly);
   EXPECT_EQ(sweep.user_kernels[1].argument, "b=nop");
-  EXPECT_EQ(sweep.measures, (std::vector<stats::SweepMeasure>{stats::SweepMeasure::LATENCY,
-                                                              stats::SweepMeasure::CALL}))
+  EXPECT_EQ(sweep.settings.measures, (std::vector<stats::SweepMeasure>{stats::SweepMeasure::LATENCY,
+                                                                       stats::SweepMeasure::CALL}))
       << "each measure once, in the order given";
   const auto all = stats::ParseCommandLine({"--sweep", "--measure", "throughput,all"});
   EXPECT_EQ(
-      std::get<stats::SweepOptions>(all).measures,
+      std::get<stats::SweepOptions>(all).settings.measures,
       (std::vector<stats::SweepMeasure>{stats::SweepMeasure::THROUGHPUT, stats::SweepMeasure::CALL,
                                         stats::SweepMeasure::LATENCY}));
   EXPECT_EQ(sweep.csv_path, "p.csv");
   EXPECT_EQ(sweep.svg_path, "p.svg");
   const auto precise = std::get<stats::SweepOptions>(stats::ParseCommandLine(
       {"--sweep", "--calls", "7", "--seconds", "9", "--precision", "0.005"}));
-  EXPECT_EQ(precise.calls, 7u);
-  EXPECT_EQ(precise.seconds, 9);
-  EXPECT_DOUBLE_EQ(precise.precision_cycles, 0.005);
+  EXPECT_EQ(precise.settings.calls, 7u);
+  EXPECT_EQ(precise.settings.seconds, 9);
+  EXPECT_DOUBLE_EQ(precise.settings.precision_cycles, 0.005);
   EXPECT_FALSE(precise.predict);
   const auto predicting = std::get<stats::SweepOptions>(
       stats::ParseCommandLine({"--sweep", "--measure", "call,throughput", "--predict",

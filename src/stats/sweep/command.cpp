@@ -4,25 +4,27 @@
 #include <optional>
 #include <random>
 
-#include "stats/child_process.h"
 #include "stats/commands.h"
 #include "stats/file_output.h"
+#include "stats/machine_facts.h"
 #include "stats/progress.h"
 #include "stats/runner.h"
-#include "stats/sweep/chart.h"
-#include "stats/sweep/measuring_process.h"
-#include "stats/sweep/output.h"
-#include "stats/sweep/prediction.h"
-#include "stats/sweep/user_kernel.h"
+#include "stats/sweep/isolation/contract_check.h"
+#include "stats/sweep/isolation/measuring_process.h"
+#include "stats/sweep/measurement.h"
+#include "stats/sweep/output/chart.h"
+#include "stats/sweep/output/csv.h"
+#include "stats/sweep/output/layout_verdict.h"
+#include "stats/sweep/output/table.h"
+#include "stats/sweep/placed/procedures.h"
+#include "stats/sweep/user_code/model.h"
+#include "stats/sweep/user_code/user_kernel.h"
+#include "stats/system/machine.h"
+#include "stats/system/processes.h"
 
 namespace stats {
 
 namespace {
-
-int UsageFailure(const std::string& problem) {
-  std::cerr << "absbench-stats: " << problem << "\n" << USAGE;
-  return EXIT_USAGE;
-}
 
 // The table's kernels and the user's, each user kernel read; or the exit code when one cannot be.
 std::optional<int> AddUserKernels(const SweepOptions& options, std::vector<Procedure>& kernels) {
@@ -43,11 +45,13 @@ std::optional<int> AddUserKernels(const SweepOptions& options, std::vector<Proce
 std::vector<std::string> LeaveOutMisbehaving(std::vector<Procedure>& kernels) {
   std::vector<std::string> left_out;
   for (auto kernel = kernels.begin(); kernel != kernels.end();) {
-    const std::string problem = kernel->table_row >= 0 ? "" : CheckUserKernel(*kernel);
-    if (problem.empty()) {
+    const ContractCheck check =
+        kernel->origin == Procedure::Origin::TABLE ? ContractCheck{} : CheckUserKernel(*kernel);
+    if (check.problem.empty()) {
+      kernel->inline_refusal = check.inline_refusal;
       ++kernel;
     } else {
-      left_out.push_back(kernel->name + ": " + problem);
+      left_out.push_back(kernel->name + ": " + check.problem);
       kernel = kernels.erase(kernel);
     }
   }
@@ -78,12 +82,7 @@ int RunSweepCommand(const SweepOptions& options) {
                  : Failure(fixed_layout->problem, fixed_layout->exit_code);
     }
   }
-  SweepSettings settings;
-  settings.measures = options.measures;
-  settings.calls = options.calls;
-  settings.rounds = options.rounds;
-  settings.precision_cycles = options.precision_cycles;
-  settings.seconds = options.seconds;
+  SweepSettings settings = options.settings;
   settings.seed = options.seed ? *options.seed
                                : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
   settings.cpu = options.cpu ? *options.cpu : CurrentCpu();
@@ -97,7 +96,7 @@ int RunSweepCommand(const SweepOptions& options) {
   if (StopSignal() != 0) return 128 + StopSignal();
   ModelPredictions model;
   if (options.predict) {
-    model = Predict(model_tools, options.predict_for, kernels, options.measures);
+    model = Predict(model_tools, options.predict_for, kernels, settings.measures);
     if (StopSignal() != 0) return 128 + StopSignal();
     if (!model.problem.empty()) return Failure("no prediction: " + model.problem, EXIT_USAGE);
   }
@@ -105,7 +104,8 @@ int RunSweepCommand(const SweepOptions& options) {
   {
     ProgressLine progress("sweep: measurement");
     sweep = RunSweepInMeasuringProcess(
-        kernels, settings, [&](size_t done, size_t total) { progress.Show(done, total); });
+        kernels, settings, [&](size_t done, size_t total) { progress.Show(done, total); },
+        RunSweep);
   }
   if (sweep.stopped) return 128 + StopSignal();
   if (!sweep.error.empty()) return Failure(sweep.error);

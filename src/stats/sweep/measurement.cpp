@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <chrono>
 
-#include "stats/child_process.h"
-#include "stats/sweep/blocks.h"
-#include "stats/sweep/calibration.h"
-#include "stats/sweep/clock.h"
-#include "stats/sweep/measure_code.h"
+#include "stats/sweep/estimate/calibration.h"
+#include "stats/sweep/placed/blocks.h"
+#include "stats/sweep/placed/clock.h"
+#include "stats/sweep/placed/measure_code.h"
 
 namespace stats {
 
@@ -59,10 +58,8 @@ RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings)
 
 }  // namespace
 
-SweepResult RunSweep(
-    const std::vector<Procedure>& kernels, const SweepSettings& settings,
-    const std::function<void(size_t, size_t)>& progress,
-    const std::function<void(SweepMeasure, int kernel, size_t placement)>& entering) {
+SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings& settings,
+                     const SweepHooks& hooks) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   auto seconds_since = [](Clock::time_point then) {
@@ -76,7 +73,7 @@ SweepResult RunSweep(
     MeasureResult& measured = result.measures.emplace_back();
     measured.measure = measure;
     measured.kernels = KernelsFor(measure, kernels, measured.refusals);
-    measured.grid = measure == SweepMeasure::CALL ? DefaultGrid() : BlockGrid(measure);
+    measured.grid = GridFor(measure);
     measured.copies = measure == SweepMeasure::CALL ? 1 : COPIES_PER_BLOCK;
     const RoundsPlan plan = PlanFor(measured, settings);
     expected_visits.push_back(CellCount(plan) * plan.least_rounds);
@@ -97,42 +94,41 @@ SweepResult RunSweep(
       return result;
     }
     RoundsPlan plan = PlanFor(measured, settings);
-    if (entering) {
+    if (hooks.entering) {
       code.entering = [&, plan](const Cell& cell) {
         const size_t procedure = plan.rule == NetRule::AGAINST_EMPTY ? cell.code : cell.code / 2;
         const int kernel = procedure < measured.kernels.size()
                                ? static_cast<int>(measured.kernels[procedure])
                                : -1;
-        entering(measured.measure, kernel, cell.placement);
+        hooks.entering(measured.measure, kernel, cell.placement);
       };
     }
-    const uint32_t calibration_calls = measured.copies == 1 ? 2000 : 100;
-    plan.calls =
-        settings.calls != 0
-            ? settings.calls
-            : CallsPerChunk(CalibrateNsPerCall(code, plan, calibration_calls, ticks_per_ns),
-                            CHUNK_NS);
-    // Each measure may use its share of the time, and what the measures before it left over.
-    const Clock::time_point measure_start = Clock::now();
-    plan.seconds =
-        cap * static_cast<double>(at + 1) / static_cast<double>(settings.measures.size()) -
-        seconds_since(start);
-
+    Clock::time_point measure_start;
     Instruments machine;
     machine.code_ticks = [&](const Cell& cell, uint32_t calls) {
-      return CodeTicks(code.loop(cell), PASS_OPERANDS[cell.pass], calls);
+      return CodeTicks(code.LoopToRun(cell), PASS_OPERANDS[cell.pass], calls);
     };
     machine.chain_ticks = [](uint32_t adds) { return ChainTicks(adds); };
     machine.ticks_per_ns = ticks_per_ns;
     machine.elapsed_seconds = [&] { return seconds_since(measure_start); };
-    machine.stop_requested = [] { return StopSignal() != 0; };
+    machine.stop_requested = hooks.stop_requested;
     size_t still_to_come = 0;
     for (size_t later = at + 1; later < expected_visits.size(); ++later) {
       still_to_come += expected_visits[later];
     }
     machine.progress = [&](size_t done, size_t total) {
-      progress(done_before + done, done_before + total + still_to_come);
+      hooks.progress(done_before + done, done_before + total + still_to_come);
     };
+    const uint32_t calibration_calls = measured.copies == 1 ? 2000 : 100;
+    plan.calls =
+        settings.calls != 0
+            ? settings.calls
+            : CallsPerChunk(CalibrateNsPerCall(machine, plan, calibration_calls), CHUNK_NS);
+    // Each measure may use its share of the time, and what the measures before it left over.
+    measure_start = Clock::now();
+    plan.seconds =
+        cap * static_cast<double>(at + 1) / static_cast<double>(settings.measures.size()) -
+        seconds_since(start);
     plan.chain_overhead_cycles = ChainOverheadCycles(machine, CHAIN_ADDS);
     const RoundsRecord record = MeasureInRounds(plan, machine);
     if (record.end == RoundsRecord::STOPPED) {

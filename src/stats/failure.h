@@ -1,0 +1,17 @@
+// How a command says that it failed: one line on standard error, and the exit code.
+#pragma once
+
+#include <iostream>
+#include <string>
+
+namespace stats {
+
+constexpr int EXIT_USAGE = 2;
+
+// "absbench-stats: <problem>" on standard error, and the exit code for a failure.
+inline int Failure(const std::string& problem, int exit_code = 1) {
+  std::cerr << "absbench-stats: " << problem << "\n";
+  return exit_code;
+}
+
+}  // namespace stats

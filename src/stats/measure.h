@@ -1,0 +1,38 @@
+// What the sweep measures, and how long and how precisely it may: shared by the command line, the
+// sweep and whatever reads a sweep's figures.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace stats {
+
+// The benchmark's call loop, a dependent chain of inline copies, or independent inline copies.
+enum class SweepMeasure { CALL, LATENCY, THROUGHPUT };
+constexpr std::array<const char*, 3> MEASURE_NAMES = {"call", "latency", "throughput"};
+
+inline const char* MeasureName(SweepMeasure measure) {
+  return MEASURE_NAMES[static_cast<size_t>(measure)];
+}
+
+// "call,latency" or "all", each measure once, in the order given; empty when a name is unknown.
+std::optional<std::vector<SweepMeasure>> ParseMeasureList(const std::string& list);
+
+struct SweepSettings {
+  std::vector<SweepMeasure> measures = {SweepMeasure::CALL};  // in the order given
+  uint32_t calls = 0;   // per chunk; 0: from a short calibration
+  uint32_t rounds = 0;  // exactly this many; 0: until the precision is reached or time is up
+  double precision_cycles = 0.02;
+  double seconds = 0;  // for all the measures together; 0: DefaultSweepSeconds
+  uint64_t seed = 0;
+  int cpu = -1;  // where the measuring thread is pinned
+};
+
+// 8 s for one measure and 4 s for each further one.
+double DefaultSweepSeconds(size_t measures);
+
+}  // namespace stats

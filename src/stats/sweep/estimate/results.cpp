@@ -1,0 +1,32 @@
+#include "stats/sweep/estimate/results.h"
+
+#include "stats/statistics.h"
+
+namespace stats {
+
+Spread DescribeSpread(const std::vector<double>& values) {
+  return {Quantile(values, 0.5), Quantile(values, 0.25), Quantile(values, 0.75)};
+}
+
+std::vector<double> NetsOf(const MeasureResult& measure, Pass pass, size_t kernel,
+                           double SweepSample::*net) {
+  std::vector<double> nets;
+  for (const SweepSample& sample : measure.samples) {
+    if (sample.pass == pass && sample.kernel == kernel) nets.push_back(sample.*net);
+  }
+  return nets;
+}
+
+double LayoutEffectShare(const MeasureResult& measure, Pass pass, size_t kernel) {
+  return RepeatedShareAway(NetsOf(measure, pass, kernel, &SweepSample::first_half_cycles),
+                           NetsOf(measure, pass, kernel, &SweepSample::second_half_cycles), 0.5);
+}
+
+const MeasureResult* Find(const SweepResult& result, SweepMeasure measure) {
+  for (const MeasureResult& measured : result.measures) {
+    if (measured.measure == measure) return &measured;
+  }
+  return nullptr;
+}
+
+}  // namespace stats

@@ -1,0 +1,71 @@
+// What a sweep found, and the questions the table, the CSV and the chart ask of it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "stats/measure.h"
+#include "stats/sweep/estimate/grid.h"
+#include "stats/sweep/estimate/predictions.h"
+#include "stats/sweep/estimate/procedure.h"
+#include "stats/sweep/estimate/rounds.h"
+
+namespace stats {
+
+// One measure's nets per kernel, pass and placement.
+struct MeasureResult {
+  SweepMeasure measure = SweepMeasure::CALL;
+  std::vector<Placement> grid;
+  uint32_t chunk_length = 0;  // per timed chunk: calls of the loop, or iterations of a block
+  uint32_t copies = 1;        // per iteration of the smaller block; nets are per copy
+  uint32_t pairs = 0;         // per visit
+  uint32_t rounds = 0;        // done
+  RoundsRecord::End end = RoundsRecord::ROUNDS_DONE;
+  std::vector<size_t> kernels;        // those measured, as indices into SweepResult::kernels
+  std::vector<std::string> refusals;  // those not measured here, each with the reason
+  std::vector<SweepSample> samples;
+  double noise_floor_cycles = 0;
+};
+
+struct SweepResult {
+  std::vector<Procedure> kernels;
+  SweepSettings settings;
+  double slowest_clock_ghz = 0, fastest_clock_ghz = 0;  // seen by the paired chains
+  double median_clock_ghz = 0;          // of the first measure's visits, for figures only in ms
+  std::vector<MeasureResult> measures;  // in the order asked for
+  bool predicted = false;               // with --predict
+  ModelPredictions model;
+  std::vector<std::string> left_out;  // "NAME: why", each a kernel not measured at all
+  bool stopped = false;               // by Ctrl-C or SIGTERM
+  std::string error;                  // empty when the sweep ran
+};
+
+// What a sweep tells, and asks, whatever runs it.
+struct SweepHooks {
+  std::function<void(size_t done, size_t total)> progress;  // in visits
+  // Which kernel (an index into the sweep's kernels, or -1 for the empty procedure) and placement
+  // of which measure runs next, before its code runs.
+  std::function<void(SweepMeasure, int kernel, size_t placement)> entering;
+  std::function<bool()> stop_requested;
+};
+
+// A distribution over placements: its median and quartiles.
+struct Spread {
+  double median = 0, first_quartile = 0, third_quartile = 0;
+};
+Spread DescribeSpread(const std::vector<double>& values);
+
+// One figure of one kernel in one pass, in grid order: cycles from all rounds by default; empty
+// when the measure left the kernel out.
+std::vector<double> NetsOf(const MeasureResult& measure, Pass pass, size_t kernel,
+                           double SweepSample::*net = &SweepSample::net_cycles);
+
+// The share of a kernel's placements more than half a cycle from its median in both halves alike.
+double LayoutEffectShare(const MeasureResult& measure, Pass pass, size_t kernel);
+
+// The measure asked for, or null.
+const MeasureResult* Find(const SweepResult& result, SweepMeasure measure);
+
+}  // namespace stats

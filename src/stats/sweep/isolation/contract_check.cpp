@@ -1,0 +1,138 @@
+#include "stats/sweep/isolation/contract_check.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "stats/pass.h"
+#include "stats/sweep/placed/procedures.h"
+#include "stats/system/code_arena.h"
+#include "stats/system/processes.h"
+
+extern "C" void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record);
+
+namespace stats {
+
+namespace {
+
+constexpr int CHECK_LIMIT_MS = 1000;
+
+// What CheckedKernelCall records, and the sentinels it loads before the call.
+enum RecordSlot {
+  RBX,
+  RSI,
+  RDI,
+  RBP,
+  R12,
+  R13,
+  R14,
+  R15,
+  FLAGS,
+  RSP_AFTER,
+  RSP_BEFORE,
+  RAX,
+  RECORD_SIZE
+};
+constexpr int KEPT_COUNT = R15 + 1;
+constexpr uint64_t SENTINELS[KEPT_COUNT] = {
+    0x5E0700035E070003, 0x5E0700045E070004, 0x5E0700055E070005, 0x5E0700065E070006,
+    0x5E0700075E070007, 0x5E0700085E070008, 0x5E0700095E070009, 0x5E07000A5E07000A};
+constexpr const char* KEPT_NAMES[KEPT_COUNT] = {"RBX", "RSI", "RDI", "RBP",
+                                                "R12", "R13", "R14", "R15"};
+constexpr uint64_t DIRECTION_FLAG = 0x400;
+
+// The child's own exit statuses when it cannot place the code; any other is the kernel's doing.
+constexpr int CANNOT_MAP = 120, CANNOT_MAKE_EXECUTABLE = 121;
+
+// Calls `code`, placed `at` bytes into a fresh page, once per operand and reports the records.
+void CallAndReport(const std::vector<uint8_t>& code, size_t at, int report) {
+  CodeArena arena(at + code.size());
+  if (!arena.ok()) ExitAtOnce(CANNOT_MAP);
+  std::memset(arena.writable(), 0xCC, arena.size());
+  std::memcpy(arena.writable() + at, code.data(), code.size());
+  if (!arena.MakeExecutable()) ExitAtOnce(CANNOT_MAKE_EXECUTABLE);
+  uint64_t records[2][RECORD_SIZE] = {};
+  for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes() + at, PASS_OPERANDS[i], records[i]);
+  WriteAtOnce(report, records, sizeof records);
+}
+
+// In the child: the kernel called as the loop calls it, then its body run as an inline copy runs,
+// straight into a RET and elsewhere in memory, as copies are. A fault in the second leaves the
+// first one's records reported.
+[[noreturn]] void CallInChild(const Procedure& kernel, int report) {
+  CallAndReport(kernel.bytes, 0, report);
+  std::vector<uint8_t> inline_copy = BodyOf(kernel);
+  inline_copy.push_back(0xC3);  // ret
+  CallAndReport(inline_copy, 1024 + 2, report);
+  ExitAtOnce(0);
+}
+
+// "faults (signal 4, Illegal instruction)"
+std::string Faults(int signal) {
+  return "faults (signal " + std::to_string(signal) + ", " + SignalText(signal) + ")";
+}
+
+// Why an inline copy cannot stand for the called kernel, or empty.
+std::string InlineRefusal(const ChildRun& child, const uint64_t (&called)[2][RECORD_SIZE],
+                          const uint64_t (&inline_copy)[2][RECORD_SIZE], bool complete) {
+  if (child.outcome == ChildRun::TIMED_OUT) return "its inline copy does not return within 1 s";
+  if (const int signal = EndingOf(child.status).signal; signal != 0) {
+    return "its inline copy " + Faults(signal);
+  }
+  if (!complete) return "its inline copy could not be checked";
+  for (int i = 0; i < 2; ++i) {
+    const auto got = static_cast<uint32_t>(inline_copy[i][RAX]);
+    const auto expected = static_cast<uint32_t>(called[i][RAX]);
+    if (got != expected) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "its inline copy leaves 0x%X in EAX for the operand %d, the called kernel 0x%X",
+                    got, PASS_OPERANDS[i], expected);
+      return text;
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+ContractCheck CheckUserKernel(const Procedure& kernel) {
+  ChildLimits limits;
+  limits.time_limit_ms = CHECK_LIMIT_MS;
+  const ChildRun child = RunChild([&](int report) { CallInChild(kernel, report); }, limits);
+  uint64_t records[2][RECORD_SIZE] = {}, inline_records[2][RECORD_SIZE] = {};
+  const bool called = child.report.size() >= sizeof records;
+  if (called) std::memcpy(records, child.report.data(), sizeof records);
+  if (!called) {
+    if (child.outcome == ChildRun::TIMED_OUT) return {"it does not return within 1 s", ""};
+    if (child.outcome != ChildRun::ENDED) return {"cannot check it: " + child.failure, ""};
+    const Ending ending = EndingOf(child.status);
+    if (ending.signal != 0) return {"it " + Faults(ending.signal), ""};
+    if (ending.exit_code == CANNOT_MAP || ending.exit_code == CANNOT_MAKE_EXECUTABLE) {
+      return {"it could not be placed in executable memory to be checked", ""};
+    }
+    return {"it ends the process it runs in (exit status " + std::to_string(ending.exit_code) + ")",
+            ""};
+  }
+  for (int i = 0; i < 2; ++i) {
+    const std::string operand = " (operand " + std::to_string(PASS_OPERANDS[i]) + ")";
+    for (int slot = RBX; slot < KEPT_COUNT; ++slot) {
+      if (records[i][slot] != SENTINELS[slot]) {
+        return {std::string("it changes ") + KEPT_NAMES[slot] + operand +
+                    "; a kernel keeps RBX, RSI, RDI, RBP, R12-R15 and the stack pointer",
+                ""};
+      }
+    }
+    if (records[i][RSP_AFTER] != records[i][RSP_BEFORE]) {
+      return {"it returns with the stack pointer moved" + operand, ""};
+    }
+    if ((records[i][FLAGS] & DIRECTION_FLAG) != 0) {
+      return {"it returns with the direction flag set" + operand + "; a kernel leaves it clear",
+              ""};
+    }
+  }
+  const bool complete = child.report.size() == 2 * sizeof records;
+  if (complete) std::memcpy(inline_records, child.report.data() + sizeof records, sizeof records);
+  return {"", InlineRefusal(child, records, inline_records, complete)};
+}
+
+}  // namespace stats

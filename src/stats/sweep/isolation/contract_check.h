@@ -1,0 +1,21 @@
+// A user's kernel tried in a child process under the kernel contract before anything is timed.
+#pragma once
+
+#include <string>
+
+#include "stats/sweep/estimate/procedure.h"
+
+namespace stats {
+
+struct ContractCheck {
+  std::string problem;         // why the kernel cannot be measured at all; empty when it can
+  std::string inline_refusal;  // why its inline copies cannot be, though it can be called
+};
+
+// The problem is empty when the kernel returns within a second, keeps RBX, RSI, RDI, RBP, R12-R15
+// and the stack pointer, and leaves the direction flag clear, for the operands 1 and -1. Its body
+// is also run as an inline copy; when that faults, hangs or gives another result, the kernel
+// keeps its place in the call measure and gets an inline refusal for the others.
+ContractCheck CheckUserKernel(const Procedure& kernel);
+
+}  // namespace stats

@@ -1,0 +1,19 @@
+// The floating-point control state (MXCSR and the x87 control word) that every kernel must leave
+// as it found it. A change is caught after the cell that made it, or at the next division when
+// it unmasked an exception, and ends the measuring process with its description on the report.
+#pragma once
+
+#include <cstdint>
+
+namespace stats {
+
+// The measuring process's exit status when a kernel changed the control state.
+constexpr int FLOAT_STATE_CHANGED = 3;
+
+// Records the state as it is now, to hold every cell to, and catches floating-point faults.
+void GuardFloatControl(int report);
+
+// Ends the process with the change said on the report when the state differs from the recorded.
+void CheckFloatControl();
+
+}  // namespace stats

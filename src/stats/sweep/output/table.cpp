@@ -1,0 +1,188 @@
+#include "stats/sweep/output/table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "stats/format.h"
+#include "stats/statistics.h"
+#include "stats/sweep/output/noise.h"
+#include "stats/sweep/output/sweep_figures.h"
+
+namespace stats {
+
+namespace {
+
+// "64 placements (...), 52 rounds of 5 pairs of 2000 calls"
+std::string Describe(const MeasureResult& measure) {
+  const std::string placements = std::to_string(measure.grid.size()) + " placements ";
+  const std::string each = ", " + std::to_string(measure.rounds) + " rounds of " +
+                           std::to_string(measure.pairs) + " pairs of " +
+                           std::to_string(measure.chunk_length) +
+                           (IsBlock(measure) ? " iterations" : " calls");
+  if (!IsBlock(measure)) {
+    return placements +
+           "(loop body at every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48)" + each;
+  }
+  return placements + "(blocks of " + std::to_string(measure.copies) + " and " +
+         std::to_string(2 * measure.copies) +
+         (measure.measure == SweepMeasure::LATENCY ? " dependent" : " independent") +
+         " inline copies starting at every byte of a 64-byte block)" + each;
+}
+
+// The "predicted" and "meas-pred" cells, and whether the two disagree.
+std::string PredictionCells(const Prediction* prediction, double measured, double noise_floor,
+                            bool& disagrees) {
+  disagrees = false;
+  if (prediction == nullptr) return "";
+  if (!prediction->made()) return Padded("-", 11, true) + Padded("-", 11, true);
+  const double difference = measured - prediction->cycles;
+  disagrees = std::abs(difference) > DISAGREEMENT_CYCLES &&
+              std::abs(difference) > DISAGREEMENT_FLOORS * noise_floor;
+  return Padded(Fixed(prediction->cycles, 2), 11, true) + Padded(Signed(difference, 2), 11, true);
+}
+
+size_t KernelColumn(const SweepResult& sweep) {
+  size_t widest = 16;
+  for (const Procedure& kernel : sweep.kernels) widest = std::max(widest, kernel.words.size());
+  return widest + 2;
+}
+
+// Per pass the detailed table of one measure, as the sweep has always printed it.
+void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
+                     std::ostringstream& out) {
+  const std::vector<Spread> spreads = SpreadsOf(sweep, measure, pass);
+  const std::vector<Spread> spreads_ms = SpreadsOf(sweep, measure, pass, &SweepSample::net_ms);
+  const size_t column = KernelColumn(sweep);
+  out << "\n"
+      << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass] << "), "
+      << (measure.measure == SweepMeasure::THROUGHPUT ? "glue and kernel" : "net") << " per "
+      << (IsBlock(measure) ? "copy" : "call") << " over the placements, ranked by median\n"
+      << Padded("rank  kernel", column + 6, false)
+      << "median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away in both halves"
+      << (sweep.predicted ? "  predicted  meas-pred" : "") << "\n";
+  int rank = 0;
+  for (size_t kernel : RankByMedian(spreads)) {
+    if (NetsOf(measure, pass, kernel).empty()) continue;
+    const Spread& spread = spreads[kernel];
+    const Spread& spread_ms = spreads_ms[kernel];
+    const double share = LayoutEffectShare(measure, pass, kernel);
+    bool disagrees = false;
+    out << Padded(std::to_string(++rank), 4, true) << "  "
+        << Padded(sweep.kernels[kernel].words, column, false)
+        << Padded(Fixed(spread_ms.median, 1), 9, true) << Padded(Fixed(spread.median, 2), 8, true)
+        << Padded(Fixed(spread_ms.third_quartile - spread_ms.first_quartile, 1), 8, true)
+        << Padded(Fixed(spread.third_quartile - spread.first_quartile, 2), 12, true)
+        << Padded(Fixed(100 * share, 0) + "%", 32, true)
+        << PredictionCells(PredictionOf(sweep, measure, pass, kernel), spread.median,
+                           measure.noise_floor_cycles, disagrees)
+        << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "")
+        << (disagrees ? "  disagrees with the model" : "") << "\n";
+  }
+}
+
+// Per pass a column of median cycles per measure, ranked by the first measure.
+void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out) {
+  const size_t column = KernelColumn(sweep);
+  out << "\n"
+      << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass]
+      << "), median core cycles over the placements (call: net per call; latency: net per copy; "
+         "throughput: glue and kernel per copy), ranked by "
+      << MEASURE_NAMES[static_cast<int>(sweep.measures[0].measure)] << "\n"
+      << Padded("rank  kernel", column + 6, false);
+  for (const MeasureResult& measure : sweep.measures) {
+    out << Padded(MEASURE_NAMES[static_cast<int>(measure.measure)], 12, true)
+        << (sweep.predicted && IsBlock(measure) ? "  predicted  meas-pred" : "");
+  }
+  out << "\n";
+  int rank = 0;
+  for (size_t kernel : RankByMedian(SpreadsOf(sweep, sweep.measures[0], pass))) {
+    std::string marked, disagreeing;
+    out << Padded(std::to_string(++rank), 4, true) << "  "
+        << Padded(sweep.kernels[kernel].words, column, false);
+    for (const MeasureResult& measure : sweep.measures) {
+      const std::string name = MEASURE_NAMES[static_cast<int>(measure.measure)];
+      const std::vector<double> nets = NetsOf(measure, pass, kernel);
+      const double median = nets.empty() ? 0 : Quantile(nets, 0.5);
+      out << Padded(nets.empty() ? "-" : Fixed(median, 2), 12, true);
+      bool disagrees = false;
+      const Prediction* prediction = PredictionOf(sweep, measure, pass, kernel);
+      if (prediction != nullptr && nets.empty()) {
+        out << Padded("-", 11, true) << Padded("-", 11, true);
+      } else {
+        out << PredictionCells(prediction, median, measure.noise_floor_cycles, disagrees);
+      }
+      if (disagrees) disagreeing += (disagreeing.empty() ? "" : ", ") + name;
+      if (!nets.empty() && LayoutEffectShare(measure, pass, kernel) > LAYOUT_SENSITIVE_SHARE) {
+        marked += (marked.empty() ? "  layout-sensitive: " : ", ") + name;
+      }
+    }
+    out << marked << (disagreeing.empty() ? "" : "  disagrees with the model: " + disagreeing)
+        << "\n";
+  }
+}
+
+}  // namespace
+
+std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine) {
+  std::ostringstream out;
+  out << "absbench-stats --sweep: ";
+  if (sweep.measures.size() == 1) {
+    out << Describe(sweep.measures[0]);
+  } else {
+    for (size_t at = 0; at < sweep.measures.size(); ++at) {
+      out << (at == 0                           ? ""
+              : at + 1 == sweep.measures.size() ? " and "
+                                                : ", ")
+          << MeasureName(sweep.measures[at].measure);
+    }
+  }
+  out << ", seed " << sweep.settings.seed << "\n";
+  if (sweep.measures.size() > 1) {
+    for (const MeasureResult& measure : sweep.measures) {
+      out << MeasureName(measure.measure) << ": " << Describe(measure) << "\n";
+    }
+  }
+  out << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n";
+  if (sweep.predicted) {
+    out << "model: llvm-mca's " << sweep.model.cpu
+        << (sweep.model.note.empty() ? "" : "; " + sweep.model.note)
+        << "; predicted: one copy and its glue over 1000 iterations, in cycles per copy\n";
+    std::string branchy;
+    for (const Procedure& kernel : sweep.kernels) {
+      const Prediction* latency = sweep.model.For(SweepMeasure::LATENCY, POSITIVE, kernel.name);
+      const Prediction* throughput =
+          sweep.model.For(SweepMeasure::THROUGHPUT, POSITIVE, kernel.name);
+      const Prediction* either = latency != nullptr ? latency : throughput;
+      if (either != nullptr && either->missing == Prediction::BRANCHES) {
+        branchy += (branchy.empty() ? "" : ", ") + kernel.name;
+      }
+    }
+    if (!branchy.empty()) {
+      out << "model: no prediction (-) for " << branchy
+          << ": they branch, and the model does not follow branches\n";
+    }
+  }
+  out << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
+      << "core clock: " << Fixed(sweep.slowest_clock_ghz, 2) << " to "
+      << Fixed(sweep.fastest_clock_ghz, 2)
+      << " GHz seen; no figure depends on it: every timing is paired with a chain of dependent "
+         "one-cycle additions timed right after it, and counted in cycles of that chain\n";
+  for (const std::string& left : sweep.left_out) out << "left out: " << left << "\n";
+  for (const MeasureResult& measure : sweep.measures) {
+    out << NoiseLines(sweep, measure);
+    for (const std::string& refusal : measure.refusals) {
+      out << MeasureName(measure.measure) << ": not measured for " << refusal << "\n";
+    }
+  }
+  for (Pass pass : {POSITIVE, NEGATIVE}) {
+    if (sweep.measures.size() == 1) {
+      OneMeasureTable(sweep, sweep.measures[0], pass, out);
+    } else {
+      MeasuresTable(sweep, pass, out);
+    }
+  }
+  return out.str();
+}
+
+}  // namespace stats

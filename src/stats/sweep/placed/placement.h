@@ -1,0 +1,46 @@
+// Where the sweep puts each copy: the loop body and the procedure at many offsets within their
+// 64-byte blocks, on pages that are never writable and executable at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "stats/sweep/estimate/grid.h"
+#include "stats/sweep/placed/procedures.h"
+#include "stats/system/code_arena.h"
+
+namespace stats {
+
+// Every procedure at every placement, each pair on a page of its own: the loop body at byte
+// 256 + loop offset of the page, the kernel at 2048 + kernel offset.
+constexpr size_t PLACEMENT_PAGE = 4096;
+constexpr size_t LOOP_BODY_AT = 256;
+constexpr size_t KERNEL_AT = 2048;
+
+using PlacedLoop = void(int32_t operand, uint32_t calls);
+
+class PlacedCode {
+ public:
+  PlacedCode(const std::vector<Procedure>& procedures, const std::vector<Placement>& grid);
+  // False, with the reason in error(), when the pages could not be mapped or made executable.
+  bool ok() const { return ok_; }
+  const std::string& error() const { return arena_.error(); }
+
+  PlacedLoop* loop(size_t procedure, size_t placement) const;
+  const uint8_t* loop_body(size_t procedure, size_t placement) const;
+  const uint8_t* kernel(size_t procedure, size_t placement) const;
+
+  // Writes every copy into the read-write pages; MakeExecutable must follow before any run.
+  void Write(const std::vector<Procedure>& procedures);
+  bool MakeExecutable();
+
+ private:
+  const uint8_t* page(size_t procedure, size_t placement) const;
+  std::vector<Placement> grid_;
+  CodeArena arena_;
+  bool ok_ = false;
+};
+
+}  // namespace stats

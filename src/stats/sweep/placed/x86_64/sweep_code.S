@@ -1,0 +1,153 @@
+#include "kernels/x86/procedures.inc"
+#include "bench/x86/loop_body.inc"
+
+    .intel_syntax noprefix
+    .text
+
+# Every register the System V caller keeps, for code that runs what a user wrote.
+.macro SAVE_CALLEE_SAVED
+    push rbx
+    push rbp
+    push r12
+    push r13
+    push r14
+    push r15
+.endm
+.macro RESTORE_CALLEE_SAVED
+    pop r15
+    pop r14
+    pop r13
+    pop r12
+    pop rbp
+    pop rbx
+.endm
+
+# void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
+# Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. The
+# count arrives in ESI already. A user's kernel may get past the check and still misbehave, so the
+# template keeps every register the C++ code relies on, and clears the direction flag once the
+# loop ends rather than inside it, where it would be part of what is measured.
+PROCEDURE_START SweepLoopTemplate
+    SAVE_CALLEE_SAVED
+    mov ebx, edi
+.LSweepLoopBody:
+    LOOP_BODY EmptyProcedure
+    cld
+    RESTORE_CALLEE_SAVED
+    ret
+.LSweepLoopEnd:
+PROCEDURE_END SweepLoopTemplate
+
+# A block of inline copies (for latency and throughput) is joined from these pieces: the prologue
+# (operand in EDI, count in ESI, as for the placed loop), the copies with their glue, the loop's
+# end, and the epilogue. The prologue ends where the block's loop starts.
+PROCEDURE_START BlockPrologue
+    SAVE_CALLEE_SAVED
+    mov ebx, edi
+    mov eax, edi
+.LBlockPrologueEnd:
+PROCEDURE_END BlockPrologue
+
+PROCEDURE_START BlockEpilogue
+    cld
+    RESTORE_CALLEE_SAVED
+    ret
+.LBlockEpilogueEnd:
+PROCEDURE_END BlockEpilogue
+
+# uint64_t ChainRoundsTicks(uint64_t rounds): the time-stamp counter's ticks over 100 additions per
+# round, each waiting for the one before, so a round takes 100 core cycles at whatever clock the
+# core runs; the loop's own count runs beside the chain. LFENCE keeps the readings in place.
+PROCEDURE_START ChainRoundsTicks
+    lfence
+    rdtsc
+    shl rdx, 32
+    or rax, rdx
+    mov r8, rax
+    lfence
+    xor eax, eax
+.LChainRound:
+    .rept 100
+    add eax, 1
+    .endr
+    dec rdi
+    jnz .LChainRound
+    lfence
+    rdtsc
+    shl rdx, 32
+    or rax, rdx
+    sub rax, r8
+    ret
+PROCEDURE_END ChainRoundsTicks
+
+# void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record): calls a kernel
+# with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15) and
+# records them after it, then RFLAGS, RSP after and before the call, and RAX.
+PROCEDURE_START CheckedKernelCall
+    SAVE_CALLEE_SAVED
+    push rdx
+    mov [rdx + 80], rsp
+    mov r11, rdi
+    mov eax, esi
+    movabs rbx, 0x5E0700035E070003
+    movabs rsi, 0x5E0700045E070004
+    movabs rdi, 0x5E0700055E070005
+    movabs rbp, 0x5E0700065E070006
+    movabs r12, 0x5E0700075E070007
+    movabs r13, 0x5E0700085E070008
+    movabs r14, 0x5E0700095E070009
+    movabs r15, 0x5E07000A5E07000A
+    call r11
+    pushfq
+    cld
+    push rax
+    mov rax, [rsp + 16]
+    pop qword ptr [rax + 88]
+    pop qword ptr [rax + 64]
+    mov [rax], rbx
+    mov [rax + 8], rsi
+    mov [rax + 16], rdi
+    mov [rax + 24], rbp
+    mov [rax + 32], r12
+    mov [rax + 40], r13
+    mov [rax + 48], r14
+    mov [rax + 56], r15
+    mov [rax + 72], rsp
+    pop rdx
+    RESTORE_CALLEE_SAVED
+    ret
+PROCEDURE_END CheckedKernelCall
+
+    READ_ONLY_DATA
+    .p2align 2
+# Where the template's loop body starts, and the template's length, as the assembler counted.
+    .globl SweepLoopBodyOffset
+SweepLoopBodyOffset:
+    .long .LSweepLoopBody - SweepLoopTemplate
+    .globl SweepLoopTemplateLength
+SweepLoopTemplateLength:
+    .long .LSweepLoopEnd - SweepLoopTemplate
+    .globl BlockPrologueLength
+BlockPrologueLength:
+    .long .LBlockPrologueEnd - BlockPrologue
+    .globl BlockEpilogueLength
+BlockEpilogueLength:
+    .long .LBlockEpilogueEnd - BlockEpilogue
+
+# The glue between inline copies and the block's loop end, as bytes, so that the encodings are
+# the ones named. The sweep writes the JNZ's displacement back to the block's start.
+    .globl GlueResultFromEcx
+GlueResultFromEcx:
+    .byte 0x8B, 0xC1                    # mov eax, ecx
+    .globl GlueNegate
+GlueNegate:
+    .byte 0xF7, 0xD8                    # neg eax
+    .globl GlueFreshOperand
+GlueFreshOperand:
+    .byte 0x8B, 0xC3                    # mov eax, ebx
+    .globl BlockLoopEnd
+BlockLoopEnd:
+    .byte 0x83, 0xEE, 0x01              # sub esi, 1
+    .byte 0x0F, 0x85, 0, 0, 0, 0        # jnz rel32 back to the block's start
+
+NON_EXECUTABLE_STACK

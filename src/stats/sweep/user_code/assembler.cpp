@@ -1,0 +1,145 @@
+#include "stats/sweep/user_code/assembler.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "stats/sweep/user_code/tool_runner.h"
+#include "stats/system/files.h"
+#include "stats/system/scratch_folder.h"
+
+namespace stats {
+
+namespace {
+
+// What the toolchain's tools may use: a kernel is at most a few dozen bytes, so anything near
+// these is a text that asks for far more than a kernel (.space 1<<30, a huge .rept).
+constexpr int ASSEMBLER_TIME_LIMIT_MS = 10000;
+constexpr size_t ASSEMBLER_OUTPUT_LIMIT = 4096;
+constexpr size_t ASSEMBLER_FILE_SIZE_LIMIT = 1 << 20;
+constexpr size_t ASSEMBLER_MEMORY_LIMIT = 128 << 20;
+constexpr size_t MOST_TEXT_BYTES = 4096;
+
+// Runs a tool of the toolchain; empty when it exited with 0, otherwise what it or the system said.
+// What it printed goes to `output`; at most a few KiB of either stream is read.
+std::string RunToolchain(const std::vector<std::string>& words, std::string* output = nullptr) {
+  ToolLimits limits;
+  limits.time_limit_ms = ASSEMBLER_TIME_LIMIT_MS;
+  limits.output_limit = ASSEMBLER_OUTPUT_LIMIT;
+  limits.file_size_limit = ASSEMBLER_FILE_SIZE_LIMIT;
+  limits.memory_limit = ASSEMBLER_MEMORY_LIMIT;
+  limits.search_path = true;
+  const ToolRun tool = RunTool(words, limits);
+  const ChildRun& run = tool.child;
+  if (run.outcome == ChildRun::FAILED) return tool.problem + " (it comes with GNU binutils)";
+  if (!tool.problem.empty()) return tool.problem;
+  if (run.outcome == ChildRun::OVERFLOWED) {
+    return run.errors + "\n(cut: " + words[0] + " said more than " +
+           std::to_string(ASSEMBLER_OUTPUT_LIMIT) + " bytes)";
+  }
+  if (output != nullptr) *output = run.output;
+  if (Succeeded(run)) return "";
+  if (EndingOf(run.status).signal == FileSizeSignal()) {
+    return words[0] + " wrote more than " + std::to_string(ASSEMBLER_FILE_SIZE_LIMIT >> 20) +
+           " MiB: far more than a kernel";
+  }
+  return run.errors.empty() ? words[0] + " " + DescribeWaitStatus(run.status) : run.errors;
+}
+
+// The assembled bytes, or why they are not a kernel.
+std::string ReadText(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::string reason;
+  const long long size = FileSize(path, reason);
+  if (size < 0) return "cannot read what the assembler made: " + reason;
+  if (size > static_cast<long long>(MOST_TEXT_BYTES)) {
+    return "it assembles to " + std::to_string(size) + " bytes: far more than a kernel";
+  }
+  std::string text;
+  if (const std::string problem = ReadUpTo(path, MOST_TEXT_BYTES, text); !problem.empty()) {
+    return "cannot read what the assembler made" + problem.substr(problem.find(':'));
+  }
+  bytes.assign(text.begin(), text.end());
+  return "";
+}
+
+// The assembler's messages, in one pass, with the scratch file's path replaced by the name.
+std::string Renamed(const std::string& messages, const std::string& path, const std::string& name) {
+  std::string renamed;
+  size_t from = 0;
+  for (size_t at; (at = messages.find(path, from)) != std::string::npos; from = at + path.size()) {
+    renamed.append(messages, from, at - from).append(name);
+  }
+  renamed.append(messages, from, std::string::npos);
+  while (!renamed.empty() && renamed.back() == '\n') renamed.pop_back();
+  // A text of many errors gives as many lines; the first few say what is wrong.
+  constexpr size_t SHOWN = 400;
+  if (renamed.size() > SHOWN) {
+    const size_t cut = renamed.rfind('\n', SHOWN);
+    const size_t whole = renamed.size();
+    renamed.erase(cut == std::string::npos ? SHOWN : cut);
+    renamed += "\n(cut; " + std::to_string(whole) + " bytes of messages read)";
+  }
+  return renamed;
+}
+
+// A kernel is instructions, not files: the directive that would read one, or empty.
+std::string FileDirective(const std::string& instructions) {
+  std::string lower(instructions.size(), ' ');
+  std::transform(instructions.begin(), instructions.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const char* directive : {".incbin", ".include"}) {
+    if (lower.find(directive) != std::string::npos) return directive;
+  }
+  return "";
+}
+
+}  // namespace
+
+Assembled AssembleIntelSyntax(const std::string& name, const std::string& instructions) {
+  Assembled assembled;
+  if (const std::string directive = FileDirective(instructions); !directive.empty()) {
+    assembled.problem = directive + " reads a file; a kernel is instructions only";
+    return assembled;
+  }
+  const ScratchFolder folder({"header.s", "kernel.s", "kernel.o", "text.bin"});
+  if (!folder.ok()) {
+    assembled.problem = folder.Problem("the assembler");
+    return assembled;
+  }
+  // The directives go in a file of their own, so that the messages count the user's lines from 1.
+  const std::pair<const char*, std::string> sources[] = {
+      {"header.s", ".intel_syntax noprefix\n.text\n"}, {"kernel.s", instructions + "\n"}};
+  for (const auto& [file, text] : sources) {
+    if (const std::string problem = WriteNewFile(folder / file, text); !problem.empty()) {
+      assembled.problem = "cannot write the assembler's source: " + problem;
+      return assembled;
+    }
+  }
+  const std::string assembler = RunToolchain(
+      {"as", "--64", "-o", folder / "kernel.o", folder / "header.s", folder / "kernel.s"});
+  if (!assembler.empty()) {
+    assembled.problem = Renamed(assembler, folder / "kernel.s", name);
+    return assembled;
+  }
+  std::string relocations;
+  const std::string listed = RunToolchain({"objdump", "-r", folder / "kernel.o"}, &relocations);
+  if (!listed.empty()) {
+    assembled.problem = listed;
+    return assembled;
+  }
+  if (relocations.find("RELOCATION RECORDS") != std::string::npos) {
+    assembled.problem =
+        "it refers to an address the assembler cannot know (a symbol outside it, or an absolute "
+        "address), which a placed copy cannot keep";
+    return assembled;
+  }
+  const std::string copied = RunToolchain(
+      {"objcopy", "-O", "binary", "-j", ".text", folder / "kernel.o", folder / "text.bin"});
+  if (!copied.empty()) {
+    assembled.problem = copied;
+    return assembled;
+  }
+  assembled.problem = ReadText(folder / "text.bin", assembled.bytes);
+  return assembled;
+}
+
+}  // namespace stats

@@ -1,0 +1,37 @@
+// Files and folders as the companion uses them: written whole or not at all, read up to a bound,
+// and looked up on PATH.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace stats {
+
+// Writes every byte of `bytes` to `fd`, again after EINTR and partial writes: 0, or the errno of
+// the write that failed (ENOSPC for one that wrote nothing).
+int WriteAll(int fd, const std::string& bytes);
+
+// Writes `content` to a temporary file beside `path` and renames it into place, so that a reader
+// never sees half a file and a failure leaves no temporary file. Empty, or why it failed.
+std::string WriteWholeFile(const std::string& path, const std::string& content);
+
+// The file into `bytes`, reading no more than `bound` + 1 bytes, so that the caller can tell a
+// file larger than the bound without reading it all. Empty, or "cannot read PATH: reason".
+std::string ReadUpTo(const std::string& path, size_t bound, std::string& bytes);
+
+// The file's size in bytes; -1, with the system's reason in `problem`, when it cannot be had.
+long long FileSize(const std::string& path, std::string& problem);
+
+bool IsExecutable(const std::string& path);
+
+// The names in a folder; none when it cannot be listed.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// The path of this program's own file, or empty when the system cannot say.
+std::string ThisProgramPath();
+
+// The value of an environment variable, or empty.
+std::string EnvironmentValue(const char* name);
+
+}  // namespace stats

@@ -1,0 +1,106 @@
+#include "stats/system/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "stats/system/processes.h"
+
+namespace stats {
+
+namespace {
+
+// The mode the file gets: the target's own when it exists, else what the umask leaves of rw-rw-rw-.
+mode_t ModeFor(const std::string& path) {
+  struct stat target;
+  if (stat(path.c_str(), &target) == 0) return target.st_mode & 07777;
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+int WriteAll(int fd, const std::string& bytes) {
+  size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = write(fd, bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return count < 0 ? errno : ENOSPC;
+    written += static_cast<size_t>(count);
+  }
+  return 0;
+}
+
+std::string WriteWholeFile(const std::string& path, const std::string& content) {
+  // A fresh name beside the target, created exclusively: never a file or link already there.
+  std::string temporary = path + ".tmp.XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
+  int error = fchmod(fd, ModeFor(path)) == 0 ? 0 : errno;
+  if (error == 0) error = WriteAll(fd, content);
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    std::remove(temporary.c_str());
+    return "cannot write " + path + ": " + std::strerror(error);
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::remove(temporary.c_str());
+    return "cannot write " + path + ": " + reason;
+  }
+  return "";
+}
+
+std::string ReadUpTo(const std::string& path, size_t bound, std::string& bytes) {
+  const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return "cannot read " + path + ": " + std::strerror(errno);
+  char buffer[4096];
+  while (bytes.size() <= bound) {
+    const size_t room = bound + 1 - bytes.size();
+    const ssize_t count = read(file.get(), buffer, std::min(room, sizeof buffer));
+    if (count == 0) return "";
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return "cannot read " + path + ": " + std::strerror(errno);
+    bytes.append(buffer, static_cast<size_t>(count));
+  }
+  return "";
+}
+
+long long FileSize(const std::string& path, std::string& problem) {
+  struct stat facts;
+  if (stat(path.c_str(), &facts) == 0) return static_cast<long long>(facts.st_size);
+  problem = std::strerror(errno);
+  return -1;
+}
+
+bool IsExecutable(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return names;
+  while (const dirent* entry = readdir(listing)) names.emplace_back(entry->d_name);
+  closedir(listing);
+  return names;
+}
+
+std::string ThisProgramPath() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  return length > 0 ? std::string(path, static_cast<size_t>(length)) : "";
+}
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+}  // namespace stats

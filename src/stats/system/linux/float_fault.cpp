@@ -1,0 +1,28 @@
+#include "stats/system/float_fault.h"
+
+#include <signal.h>
+#include <ucontext.h>
+
+namespace stats {
+
+namespace {
+
+FloatFaultHandler float_fault_handler = nullptr;
+
+void OnFault(int, siginfo_t*, void* context) {
+  const auto* state = static_cast<ucontext_t*>(context)->uc_mcontext.fpregs;
+  float_fault_handler(state->mxcsr & ~0x3Fu, state->cwd);
+  signal(SIGFPE, SIG_DFL);
+}
+
+}  // namespace
+
+void OnFloatingPointFault(FloatFaultHandler handler) {
+  float_fault_handler = handler;
+  struct sigaction on_fault = {};
+  on_fault.sa_sigaction = OnFault;
+  on_fault.sa_flags = SA_SIGINFO;
+  sigaction(SIGFPE, &on_fault, nullptr);
+}
+
+}  // namespace stats

@@ -1,0 +1,55 @@
+#include "stats/system/machine.h"
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace stats {
+
+int MostCpuNumber() { return CPU_SETSIZE - 1; }
+
+int CurrentCpu() {
+  const int cpu = sched_getcpu();
+  if (cpu >= 0) return cpu;
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return -1;
+  for (int candidate = 0; candidate < CPU_SETSIZE; ++candidate) {
+    if (CPU_ISSET(candidate, &allowed)) return candidate;
+  }
+  return -1;
+}
+
+std::string PinThread(int cpu) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  if (sched_setaffinity(0, sizeof set, &set) != 0) {
+    return "cannot pin to CPU " + std::to_string(cpu) + ": " + std::strerror(errno);
+  }
+  return "";
+}
+
+bool RaisePriority() { return setpriority(PRIO_PROCESS, 0, -10) == 0; }
+
+std::string SystemName() {
+  utsname names;
+  return uname(&names) == 0 ? std::string(names.sysname) + " " + names.release + " " + names.machine
+                            : "unknown system";
+}
+
+std::string SystemFileText(const std::string& path) {
+  std::ifstream file(path);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace stats

@@ -1,0 +1,303 @@
+#include "stats/system/processes.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace stats {
+
+namespace {
+
+volatile sig_atomic_t stop_signal = 0;
+
+void RecordStop(int signal_number) { stop_signal = signal_number; }
+
+int64_t NowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+// In the child: its input, outputs and signals, or the errno of the step that failed, on `setup`.
+[[noreturn]] void StartBody(const std::function<void(int)>& body, const ChildLimits& limits,
+                            int output, int errors, int report, int setup, pid_t parent) {
+  // Killed with this process whatever ends it; if that already happened, go no further.
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
+  const int null_input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
+      dup2(errors, STDERR_FILENO) < 0) {
+    const int error = errno;
+    (void)!write(setup, &error, sizeof error);
+    _exit(127);
+  }
+  if (null_input != STDIN_FILENO) close(null_input);
+  close(setup);
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  for (const auto& [resource, bytes] : {std::pair{RLIMIT_FSIZE, limits.file_size_limit},
+                                        std::pair{RLIMIT_AS, limits.memory_limit}}) {
+    const rlimit limit = {bytes, bytes};
+    if (bytes != 0) setrlimit(resource, &limit);
+  }
+  body(report);
+  _exit(127);
+}
+
+// How long a child asked to stop with SIGTERM may take before SIGKILL.
+constexpr int64_t STOP_GRACE_MS = 1000;
+
+// The child's wait status once it has ended, or false after `until` (a time of NowMs; -1: never)
+// or, with `failure` set, when the system cannot say how it ended.
+bool ReapBy(pid_t child, int64_t until, int& status, std::string& failure) {
+  while (true) {
+    const pid_t reaped = waitpid(child, &status, WNOHANG);
+    if (reaped == child) return true;
+    if (reaped < 0 && errno != EINTR) {
+      failure = "cannot wait for the child process: " + ErrorText(errno);
+      return false;
+    }
+    if (until >= 0 && NowMs() >= until) return false;
+    const timespec pause = {0, 5000000};
+    nanosleep(&pause, nullptr);
+  }
+}
+
+// Reaps the child, first sending `stop_with` if not 0; a child that ignores SIGTERM gets SIGKILL
+// after a grace, so that no stop ever waits on a child.
+ChildRun Ended(ChildRun run, pid_t child, ChildRun::Outcome outcome, int stop_with) {
+  if (stop_with != 0) kill(child, stop_with);
+  int status = 0;
+  const int64_t grace = stop_with == SIGKILL || stop_with == 0 ? -1 : NowMs() + STOP_GRACE_MS;
+  if (!ReapBy(child, grace, status, run.failure)) {
+    if (!run.failure.empty()) {
+      run.outcome = ChildRun::FAILED;
+      return run;
+    }
+    kill(child, SIGKILL);
+    if (!ReapBy(child, -1, status, run.failure)) {
+      run.outcome = ChildRun::FAILED;
+      return run;
+    }
+  }
+  run.outcome = outcome;
+  run.status = status;
+  return run;
+}
+
+// Stops and reaps the child after something failed on this side, and says what.
+ChildRun Failed(ChildRun run, pid_t child, const std::string& reason) {
+  run = Ended(run, child, ChildRun::FAILED, SIGKILL);
+  run.outcome = ChildRun::FAILED;
+  run.failure = reason;
+  return run;
+}
+
+}  // namespace
+
+void InstallStopHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = RecordStop;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a stop must interrupt a wait for a child's output.
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int StopSignal() { return stop_signal; }
+
+void Descriptor::reset(int fd) {
+  if (fd_ >= 0) close(fd_);
+  fd_ = fd;
+}
+
+std::string DescribeWaitStatus(int status) {
+  if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) {
+    return "was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
+           strsignal(WTERMSIG(status)) + ")";
+  }
+  return "ended with wait status " + std::to_string(status);
+}
+
+Ending EndingOf(int status) {
+  Ending ending;
+  if (WIFEXITED(status)) ending.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) ending.signal = WTERMSIG(status);
+  return ending;
+}
+
+bool Succeeded(const ChildRun& run) {
+  return run.outcome == ChildRun::ENDED && EndingOf(run.status).exit_code == 0;
+}
+
+std::string SignalName(int signal) {
+  const char* name = sigabbrev_np(signal);
+  return name != nullptr ? "SIG" + std::string(name) : std::to_string(signal);
+}
+
+std::string SignalText(int signal) { return strsignal(signal); }
+
+int FileSizeSignal() { return SIGXFSZ; }
+
+void WriteAtOnce(int fd, const void* bytes, size_t length) { (void)!write(fd, bytes, length); }
+
+void ExitAtOnce(int code) { _exit(code); }
+
+ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits) {
+  ChildRun run;
+  // Each end is owned at once, so that a later failure closes the pipes made before it.
+  Descriptor ends[4][2];
+  for (auto& pipe : ends) {
+    int made[2];
+    if (pipe2(made, O_CLOEXEC) != 0) {
+      run.failure = "cannot create a pipe: " + ErrorText(errno);
+      return run;
+    }
+    pipe[0].reset(made[0]);
+    pipe[1].reset(made[1]);
+  }
+  Descriptor &output = ends[0][0], &output_end = ends[0][1];
+  Descriptor &errors = ends[1][0], &errors_end = ends[1][1];
+  Descriptor &report = ends[2][0], &report_end = ends[2][1];
+  Descriptor &setup = ends[3][0], &setup_end = ends[3][1];
+  const pid_t parent = getpid();
+  const pid_t child = fork();
+  if (child < 0) {
+    run.failure = "cannot start a child process: " + ErrorText(errno);
+    return run;
+  }
+  if (child == 0) {
+    StartBody(body, limits, output_end.get(), errors_end.get(), report_end.get(), setup_end.get(),
+              parent);
+  }
+  output_end.reset();
+  errors_end.reset();
+  report_end.reset();
+  setup_end.reset();
+
+  int setup_error = 0;
+  ssize_t got;
+  while ((got = read(setup.get(), &setup_error, sizeof setup_error)) < 0 && errno == EINTR) {
+  }
+  if (got == static_cast<ssize_t>(sizeof setup_error)) {
+    return Failed(run, child,
+                  "cannot give the child process /dev/null as input and pipes as output: " +
+                      ErrorText(setup_error));
+  }
+
+  pollfd streams[3] = {
+      {output.get(), POLLIN, 0}, {errors.get(), POLLIN, 0}, {report.get(), POLLIN, 0}};
+  std::string* collected[3] = {&run.output, &run.errors, &run.report};
+  const int64_t deadline = limits.time_limit_ms >= 0 ? NowMs() + limits.time_limit_ms : -1;
+  int64_t last_asked = NowMs();
+  // Whether the child goes on working, asked at most once a second.
+  auto went_quiet = [&] {
+    if (!limits.still_working || NowMs() - last_asked < 1000) return false;
+    last_asked = NowMs();
+    return !limits.still_working();
+  };
+  // The stop signals stay blocked between the check and the wait, and are let in only during the
+  // wait itself, so that one arriving in between still ends the wait at once.
+  sigset_t stops, open_mask;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  sigprocmask(SIG_BLOCK, &stops, &open_mask);
+  struct MaskBack {
+    const sigset_t& mask;
+    ~MaskBack() { sigprocmask(SIG_SETMASK, &mask, nullptr); }
+  } mask_back{open_mask};
+  while (streams[0].fd >= 0 || streams[1].fd >= 0 || streams[2].fd >= 0) {
+    if (limits.stops_with_us && StopSignal() != 0)
+      return Ended(run, child, ChildRun::STOPPED, SIGTERM);
+    int wait_ms = 1000;
+    if (deadline >= 0) {
+      const int64_t left = deadline - NowMs();
+      if (left <= 0) return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
+      wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
+    }
+    if (went_quiet()) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
+    const timespec wait = {wait_ms / 1000, (wait_ms % 1000) * 1000000L};
+    const int ready = ppoll(streams, 3, &wait, &open_mask);
+    if (ready < 0 && errno != EINTR) {
+      return Failed(run, child, "cannot wait for the child's output: " + ErrorText(errno));
+    }
+    if (ready == 0 && limits.waiting) limits.waiting();
+    if (ready <= 0) continue;
+    for (int stream = 0; stream < 3; ++stream) {
+      if (streams[stream].revents == 0) continue;
+      // Never more than one byte past the limit: enough to know it was passed.
+      const size_t room =
+          limits.output_limit - (run.output.size() + run.errors.size() + run.report.size());
+      char bytes[4096];
+      const ssize_t count =
+          read(streams[stream].fd, bytes, room < sizeof bytes ? room + 1 : sizeof bytes);
+      if (count > 0) {
+        collected[stream]->append(bytes, static_cast<size_t>(count));
+        if (static_cast<size_t>(count) > room)
+          return Ended(run, child, ChildRun::OVERFLOWED, SIGKILL);
+      } else if (count == 0) {
+        streams[stream].fd = -1;
+      } else if (errno != EINTR) {
+        return Failed(run, child, "cannot read the child's output: " + ErrorText(errno));
+      }
+    }
+  }
+  // Every stream is closed, but a child may close them and go on: the same limits hold until it
+  // ends.
+  while (true) {
+    int status = 0;
+    const int64_t soon = NowMs() + 100;
+    const int64_t until = deadline >= 0 ? std::min(deadline, soon) : soon;
+    if (ReapBy(child, until, status, run.failure)) {
+      run.outcome = ChildRun::ENDED;
+      run.status = status;
+      return run;
+    }
+    if (!run.failure.empty()) return run;
+    if (limits.stops_with_us && StopSignal() != 0)
+      return Ended(run, child, ChildRun::STOPPED, SIGTERM);
+    if (deadline >= 0 && NowMs() >= deadline)
+      return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
+    if (went_quiet()) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
+    if (limits.waiting) limits.waiting();
+  }
+}
+
+ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path) {
+  ChildRun run = RunChild(
+      [&](int report) {
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        if (search_path) {
+          execvp(argv[0], argv.data());
+        } else {
+          execv(argv[0], argv.data());
+        }
+        const int error = errno;
+        (void)!write(report, &error, sizeof error);
+        _exit(127);
+      },
+      limits);
+  if (run.outcome == ChildRun::ENDED && run.report.size() == sizeof(int)) {
+    int error;
+    std::memcpy(&error, run.report.data(), sizeof error);
+    run.outcome = ChildRun::FAILED;
+    run.failure = "cannot start " + words[0] + ": " + ErrorText(error);
+  }
+  return run;
+}
+
+}  // namespace stats

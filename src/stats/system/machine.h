@@ -1,0 +1,30 @@
+// The processor this runs on and the priority it runs at, as the system sees them.
+#pragma once
+
+#include <string>
+
+namespace stats {
+
+// The highest processor number the system can pin to.
+int MostCpuNumber();
+
+// The processor this thread runs on; when the system cannot say, the first one it may run on;
+// -1 when neither is known.
+int CurrentCpu();
+
+// Pins the calling thread to `cpu`: empty, or why it could not be pinned.
+std::string PinThread(int cpu);
+
+// Asks for nice -10, as the benchmark does; false when the system refuses.
+bool RaisePriority();
+
+// The system's name, release and architecture ("Linux 6.1.0 x86_64"), or "unknown system".
+std::string SystemName();
+
+// The text of a file the system makes up on reading (/proc/cpuinfo), or empty.
+std::string SystemFileText(const std::string& path);
+
+// Whether standard error is a terminal, where a progress line can be rewritten in place.
+bool StandardErrorIsTerminal();
+
+}  // namespace stats

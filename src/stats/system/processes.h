@@ -1,0 +1,87 @@
+// The one way absbench-stats runs something in a child process (the benchmark, a user's kernel
+// under check, a try at raising the priority), and how Ctrl-C and SIGTERM reach it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace stats {
+
+// From here on SIGINT and SIGTERM no longer end the process; they are recorded instead, so that
+// children are stopped and no half-written file is left.
+void InstallStopHandlers();
+// The signal that asked us to stop, or 0.
+int StopSignal();
+
+// Closes the descriptor when the scope ends.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { reset(); }
+  int get() const { return fd_; }
+  void reset(int fd = -1);
+
+ private:
+  int fd_;
+};
+
+struct ChildLimits {
+  int time_limit_ms = -1;          // killed after this long; -1: no limit
+  size_t output_limit = SIZE_MAX;  // killed once its streams together pass this many bytes
+  bool stops_with_us = false;      // a recorded stop signal ends it with SIGTERM
+  std::function<void()> waiting;   // called about once a second while it runs
+  size_t file_size_limit = 0;      // bytes any file it writes may hold; 0: no limit
+  size_t memory_limit = 0;         // bytes of address space; 0: no limit
+  // Asked about once a second while it runs; false kills it, as WENT_QUIET.
+  std::function<bool()> still_working;
+};
+
+struct ChildRun {
+  enum Outcome { ENDED, TIMED_OUT, WENT_QUIET, OVERFLOWED, STOPPED, FAILED } outcome = FAILED;
+  int status = 0;              // the wait status, when it ENDED
+  std::string output, errors;  // its standard output and standard error
+  std::string report;          // what it wrote to the descriptor it was given
+  std::string failure;         // for FAILED: what went wrong on this side, in words
+};
+
+// Forks a child with standard input from /dev/null, standard output and error on pipes, SIGINT
+// and SIGTERM at their defaults, and runs `body` there with a report descriptor that closes on
+// exec; `body` must end the child (exec or ExitAtOnce). Collects all three streams as they come,
+// so that none fills up and stalls the child, up to the output limit, then reaps it. The child
+// is killed when the call gives up on it, and by the system when this process ends, however.
+ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits);
+
+// Runs a program (`words`: its path or, with `search_path`, a name to look up in PATH, then its
+// arguments) through RunChild; one that cannot be started is FAILED, "cannot start NAME: reason".
+ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path);
+
+// "exited with status 3", "was killed by signal 9 (Killed)".
+std::string DescribeWaitStatus(int status);
+
+// How an ENDED child ended, read from its wait status: its exit code, or the signal that killed
+// it.
+struct Ending {
+  int exit_code = -1;  // -1 when it did not exit
+  int signal = 0;      // 0 when no signal killed it
+};
+Ending EndingOf(int status);
+// Whether the child ended by exiting with 0.
+bool Succeeded(const ChildRun& run);
+
+// "SIGSEGV" (or the number when the system has no name for it), and "Segmentation fault".
+std::string SignalName(int signal);
+std::string SignalText(int signal);
+// The signal that a file past the file-size limit raises.
+int FileSizeSignal();
+
+// For a child's body and signal handlers: a write that may be cut short, and the end of the
+// process without its exit handlers.
+void WriteAtOnce(int fd, const void* bytes, size_t length);
+[[noreturn]] void ExitAtOnce(int code);
+
+}  // namespace stats

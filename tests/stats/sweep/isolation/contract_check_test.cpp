@@ -1,0 +1,35 @@
+// A user's kernel under the contract check: the inline copy checked against the called kernel.
+#include "stats/sweep/isolation/contract_check.h"
+
+#include <gtest/gtest.h>
+
+#include "stats/sweep/user_code/user_kernel.h"
+
+namespace {
+
+std::variant<stats::Procedure, std::string> Parse(bool assembly, const std::string& argument) {
+  return stats::ParseUserKernel({assembly, argument}, {"abs0"});
+}
+
+TEST(CheckUserKernel, LeavesOutOfLatencyAndThroughputAKernelWhoseInlineCopyFaultsOrDiffers) {
+  // JMP +4 lands on the trailer's RET when called, but on the filler after an inline copy.
+  auto jump = std::get<stats::Procedure>(Parse(false, "jump=EB04"));
+  const stats::ContractCheck jumped = stats::CheckUserKernel(jump);
+  EXPECT_EQ(jumped.problem, "") << "called, it keeps the contract";
+  EXPECT_EQ(jumped.inline_refusal.rfind("its inline copy faults (signal 5", 0), 0u)
+      << jumped.inline_refusal;
+
+  // CALL next; POP RAX: the result is where the code stands, which differs between the two.
+  auto where = std::get<stats::Procedure>(Parse(false, "where=E80000000058"));
+  const stats::ContractCheck moved = stats::CheckUserKernel(where);
+  EXPECT_EQ(moved.problem, "");
+  EXPECT_EQ(moved.inline_refusal.rfind("its inline copy leaves 0x", 0), 0u) << moved.inline_refusal;
+
+  auto good =
+      std::get<stats::Procedure>(Parse(true, "good=mov ecx, eax; neg ecx; cmovns eax, ecx"));
+  const stats::ContractCheck kept = stats::CheckUserKernel(good);
+  EXPECT_EQ(kept.problem, "");
+  EXPECT_EQ(kept.inline_refusal, "");
+}
+
+}  // namespace
