@@ -1,4 +1,4 @@
-// Built instead of sweep/ where the sweep's machine code cannot run in this process.
+// Built instead of sweep/ where the sweep's x86-64 machine code cannot run.
 #include "stats/commands.h"
 
 namespace stats {

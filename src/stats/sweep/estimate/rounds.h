@@ -6,10 +6,11 @@
 // A call loop keeps its lowest visit: other tenants and slow spells of the front end only ever add
 // time, and a kernel's loop and the empty procedure's are of a size, so the slight low bias of a
 // lowest ratio cancels in their net. A block's visit times its N and 2N copies back to back in each
-// pair, so that a slow spell cancels in their difference, and keeps the median of its visits, which
-// is not biased. Rounds go on until the nets of the first and second half of them agree to the
-// precision asked for, or the time is up. The machine is reached through Instruments, so that all
-// of this can be tested against a fake host.
+// pair, so that a slow spell cancels in their difference, and keeps a low quantile of its visits:
+// the lowest would pick visits whose chains ran slow, the median follow a long disturbance. Rounds
+// go on until the nets of the first and second half of them agree to the precision asked for, or
+// the time is up. The machine is reached through Instruments, so that all of this can be tested
+// against a fake host.
 #pragma once
 
 #include <cstddef>

@@ -88,10 +88,9 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
   for (size_t at = 0; at < sweep.measures.size(); ++at) {
     const MeasureResult& measure = sweep.measures[at];
     svg << ChartFrame::PanelStart(static_cast<int>(at),
-                                  std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]) +
-                                      ": " + std::to_string(measure.grid.size()) +
-                                      " placements, noise " + Fixed(measure.noise_floor_cycles, 3) +
-                                      " cycle")
+                                  std::string(MeasureName(measure.measure)) + ": " +
+                                      std::to_string(measure.grid.size()) + " placements, noise " +
+                                      Fixed(measure.noise_floor_cycles, 3) + " cycle")
         << Panel(sweep, measure) << ChartFrame::PanelEnd();
   }
   svg << ChartFrame::Closing();

@@ -88,10 +88,10 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
       << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass]
       << "), median core cycles over the placements (call: net per call; latency: net per copy; "
          "throughput: glue and kernel per copy), ranked by "
-      << MEASURE_NAMES[static_cast<int>(sweep.measures[0].measure)] << "\n"
+      << MeasureName(sweep.measures[0].measure) << "\n"
       << Padded("rank  kernel", column + 6, false);
   for (const MeasureResult& measure : sweep.measures) {
-    out << Padded(MEASURE_NAMES[static_cast<int>(measure.measure)], 12, true)
+    out << Padded(MeasureName(measure.measure), 12, true)
         << (sweep.predicted && IsBlock(measure) ? "  predicted  meas-pred" : "");
   }
   out << "\n";
@@ -101,7 +101,7 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
     out << Padded(std::to_string(++rank), 4, true) << "  "
         << Padded(sweep.kernels[kernel].words, column, false);
     for (const MeasureResult& measure : sweep.measures) {
-      const std::string name = MEASURE_NAMES[static_cast<int>(measure.measure)];
+      const std::string name = MeasureName(measure.measure);
       const std::vector<double> nets = NetsOf(measure, pass, kernel);
       const double median = nets.empty() ? 0 : Quantile(nets, 0.5);
       out << Padded(nets.empty() ? "-" : Fixed(median, 2), 12, true);

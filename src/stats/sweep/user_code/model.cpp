@@ -17,8 +17,8 @@ namespace {
 constexpr int MODEL_TIME_LIMIT_MS = 5000;
 constexpr size_t MODEL_OUTPUT_LIMIT = 1 << 20;
 constexpr int ITERATIONS = 1000;
-// Between blocks for the disassembler: no measured kernel holds an INT3, which would fail its
-// check.
+// Between blocks for the disassembler. A kernel's own INT3 would end its block early; the table's
+// kernels hold none, and one that a user's kernel runs fails its check.
 constexpr const char* SEPARATOR = "int3";
 
 // Runs a tool of the model on one file; its standard output, or `problem` says what went wrong.
