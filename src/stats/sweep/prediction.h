@@ -1,7 +1,8 @@
-// What a static model says the measured blocks cost: llvm-mca, given exactly the bytes of one copy
-// (glue and kernel) as llvm-mc of the same LLVM disassembles them, run for many iterations so
-// that a chain through the copies counts. It does not follow branches, so a kernel that jumps
-// gets no prediction, with that reason.
+// What a static model says the measured blocks cost: llvm-mca, given the path each pass runs
+// through one copy (glue and kernel) as a straight sequence of the instructions that ran, as
+// llvm-mc of the same LLVM disassembles them, over many iterations so that a chain through the
+// copies counts. A jump is one instruction of the sequence; the redirect of a taken one is not
+// charged.
 #pragma once
 
 #include <string>
@@ -21,6 +22,9 @@ struct ModelTools {
 // Empty tools, with `problem` saying what is missing and which package brings it.
 ModelTools FindModelTools(const std::string& given, std::string& problem);
 
+// The reason given for a kernel whose inline copies are not measured.
+constexpr const char* NOT_MEASURED = "not measured";
+
 struct Prediction {
   bool made = false;
   double cycles = 0;    // per copy: latency net of the glue's own chain; throughput with the glue
@@ -29,6 +33,7 @@ struct Prediction {
 
 struct ModelPredictions {
   std::string cpu;      // the model's name, as llvm-mca reports it ("znver5")
+  std::string host;     // this host's processor, as CPUID names it ("AMD family 25 model 17")
   std::string note;     // empty, or what to know of the model ("LLVM has no model of its own ...")
   std::string problem;  // when the tools failed: then nothing was predicted
   struct Entry {
