@@ -4,8 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -13,7 +11,6 @@
 #include "stats/child_process.h"
 #include "stats/format.h"
 #include "stats/scratch_folder.h"
-#include "stats/sweep/blocks.h"
 #include "stats/sweep/model_host.h"
 #include "stats/sweep/model_paths.h"
 #include "stats/sweep/path_listing.h"
