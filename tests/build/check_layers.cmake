@@ -3,7 +3,7 @@
 #   shell -> bench -> kernels -> console -> platform, and the companion beside them:
 #   stats/main.cpp -> the commands (stats/sweep, stats/summary) -> the shared toolkit (stats)
 #   -> its calls to the operating system (stats/system); within the sweep,
-#   the command -> output, isolation, user_code -> placed -> estimate.
+#   the command -> output, user_code -> isolation -> placed -> estimate.
 # The sweep uses the loop macro of bench, and the kernels and the report's texts; no folder of the
 # companion but stats/system includes the operating system's headers.
 # The one call upward is named here: the platform's process entry hands over to the shell.
@@ -19,7 +19,7 @@ set(MAY_USE_stats/summary stats/summary stats stats/system kernels console)
 set(MAY_USE_stats/sweep/estimate stats/sweep/estimate stats kernels console)
 set(MAY_USE_stats/sweep/placed stats/sweep/placed ${MAY_USE_stats/sweep/estimate} stats/system bench)
 set(MAY_USE_stats/sweep/isolation stats/sweep/isolation ${MAY_USE_stats/sweep/placed})
-set(MAY_USE_stats/sweep/user_code stats/sweep/user_code ${MAY_USE_stats/sweep/placed})
+set(MAY_USE_stats/sweep/user_code stats/sweep/user_code ${MAY_USE_stats/sweep/isolation})
 set(MAY_USE_stats/sweep/output stats/sweep/output ${MAY_USE_stats/sweep/estimate})
 set(MAY_USE_stats/sweep stats/sweep stats/sweep/output stats/sweep/isolation stats/sweep/user_code
     ${MAY_USE_stats/sweep/placed})

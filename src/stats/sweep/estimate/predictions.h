@@ -9,14 +9,18 @@
 
 namespace stats {
 
+// The reason given for a kernel whose inline copies are not measured.
+constexpr const char* NOT_MEASURED = "not measured";
+
 struct Prediction {
-  enum Missing { MADE, NOT_MEASURED, BRANCHES } missing = NOT_MEASURED;
-  double cycles = 0;  // per copy: latency net of the glue's own chain; throughput with the glue
-  bool made() const { return missing == MADE; }
+  bool made = false;
+  double cycles = 0;    // per copy: latency net of the glue's own chain; throughput with the glue
+  std::string why_not;  // when not made: shown once under the table
 };
 
 struct ModelPredictions {
   std::string cpu;      // the model's name, as llvm-mca reports it ("znver5")
+  std::string host;     // this host's processor, as CPUID names it ("AMD family 25 model 17")
   std::string note;     // empty, or what to know of the model ("LLVM has no model of its own ...")
   std::string problem;  // when the tools failed: then nothing was predicted
   struct Entry {

@@ -19,7 +19,7 @@ std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
     high = std::max(high, sample.net_cycles);
   }
   for (const ModelPredictions::Entry& entry : sweep.model.entries) {
-    if (entry.measure == measure.measure && entry.prediction.made()) {
+    if (entry.measure == measure.measure && entry.prediction.made) {
       high = std::max(high, entry.prediction.cycles);
     }
   }
@@ -59,7 +59,7 @@ std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
           sweep.predicted && per_copy
               ? sweep.model.For(measure.measure, pass, sweep.kernels[kernel].name)
               : nullptr;
-      if (prediction != nullptr && prediction->made()) {
+      if (prediction != nullptr && prediction->made) {
         const double y = frame.y(prediction->cycles);
         svg << "<path d=\"M" << centre << " " << y - 5 << "l5 5l-5 5l-5 -5z\" fill=\"#d62728\" "
             << "stroke=\"white\"><title>" << SvgEscaped(sweep.kernels[kernel].name) << " "

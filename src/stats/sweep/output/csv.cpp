@@ -20,7 +20,7 @@ std::string FormatSweepCsv(const SweepResult& sweep) {
           << MeasureName(measure.measure) << "," << Fixed(sample.first_half_cycles, 4) << ","
           << Fixed(sample.second_half_cycles, 4);
       const Prediction* prediction = PredictionOf(sweep, measure, sample.pass, sample.kernel);
-      if (prediction != nullptr && prediction->made()) {
+      if (prediction != nullptr && prediction->made) {
         out << "," << Fixed(prediction->cycles, 4) << "," << sweep.model.cpu << "\n";
       } else {
         out << ",,\n";

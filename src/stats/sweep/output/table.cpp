@@ -7,6 +7,7 @@
 #include "stats/format.h"
 #include "stats/statistics.h"
 #include "stats/sweep/output/noise.h"
+#include "stats/sweep/output/prediction_gaps.h"
 #include "stats/sweep/output/sweep_figures.h"
 
 namespace stats {
@@ -35,7 +36,7 @@ std::string PredictionCells(const Prediction* prediction, double measured, doubl
                             bool& disagrees) {
   disagrees = false;
   if (prediction == nullptr) return "";
-  if (!prediction->made()) return Padded("-", 11, true) + Padded("-", 11, true);
+  if (!prediction->made) return Padded("-", 11, true) + Padded("-", 11, true);
   const double difference = measured - prediction->cycles;
   disagrees = std::abs(difference) > DISAGREEMENT_CYCLES &&
               std::abs(difference) > DISAGREEMENT_FLOORS * noise_floor;
@@ -145,23 +146,11 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
   }
   out << "processor: " << machine.processor << ", pinned to CPU " << sweep.settings.cpu << "\n";
   if (sweep.predicted) {
-    out << "model: llvm-mca's " << sweep.model.cpu
+    out << "model: llvm-mca's " << sweep.model.cpu << " beside this host's " << sweep.model.host
         << (sweep.model.note.empty() ? "" : "; " + sweep.model.note)
-        << "; predicted: one copy and its glue over 1000 iterations, in cycles per copy\n";
-    std::string branchy;
-    for (const Procedure& kernel : sweep.kernels) {
-      const Prediction* latency = sweep.model.For(SweepMeasure::LATENCY, POSITIVE, kernel.name);
-      const Prediction* throughput =
-          sweep.model.For(SweepMeasure::THROUGHPUT, POSITIVE, kernel.name);
-      const Prediction* either = latency != nullptr ? latency : throughput;
-      if (either != nullptr && either->missing == Prediction::BRANCHES) {
-        branchy += (branchy.empty() ? "" : ", ") + kernel.name;
-      }
-    }
-    if (!branchy.empty()) {
-      out << "model: no prediction (-) for " << branchy
-          << ": they branch, and the model does not follow branches\n";
-    }
+        << "; predicted: one copy and its glue over 1000 iterations, in cycles per copy\n"
+        << "model: the path each pass runs; jumps count as instructions, a taken jump's redirect "
+           "is not charged\n";
   }
   out << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
       << "core clock: " << Fixed(sweep.slowest_clock_ghz, 2) << " to "
@@ -182,6 +171,8 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
       MeasuresTable(sweep, pass, out);
     }
   }
+  const std::string gaps = sweep.predicted ? NoPredictionLines(sweep.model) : "";
+  if (!gaps.empty()) out << "\n" << gaps;
   return out.str();
 }
 

@@ -1,12 +1,14 @@
 #include "stats/sweep/user_code/model.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 #include "stats/format.h"
+#include "stats/sweep/isolation/model_paths.h"
 #include "stats/sweep/placed/blocks.h"
+#include "stats/sweep/user_code/model_host.h"
+#include "stats/sweep/user_code/path_listing.h"
 #include "stats/sweep/user_code/tool_runner.h"
 #include "stats/system/scratch_folder.h"
 
@@ -17,9 +19,6 @@ namespace {
 constexpr int MODEL_TIME_LIMIT_MS = 5000;
 constexpr size_t MODEL_OUTPUT_LIMIT = 1 << 20;
 constexpr int ITERATIONS = 1000;
-// Between blocks for the disassembler. A kernel's own INT3 would end its block early; the table's
-// kernels hold none, and one that a user's kernel runs fails its check.
-constexpr const char* SEPARATOR = "int3";
 
 // Runs a tool of the model on one file; its standard output, or `problem` says what went wrong.
 std::string RunModelTool(std::vector<std::string> words, std::string& problem,
@@ -63,12 +62,6 @@ std::vector<std::string> StringsOf(const std::string& json, const std::string& k
   return strings;
 }
 
-bool Branches(const std::string& instruction) {
-  const std::string mnemonic = instruction.substr(0, instruction.find_first_of(" \t"));
-  return mnemonic[0] == 'j' || mnemonic.rfind("ret", 0) == 0 || mnemonic.rfind("call", 0) == 0 ||
-         mnemonic.rfind("loop", 0) == 0;
-}
-
 // "znver5 uses its Zn4 resources": the note when the model is another processor's.
 std::string NoteOn(const std::string& cpu, const std::string& first_resource,
                    const std::string& errors) {
@@ -84,79 +77,48 @@ std::string NoteOn(const std::string& cpu, const std::string& first_resource,
   return "";
 }
 
-struct Block {
-  std::string kernel;
-  std::vector<uint8_t> bytes;
-  std::vector<std::string> instructions;
-};
-
 // The predictions of one measure in one pass, added to `predictions`; false on a tool's failure.
+// A region llvm-mca cannot read is left out with its reason, and the rest are modelled again.
 bool PredictPass(const ModelTools& tools, const std::string& cpu, SweepMeasure measure, Pass pass,
-                 const std::vector<Procedure>& kernels, ModelPredictions& predictions) {
-  const ScratchFolder folder({"blocks.txt", "blocks.s"});
-  if (!folder.ok()) {
-    predictions.problem = folder.Problem("llvm-mca");
-    return false;
-  }
-  std::vector<Procedure> procedures = kernels;
-  procedures.push_back(EmptyProcedureCopy());
-  std::vector<Block> blocks;
-  std::string hex;
-  for (const Procedure& procedure : procedures) {
-    if (!procedure.inline_refusal.empty()) continue;
-    Block block{procedure.name, BlockCopies(measure, pass, procedure, 1), {}};
-    if (block.bytes.empty()) continue;  // the glue alone, and no glue: nothing to predict
-    for (uint8_t byte : block.bytes) {
-      char text[8];
-      std::snprintf(text, sizeof text, "0x%02x ", byte);
-      hex += text;
-    }
-    hex += "0xcc\n";
-    blocks.push_back(block);
-  }
-  std::string problem = WriteNewFile(folder / "blocks.txt", hex);
-  const std::string listing =
-      problem.empty()
-          ? RunModelTool({tools.mc, "--disassemble", "-triple=x86_64", folder / "blocks.txt"},
-                         problem)
-          : "";
-  size_t at = 0;
-  std::istringstream lines(listing);
-  for (std::string line; problem.empty() && std::getline(lines, line);) {
-    const size_t start = line.find_first_not_of(" \t");
-    if (start == std::string::npos || line[start] == '.' || line[start] == '#') continue;
-    const std::string instruction = line.substr(start);
-    if (instruction == SEPARATOR) {
-      ++at;
-    } else if (at < blocks.size()) {
-      blocks[at].instructions.push_back(instruction);
+                 const std::vector<Procedure>& kernels, const std::vector<CopyPath>& copies,
+                 ModelPredictions& predictions) {
+  std::vector<std::string> regions;
+  std::vector<std::vector<std::string>> sequences;
+  std::map<std::string, std::string> why_not;
+  for (const CopyPath& copy : copies) {
+    if (copy.measure != measure || copy.pass != pass) continue;
+    why_not[copy.kernel] = copy.why_not;
+    if (copy.why_not.empty() && !copy.instructions.empty()) {
+      regions.push_back(copy.kernel);
+      sequences.push_back(copy.instructions);
     }
   }
-  if (problem.empty() && at != blocks.size())
-    problem = tools.mc + " did not disassemble the blocks";
-  std::string regions;
-  for (const Block& block : blocks) {
-    const bool branchy =
-        std::any_of(block.instructions.begin(), block.instructions.end(), Branches);
-    if (branchy) continue;
-    regions += "# LLVM-MCA-BEGIN " + block.kernel + "\n";
-    for (const std::string& instruction : block.instructions) regions += instruction + "\n";
-    regions += "# LLVM-MCA-END\n";
+  std::string problem, errors, json, blame;
+  for (bool again = true; again;) {
+    const ModelRegions input = RegionsOf(regions, sequences);
+    const ScratchFolder folder({"blocks.s"});
+    problem =
+        folder.ok() ? WriteNewFile(folder / "blocks.s", input.text) : folder.Problem("llvm-mca");
+    json =
+        problem.empty()
+            ? RunModelTool({tools.mca, "-mcpu=" + cpu, "-iterations=" + std::to_string(ITERATIONS),
+                            "--json", folder / "blocks.s"},
+                           problem, &errors)
+            : "";
+    const int blamed = problem.empty() ? -1 : BlamedRegion(input, errors, blame);
+    again = blamed >= 0;
+    if (again) {
+      why_not[regions[blamed]] = blame;
+      regions.erase(regions.begin() + blamed);
+      sequences.erase(sequences.begin() + blamed);
+    }
   }
-  if (problem.empty()) problem = WriteNewFile(folder / "blocks.s", regions);
-  std::string errors;
-  const std::string json =
-      problem.empty()
-          ? RunModelTool({tools.mca, "-mcpu=" + cpu, "-iterations=" + std::to_string(ITERATIONS),
-                          "--json", folder / "blocks.s"},
-                         problem, &errors)
-          : "";
   const std::vector<std::string> names = StringsOf(json, "Name");
   const std::vector<double> totals = NumbersOf(json, "TotalCycles");
   const std::vector<double> iterations = NumbersOf(json, "Iterations");
   const std::vector<std::string> cpus = StringsOf(json, "CPUName");
   if (problem.empty() && (names.size() != totals.size() || names.size() != iterations.size() ||
-                          cpus.size() != 1 || regions.empty() != names.empty())) {
+                          cpus.size() != 1 || regions.size() != names.size())) {
     problem = tools.mca + " answered with what is not its JSON report: " + Quoted(json, '"');
   }
   if (!problem.empty()) {
@@ -189,12 +151,13 @@ bool PredictPass(const ModelTools& tools, const std::string& cpu, SweepMeasure m
     ModelPredictions::Entry entry{measure, pass, kernel.name, {}};
     double cycles = 0;
     if (!kernel.inline_refusal.empty()) {
-      entry.prediction.missing = Prediction::NOT_MEASURED;
-    } else if (cycles_of(kernel.name, cycles)) {
-      entry.prediction.missing = Prediction::MADE;
+      entry.prediction.why_not = NOT_MEASURED;
+    } else if (cycles_of(kernel.name, cycles) || why_not[kernel.name].empty()) {
+      // A copy without instructions runs nothing: it costs what the glue alone does.
+      entry.prediction.made = true;
       entry.prediction.cycles = measure == SweepMeasure::LATENCY ? cycles - glue : cycles;
     } else {
-      entry.prediction.missing = Prediction::BRANCHES;
+      entry.prediction.why_not = why_not[kernel.name];
     }
     predictions.entries.push_back(entry);
   }
@@ -207,11 +170,42 @@ ModelPredictions Predict(const ModelTools& tools, const std::string& cpu,
                          const std::vector<Procedure>& kernels,
                          const std::vector<SweepMeasure>& measures) {
   ModelPredictions predictions;
+  std::vector<Procedure> procedures = kernels;
+  procedures.push_back(EmptyProcedureCopy());
+  std::vector<CopyPath> copies = RecordCopyPaths(procedures, measures);
+  std::vector<std::vector<uint8_t>> bytes;
+  for (const CopyPath& copy : copies) bytes.push_back(copy.bytes);
+  const ScratchFolder folder({"copies.txt"});
+  std::string& problem = predictions.problem;
+  problem = folder.ok() ? WriteNewFile(folder / "copies.txt", DisassemblerInput(bytes))
+                        : folder.Problem("llvm-mc");
+  const std::string listing = problem.empty()
+                                  ? RunModelTool({tools.mc, "--disassemble", "--show-encoding",
+                                                  "-triple=x86_64", folder / "copies.txt"},
+                                                 problem)
+                                  : "";
+  if (!problem.empty()) return predictions;
+  const std::vector<Instructions> read = ReadListing(listing, bytes);
+  for (size_t at = 0; at < copies.size(); ++at) {
+    if (copies[at].why_not.empty()) {
+      copies[at].instructions = StraightSequence(read[at], copies[at].offsets, copies[at].why_not);
+    }
+  }
   for (SweepMeasure measure : measures) {
     if (measure == SweepMeasure::CALL) continue;
     for (Pass pass : {POSITIVE, NEGATIVE}) {
-      if (!PredictPass(tools, cpu, measure, pass, kernels, predictions)) return predictions;
+      if (!PredictPass(tools, cpu, measure, pass, kernels, copies, predictions)) {
+        return predictions;
+      }
     }
+  }
+  const HostProcessor host = ReadHostProcessor();
+  predictions.host = DescribeHost(host);
+  if (cpu == "native" && predictions.note.empty() &&
+      !OlderModelNote(host, predictions.cpu, "").empty()) {
+    std::string unused;
+    predictions.note =
+        OlderModelNote(host, predictions.cpu, RunModelTool({tools.mca, "--version"}, unused));
   }
   return predictions;
 }

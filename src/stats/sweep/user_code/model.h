@@ -1,7 +1,8 @@
-// What a static model says the measured blocks cost: llvm-mca, given exactly the bytes of one copy
-// (glue and kernel) as llvm-mc of the same LLVM disassembles them, run for many iterations so
-// that a chain through the copies counts. It does not follow branches, so a kernel that jumps
-// gets no prediction, with that reason.
+// What a static model says the measured blocks cost: llvm-mca, given the path each pass runs
+// through one copy (glue and kernel) as a straight sequence of the instructions that ran, as
+// llvm-mc of the same LLVM disassembles them, over many iterations so that a chain through the
+// copies counts. A jump is one instruction of the sequence; the redirect of a taken one is not
+// charged.
 #pragma once
 
 #include <string>

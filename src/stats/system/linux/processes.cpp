@@ -17,10 +17,6 @@ namespace stats {
 
 namespace {
 
-volatile sig_atomic_t stop_signal = 0;
-
-void RecordStop(int signal_number) { stop_signal = signal_number; }
-
 int64_t NowMs() {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -105,54 +101,10 @@ ChildRun Failed(ChildRun run, pid_t child, const std::string& reason) {
 
 }  // namespace
 
-void InstallStopHandlers() {
-  struct sigaction action = {};
-  action.sa_handler = RecordStop;
-  sigemptyset(&action.sa_mask);
-  // No SA_RESTART: a stop must interrupt a wait for a child's output.
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
-
-int StopSignal() { return stop_signal; }
-
 void Descriptor::reset(int fd) {
   if (fd_ >= 0) close(fd_);
   fd_ = fd;
 }
-
-std::string DescribeWaitStatus(int status) {
-  if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) {
-    return "was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
-           strsignal(WTERMSIG(status)) + ")";
-  }
-  return "ended with wait status " + std::to_string(status);
-}
-
-Ending EndingOf(int status) {
-  Ending ending;
-  if (WIFEXITED(status)) ending.exit_code = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) ending.signal = WTERMSIG(status);
-  return ending;
-}
-
-bool Succeeded(const ChildRun& run) {
-  return run.outcome == ChildRun::ENDED && EndingOf(run.status).exit_code == 0;
-}
-
-std::string SignalName(int signal) {
-  const char* name = sigabbrev_np(signal);
-  return name != nullptr ? "SIG" + std::string(name) : std::to_string(signal);
-}
-
-std::string SignalText(int signal) { return strsignal(signal); }
-
-int FileSizeSignal() { return SIGXFSZ; }
-
-void WriteAtOnce(int fd, const void* bytes, size_t length) { (void)!write(fd, bytes, length); }
-
-void ExitAtOnce(int code) { _exit(code); }
 
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits) {
   ChildRun run;
@@ -273,31 +225,6 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     if (went_quiet()) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
     if (limits.waiting) limits.waiting();
   }
-}
-
-ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path) {
-  ChildRun run = RunChild(
-      [&](int report) {
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        if (search_path) {
-          execvp(argv[0], argv.data());
-        } else {
-          execv(argv[0], argv.data());
-        }
-        const int error = errno;
-        (void)!write(report, &error, sizeof error);
-        _exit(127);
-      },
-      limits);
-  if (run.outcome == ChildRun::ENDED && run.report.size() == sizeof(int)) {
-    int error;
-    std::memcpy(&error, run.report.data(), sizeof error);
-    run.outcome = ChildRun::FAILED;
-    run.failure = "cannot start " + words[0] + ": " + ErrorText(error);
-  }
-  return run;
 }
 
 }  // namespace stats

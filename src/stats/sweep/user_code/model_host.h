@@ -1,0 +1,28 @@
+// The processor the model is set beside: this host's, as CPUID names it, and whether the model
+// LLVM picked for it ("native") is an older one of the same vendor.
+#pragma once
+
+#include <string>
+
+namespace stats {
+
+struct HostProcessor {
+  std::string vendor;         // "AuthenticAMD"
+  int family = 0, model = 0;  // as /proc/cpuinfo counts them: extended fields included
+};
+
+HostProcessor ReadHostProcessor();
+
+// "AMD family 25 model 17"
+std::string DescribeHost(const HostProcessor& host);
+
+// The Zen generation of an AMD family and model (1 to 5, 6 for a later family), or 0.
+int ZenGeneration(int family, int model);
+
+// For the model `cpu` that "native" gave on `host`: "LLVM 14 knows no model newer than znver3;
+// install llvm-19" when it is an older generation than the host's, else empty. `llvm_version`
+// is what llvm-mca --version says.
+std::string OlderModelNote(const HostProcessor& host, const std::string& cpu,
+                           const std::string& llvm_version);
+
+}  // namespace stats

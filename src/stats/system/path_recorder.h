@@ -1,0 +1,31 @@
+// The instructions a piece of machine code runs, in the order it runs them, from the processor
+// itself: one trap after every instruction.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace stats {
+
+// A path longer than this is a loop that runs long; it is cut there and reported as too long.
+constexpr size_t PATH_BOUND = 1000;
+
+struct RecordedPath {
+  enum Outcome {
+    RETURNED,  // it ran to the RET after it
+    TOO_LONG,  // more than PATH_BOUND instructions before that
+    LEFT,      // it went on outside its bytes
+    FAULTED,   // it raised a signal other than the step trap (signal says which)
+    UNTRACED,  // it turned the trap off, so its path is not known
+  } outcome = UNTRACED;
+  int signal = 0;
+  std::vector<uint32_t> offsets;  // of each instruction run, from the code's first byte
+};
+
+// Runs `code` once, as the blocks run a copy: the operand in EAX and EBX, `length` bytes followed
+// by a RET at code[length], in executable memory. Signal handlers of this process are replaced
+// while it runs, and user bytes may do anything: call this only in a child process.
+RecordedPath RecordPath(const uint8_t* code, size_t length, int32_t operand);
+
+}  // namespace stats

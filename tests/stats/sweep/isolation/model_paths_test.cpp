@@ -1,0 +1,154 @@
+// The paths recorded through copies of the table's kernels, held against the instructions their
+// source writes out one per line, and through code that loops, faults or leaves its bytes.
+#include "stats/sweep/isolation/model_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "stats/system/path_recorder.h"
+
+namespace {
+
+using stats::CopyPath;
+using stats::Procedure;
+using Offsets = std::vector<uint32_t>;
+
+// Each kernel's instructions as its source lists them: one `.byte` line each, with its mnemonic.
+struct SourceInstruction {
+  uint32_t offset;
+  std::vector<uint8_t> bytes;
+  std::string mnemonic;
+};
+std::map<std::string, std::vector<SourceInstruction>> KernelSource() {
+  std::map<std::string, std::vector<SourceInstruction>> kernels;
+  std::ifstream source(KERNEL_SOURCE);
+  std::string kernel;
+  uint32_t offset = 0;
+  for (std::string line; std::getline(source, line);) {
+    std::istringstream words(line);
+    std::string first;
+    words >> first;
+    if (first == "KERNEL_START") {
+      words >> kernel;
+      offset = 0;
+    } else if (first == "KERNEL_TRAILER") {
+      kernel.clear();
+    } else if (first == ".byte" && !kernel.empty()) {
+      SourceInstruction instruction{offset, {}, line.substr(line.find('#') + 2)};
+      for (size_t at = line.find("0x"); at < line.find('#'); at = line.find("0x", at + 2)) {
+        instruction.bytes.push_back(
+            static_cast<uint8_t>(std::stoul(line.substr(at, 4), nullptr, 16)));
+      }
+      offset += static_cast<uint32_t>(instruction.bytes.size());
+      kernels[kernel].push_back(instruction);
+    }
+  }
+  return kernels;
+}
+
+// The latency copies' paths, by kernel and pass: the kernel's body, then its glue.
+std::map<std::string, std::array<const CopyPath*, 2>> ByKernel(const std::vector<CopyPath>& paths) {
+  std::map<std::string, std::array<const CopyPath*, 2>> kernels;
+  for (const CopyPath& path : paths) kernels[path.kernel][path.pass] = &path;
+  return kernels;
+}
+
+Procedure UserKernel(const std::string& name, std::vector<uint8_t> body) {
+  const std::vector<uint8_t> trailer = stats::EmptyProcedureCopy().bytes;
+  body.insert(body.end(), trailer.begin(), trailer.end());
+  return {name, name, body, -1, ResultRegister::EAX, ""};
+}
+
+TEST(CopyPaths, OfTheTableRunTheSourcesInstructionsInOrderAndTheNegOnlyForANegativeOperand) {
+  const auto source = KernelSource();
+  ASSERT_EQ(source.size(), 12u) << KERNEL_SOURCE;
+  const std::vector<CopyPath> paths =
+      stats::RecordCopyPaths(stats::TableProcedures(), {stats::SweepMeasure::LATENCY});
+  ASSERT_EQ(paths.size(), 24u);
+  int branchy = 0;
+  for (const auto& [kernel, passes] : ByKernel(paths)) {
+    const std::vector<SourceInstruction>& instructions = source.at(kernel);
+    const uint32_t body = instructions.back().offset + instructions.back().bytes.size();
+    Offsets every;
+    for (const SourceInstruction& instruction : instructions) every.push_back(instruction.offset);
+    for (const CopyPath* path : passes) {
+      ASSERT_EQ(path->why_not, "") << kernel;
+      // What ran before the glue: instructions of the source, in its order.
+      Offsets in_body;
+      for (uint32_t offset : path->offsets) {
+        if (offset < body) in_body.push_back(offset);
+      }
+      EXPECT_TRUE(std::is_sorted(in_body.begin(), in_body.end())) << kernel;
+      for (uint32_t offset : in_body) {
+        EXPECT_NE(std::find(every.begin(), every.end(), offset), every.end())
+            << kernel << ": " << offset << " is not where one of its instructions starts";
+      }
+      // The glue runs after every body, each of its two-byte instructions once.
+      for (uint32_t glue = body; glue < path->bytes.size(); glue += 2) {
+        EXPECT_EQ(std::count(path->offsets.begin(), path->offsets.end(), glue), 1) << kernel;
+      }
+    }
+    const Offsets& positive = passes[stats::POSITIVE]->offsets;
+    const Offsets& negative = passes[stats::NEGATIVE]->offsets;
+    const bool jumps = std::any_of(instructions.begin(), instructions.end(),
+                                   [](const auto& i) { return i.mnemonic[0] == 'j'; });
+    if (!jumps) {
+      EXPECT_EQ(Offsets(positive.begin(), positive.begin() + every.size()), every) << kernel;
+      EXPECT_EQ(Offsets(negative.begin(), negative.begin() + every.size()), every) << kernel;
+      continue;
+    }
+    // The operand 1 jumps over the NEG, the operand -1 runs it: every instruction, in order.
+    ++branchy;
+    EXPECT_EQ(Offsets(negative.begin(), negative.begin() + every.size()), every) << kernel;
+    EXPECT_EQ(negative.size(), positive.size() + 2) << kernel << ": the NEG and the glue's NEG";
+    EXPECT_EQ(instructions.back().mnemonic, "neg eax") << kernel;
+    EXPECT_EQ(std::count(positive.begin(), positive.end(), instructions.back().offset), 0)
+        << kernel;
+  }
+  EXPECT_EQ(branchy, 7);
+  const auto by_kernel = ByKernel(paths);
+  EXPECT_EQ(by_kernel.at("abs2")[stats::POSITIVE]->offsets, (Offsets{0, 2}));
+  EXPECT_EQ(by_kernel.at("abs2")[stats::NEGATIVE]->offsets, (Offsets{0, 2, 4, 6}));
+  EXPECT_EQ(by_kernel.at("abs4")[stats::POSITIVE]->offsets, (Offsets{0, 2, 5, 7, 9}))
+      << "its result moved from ECX by the glue";
+}
+
+TEST(CopyPaths, FollowAShortLoopToItsEndAndCutALongOneAtTheBound) {
+  const std::vector<Procedure> kernels = {
+      UserKernel("thrice", {0xB9, 0x03, 0, 0, 0, 0xFF, 0xC9, 0x75, 0xFC}),  // mov ecx,3; dec; jnz
+      UserKernel("long", {0xB9, 0xA0, 0x86, 0x01, 0, 0xFF, 0xC9, 0x75, 0xFC}),
+      UserKernel("forever", {0xEB, 0xFE})};
+  const std::vector<CopyPath> paths =
+      stats::RecordCopyPaths(kernels, {stats::SweepMeasure::THROUGHPUT});
+  const auto by_kernel = ByKernel(paths);
+  // The glue MOV EAX,EBX first, then the loop from byte 2.
+  EXPECT_EQ(by_kernel.at("thrice")[stats::POSITIVE]->offsets, (Offsets{0, 2, 7, 9, 7, 9, 7, 9}));
+  EXPECT_EQ(by_kernel.at("thrice")[stats::POSITIVE]->why_not, "");
+  for (const char* kernel : {"long", "forever"}) {
+    for (const CopyPath* path : by_kernel.at(kernel)) {
+      EXPECT_EQ(path->why_not, "its path runs more than 1000 instructions") << kernel;
+      EXPECT_EQ(path->offsets.size(), stats::PATH_BOUND) << kernel;
+    }
+  }
+}
+
+TEST(CopyPaths, SayWhyWhenTheCodeFaultsTrapsOrLeavesItsBytesAndRecordTheOthersStill) {
+  const std::vector<Procedure> kernels = {
+      UserKernel("ud2", {0x0F, 0x0B}), UserKernel("int3", {0xCC}),
+      UserKernel("away", {0xEB, 0x10}),  // onto the filler past the RET
+      UserKernel("neg", {0xF7, 0xD8})};
+  const std::vector<CopyPath> paths =
+      stats::RecordCopyPaths(kernels, {stats::SweepMeasure::LATENCY});
+  const auto by_kernel = ByKernel(paths);
+  EXPECT_EQ(by_kernel.at("ud2")[0]->why_not,
+            "its copy raised signal 4 (Illegal instruction) when its path was recorded");
+  EXPECT_EQ(by_kernel.at("int3")[0]->why_not.rfind("its copy raised signal 5 (", 0), 0u);
+  EXPECT_EQ(by_kernel.at("away")[0]->why_not, "its path leaves its own bytes");
+  EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->offsets, (Offsets{0, 2}));
+  EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->why_not, "");
+}
+
+}  // namespace

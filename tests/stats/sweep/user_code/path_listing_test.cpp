@@ -1,0 +1,94 @@
+// llvm-mc's listing read back into instructions by offset, a path made a straight sequence, and
+// llvm-mca's errors traced to the region they come from; the host set beside the model.
+#include "stats/sweep/user_code/path_listing.h"
+
+#include <gtest/gtest.h>
+
+#include "stats/sweep/user_code/model_host.h"
+
+namespace {
+
+using stats::Instructions;
+using Bytes = std::vector<uint8_t>;
+
+// DisassemblerInput of these copies, as llvm-mc 19 --disassemble --show-encoding lists it: abs2's
+// body; a copy whose last byte starts an instruction it does not finish; one whose first two bytes
+// it cannot read (it says so on standard error and goes on after them).
+const std::vector<Bytes> COPIES = {
+    {0x0B, 0xC0, 0x79, 0x02, 0xF7, 0xD8}, {0xF7, 0xD8, 0x0F}, {0x0F, 0xFF, 0x85, 0xC0}};
+
+std::string Int3s(int count) {
+  std::string lines;
+  for (int i = 0; i < count; ++i)
+    lines += "\tint3                                    # encoding: [0xcc]\n";
+  return lines;
+}
+
+const std::string LISTING =
+    "\t.text\n"
+    "\torl\t%eax, %eax                      # encoding: [0x0b,0xc0]\n"
+    "\tjns\t2                               # encoding: [0x79,A]\n"
+    "                                        #   fixup A - offset: 1, value: 2-1, kind: "
+    "FK_PCRel_1\n"
+    "\tnegl\t%eax                            # encoding: [0xf7,0xd8]\n" +
+    Int3s(15) + "\tnegl\t%eax                            # encoding: [0xf7,0xd8]\n" +
+    "\tbswapl\t%esp                            # encoding: [0x0f,0xcc]\n" + Int3s(14) +
+    "\ttestl\t%eax, %eax                      # encoding: [0x85,0xc0]\n" + Int3s(15);
+
+TEST(Listing, PlacesEachInstructionAtTheOffsetItsEncodingMatchesAndNoneAcrossACopysEnd) {
+  EXPECT_EQ(stats::DisassemblerInput({{0x90}}),
+            "0x90 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc 0xcc \n");
+  const std::vector<Instructions> read = stats::ReadListing(LISTING, COPIES);
+  ASSERT_EQ(read.size(), 3u);
+  EXPECT_EQ(read[0], (Instructions{{0, "orl %eax, %eax"}, {2, "jns 2"}, {4, "negl %eax"}}));
+  EXPECT_EQ(read[1], (Instructions{{0, "negl %eax"}})) << "the unfinished one runs into the filler";
+  EXPECT_EQ(read[2], (Instructions{{2, "testl %eax, %eax"}}))
+      << "nothing at bytes it could not read";
+}
+
+TEST(Listing, GivesAPathAsItsInstructionsInTheOrderTheyRanOrSaysWhichByteIsNotKnown) {
+  const std::vector<Instructions> read = stats::ReadListing(LISTING, COPIES);
+  std::string why_not;
+  EXPECT_EQ(stats::StraightSequence(read[0], {0, 2}, why_not),
+            (std::vector<std::string>{"orl %eax, %eax", "jns 2"}));
+  EXPECT_EQ(stats::StraightSequence(read[0], {0, 2, 4, 0, 2}, why_not).size(), 5u);
+  EXPECT_EQ(why_not, "");
+  EXPECT_TRUE(stats::StraightSequence(read[2], {0, 2}, why_not).empty());
+  EXPECT_EQ(why_not, "the disassembler does not know the instruction at byte 0 of its copy");
+}
+
+TEST(Listing, TracesAnErrorOfTheModelToTheRegionOfItsLineOrOfTheInstructionItQuotes) {
+  const stats::ModelRegions regions = stats::RegionsOf(
+      {"abs2", "mine"}, {{"orl %eax, %eax", "jns 2"}, {"negl %eax", "vpaddd %zmm0, %zmm1, %zmm2"}});
+  EXPECT_EQ(regions.text,
+            "# LLVM-MCA-BEGIN abs2\norl %eax, %eax\njns 2\n# LLVM-MCA-END\n"
+            "# LLVM-MCA-BEGIN mine\nnegl %eax\nvpaddd %zmm0, %zmm1, %zmm2\n# LLVM-MCA-END\n");
+  std::string why;
+  EXPECT_EQ(stats::BlamedRegion(regions, "/tmp/x/blocks.s:3:1: error: invalid operand\n", why), 0);
+  EXPECT_EQ(why, "the model does not read it: invalid operand");
+  EXPECT_EQ(stats::BlamedRegion(regions,
+                                "error: found an unsupported instruction in the input assembly "
+                                "sequence\nnote: instruction: \tvpaddd\t%zmm0, %zmm1, %zmm2\n",
+                                why),
+            1);
+  EXPECT_EQ(why, "the model does not know vpaddd %zmm0, %zmm1, %zmm2");
+  EXPECT_EQ(stats::BlamedRegion(regions, "error: out of memory\n", why), -1);
+}
+
+TEST(ModelHost, SaysWhenNativeGaveAnOlderModelThanTheHostsAndNotOtherwise) {
+  EXPECT_EQ(stats::ZenGeneration(25, 17), 4) << "Genoa";
+  EXPECT_EQ(stats::ZenGeneration(25, 1), 3) << "Milan";
+  EXPECT_EQ(stats::ZenGeneration(26, 2), 5);
+  EXPECT_EQ(stats::ZenGeneration(23, 49), 2);
+  const stats::HostProcessor zen4{"AuthenticAMD", 25, 17};
+  EXPECT_EQ(stats::DescribeHost(zen4), "AMD family 25 model 17");
+  EXPECT_EQ(stats::OlderModelNote(zen4, "znver3", "Debian LLVM version 14.0.6\n"),
+            "LLVM 14 knows no model newer than znver3; install llvm-19");
+  EXPECT_EQ(stats::OlderModelNote({"AuthenticAMD", 27, 0}, "znver5", "LLVM version 19.1.7"),
+            "LLVM 19 knows no model newer than znver5");
+  EXPECT_EQ(stats::OlderModelNote(zen4, "znver4", "LLVM version 19.1.7"), "");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 143}, "znver3", ""), "");
+  EXPECT_EQ(stats::OlderModelNote(zen4, "generic", ""), "");
+}
+
+}  // namespace
