@@ -32,7 +32,7 @@ class Descriptor {
 
 struct ChildLimits {
   int time_limit_ms = -1;          // killed after this long; -1: no limit
-  size_t output_limit = SIZE_MAX;  // killed once its streams together pass this many bytes
+  size_t output_limit = 1 << 20;   // killed once its streams together pass this many bytes
   bool stops_with_us = false;      // a recorded stop signal ends it with SIGTERM
   std::function<void()> waiting;   // called about once a second while it runs
   std::function<void()> in_child;  // run in the child before its body, to limit it further
@@ -51,8 +51,9 @@ struct ChildRun {
 // Forks a child with standard input from /dev/null, standard output and error on pipes, SIGINT
 // and SIGTERM at their defaults, and runs `body` there with a report descriptor that closes on
 // exec; `body` must end the child (exec or _exit). Collects all three streams as they come, so
-// that none fills up and stalls the child, up to the output limit, then reaps it. A child never
-// outlives the call, nor this process: the system kills it when this process ends, however.
+// that none fills up and stalls the child, up to the output limit, then reaps it. The child leads
+// a process group of its own, which is ended whole when the call returns; the system also kills
+// the child itself when this process ends, however.
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits);
 
 // Runs a program (`words`: its path or, with `search_path`, a name to look up in PATH, then its

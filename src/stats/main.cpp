@@ -7,8 +7,11 @@
 
 #include "stats/commands.h"
 #include "stats/options.h"
+#include "stats/system/descendants.h"
 
 int main(int argc, char** argv) {
+  // No process a child starts outlives this one, even one that leaves its child's group.
+  stats::AdoptOrphans();
   const stats::Command command = stats::ParseCommandLine({argv + 1, argv + argc});
   if (const auto* error = std::get_if<stats::UsageError>(&command)) {
     std::cerr << "absbench-stats: " << error->message << "\n" << stats::USAGE;
