@@ -83,7 +83,12 @@ ChildRun Ended(ChildRun run, pid_t child, ChildRun::Outcome outcome, int stop_wi
     SignalGroup(child, SIGKILL);
     reaped = ReapBy(child, -1, status, run.failure);
   }
-  // Whatever the system says of the wait, nothing the child started is left running.
+  // Whatever the system says of the wait, nothing the child started is left running; a last
+  // wait, which the SIGKILL keeps short, reaps the child if the system lets it.
+  if (!reaped) {
+    SignalGroup(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
   EndDescendants(child);
   run.outcome = reaped ? outcome : ChildRun::FAILED;
   run.status = status;

@@ -59,10 +59,8 @@ RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings)
 
 }  // namespace
 
-SweepResult RunSweep(
-    const std::vector<Procedure>& kernels, const SweepSettings& settings,
-    const std::function<void(size_t, size_t)>& progress,
-    const std::function<void(SweepMeasure, int kernel, size_t placement)>& entering) {
+SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings& settings,
+                     const SweepWatch& watch) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   auto seconds_since = [](Clock::time_point then) {
@@ -84,6 +82,7 @@ SweepResult RunSweep(
   const double cap =
       settings.seconds > 0 ? settings.seconds : DefaultSweepSeconds(settings.measures.size());
   const double ticks_per_ns = TicksPerNs();
+  if (watch.prepared) watch.prepared();
 
   size_t done_before = 0;
   for (size_t at = 0; at < result.measures.size(); ++at) {
@@ -97,13 +96,13 @@ SweepResult RunSweep(
       return result;
     }
     RoundsPlan plan = PlanFor(measured, settings);
-    if (entering) {
+    if (watch.entering) {
       code.entering = [&, plan](const Cell& cell) {
         const size_t procedure = plan.rule == NetRule::AGAINST_EMPTY ? cell.code : cell.code / 2;
         const int kernel = procedure < measured.kernels.size()
                                ? static_cast<int>(measured.kernels[procedure])
                                : -1;
-        entering(measured.measure, kernel, cell.placement);
+        watch.entering(measured.measure, kernel, cell.placement);
       };
     }
     const uint32_t calibration_calls = measured.copies == 1 ? 2000 : 100;
@@ -131,7 +130,7 @@ SweepResult RunSweep(
       still_to_come += expected_visits[later];
     }
     machine.progress = [&](size_t done, size_t total) {
-      progress(done_before + done, done_before + total + still_to_come);
+      if (watch.progress) watch.progress(done_before + done, done_before + total + still_to_come);
     };
     plan.chain_overhead_cycles = ChainOverheadCycles(machine, CHAIN_ADDS);
     const RoundsRecord record = MeasureInRounds(plan, machine);
@@ -151,6 +150,7 @@ SweepResult RunSweep(
                                    : std::min(result.slowest_clock_ghz, record.slowest_clock_ghz);
     if (at == 0) result.median_clock_ghz = record.median_clock_ghz;
     result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, record.fastest_clock_ghz);
+    if (watch.finished) watch.finished(result, at);
   }
   return result;
 }

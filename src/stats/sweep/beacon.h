@@ -1,0 +1,46 @@
+// A page shared with the measuring process, where it names each cell before running it and counts
+// its visits: plain stores, where a write to a pipe per visit would cost a third of the sweep. A
+// cell is one 64-bit word, so that it is never read half written; the kernel under measure can
+// write the page too, so what is read from it is checked against what the sweep holds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "stats/options.h"
+#include "stats/system/shared_page.h"
+
+namespace stats {
+
+struct NamedCell {
+  SweepMeasure measure = SweepMeasure::CALL;
+  int kernel = -1;  // an index into the sweep's kernels, or -1 for the empty procedure
+  size_t placement = 0;
+};
+
+class Beacon {
+ public:
+  Beacon();
+  bool ok() const { return fields_ != nullptr; }
+
+  // In the child: the cell about to run, and the visits done.
+  void Enter(SweepMeasure measure, int kernel, size_t placement);
+  void Count(size_t done, size_t total);
+
+  // In the parent: the last cell named (`back` 0) or the one before it (1), when one was and it
+  // names a measure of `measures`, a kernel below `kernels` and a placement on that grid.
+  std::optional<NamedCell> Named(int back, size_t kernels,
+                                 const std::vector<SweepMeasure>& measures) const;
+  // The visits done and expected, the first never past the second.
+  size_t done() const;
+  size_t total() const;
+
+ private:
+  enum Field { LAST, BEFORE, DONE, TOTAL, FIELDS };
+  SharedPage page_;
+  int64_t* fields_ = nullptr;
+};
+
+}  // namespace stats
