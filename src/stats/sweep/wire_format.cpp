@@ -73,6 +73,7 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
   const size_t per_pass = measure.kernels.size() * measure.grid.size();
   for (std::string line; std::getline(lines, line);) {
     ++line_number;
+    if (lines.eof()) break;  // a line without its end
     const std::vector<std::string> words = Words(line);
     if (line.rfind("refusal ", 0) == 0) {
       const std::string name = line.substr(8, line.find(": ") - 8);
