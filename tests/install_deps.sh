@@ -5,6 +5,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev googletest clang-format # Linux x86-64
   libxml2-utils                                              # xmllint, for the chart
   llvm-19                                                    # llvm-mca and llvm-mc, for --predict
+  libseccomp-dev                                             # the sweep's system-call filter
   g++-multilib qemu-user-static                              # Linux IA-32, natively or emulated
   g++-mingw-w64-x86-64-posix wine64                          # 64-bit Windows, run under Wine
   g++-mingw-w64-i686-posix wine wine32:i386                  # 32-bit Windows, run under Wine

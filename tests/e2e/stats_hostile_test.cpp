@@ -130,6 +130,28 @@ TEST(StatsUnderHostileInput, CtrlCOrSigtermDuringAFloodEndsItPromptlyWithTheChil
   }
 }
 
+TEST(StatsUnderHostileInput, CtrlCOrSigtermEndsABenchmarkThatClosedItsOutputsWithItsGroup) {
+  for (const int stop : {SIGINT, SIGTERM}) {
+    const Flooder flooder("exec >&- 2>&-; sleep 30");
+    const pid_t stats = StartQuietly(Stats({"-n", "1", "--benchmark", flooder.benchmark()}));
+    for (int tries = 0; tries < 300 && flooder.Pid() == 0; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GT(flooder.Pid(), 0) << "the benchmark never started";
+    // Past the closing of its outputs, into the wait for it to end.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto stopped_at = std::chrono::steady_clock::now();
+    kill(stats, stop);
+    const int status = WaitOrKill(stats, seconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped_at, seconds(2)) << "not a prompt stop";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + stop) << "status " << status;
+    EXPECT_TRUE(EndsWithin(flooder.Pid(), std::chrono::milliseconds(0))) << "the child was left";
+    // The benchmark led a group of its own: its sleep went with it.
+    EXPECT_NE(kill(-flooder.Pid(), 0), 0) << "a process of its group was left";
+    if (kill(-flooder.Pid(), 0) == 0) kill(-flooder.Pid(), SIGKILL);
+  }
+}
+
 TEST(StatsUnderHostileInput, LeavesNoBenchmarkRunningWhenItIsKilledItself) {
   const Flooder flooder("sleep 60");
   const pid_t stats = StartQuietly(Stats({"-n", "1", "--benchmark", flooder.benchmark()}));

@@ -81,6 +81,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
   const double cap =
       settings.seconds > 0 ? settings.seconds : DefaultSweepSeconds(settings.measures.size());
   const double ticks_per_ns = TicksPerNs();
+  if (hooks.prepared) hooks.prepared();
 
   size_t done_before = 0;
   for (size_t at = 0; at < result.measures.size(); ++at) {
@@ -117,7 +118,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
       still_to_come += expected_visits[later];
     }
     machine.progress = [&](size_t done, size_t total) {
-      hooks.progress(done_before + done, done_before + total + still_to_come);
+      if (hooks.progress) hooks.progress(done_before + done, done_before + total + still_to_come);
     };
     const uint32_t calibration_calls = measured.copies == 1 ? 2000 : 100;
     plan.calls =
@@ -147,6 +148,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
                                    : std::min(result.slowest_clock_ghz, record.slowest_clock_ghz);
     if (at == 0) result.median_clock_ghz = record.median_clock_ghz;
     result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, record.fastest_clock_ghz);
+    if (hooks.finished) hooks.finished(result, at);
   }
   return result;
 }

@@ -31,12 +31,12 @@ class Descriptor {
 };
 
 struct ChildLimits {
-  int time_limit_ms = -1;          // killed after this long; -1: no limit
-  size_t output_limit = SIZE_MAX;  // killed once its streams together pass this many bytes
-  bool stops_with_us = false;      // a recorded stop signal ends it with SIGTERM
-  std::function<void()> waiting;   // called about once a second while it runs
-  size_t file_size_limit = 0;      // bytes any file it writes may hold; 0: no limit
-  size_t memory_limit = 0;         // bytes of address space; 0: no limit
+  int time_limit_ms = -1;         // killed after this long; -1: no limit
+  size_t output_limit = 1 << 20;  // killed once its streams together pass this many bytes
+  bool stops_with_us = false;     // a recorded stop signal ends it with SIGTERM
+  std::function<void()> waiting;  // called about once a second while it runs
+  size_t file_size_limit = 0;     // bytes any file it writes may hold; 0: no limit
+  size_t memory_limit = 0;        // bytes of address space; 0: no limit
   // Asked about once a second while it runs; false kills it, as WENT_QUIET.
   std::function<bool()> still_working;
 };
@@ -53,7 +53,8 @@ struct ChildRun {
 // and SIGTERM at their defaults, and runs `body` there with a report descriptor that closes on
 // exec; `body` must end the child (exec or ExitAtOnce). Collects all three streams as they come,
 // so that none fills up and stalls the child, up to the output limit, then reaps it. The child
-// is killed when the call gives up on it, and by the system when this process ends, however.
+// leads a process group of its own, which is ended whole when the call returns; the system also
+// kills the child itself when this process ends, however.
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits);
 
 // Runs a program (`words`: its path or, with `search_path`, a name to look up in PATH, then its
@@ -78,6 +79,8 @@ std::string SignalName(int signal);
 std::string SignalText(int signal);
 // The signal that a file past the file-size limit raises.
 int FileSizeSignal();
+
+constexpr int STANDARD_ERROR = 2;
 
 // For a child's body and signal handlers: a write that may be cut short, and the end of the
 // process without its exit handlers.

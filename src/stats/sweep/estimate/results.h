@@ -49,6 +49,10 @@ struct SweepHooks {
   // of which measure runs next, before its code runs.
   std::function<void(SweepMeasure, int kernel, size_t placement)> entering;
   std::function<bool()> stop_requested;
+  // Once what needs the system before any measure is done, just before the first kernel byte.
+  std::function<void()> prepared;
+  // Each measure as it ends (an index into the result's measures), with the sweep so far.
+  std::function<void(const SweepResult&, size_t measure)> finished;
 };
 
 // A distribution over placements: its median and quartiles.

@@ -7,6 +7,7 @@
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/code_arena.h"
 #include "stats/system/processes.h"
+#include "stats/system/sandbox.h"
 
 extern "C" void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record);
 
@@ -40,29 +41,47 @@ constexpr const char* KEPT_NAMES[KEPT_COUNT] = {"RBX", "RSI", "RDI", "RBP",
                                                 "R12", "R13", "R14", "R15"};
 constexpr uint64_t DIRECTION_FLAG = 0x400;
 
-// The child's own exit statuses when it cannot place the code; any other is the kernel's doing.
-constexpr int CANNOT_MAP = 120, CANNOT_MAKE_EXECUTABLE = 121;
+// The child's own exit statuses when it cannot place the code or close itself in; any other is
+// the kernel's doing.
+constexpr int CANNOT_MAP = 120, CANNOT_MAKE_EXECUTABLE = 121, CANNOT_SANDBOX = 122;
+// What the check child may write: two records of each copy, and no flood.
+constexpr size_t CHECK_OUTPUT_LIMIT = 64 << 10;
 
-// Calls `code`, placed `at` bytes into a fresh page, once per operand and reports the records.
-void CallAndReport(const std::vector<uint8_t>& code, size_t at, int report) {
-  CodeArena arena(at + code.size());
+// `code`, `at` bytes into `arena`, made executable; ends the child when it cannot be.
+void Place(CodeArena& arena, const std::vector<uint8_t>& code, size_t at) {
   if (!arena.ok()) ExitAtOnce(CANNOT_MAP);
   std::memset(arena.writable(), 0xCC, arena.size());
   std::memcpy(arena.writable() + at, code.data(), code.size());
   if (!arena.MakeExecutable()) ExitAtOnce(CANNOT_MAKE_EXECUTABLE);
+}
+
+// Calls the code `at` bytes into `arena` once per operand and reports the records.
+void CallAndReport(const CodeArena& arena, size_t at, int report) {
   uint64_t records[2][RECORD_SIZE] = {};
   for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes() + at, PASS_OPERANDS[i], records[i]);
   WriteAtOnce(report, records, sizeof records);
 }
 
 // In the child: the kernel called as the loop calls it, then its body run as an inline copy runs,
-// straight into a RET and elsewhere in memory, as copies are. A fault in the second leaves the
-// first one's records reported.
+// straight into a RET and elsewhere in memory, as copies are. Both are placed before the sandbox
+// closes, so that the kernel's bytes run where the child can only write its report and end. A
+// fault in the second leaves the first one's records reported.
 [[noreturn]] void CallInChild(const Procedure& kernel, int report) {
-  CallAndReport(kernel.bytes, 0, report);
+  constexpr size_t INLINE_AT = 1024 + 2;
   std::vector<uint8_t> inline_copy = BodyOf(kernel);
   inline_copy.push_back(0xC3);  // ret
-  CallAndReport(inline_copy, 1024 + 2, report);
+  CodeArena called(kernel.bytes.size()), inlined(INLINE_AT + inline_copy.size());
+  Place(called, kernel.bytes, 0);
+  Place(inlined, inline_copy, INLINE_AT);
+  SandboxRules rules;
+  rules.report = report;
+  rules.address_room = 64 << 20;
+  if (const std::string problem = EnterSandbox(rules); !problem.empty()) {
+    WriteAtOnce(STANDARD_ERROR, problem.data(), problem.size());
+    ExitAtOnce(CANNOT_SANDBOX);
+  }
+  CallAndReport(called, 0, report);
+  CallAndReport(inlined, INLINE_AT, report);
   ExitAtOnce(0);
 }
 
@@ -98,7 +117,15 @@ std::string InlineRefusal(const ChildRun& child, const uint64_t (&called)[2][REC
 ContractCheck CheckUserKernel(const Procedure& kernel) {
   ChildLimits limits;
   limits.time_limit_ms = CHECK_LIMIT_MS;
+  limits.output_limit = CHECK_OUTPUT_LIMIT;
   const ChildRun child = RunChild([&](int report) { CallInChild(kernel, report); }, limits);
+  if (child.outcome == ChildRun::OVERFLOWED) return {"it writes more than 64 KiB", ""};
+  if (child.outcome == ChildRun::ENDED) {
+    const std::string call = RefusedSystemCall(child.status, child.report);
+    if (!call.empty()) return {"it made the system call " + call, ""};
+    if (EndingOf(child.status).exit_code == CANNOT_SANDBOX)
+      return {"cannot check it: " + child.errors, ""};
+  }
   uint64_t records[2][RECORD_SIZE] = {}, inline_records[2][RECORD_SIZE] = {};
   const bool called = child.report.size() >= sizeof records;
   if (called) std::memcpy(records, child.report.data(), sizeof records);

@@ -1,9 +1,10 @@
 // The sweep in a measuring process of its own. A user's kernel is an experiment, and experiments
 // go wrong in more ways than any check can list (a store into its caller's frame, a system call,
 // a floating-point mode changed), so none of its bytes ever run in the process that reports. The
-// child names each cell before it runs it; when it dies, goes silent, or finds the floating-point
-// control state changed after a cell, the kernel of that cell is left out with the reason and the
-// sweep is made again without it.
+// child runs behind a system-call filter, names each cell before it runs it and reports each
+// measure as it ends. When it dies, goes silent, or finds the floating-point control state changed
+// after a cell, that cell (or the one before it) runs again alone; a kernel whose cell fails again
+// is left out with the reason, and the measures still to come are made again without it.
 #pragma once
 
 #include <functional>

@@ -8,6 +8,7 @@
 #include "stats/system/files.h"
 #include "stats/system/path_recorder.h"
 #include "stats/system/processes.h"
+#include "stats/system/sandbox.h"
 
 namespace stats {
 
@@ -17,7 +18,9 @@ constexpr int RECORDING_LIMIT_MS = 5000;
 // Room for one copy of the longest kernel a user may give, its glue and the RET after it.
 constexpr size_t SLOT = 256;
 constexpr uint8_t RET = 0xC3;
-// The child's own exit status when it cannot place the code.
+// Every copy's path at its bound, with room to spare: no more is read from the child.
+constexpr size_t RECORDING_OUTPUT_LIMIT = 16 << 20;
+// The child's own exit status when it cannot place the code or close itself in.
 constexpr int CANNOT_PLACE = 120;
 
 // What the child writes per copy: its index, outcome, signal and offset count, then the offsets.
@@ -35,6 +38,11 @@ struct PathHeader {
     slot[copies[at].bytes.size()] = RET;
   }
   if (!arena.MakeExecutable()) std::_Exit(CANNOT_PLACE);
+  SandboxRules rules;
+  rules.report = report;
+  rules.address_room = 64 << 20;
+  rules.steps_through = true;
+  if (!EnterSandbox(rules).empty()) std::_Exit(CANNOT_PLACE);
   for (size_t at = 0; at < copies.size(); ++at) {
     const RecordedPath path = RecordPath(arena.bytes() + at * SLOT, copies[at].bytes.size(),
                                          PASS_OPERANDS[copies[at].pass]);
@@ -82,6 +90,7 @@ std::vector<CopyPath> RecordCopyPaths(const std::vector<Procedure>& procedures,
   }
   ChildLimits limits;
   limits.time_limit_ms = RECORDING_LIMIT_MS;
+  limits.output_limit = RECORDING_OUTPUT_LIMIT;
   limits.stops_with_us = true;
   const ChildRun child = RunChild([&](int report) { RecordInChild(copies, report); }, limits);
   std::vector<bool> recorded(copies.size(), false);
@@ -102,7 +111,10 @@ std::vector<CopyPath> RecordCopyPaths(const std::vector<Procedure>& procedures,
     at += length;
   }
   std::string lost = "its path could not be recorded: " + child.failure;
-  if (child.outcome == ChildRun::ENDED) {
+  if (child.outcome == ChildRun::ENDED && !RefusedSystemCall(child.status, child.report).empty()) {
+    lost = "the process recording paths was ended: a copy made the system call " +
+           RefusedSystemCall(child.status, child.report);
+  } else if (child.outcome == ChildRun::ENDED) {
     lost = "the process recording its path " + DescribeWaitStatus(child.status);
   } else if (child.outcome == ChildRun::TIMED_OUT) {
     lost = "the process recording its path did not end within " +

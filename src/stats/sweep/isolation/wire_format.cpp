@@ -1,7 +1,12 @@
 #include "stats/sweep/isolation/wire_format.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
+
+#include "stats/sweep/estimate/grid.h"
+#include "stats/sweep/placed/blocks.h"
 
 namespace stats {
 
@@ -13,69 +18,163 @@ std::string Number(double value) {
   return text;
 }
 
-}  // namespace
+// The words of a line, split at single spaces.
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  for (std::string word; std::getline(in, word, ' ');) words.push_back(word);
+  return words;
+}
 
-std::string SerializedResult(const SweepResult& result) {
-  std::ostringstream out;
-  out << "result\n";
-  if (!result.error.empty()) out << "error " << result.error << "\n";
-  out << "clock " << Number(result.slowest_clock_ghz) << " " << Number(result.fastest_clock_ghz)
-      << " " << Number(result.median_clock_ghz) << "\n";
-  for (const MeasureResult& measure : result.measures) {
-    out << "measure " << static_cast<int>(measure.measure) << " " << measure.chunk_length << " "
-        << measure.copies << " " << measure.pairs << " " << measure.rounds << " "
-        << static_cast<int>(measure.end) << " " << Number(measure.noise_floor_cycles);
-    for (size_t kernel : measure.kernels) out << " " << kernel;
-    out << "\n";
-    for (const std::string& refusal : measure.refusals) out << "refusal " << refusal << "\n";
-    for (const SweepSample& sample : measure.samples) {
-      out << "s " << sample.pass << " " << sample.kernel << " " << sample.placement << " "
-          << Number(sample.net_ms) << " " << Number(sample.net_cycles) << " "
-          << Number(sample.first_half_cycles) << " " << Number(sample.second_half_cycles) << "\n";
+bool Whole(const std::string& word, uint64_t most, uint64_t& value) {
+  if (word.empty() || word.size() > 19 || word.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  value = std::strtoull(word.c_str(), nullptr, 10);
+  return value <= most;
+}
+
+// A figure as the process printed it; NaN stands for a cell without visits.
+bool Figure(const std::string& word, double& value) {
+  char* end = nullptr;
+  value = std::strtod(word.c_str(), &end);
+  return !word.empty() && *end == '\0' && !std::isinf(value);
+}
+
+// Reads one measure's lines from `lines`, starting after its "measure" line `head`.
+std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream& lines,
+                        size_t& line_number, const ReportExpected& expected, ReadReport& read) {
+  const size_t index = read.measures.size();
+  if (index >= expected.measures.size()) return "more measures than were asked for";
+  MeasureResult measure;
+  measure.measure = expected.measures[index];
+  if (head.size() < 8 || head[1] != MeasureName(measure.measure))
+    return "expected the measure " + std::string(MeasureName(measure.measure));
+  uint64_t chunk, copies, pairs, rounds, end;
+  if (!Whole(head[2], UINT32_MAX, chunk) || chunk == 0 || !Whole(head[3], UINT32_MAX, copies) ||
+      copies != (measure.measure == SweepMeasure::CALL ? 1 : COPIES_PER_BLOCK) ||
+      !Whole(head[4], UINT32_MAX, pairs) || pairs == 0 || !Whole(head[5], UINT32_MAX, rounds) ||
+      !Whole(head[6], RoundsRecord::STOPPED, end) || !Figure(head[7], measure.noise_floor_cycles))
+    return "a measure's settings out of range";
+  measure.chunk_length = static_cast<uint32_t>(chunk);
+  measure.copies = static_cast<uint32_t>(copies);
+  measure.pairs = static_cast<uint32_t>(pairs);
+  measure.rounds = static_cast<uint32_t>(rounds);
+  measure.end = static_cast<RoundsRecord::End>(end);
+  measure.grid = GridFor(measure.measure);
+  for (size_t at = 8; at < head.size(); ++at) {
+    uint64_t kernel;
+    if (!Whole(head[at], expected.kernel_names.size() - 1, kernel) ||
+        (!measure.kernels.empty() && kernel <= measure.kernels.back()) ||
+        expected.kernel_names.empty())
+      return "a kernel index out of range or out of order";
+    measure.kernels.push_back(kernel);
+  }
+  // The samples come pass by pass, kernel by kernel, placement by placement: each where expected.
+  const size_t per_pass = measure.kernels.size() * measure.grid.size();
+  for (std::string line; std::getline(lines, line);) {
+    ++line_number;
+    if (lines.eof()) break;  // a line without its end
+    const std::vector<std::string> words = Words(line);
+    if (line.rfind("refusal ", 0) == 0) {
+      const std::string name = line.substr(8, line.find(": ") - 8);
+      bool known = false;
+      for (const std::string& kernel : expected.kernel_names) known = known || kernel == name;
+      if (!known || line.find(": ") == std::string::npos) return "a refusal of no kernel";
+      measure.refusals.push_back(line.substr(8));
+    } else if (words.size() == 8 && words[0] == "s") {
+      const size_t at = measure.samples.size();
+      if (at >= 2 * per_pass) return "more samples than cells";
+      const size_t in_pass = at % per_pass;
+      SweepSample sample{static_cast<Pass>(at / per_pass),
+                         measure.kernels[in_pass / measure.grid.size()],
+                         in_pass % measure.grid.size(),
+                         0,
+                         0,
+                         0,
+                         0};
+      if (words[1] != std::to_string(sample.pass) || words[2] != std::to_string(sample.kernel) ||
+          words[3] != std::to_string(sample.placement))
+        return "a sample out of its place";
+      if (!Figure(words[4], sample.net_ms) || !Figure(words[5], sample.net_cycles) ||
+          !Figure(words[6], sample.first_half_cycles) ||
+          !Figure(words[7], sample.second_half_cycles))
+        return "a sample's figure unreadable";
+      measure.samples.push_back(sample);
+    } else if (words.size() == 4 && words[0] == "clock") {
+      double clock[3];
+      for (int i = 0; i < 3; ++i) {
+        if (!Figure(words[1 + i], clock[i]) || !(clock[i] >= 0)) return "a clock out of range";
+      }
+      if (!std::getline(lines, line) || line != "done") return "a measure without its end";
+      ++line_number;
+      if (measure.samples.size() != 2 * per_pass) return "fewer samples than cells";
+      read.slowest_clock_ghz = clock[0];
+      read.fastest_clock_ghz = clock[1];
+      read.median_clock_ghz = clock[2];
+      read.measures.push_back(std::move(measure));
+      return "";
+    } else {
+      return "unexpected in a measure";
     }
   }
-  out << "end\n";
+  return "a measure cut short";
+}
+
+}  // namespace
+
+std::string MeasureLines(const SweepResult& so_far, size_t measure) {
+  const MeasureResult& found = so_far.measures[measure];
+  std::ostringstream out;
+  out << "measure " << MeasureName(found.measure) << " " << found.chunk_length << " "
+      << found.copies << " " << found.pairs << " " << found.rounds << " "
+      << static_cast<int>(found.end) << " " << Number(found.noise_floor_cycles);
+  for (size_t kernel : found.kernels) out << " " << kernel;
+  out << "\n";
+  for (const std::string& refusal : found.refusals) out << "refusal " << refusal << "\n";
+  for (const SweepSample& sample : found.samples) {
+    out << "s " << sample.pass << " " << sample.kernel << " " << sample.placement << " "
+        << Number(sample.net_ms) << " " << Number(sample.net_cycles) << " "
+        << Number(sample.first_half_cycles) << " " << Number(sample.second_half_cycles) << "\n";
+  }
+  out << "clock " << Number(so_far.slowest_clock_ghz) << " " << Number(so_far.fastest_clock_ghz)
+      << " " << Number(so_far.median_clock_ghz) << "\ndone\n";
   return out.str();
 }
 
-bool ReadBackResult(const std::string& report, SweepResult& result) {
-  const size_t start = report.rfind("result\n");
-  if (start == std::string::npos || report.size() < 4 ||
-      report.compare(report.size() - 4, 4, "end\n") != 0) {
-    return false;
-  }
-  std::istringstream lines(report.substr(start + 7));
-  MeasureResult* measure = nullptr;
-  for (std::string line; std::getline(lines, line) && line != "end";) {
-    std::istringstream words(line);
-    std::string kind;
-    words >> kind;
-    if (kind == "error") {
-      result.error = line.substr(6);
-    } else if (kind == "clock") {
-      words >> result.slowest_clock_ghz >> result.fastest_clock_ghz >> result.median_clock_ghz;
-    } else if (kind == "measure") {
-      int which = 0, end = 0;
-      measure = &result.measures.emplace_back();
-      words >> which >> measure->chunk_length >> measure->copies >> measure->pairs >>
-          measure->rounds >> end >> measure->noise_floor_cycles;
-      measure->measure = static_cast<SweepMeasure>(which);
-      measure->end = static_cast<RoundsRecord::End>(end);
-      measure->grid = GridFor(measure->measure);
-      for (size_t kernel; words >> kernel;) measure->kernels.push_back(kernel);
-    } else if (kind == "refusal" && measure != nullptr) {
-      measure->refusals.push_back(line.substr(8));
-    } else if (kind == "s" && measure != nullptr) {
-      int pass = 0;
-      SweepSample& sample = measure->samples.emplace_back();
-      words >> pass >> sample.kernel >> sample.placement >> sample.net_ms >> sample.net_cycles >>
-          sample.first_half_cycles >> sample.second_half_cycles;
-      sample.pass = static_cast<Pass>(pass);
+std::string ErrorLine(const std::string& error) {
+  std::string line = error;
+  for (char& c : line) c = c == '\n' ? ' ' : c;
+  return "error " + line + "\n";
+}
+
+ReadReport ReadReportBack(const std::string& report, const ReportExpected& expected) {
+  ReadReport read;
+  std::istringstream lines(report);
+  size_t line_number = 0;
+  for (std::string line; std::getline(lines, line);) {
+    ++line_number;
+    const bool whole_line = !lines.eof();
+    std::string problem;
+    if (line == "end" && whole_line) {
+      read.complete = lines.peek() == EOF;
+      if (!read.complete) problem = "more after the end";
+    } else if (line.rfind("error ", 0) == 0 && whole_line) {
+      read.error = line.substr(6);
+    } else if (line.rfind("measure ", 0) == 0) {
+      problem = ReadMeasure(Words(line), lines, line_number, expected, read);
+    } else if (line.rfind("state ", 0) == 0 || line.rfind("system call ", 0) == 0) {
+      return read;
     } else {
-      return false;
+      problem = "unexpected";
     }
+    if (!problem.empty()) {
+      read.problem = "line " + std::to_string(line_number) + ": " + problem;
+      read.complete = false;
+      return read;
+    }
+    if (read.complete) return read;
   }
-  return true;
+  return read;
 }
 
 }  // namespace stats

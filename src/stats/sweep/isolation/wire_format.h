@@ -1,16 +1,37 @@
-// How the measuring process sends its result to the process that reports: lines of words, one
-// reason to a line, read back whole or not at all.
+// What the measuring process sends back, one measure at a time as each ends, then "end". The
+// process ran user bytes, so the report is read back strictly: every count, index, name and figure
+// is checked against what the sweep asked for before any of it is used.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "stats/sweep/estimate/results.h"
 
 namespace stats {
 
-std::string SerializedResult(const SweepResult& result);
+// The measure `measure` of the sweep so far, with the clock figures so far, as lines.
+std::string MeasureLines(const SweepResult& so_far, size_t measure);
+// The sweep's own failure, one line.
+std::string ErrorLine(const std::string& error);
+constexpr const char* END_LINE = "end\n";
 
-// The result the child sent, into `result`; false when it did not send a whole one.
-bool ReadBackResult(const std::string& report, SweepResult& result);
+// What a report may hold: the kernels the process measured, and the measures asked, in order.
+struct ReportExpected {
+  std::vector<std::string> kernel_names;
+  std::vector<SweepMeasure> measures;
+};
+
+struct ReadReport {
+  std::vector<MeasureResult> measures;  // those that ended, the first ones asked
+  double slowest_clock_ghz = 0, fastest_clock_ghz = 0, median_clock_ghz = 0;  // so far
+  bool complete = false;                                                      // "end" came last
+  std::string error;    // the sweep's own failure, as the process said it
+  std::string problem;  // empty, or what makes the report unreadable: "line 3: ..."
+};
+
+// Every whole measure of `report`. What follows the last one may be a failure's own line ("state
+// ...", "system call ..."), left for others to read.
+ReadReport ReadReportBack(const std::string& report, const ReportExpected& expected);
 
 }  // namespace stats

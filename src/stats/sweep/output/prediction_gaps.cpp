@@ -14,7 +14,7 @@ std::string NoPredictionLines(const ModelPredictions& model) {
     // A kernel whose copies were refused is not measured either, and its refusal says why.
     if (entry.prediction.made || entry.prediction.why_not == NOT_MEASURED) continue;
     const std::string where =
-        std::string(MEASURE_NAMES[static_cast<int>(entry.measure)]) + " " + PASS_NAMES[entry.pass];
+        std::string(MeasureName(entry.measure)) + " " + PASS_NAMES[entry.pass];
     bool joined = false;
     for (Gap& gap : gaps) {
       if (gap.kernel == entry.kernel && gap.why_not == entry.prediction.why_not) {

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "stats/system/descendants.h"
+
 namespace stats {
 
 namespace {
@@ -28,8 +30,10 @@ std::string ErrorText(int error) { return std::strerror(error); }
 // In the child: its input, outputs and signals, or the errno of the step that failed, on `setup`.
 [[noreturn]] void StartBody(const std::function<void(int)>& body, const ChildLimits& limits,
                             int output, int errors, int report, int setup, pid_t parent) {
-  // Killed with this process whatever ends it; if that already happened, go no further.
-  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
+  // Killed with this process whatever ends it; if that already happened, go no further. A group of
+  // its own keeps kill(0) and group signals inside, and lets the whole group be ended.
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent || setpgid(0, 0) != 0)
+    _exit(127);
   const int null_input = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
       dup2(errors, STDERR_FILENO) < 0) {
@@ -72,21 +76,22 @@ bool ReapBy(pid_t child, int64_t until, int& status, std::string& failure) {
 // Reaps the child, first sending `stop_with` if not 0; a child that ignores SIGTERM gets SIGKILL
 // after a grace, so that no stop ever waits on a child.
 ChildRun Ended(ChildRun run, pid_t child, ChildRun::Outcome outcome, int stop_with) {
-  if (stop_with != 0) kill(child, stop_with);
+  if (stop_with != 0) SignalGroup(child, stop_with);
   int status = 0;
   const int64_t grace = stop_with == SIGKILL || stop_with == 0 ? -1 : NowMs() + STOP_GRACE_MS;
-  if (!ReapBy(child, grace, status, run.failure)) {
-    if (!run.failure.empty()) {
-      run.outcome = ChildRun::FAILED;
-      return run;
-    }
-    kill(child, SIGKILL);
-    if (!ReapBy(child, -1, status, run.failure)) {
-      run.outcome = ChildRun::FAILED;
-      return run;
-    }
+  bool reaped = ReapBy(child, grace, status, run.failure);
+  if (!reaped && run.failure.empty()) {
+    SignalGroup(child, SIGKILL);
+    reaped = ReapBy(child, -1, status, run.failure);
   }
-  run.outcome = outcome;
+  // Whatever the system says of the wait, nothing the child started is left running; a last
+  // wait, which the SIGKILL keeps short, reaps the child if the system lets it.
+  if (!reaped) {
+    SignalGroup(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+  EndDescendants(child);
+  run.outcome = reaped ? outcome : ChildRun::FAILED;
   run.status = status;
   return run;
 }
@@ -107,6 +112,10 @@ void Descriptor::reset(int fd) {
 }
 
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits) {
+  // From the first child on, no process a child starts outlives this one, even one that leaves
+  // its child's group.
+  static const bool adopting = (AdoptOrphans(), true);
+  (void)adopting;
   ChildRun run;
   // Each end is owned at once, so that a later failure closes the pipes made before it.
   Descriptor ends[4][2];
@@ -133,6 +142,8 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     StartBody(body, limits, output_end.get(), errors_end.get(), report_end.get(), setup_end.get(),
               parent);
   }
+  // Made here too, so that the group exists before any signal is sent to it.
+  setpgid(child, child);
   output_end.reset();
   errors_end.reset();
   report_end.reset();
@@ -159,65 +170,68 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     last_asked = NowMs();
     return !limits.still_working();
   };
-  // The stop signals stay blocked between the check and the wait, and are let in only during the
-  // wait itself, so that one arriving in between still ends the wait at once.
-  sigset_t stops, open_mask;
-  sigemptyset(&stops);
-  sigaddset(&stops, SIGINT);
-  sigaddset(&stops, SIGTERM);
-  sigprocmask(SIG_BLOCK, &stops, &open_mask);
-  struct MaskBack {
-    const sigset_t& mask;
-    ~MaskBack() { sigprocmask(SIG_SETMASK, &mask, nullptr); }
-  } mask_back{open_mask};
-  while (streams[0].fd >= 0 || streams[1].fd >= 0 || streams[2].fd >= 0) {
-    if (limits.stops_with_us && StopSignal() != 0)
-      return Ended(run, child, ChildRun::STOPPED, SIGTERM);
-    int wait_ms = 1000;
-    if (deadline >= 0) {
-      const int64_t left = deadline - NowMs();
-      if (left <= 0) return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
-      wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
-    }
-    if (went_quiet()) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
-    const timespec wait = {wait_ms / 1000, (wait_ms % 1000) * 1000000L};
-    const int ready = ppoll(streams, 3, &wait, &open_mask);
-    if (ready < 0 && errno != EINTR) {
-      return Failed(run, child, "cannot wait for the child's output: " + ErrorText(errno));
-    }
-    if (ready == 0 && limits.waiting) limits.waiting();
-    if (ready <= 0) continue;
-    for (int stream = 0; stream < 3; ++stream) {
-      if (streams[stream].revents == 0) continue;
-      // Never more than one byte past the limit: enough to know it was passed.
-      const size_t room =
-          limits.output_limit - (run.output.size() + run.errors.size() + run.report.size());
-      char bytes[4096];
-      const ssize_t count =
-          read(streams[stream].fd, bytes, room < sizeof bytes ? room + 1 : sizeof bytes);
-      if (count > 0) {
-        collected[stream]->append(bytes, static_cast<size_t>(count));
-        if (static_cast<size_t>(count) > room)
-          return Ended(run, child, ChildRun::OVERFLOWED, SIGKILL);
-      } else if (count == 0) {
-        streams[stream].fd = -1;
-      } else if (errno != EINTR) {
-        return Failed(run, child, "cannot read the child's output: " + ErrorText(errno));
+  {
+    // The stop signals stay blocked between the check and the wait, and are let in only during
+    // the wait itself, so that one arriving in between still ends the wait at once.
+    sigset_t stops, open_mask;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stops, &open_mask);
+    struct MaskBack {
+      const sigset_t& mask;
+      ~MaskBack() { sigprocmask(SIG_SETMASK, &mask, nullptr); }
+    } mask_back{open_mask};
+    while (streams[0].fd >= 0 || streams[1].fd >= 0 || streams[2].fd >= 0) {
+      if (limits.stops_with_us && StopSignal() != 0)
+        return Ended(run, child, ChildRun::STOPPED, SIGTERM);
+      int wait_ms = 1000;
+      if (deadline >= 0) {
+        const int64_t left = deadline - NowMs();
+        if (left <= 0) return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);
+        wait_ms = static_cast<int>(std::min<int64_t>(left, wait_ms));
+      }
+      if (went_quiet()) return Ended(run, child, ChildRun::WENT_QUIET, SIGKILL);
+      const timespec wait = {wait_ms / 1000, (wait_ms % 1000) * 1000000L};
+      const int ready = ppoll(streams, 3, &wait, &open_mask);
+      if (ready < 0 && errno != EINTR) {
+        return Failed(run, child, "cannot wait for the child's output: " + ErrorText(errno));
+      }
+      if (ready == 0 && limits.waiting) limits.waiting();
+      if (ready <= 0) continue;
+      for (int stream = 0; stream < 3; ++stream) {
+        if (streams[stream].revents == 0) continue;
+        // Never more than one byte past the limit: enough to know it was passed.
+        const size_t room =
+            limits.output_limit - (run.output.size() + run.errors.size() + run.report.size());
+        char bytes[4096];
+        const ssize_t count =
+            read(streams[stream].fd, bytes, room < sizeof bytes ? room + 1 : sizeof bytes);
+        if (count > 0) {
+          collected[stream]->append(bytes, static_cast<size_t>(count));
+          if (static_cast<size_t>(count) > room)
+            return Ended(run, child, ChildRun::OVERFLOWED, SIGKILL);
+        } else if (count == 0) {
+          streams[stream].fd = -1;
+        } else if (errno != EINTR) {
+          return Failed(run, child, "cannot read the child's output: " + ErrorText(errno));
+        }
       }
     }
   }
   // Every stream is closed, but a child may close them and go on: the same limits hold until it
-  // ends.
+  // ends, and the stop signals are let in, so that a stop ends the short pauses between checks.
   while (true) {
     int status = 0;
     const int64_t soon = NowMs() + 100;
     const int64_t until = deadline >= 0 ? std::min(deadline, soon) : soon;
     if (ReapBy(child, until, status, run.failure)) {
+      EndDescendants(child);
       run.outcome = ChildRun::ENDED;
       run.status = status;
       return run;
     }
-    if (!run.failure.empty()) return run;
+    if (!run.failure.empty()) return Failed(run, child, run.failure);
     if (limits.stops_with_us && StopSignal() != 0)
       return Ended(run, child, ChildRun::STOPPED, SIGTERM);
     if (deadline >= 0 && NowMs() >= deadline)

@@ -1,0 +1,59 @@
+#include "stats/sweep/isolation/beacon.h"
+
+#include <algorithm>
+
+#include "stats/sweep/estimate/grid.h"
+
+namespace stats {
+
+namespace {
+
+// Named, then the measure, the kernel plus one and the placement, in one word.
+constexpr uint64_t NAMED = uint64_t{1} << 63;
+
+int64_t Load(const int64_t& field) { return __atomic_load_n(&field, __ATOMIC_ACQUIRE); }
+void Store(int64_t& field, int64_t value) { __atomic_store_n(&field, value, __ATOMIC_RELEASE); }
+
+}  // namespace
+
+Beacon::Beacon() : page_(FIELDS * sizeof(int64_t)) {
+  fields_ = static_cast<int64_t*>(page_.bytes());
+}
+
+void Beacon::Enter(SweepMeasure measure, int kernel, size_t placement) {
+  const uint64_t cell = NAMED | uint64_t{static_cast<uint8_t>(measure)} << 56 |
+                        uint64_t{static_cast<uint16_t>(kernel + 1)} << 32 |
+                        static_cast<uint32_t>(placement);
+  const int64_t word = static_cast<int64_t>(cell);
+  if (Load(fields_[LAST]) == word) return;
+  Store(fields_[BEFORE], Load(fields_[LAST]));
+  Store(fields_[LAST], word);
+}
+
+void Beacon::Count(size_t done, size_t total) {
+  Store(fields_[TOTAL], static_cast<int64_t>(total));
+  Store(fields_[DONE], static_cast<int64_t>(done));
+}
+
+std::optional<NamedCell> Beacon::Named(int back, size_t kernels,
+                                       const std::vector<SweepMeasure>& measures) const {
+  const auto cell = static_cast<uint64_t>(Load(fields_[back == 0 ? LAST : BEFORE]));
+  const auto measure = static_cast<SweepMeasure>((cell >> 56) & 0x7F);
+  const int kernel = static_cast<int>((cell >> 32) & 0xFFFF) - 1;
+  const size_t placement = cell & 0xFFFFFFFF;
+  if ((cell & NAMED) == 0 || std::find(measures.begin(), measures.end(), measure) == measures.end())
+    return std::nullopt;
+  const size_t grid = GridFor(measure).size();
+  if (kernel >= static_cast<int>(kernels) || placement >= grid) return std::nullopt;
+  return NamedCell{measure, kernel, placement};
+}
+
+size_t Beacon::done() const {
+  return static_cast<size_t>(std::max<int64_t>(Load(fields_[DONE]), 0));
+}
+
+size_t Beacon::total() const {
+  return std::max(done(), static_cast<size_t>(std::max<int64_t>(Load(fields_[TOTAL]), 0)));
+}
+
+}  // namespace stats

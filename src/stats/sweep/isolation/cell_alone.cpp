@@ -1,0 +1,67 @@
+#include "stats/sweep/isolation/cell_alone.h"
+
+#include "stats/pass.h"
+#include "stats/sweep/isolation/fp_guard.h"
+#include "stats/sweep/placed/clock.h"
+#include "stats/sweep/placed/measure_code.h"
+#include "stats/sweep/placed/procedures.h"
+#include "stats/system/processes.h"
+
+namespace stats {
+
+namespace {
+
+// A cell runs in microseconds; a second of slack covers a loaded machine.
+constexpr int ALONE_LIMIT_MS = 2000;
+constexpr int ALONE_REPEATS = 3;
+constexpr char ALONE_DONE[] = "alone: done\n";
+
+// In the child: the kernel's code of the cell, then the empty procedure's, in both passes, a few
+// times over; reports that it is done only if nothing went wrong.
+[[noreturn]] void RunAlone(const std::vector<Procedure>& kernels, const NamedCell& cell,
+                           uint32_t calls, int report) {
+  const std::vector<Procedure> procedures = {kernels[static_cast<size_t>(cell.kernel)],
+                                             EmptyProcedureCopy()};
+  MeasureCode code(cell.measure, procedures);
+  if (!code.ok()) ExitAtOnce(1);
+  GuardFloatControl(report);
+  if (!EnterSandbox(MeasuringSandbox(report)).empty()) ExitAtOnce(1);
+  // A call loop is one code per procedure; blocks are two, of N and 2N copies.
+  const size_t codes = cell.measure == SweepMeasure::CALL ? 1 : 2;
+  for (int repeat = 0; repeat < ALONE_REPEATS; ++repeat) {
+    for (size_t at = 0; at < 2 * codes; ++at) {
+      for (Pass pass : {POSITIVE, NEGATIVE}) {
+        CodeTicks(code.LoopToRun({pass, at, cell.placement}), PASS_OPERANDS[pass], calls);
+        CheckFloatControl();
+      }
+    }
+  }
+  WriteAtOnce(report, ALONE_DONE, sizeof ALONE_DONE - 1);
+  ExitAtOnce(0);
+}
+
+}  // namespace
+
+SandboxRules MeasuringSandbox(int report) {
+  SandboxRules rules;
+  rules.report = report;
+  rules.maps_code = true;
+  return rules;
+}
+
+bool FailsAgainAlone(const std::vector<Procedure>& kernels, const NamedCell& cell,
+                     const SweepSettings& settings) {
+  const uint32_t calls = settings.calls != 0                  ? settings.calls
+                         : cell.measure == SweepMeasure::CALL ? 1000
+                                                              : 100;
+  ChildLimits limits;
+  limits.time_limit_ms = ALONE_LIMIT_MS;
+  limits.output_limit = 64 << 10;
+  limits.stops_with_us = true;
+  const ChildRun child =
+      RunChild([&](int report) { RunAlone(kernels, cell, calls, report); }, limits);
+  if (child.outcome == ChildRun::STOPPED) return false;
+  return !(Succeeded(child) && child.report == ALONE_DONE);
+}
+
+}  // namespace stats

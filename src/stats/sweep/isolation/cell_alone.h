@@ -1,0 +1,24 @@
+// Blame that is confirmed: before a kernel is left out, the cell suspected of taking its measuring
+// process down runs again alone, in a fresh sandbox, followed by the empty procedure at the same
+// placement, so that damage which shows only in the code after it shows there too.
+#pragma once
+
+#include <vector>
+
+#include "stats/sweep/estimate/procedure.h"
+#include "stats/sweep/estimate/results.h"
+#include "stats/sweep/isolation/beacon.h"
+#include "stats/system/sandbox.h"
+
+namespace stats {
+
+// The room of every process that measures: it writes its report, ends, reads the clock, and maps
+// memory, never writable and executable at once.
+SandboxRules MeasuringSandbox(int report);
+
+// Whether `cell` (of a kernel of `kernels`, not the empty procedure) fails again when it runs
+// alone; false too when a stop came first.
+bool FailsAgainAlone(const std::vector<Procedure>& kernels, const NamedCell& cell,
+                     const SweepSettings& settings);
+
+}  // namespace stats

@@ -1,0 +1,29 @@
+// The closed room in which a child runs user bytes: after its setup, a system-call filter lets
+// through only the calls the measuring itself makes, and any other call ends the child in a way
+// the parent can name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace stats {
+
+struct SandboxRules {
+  int report = -1;                // the one descriptor it may write to
+  bool maps_code = false;         // may map, protect and unmap pages, never writable and executable
+  size_t address_room = 1 << 30;  // bytes of address space it may add to what it holds
+  bool steps_through = false;     // may set its own signal handlers, stack and mask, to trace
+};
+
+// The exit status of a child the filter ended; its report then ends with "system call N\n".
+constexpr int SANDBOX_EXIT = 124;
+
+// In the child, once its setup is done: no new privileges, no core dump, no file written, the
+// address space bounded, and the filter on. Empty, or why the room could not be closed.
+std::string EnterSandbox(const SandboxRules& rules);
+
+// In the parent, from the child's wait status and report: "kill (62)" when the filter ended it,
+// otherwise empty.
+std::string RefusedSystemCall(int status, const std::string& report);
+
+}  // namespace stats

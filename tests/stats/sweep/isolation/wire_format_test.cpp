@@ -1,0 +1,154 @@
+// The measuring process's report, read back as what it is: lines from a process that ran user
+// bytes. Whole reports come back as sent; anything garbled, cut short or out of range is refused.
+#include "stats/sweep/isolation/wire_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "stats/sweep/isolation/beacon.h"
+#include "stats/sweep/placed/blocks.h"
+
+namespace {
+
+using stats::SweepMeasure;
+
+// Two kernels over the call loop and the latency blocks, every cell filled.
+stats::SweepResult TwoMeasures() {
+  stats::SweepResult result;
+  result.slowest_clock_ghz = 2.5;
+  result.fastest_clock_ghz = 3.25;
+  result.median_clock_ghz = 3.0;
+  for (SweepMeasure which : {SweepMeasure::CALL, SweepMeasure::LATENCY}) {
+    stats::MeasureResult& measure = result.measures.emplace_back();
+    measure.measure = which;
+    measure.grid = stats::GridFor(which);
+    measure.chunk_length = 700;
+    measure.copies = which == SweepMeasure::CALL ? 1 : stats::COPIES_PER_BLOCK;
+    measure.pairs = 5;
+    measure.rounds = 40;
+    measure.end = stats::RoundsRecord::PRECISE;
+    measure.noise_floor_cycles = 0.5;
+    measure.kernels = {0, 2};
+    if (which == SweepMeasure::LATENCY) measure.refusals = {"b: its inline copy faults"};
+    for (stats::Pass pass : {stats::POSITIVE, stats::NEGATIVE}) {
+      for (size_t kernel : measure.kernels) {
+        for (size_t placement = 0; placement < measure.grid.size(); ++placement) {
+          const double cycles = 1.0 / 3 + static_cast<double>(kernel + placement);
+          measure.samples.push_back({pass, kernel, placement, cycles / 3, cycles, cycles - 0.5,
+                                     placement == 7 ? NAN : cycles + 0.5});
+        }
+      }
+    }
+  }
+  return result;
+}
+
+const stats::ReportExpected EXPECTED = {{"a", "b", "c"},
+                                        {SweepMeasure::CALL, SweepMeasure::LATENCY}};
+
+std::string Report(const stats::SweepResult& result) {
+  return stats::MeasureLines(result, 0) + stats::MeasureLines(result, 1) + stats::END_LINE;
+}
+
+// `text` with the first `from` after `after` replaced by `to`.
+std::string Replaced(std::string text, const std::string& after, const std::string& from,
+                     const std::string& to) {
+  const size_t at = text.find(from, text.find(after));
+  return text.replace(at, from.size(), to);
+}
+
+TEST(WireFormat, ReadsBackEveryMeasureAndFigureExactlyAsSent) {
+  const stats::SweepResult sent = TwoMeasures();
+  const stats::ReadReport read = stats::ReadReportBack(Report(sent), EXPECTED);
+  ASSERT_EQ(read.problem, "");
+  EXPECT_TRUE(read.complete);
+  EXPECT_EQ(read.median_clock_ghz, 3.0);
+  ASSERT_EQ(read.measures.size(), 2u);
+  for (size_t m = 0; m < 2; ++m) {
+    const stats::MeasureResult &got = read.measures[m], &want = sent.measures[m];
+    EXPECT_EQ(got.measure, want.measure);
+    EXPECT_EQ(got.grid.size(), want.grid.size());
+    EXPECT_EQ(got.kernels, want.kernels);
+    EXPECT_EQ(got.refusals, want.refusals);
+    EXPECT_EQ(got.noise_floor_cycles, want.noise_floor_cycles);
+    ASSERT_EQ(got.samples.size(), want.samples.size());
+    for (size_t s = 0; s < got.samples.size(); ++s) {
+      EXPECT_EQ(got.samples[s].kernel, want.samples[s].kernel);
+      EXPECT_EQ(got.samples[s].net_cycles, want.samples[s].net_cycles) << "all 17 digits";
+      EXPECT_EQ(std::isnan(got.samples[s].second_half_cycles),
+                std::isnan(want.samples[s].second_half_cycles));
+    }
+  }
+}
+
+TEST(WireFormat, KeepsTheMeasuresThatEndedBeforeAFailureAndLeavesItsLineToOthers) {
+  const stats::SweepResult sent = TwoMeasures();
+  const stats::ReadReport read =
+      stats::ReadReportBack(stats::MeasureLines(sent, 0) + "system call 62\n", EXPECTED);
+  EXPECT_EQ(read.problem, "");
+  EXPECT_FALSE(read.complete);
+  ASSERT_EQ(read.measures.size(), 1u);
+  EXPECT_EQ(read.measures[0].measure, SweepMeasure::CALL);
+}
+
+TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
+  const std::string good = Report(TwoMeasures());
+  const size_t second = good.find("measure latency");
+  struct Bad {
+    std::string report, problem;
+  };
+  std::vector<Bad> bad = {
+      {"measure call 700 1 5 40 0 x 0 2\n", "line 1: a measure's settings out of range"},
+      {good.substr(0, second + 300), "line 264: a measure cut short"},
+      {good.substr(0, good.size() - 20), "a measure cut short"},
+      {"hello\n" + good, "line 1: unexpected"},
+      {Replaced(good, "", "40 0 0.5 0 2", "40 0 0.5 0 3"), "line 1: a kernel index out"},
+      {Replaced(good, "", "40 0 0.5 0 2", "40 0 0.5 2 0"), "line 1: a kernel index out"},
+      {Replaced(good, "", "40 0 0.5", "40 9 0.5"), "settings out of range"},
+      {Replaced(good, "latency", "latency 700 32", "latency 700 1"), "settings out of range"},
+      {Replaced(good, "", "s 0 0 3 ", "s 0 0 64 "), "line 5: a sample out of its place"},
+      {Replaced(good, "", "s 1 ", "s 2 "), "a sample out of its place"},
+      {Replaced(good, "", "s 0 0 3 ", "s 0 0 3 1e5x"), "line 5: a sample's figure unreadable"},
+      {Replaced(good, "refusal", "refusal b:", "refusal z:"), "a refusal of no kernel"},
+      {Replaced(good, "", "clock 2.5", "clock -2.5"), "a clock out of range"},
+      {Replaced(good, "", "measure call", "measure latency"), "line 1: expected the measure call"},
+      {Replaced(good, "", "s 0 2 63 ", "clock 1 1 1\ndone\ns 0 2 63 "), "fewer samples than"},
+      {good + "end\n", "more after the end"},
+      {good.substr(0, second) + good.substr(0, second), "expected the measure latency"},
+  };
+  stats::SweepResult infinite = TwoMeasures();
+  infinite.measures[0].samples[3].net_ms = INFINITY;
+  bad.push_back({Report(infinite), "line 5: a sample's figure unreadable"});
+  for (const auto& report : bad) {
+    const stats::ReadReport read = stats::ReadReportBack(report.report, EXPECTED);
+    EXPECT_NE(read.problem.find(report.problem), std::string::npos)
+        << "wanted: " << report.problem << "\ngot: " << read.problem;
+    EXPECT_FALSE(read.complete) << report.problem;
+  }
+}
+
+TEST(Beacon, NamesOnlyCellsThatExistInTheSweepThatRuns) {
+  stats::Beacon beacon;
+  ASSERT_TRUE(beacon.ok());
+  const std::vector<SweepMeasure> call = {SweepMeasure::CALL};
+  EXPECT_FALSE(beacon.Named(0, 3, call)) << "nothing named yet";
+  beacon.Enter(SweepMeasure::CALL, 2, 63);
+  beacon.Enter(SweepMeasure::CALL, -1, 5);
+  const auto last = beacon.Named(0, 3, call), before = beacon.Named(1, 3, call);
+  ASSERT_TRUE(last && before);
+  EXPECT_EQ(last->kernel, -1);
+  EXPECT_EQ(last->placement, 5u);
+  EXPECT_EQ(before->kernel, 2);
+  EXPECT_EQ(before->placement, 63u);
+  EXPECT_FALSE(beacon.Named(1, 2, call)) << "a kernel past the sweep's";
+  EXPECT_FALSE(beacon.Named(0, 3, {SweepMeasure::LATENCY})) << "a measure not asked for";
+  beacon.Enter(SweepMeasure::CALL, 0, 64);
+  EXPECT_FALSE(beacon.Named(0, 3, call)) << "a placement past the grid";
+  beacon.Count(500, 100);
+  EXPECT_EQ(beacon.total(), 500u) << "the visits done never pass the total";
+}
+
+}  // namespace
