@@ -1,4 +1,4 @@
-// The two commands, each returning the exit code. The sweep is built only where its machine code
+// The commands, each returning the exit code. The sweep is built only where its machine code
 // runs; elsewhere a stand-in says so.
 #pragma once
 
@@ -13,6 +13,7 @@ constexpr int EXIT_USAGE = 2;
 
 int RunSummaryCommand(const SummaryOptions& options);
 int RunSweepCommand(const SweepOptions& options);
+int RunCompareCommand(const CompareOptions& options);
 
 // "absbench-stats: <problem>" on standard error, and the exit code for a failure.
 inline int Failure(const std::string& problem, int exit_code = 1) {

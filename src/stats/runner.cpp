@@ -1,13 +1,11 @@
 #include "stats/runner.h"
 
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <utility>
 
+#include "stats/bounded_read.h"
 #include "stats/child_process.h"
 #include "stats/format.h"
 #include "stats/progress.h"
@@ -37,20 +35,15 @@ std::string Parse(const std::string& bytes, const std::string& source, RunSet& r
 }
 
 // The whole file into `bytes` when it is no larger than REPORT_BOUND; otherwise why not, in the
-// system's words or the bound's, having read one byte past the bound at most.
-std::string ReadBounded(const std::string& path, std::string& bytes) {
-  const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) return "cannot read " + path + ": " + std::strerror(errno);
-  char buffer[4096];
-  while (bytes.size() <= REPORT_BOUND) {
-    const size_t room = REPORT_BOUND + 1 - bytes.size();
-    const ssize_t count = read(file.get(), buffer, std::min(room, sizeof buffer));
-    if (count == 0) return "";
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return "cannot read " + path + ": " + std::strerror(errno);
-    bytes.append(buffer, static_cast<size_t>(count));
+// system's words or the bound's.
+std::string ReadReport(const std::string& path, std::string& bytes) {
+  BoundedRead read = ReadBounded(path, REPORT_BOUND);
+  if (read.outcome == BoundedRead::FAILED) return "cannot read " + path + ": " + read.error;
+  if (read.outcome == BoundedRead::TOO_LARGE) {
+    return path + ": not a report: it holds more than 64 KiB, and a report is under 1 KiB";
   }
-  return path + ": not a report: it holds more than 64 KiB, and a report is under 1 KiB";
+  bytes = std::move(read.bytes);
+  return "";
 }
 
 }  // namespace
@@ -119,7 +112,7 @@ CollectedRuns ReadSavedReports(const std::vector<std::string>& paths) {
       std::to_string(paths.size()) + (paths.size() == 1 ? " saved report" : " saved reports");
   for (const std::string& path : paths) {
     std::string bytes;
-    const std::string unread = ReadBounded(path, bytes);
+    const std::string unread = ReadReport(path, bytes);
     if (!unread.empty()) {
       collected.exit_code = 1;
       collected.problem = unread;

@@ -1,7 +1,8 @@
 # cmake -DSOURCE_DIR=src -P check_layers.cmake
 # Every source includes only its own layer and the layers below it:
 #   shell -> bench -> kernels -> console -> platform, and the companion beside them:
-#   stats/main.cpp -> the commands (stats/sweep, stats/summary) -> the shared toolkit (stats),
+#   stats/main.cpp -> the commands (stats/sweep, stats/summary, stats/compare) -> the shared
+#   toolkit (stats),
 #   which uses the loop macro of bench, the kernels and the report's texts.
 # The one call upward is named here: the platform's process entry hands over to the shell.
 cmake_minimum_required(VERSION 3.25)
@@ -12,13 +13,14 @@ set(MAY_USE_console console platform)
 set(MAY_USE_platform platform)
 set(MAY_USE_stats stats kernels console)
 set(MAY_USE_stats/summary stats/summary stats kernels console)
+set(MAY_USE_stats/compare stats/compare stats kernels console)
 set(MAY_USE_stats/sweep stats/sweep stats bench kernels console)
 set(MAY_USE_stats/main stats)
 set(THE_CALL_UPWARD "platform/posix.cpp includes shell/shell.h")
 
 # The layer of a path below src: its folder, with the companion's command folders and main apart.
 function(layer_of path result)
-  if(path MATCHES "^stats/(summary|sweep)/")
+  if(path MATCHES "^stats/(summary|sweep|compare)/")
     set(${result} "stats/${CMAKE_MATCH_1}" PARENT_SCOPE)
   elseif(path STREQUAL "stats/main.cpp")
     set(${result} "stats/main" PARENT_SCOPE)

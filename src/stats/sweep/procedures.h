@@ -17,6 +17,7 @@ struct Procedure {
   int table_row = -1;  // its row in the benchmark's kernel table; -1 for any other procedure
   ResultRegister result = ResultRegister::EAX;
   std::string inline_refusal;  // why its inline copies cannot be measured; empty when they can
+  std::string assembly;        // the text a --kernel-asm kernel was assembled from; else empty
 };
 
 // The bytes before the common trailer: what an inline copy repeats.
