@@ -14,17 +14,28 @@ std::string Heading(const ComparedTable& table) {
          (table.pass == "positive" ? "1" : "-1") + ")";
 }
 
-// "1.23", or after the baseline "1.25 +0.02 same", with a star where the code differs.
-std::string CellText(const ComparedCell& cell, const char* between) {
-  if (cell.verdict == Verdict::MISSING) return "missing";
-  std::string text = Fixed(cell.median, 2);
-  if (cell.verdict == Verdict::SAME || cell.verdict == Verdict::FASTER ||
-      cell.verdict == Verdict::SLOWER) {
-    text += between + Signed(cell.difference, 2) + " " + VerdictName(cell.verdict);
-  } else if (cell.verdict == Verdict::NO_BASELINE) {
-    text += between + std::string(VerdictName(cell.verdict));
+// "1.23", or after the baseline "1.25 +0.02 same", with a star where the code differs; `columns`
+// pads the parts so that a terminal's cells line up.
+std::string CellText(const ComparedCell& cell, bool columns) {
+  const bool present = cell.verdict != Verdict::MISSING;
+  const bool judged = present && cell.verdict != Verdict::BASELINE;
+  const std::string first = present ? Fixed(cell.median, 2) : "missing";
+  const std::string difference =
+      judged && cell.verdict != Verdict::NO_BASELINE ? Signed(cell.difference, 2) : "";
+  const std::string verdict =
+      (judged ? std::string(VerdictName(cell.verdict)) : "") + (cell.code_differs ? " *" : "");
+  if (columns) {
+    return Padded(first, 7, true) + Padded(difference, 8, true) + "  " + verdict;
   }
-  return text + (cell.code_differs ? " *" : "");
+  std::string text = first;
+  for (const std::string& part : {difference, verdict}) {
+    if (!part.empty()) text += (part == " *" ? "" : " ") + part;
+  }
+  return text;
+}
+
+std::string TrimmedLine(const std::string& line) {
+  return line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
 }
 
 std::string MarkdownEscaped(const std::string& text) {
@@ -61,21 +72,21 @@ std::string FormatComparisonText(const Comparison& comparison) {
       headers.push_back(comparison.machines[file] + " " + comparison.files[file]);
       size_t width = headers.back().size();
       for (const ComparedRow& row : table.rows) {
-        width = std::max(width, CellText(row.cells[file], "  ").size());
+        width = std::max(width, CellText(row.cells[file], true).size());
       }
-      widths.push_back(width + 3);
+      widths.push_back(width);
     }
-    out << "\n" << Heading(table) << "\n" << Padded("kernel", kernel_width, false);
+    std::string line = Padded("kernel", kernel_width, false);
     for (size_t file = 0; file < headers.size(); ++file) {
-      out << Padded(headers[file], widths[file], true);
+      line += "  " + Padded(headers[file], widths[file], false);
     }
-    out << "\n";
+    out << "\n" << Heading(table) << "\n" << TrimmedLine(line);
     for (const ComparedRow& row : table.rows) {
-      out << Padded(row.kernel, kernel_width, false);
+      line = Padded(row.kernel, kernel_width, false);
       for (size_t file = 0; file < row.cells.size(); ++file) {
-        out << Padded(CellText(row.cells[file], "  "), widths[file], true);
+        line += "  " + Padded(CellText(row.cells[file], true), widths[file], false);
       }
-      out << "\n";
+      out << TrimmedLine(line);
     }
   }
   if (!comparison.notes.empty()) out << "\nnotes:\n";
@@ -104,7 +115,7 @@ std::string FormatComparisonMarkdown(const Comparison& comparison) {
     for (const ComparedRow& row : table.rows) {
       out << "| " << MarkdownEscaped(row.kernel) << " |";
       for (const ComparedCell& cell : row.cells) {
-        out << " " << MarkdownEscaped(CellText(cell, " ")) << " |";
+        out << " " << MarkdownEscaped(CellText(cell, false)) << " |";
       }
       out << "\n";
     }
