@@ -1,5 +1,6 @@
 #include "stats/svg_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -39,6 +40,18 @@ double ChartFrame::TextWidth(const std::string& text, double font_size) {
 double ChartFrame::FittedFontSize(const std::string& text, double width, double font_size) {
   const double needed = TextWidth(text, font_size);
   return needed <= width ? font_size : std::floor(font_size * width / needed * 10) / 10;
+}
+
+std::string ChartFrame::Shortened(const std::string& text, double width, double font_size) {
+  if (TextWidth(text, font_size) <= width) return text;
+  std::string cut = text;
+  while (!cut.empty() && TextWidth(cut + "\u2026", font_size) > width) {
+    // The last character: its continuation bytes, then its first.
+    while ((static_cast<unsigned char>(cut.back()) & 0xc0) == 0x80 && cut.size() > 1)
+      cut.pop_back();
+    cut.pop_back();
+  }
+  return cut + "\u2026";
 }
 
 double ChartFrame::TickStep(double span) {
@@ -107,10 +120,13 @@ std::string ChartFrame::Grid(double step, const std::function<std::string(double
 }
 
 std::string ChartFrame::GroupLabel(size_t group, const std::string& text) const {
+  // Smaller where the group is narrow, but still legible: past that the name is cut.
+  const double room = GroupWidth() - 4;
+  const double font = std::max(FittedFontSize(text, room, 13), 8.0);
   std::ostringstream svg;
   svg << "<text x=\"" << GroupLeft(group) + GroupWidth() / 2 << "\" y=\"" << HEIGHT - BOTTOM + 18
-      << "\" text-anchor=\"middle\" font-size=\"" << FittedFontSize(text, GroupWidth() - 4, 13)
-      << "\">" << SvgEscaped(text) << "</text>\n";
+      << "\" text-anchor=\"middle\" font-size=\"" << font << "\">"
+      << SvgEscaped(Shortened(text, room, font)) << "</text>\n";
   return svg.str();
 }
 

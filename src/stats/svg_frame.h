@@ -20,6 +20,8 @@ class ChartFrame {
   static double TextWidth(const std::string& text, double font_size);
   // `font_size`, or smaller so that `text` fits in `width`.
   static double FittedFontSize(const std::string& text, double width, double font_size);
+  // `text` cut at a character, with an ellipsis, so that it fits in `width`.
+  static std::string Shortened(const std::string& text, double width, double font_size);
   // A step of 1, 2 or 5 times a power of ten that gives about six ticks over `span`.
   static double TickStep(double span);
 

@@ -72,12 +72,13 @@ std::string Panel(const Comparison& comparison, const ComparedTable& table) {
     const double x = ChartFrame::LEFT + column * static_cast<double>(file % LEGEND_COLUMNS);
     const double y =
         ChartFrame::HEIGHT - 22 - 18 * static_cast<double>(rows - 1 - file / LEGEND_COLUMNS);
-    const std::string name =
+    const std::string whole =
         comparison.machines[file] + " " + comparison.files[file] + (file == 0 ? " (baseline)" : "");
+    const double font = std::max(ChartFrame::FittedFontSize(whole, column - 28, 13), 10.0);
+    const std::string name = ChartFrame::Shortened(whole, column - 28, font);
     svg << "<rect x=\"" << x << "\" y=\"" << y - 11 << "\" width=\"14\" height=\"14\" fill=\""
         << Colour(file) << "\"/>\n<text x=\"" << x + 20 << "\" y=\"" << y << "\" font-size=\""
-        << ChartFrame::FittedFontSize(name, column - 28, 13) << "\">" << SvgEscaped(name)
-        << "</text>\n";
+        << font << "\">" << SvgEscaped(name) << "</text>\n";
   }
   return svg.str();
 }

@@ -24,9 +24,8 @@ std::string CellText(const ComparedCell& cell, bool columns) {
       judged && cell.verdict != Verdict::NO_BASELINE ? Signed(cell.difference, 2) : "";
   const std::string verdict =
       (judged ? std::string(VerdictName(cell.verdict)) : "") + (cell.code_differs ? " *" : "");
-  if (columns) {
-    return Padded(first, 7, true) + Padded(difference, 8, true) + "  " + verdict;
-  }
+  if (columns && !judged) return Padded(first, 7, true) + verdict;
+  if (columns) return Padded(first, 7, true) + Padded(difference, 8, true) + "  " + verdict;
   std::string text = first;
   for (const std::string& part : {difference, verdict}) {
     if (!part.empty()) text += (part == " *" ? "" : " ") + part;
