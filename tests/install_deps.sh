@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ libgtest-dev googletest clang-format # Linux x86-64
+  nlohmann-json3-dev                                         # result records (--json, --compare)
   libxml2-utils                                              # xmllint, for the chart
   llvm-19                                                    # llvm-mca and llvm-mc, for --predict
   libseccomp-dev                                             # the sweep's system-call filter

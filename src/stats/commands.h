@@ -1,4 +1,4 @@
-// The two commands, each returning the exit code. The sweep is built only where its machine code
+// The commands, each returning the exit code. The sweep is built only where its machine code
 // runs; elsewhere a stand-in says so.
 #pragma once
 
@@ -9,6 +9,7 @@ namespace stats {
 
 int RunSummaryCommand(const SummaryOptions& options);
 int RunSweepCommand(const SweepOptions& options);
+int RunCompareCommand(const CompareOptions& options);
 
 // What the line got wrong, on standard error, the usage after it, and the exit code for that.
 int UsageFailure(const std::string& problem);

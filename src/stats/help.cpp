@@ -11,7 +11,8 @@ const char USAGE[] =
     "                      [--precision C | --rounds N] [--seconds S] [--calls N] [--seed N]\n"
     "                      [--cpu N] [--predict [--predict-for CPU] [--mca PATH]]\n"
     "                      [--kernel NAME=HEX]... [--kernel-asm NAME=INSTRUCTIONS]...\n"
-    "                      [--csv FILE] [--svg FILE]\n";
+    "                      [--csv FILE] [--svg FILE] [--json FILE]\n"
+    "       absbench-stats --compare [--markdown] [--csv FILE] [--svg FILE] FILE FILE...\n";
 
 const char HELP[] =
     "Runs absbench several times (or reads saved reports) and summarises the net times robustly:\n"
@@ -46,7 +47,9 @@ const char HELP[] =
     "                    --csv writes pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,\n"
     "                    measure,first_half_cycles,second_half_cycles,predicted_cycles,model\n"
     "                    (the last two empty without --predict); --svg draws the\n"
-    "                    distributions.\n"
+    "                    distributions; --json writes the run's result record for --compare\n"
+    "                    (docs/result-schema.md): the machine, the settings, and per kernel,\n"
+    "                    measure and pass the figure, its uncertainty and every cell.\n"
     "                    With -n it also runs the benchmark (--benchmark, as above) and marks\n"
     "                    the nets that its fixed layout gets more than half a cycle, and more\n"
     "                    than two standard errors of its runs' median, wrong.\n"
@@ -97,7 +100,26 @@ const char HELP[] =
     "                    newlines, assembled with the GNU assembler (as); an assembler error is\n"
     "                    shown as it says it. For latency and throughput, a kernel whose body run\n"
     "                    inline faults or gives another result than when called is left out\n"
-    "                    of those measures, with the reason.\n";
+    "                    of those measures, with the reason.\n"
+    "\n"
+    "  --compare FILE FILE...\n"
+    "                    sets the result records of sweeps (--json) side by side; the first\n"
+    "                    is the baseline. Per measure and pass a table, the kernels (matched by\n"
+    "                    name) in rows and a column per file, headed by its machine: the median\n"
+    "                    in core cycles and, after the baseline, the difference from it and a\n"
+    "                    verdict: faster or slower when the difference is larger than twice\n"
+    "                    the root of the sum of the squares of the two figures' uncertainties,\n"
+    "                    and at least 0.01 cycle; same otherwise; missing where a file lacks\n"
+    "                    the kernel. A star marks a kernel whose code differs from the\n"
+    "                    baseline's. Notes say which files did not reach their precision, and\n"
+    "                    where schema versions or settings differ. A file that is not a whole\n"
+    "                    record of this schema (or is over 16 MiB) ends it with exit 1 and\n"
+    "                    nothing else printed.\n"
+    "  --markdown        with --compare: the tables as GitHub-flavoured Markdown\n"
+    "                    With --compare, --csv writes measure,pass,kernel,file,machine,\n"
+    "                    median_cycles,difference_cycles,verdict,uncertainty_cycles,\n"
+    "                    code_differs (verdict baseline for the first file), and --svg draws a\n"
+    "                    bar per file for each kernel, its uncertainty as a whisker\n";
 
 int UsageFailure(const std::string& problem) {
   std::cerr << "absbench-stats: " << problem << "\n" << USAGE;

@@ -1,5 +1,5 @@
 // absbench-stats: repeated runs of the benchmark, or saved reports, summarised robustly; or every
-// kernel timed at many code placements.
+// kernel timed at many code placements; or the result files of sweeps compared.
 #include <iostream>
 #include <string>
 #include <variant>
@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
   }
   if (const auto* sweep = std::get_if<stats::SweepOptions>(&command)) {
     return stats::RunSweepCommand(*sweep);
+  }
+  if (const auto* compare = std::get_if<stats::CompareOptions>(&command)) {
+    return stats::RunCompareCommand(*compare);
   }
   return stats::RunSummaryCommand(std::get<stats::SummaryOptions>(command));
 }

@@ -3,38 +3,14 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 
 #include "stats/format.h"
+#include "stats/option_values.h"
 #include "stats/system/machine.h"
 
 namespace stats {
 
 namespace {
-
-std::optional<uint64_t> ParseUnsigned(const std::string& text, uint64_t maximum) {
-  if (text.empty() || text.size() > 20 ||
-      text.find_first_not_of("0123456789") != std::string::npos) {
-    return {};
-  }
-  errno = 0;
-  const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
-  if (errno != 0 || value > maximum) return {};
-  return value;
-}
-
-// "0.02": digits with at most one point, from `least` to `most`.
-std::optional<double> ParseDecimal(const std::string& text, double least, double most) {
-  if (text.empty() || text.size() > 12 ||
-      text.find_first_not_of("0123456789.") != std::string::npos ||
-      text.find('.') != text.rfind('.') || text == ".") {
-    return {};
-  }
-  const double value = std::strtod(text.c_str(), nullptr);
-  if (value < least || value > most) return {};
-  return value;
-}
 
 // Everything the line gave, before the checks of what goes with what.
 struct Given {
@@ -47,7 +23,7 @@ struct Given {
   std::optional<std::string> predict_for, mca;
   std::optional<std::vector<SweepMeasure>> measures;
   std::vector<UserKernelArgument> user_kernels;
-  std::string csv_path, svg_path;
+  std::string csv_path, svg_path, json_path;
   std::vector<std::string> reports;
 };
 
@@ -70,6 +46,9 @@ std::string Take(Given& given, int letter, const std::string& value) {
       return "";
     case 's':
       given.svg_path = value;
+      return "";
+    case 'j':
+      given.json_path = value;
       return "";
     case 'b':
       given.benchmark = value;
@@ -128,7 +107,7 @@ std::string Take(Given& given, int letter, const std::string& value) {
 std::string Conflict(const Given& given) {
   const bool sweep_only = given.seconds || given.rounds || given.calls || given.seed || given.cpu ||
                           given.measures || given.precision || given.predict ||
-                          !given.user_kernels.empty();
+                          !given.user_kernels.empty() || !given.json_path.empty();
   if (!given.reports.empty() && given.sweep) {
     return "--sweep measures this machine; it does not go with saved reports";
   }
@@ -137,7 +116,7 @@ std::string Conflict(const Given& given) {
   }
   if (sweep_only && !given.sweep) {
     return "--measure, --seconds, --precision, --rounds, --calls, --seed, --cpu, --kernel, "
-           "--kernel-asm and --predict belong to --sweep";
+           "--kernel-asm, --predict and --json belong to --sweep";
   }
   if ((given.predict_for || given.mca) && !given.predict) {
     return "--predict-for and --mca belong to --predict";
@@ -167,6 +146,9 @@ std::string Conflict(const Given& given) {
 }  // namespace
 
 Command ParseCommandLine(const std::vector<std::string>& arguments) {
+  if (std::find(arguments.begin(), arguments.end(), "--compare") != arguments.end()) {
+    return ParseCompareLine(arguments);
+  }
   static const option LONG_OPTIONS[] = {{"csv", required_argument, nullptr, 'c'},
                                         {"svg", required_argument, nullptr, 's'},
                                         {"benchmark", required_argument, nullptr, 'b'},
@@ -184,6 +166,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
                                         {"predict", no_argument, nullptr, 'D'},
                                         {"predict-for", required_argument, nullptr, 'F'},
                                         {"mca", required_argument, nullptr, 'm'},
+                                        {"json", required_argument, nullptr, 'j'},
                                         {nullptr, 0, nullptr, 0}};
   std::vector<std::string> words = {"absbench-stats"};
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -233,6 +216,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     if (given.measures) sweep.settings.measures = *given.measures;
     sweep.csv_path = given.csv_path;
     sweep.svg_path = given.svg_path;
+    sweep.json_path = given.json_path;
     return sweep;
   }
   SummaryOptions summary;

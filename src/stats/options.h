@@ -38,7 +38,14 @@ struct SweepOptions {
   bool predict = false;                // a static model's latency and throughput beside each
   std::string predict_for = "native";  // the model's processor, as llvm-mca names it
   std::string mca;                     // the llvm-mca to run; empty: the newest on PATH
+  std::string csv_path, svg_path, json_path;
+};
+
+// Result records of sweeps (--json) set side by side; nothing is measured.
+struct CompareOptions {
+  std::vector<std::string> files;  // the first is the baseline
   std::string csv_path, svg_path;
+  bool markdown = false;
 };
 
 struct HelpRequest {};
@@ -47,10 +54,12 @@ struct UsageError {
   std::string message;
 };
 
-using Command = std::variant<SummaryOptions, SweepOptions, HelpRequest, UsageError>;
+using Command = std::variant<SummaryOptions, SweepOptions, CompareOptions, HelpRequest, UsageError>;
 
 // `arguments` without the program's name.
 Command ParseCommandLine(const std::vector<std::string>& arguments);
+// A line with --compare, which takes only its own options and the files.
+Command ParseCompareLine(const std::vector<std::string>& arguments);
 
 extern const char USAGE[];
 extern const char HELP[];

@@ -1,5 +1,7 @@
 #include "stats/runner.h"
 
+#include <utility>
+
 #include "stats/format.h"
 #include "stats/progress.h"
 #include "stats/system/files.h"
@@ -30,11 +32,15 @@ std::string Parse(const std::string& bytes, const std::string& source, RunSet& r
 }
 
 // The whole file into `bytes` when it is no larger than REPORT_BOUND; otherwise why not, in the
-// system's words or the bound's, having read one byte past the bound at most.
-std::string ReadBounded(const std::string& path, std::string& bytes) {
-  if (std::string problem = ReadUpTo(path, REPORT_BOUND, bytes); !problem.empty()) return problem;
-  if (bytes.size() <= REPORT_BOUND) return "";
-  return path + ": not a report: it holds more than 64 KiB, and a report is under 1 KiB";
+// system's words or the bound's.
+std::string ReadReport(const std::string& path, std::string& bytes) {
+  BoundedRead read = ReadBounded(path, REPORT_BOUND);
+  if (read.outcome == BoundedRead::FAILED) return "cannot read " + path + ": " + read.error;
+  if (read.outcome == BoundedRead::TOO_LARGE) {
+    return path + ": not a report: it holds more than 64 KiB, and a report is under 1 KiB";
+  }
+  bytes = std::move(read.bytes);
+  return "";
 }
 
 }  // namespace
@@ -103,7 +109,7 @@ CollectedRuns ReadSavedReports(const std::vector<std::string>& paths) {
       std::to_string(paths.size()) + (paths.size() == 1 ? " saved report" : " saved reports");
   for (const std::string& path : paths) {
     std::string bytes;
-    const std::string unread = ReadBounded(path, bytes);
+    const std::string unread = ReadReport(path, bytes);
     if (!unread.empty()) {
       collected.exit_code = 1;
       collected.problem = unread;

@@ -1,5 +1,7 @@
 #include "stats/svg_frame.h"
 
+#include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "stats/pass.h"
@@ -29,6 +31,38 @@ std::string SvgEscaped(const std::string& text) {
   return escaped;
 }
 
+double ChartFrame::TextWidth(const std::string& text, double font_size) {
+  size_t characters = 0;
+  for (unsigned char c : text) characters += (c & 0xc0) != 0x80;  // not a UTF-8 continuation
+  return 0.6 * font_size * static_cast<double>(characters);
+}
+
+double ChartFrame::FittedFontSize(const std::string& text, double width, double font_size) {
+  const double needed = TextWidth(text, font_size);
+  return needed <= width ? font_size : std::floor(font_size * width / needed * 10) / 10;
+}
+
+std::string ChartFrame::Shortened(const std::string& text, double width, double font_size) {
+  if (TextWidth(text, font_size) <= width) return text;
+  std::string cut = text;
+  while (!cut.empty() && TextWidth(cut + "\u2026", font_size) > width) {
+    // The last character: its continuation bytes, then its first.
+    while ((static_cast<unsigned char>(cut.back()) & 0xc0) == 0x80 && cut.size() > 1)
+      cut.pop_back();
+    cut.pop_back();
+  }
+  return cut + "\u2026";
+}
+
+double ChartFrame::TickStep(double span) {
+  const double rough = span / 6;
+  const double power = std::pow(10, std::floor(std::log10(rough)));
+  for (double factor : {1.0, 2.0, 5.0}) {
+    if (factor * power >= rough) return factor * power;
+  }
+  return 10 * power;
+}
+
 ChartFrame::ChartFrame(double low, double high, size_t groups)
     : low_(low), high_(high > low ? high : low + 1), groups_(groups > 0 ? groups : 1) {}
 
@@ -53,10 +87,11 @@ std::string ChartFrame::Opening(const std::string& title, const std::string& sub
       << "\" viewBox=\"0 0 " << WIDTH << " " << height
       << "\" font-family=\"sans-serif\" font-size=\"13\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<text x=\"" << WIDTH / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\"17\">"
-      << title << "</text>\n"
-      << "<text x=\"" << WIDTH / 2 << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\">"
-      << subtitle << "</text>\n";
+      << "<text x=\"" << WIDTH / 2 << "\" y=\"26\" text-anchor=\"middle\" font-size=\""
+      << FittedFontSize(title, WIDTH - 20, 17) << "\">" << title << "</text>\n"
+      << "<text x=\"" << WIDTH / 2
+      << "\" y=\"46\" text-anchor=\"middle\" fill=\"#555\" font-size=\""
+      << FittedFontSize(subtitle, WIDTH - 20, 13) << "\">" << subtitle << "</text>\n";
   return svg.str();
 }
 
@@ -85,9 +120,13 @@ std::string ChartFrame::Grid(double step, const std::function<std::string(double
 }
 
 std::string ChartFrame::GroupLabel(size_t group, const std::string& text) const {
+  // Smaller where the group is narrow, but still legible: past that the name is cut.
+  const double room = GroupWidth() - 4;
+  const double font = std::max(FittedFontSize(text, room, 13), 8.0);
   std::ostringstream svg;
   svg << "<text x=\"" << GroupLeft(group) + GroupWidth() / 2 << "\" y=\"" << HEIGHT - BOTTOM + 18
-      << "\" text-anchor=\"middle\">" << SvgEscaped(text) << "</text>\n";
+      << "\" text-anchor=\"middle\" font-size=\"" << font << "\">"
+      << SvgEscaped(Shortened(text, room, font)) << "</text>\n";
   return svg.str();
 }
 

@@ -15,6 +15,16 @@ class ChartFrame {
   static constexpr double WIDTH = 960, HEIGHT = 540, LEFT = 90, RIGHT = 20, TOP = 70, BOTTOM = 90;
   static constexpr const char* PASS_COLOURS[2] = {"#3b75af", "#ef8636"};
 
+  // A text's width as drawn, from its characters: 0.6 of the font size each, as wide as a
+  // sans-serif's average letter and digit, so that what fits by this fits on the page.
+  static double TextWidth(const std::string& text, double font_size);
+  // `font_size`, or smaller so that `text` fits in `width`.
+  static double FittedFontSize(const std::string& text, double width, double font_size);
+  // `text` cut at a character, with an ellipsis, so that it fits in `width`.
+  static std::string Shortened(const std::string& text, double width, double font_size);
+  // A step of 1, 2 or 5 times a power of ten that gives about six ticks over `span`.
+  static double TickStep(double span);
+
   // The vertical axis runs from `low` to `high`; `groups` share the horizontal one.
   ChartFrame(double low, double high, size_t groups);
   double y(double value) const;
@@ -22,7 +32,8 @@ class ChartFrame {
   double GroupWidth() const;
 
   // The XML declaration, the svg element, a white page for `panels` frames one below the other,
-  // and a title with a grey subtitle; both are markup, so text from outside must be escaped first.
+  // and a title with a grey subtitle, each made smaller where it would not fit; both are markup,
+  // so text from outside must be escaped first.
   std::string Opening(const std::string& title, const std::string& subtitle, int panels = 1) const;
   // Panel `index` (from 0) drawn in the frame's coordinates, below the ones before it.
   static std::string PanelStart(int index, const std::string& heading);

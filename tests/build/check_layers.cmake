@@ -1,8 +1,8 @@
 # cmake -DSOURCE_DIR=src -P check_layers.cmake
 # Every source includes only its own layer and the layers below it:
 #   shell -> bench -> kernels -> console -> platform, and the companion beside them:
-#   stats/main.cpp -> the commands (stats/sweep, stats/summary) -> the shared toolkit (stats)
-#   -> its calls to the operating system (stats/system); within the sweep,
+#   stats/main.cpp -> the commands (stats/sweep, stats/summary, stats/compare) -> the shared
+#   toolkit (stats) -> its calls to the operating system (stats/system); within the sweep,
 #   the command -> output, user_code -> isolation -> placed -> estimate.
 # The sweep uses the loop macro of bench, and the kernels and the report's texts; no folder of the
 # companion but stats/system includes the operating system's headers.
@@ -16,6 +16,7 @@ set(MAY_USE_platform platform)
 set(MAY_USE_stats/system stats/system)
 set(MAY_USE_stats stats stats/system kernels console)
 set(MAY_USE_stats/summary stats/summary stats stats/system kernels console)
+set(MAY_USE_stats/compare stats/compare stats stats/system kernels console)
 set(MAY_USE_stats/sweep/estimate stats/sweep/estimate stats kernels console)
 set(MAY_USE_stats/sweep/placed stats/sweep/placed ${MAY_USE_stats/sweep/estimate} stats/system bench)
 set(MAY_USE_stats/sweep/isolation stats/sweep/isolation ${MAY_USE_stats/sweep/placed})
@@ -32,7 +33,7 @@ set(THE_CALL_UPWARD "platform/posix.cpp includes shell/shell.h")
 function(layer_of path result)
   if(path MATCHES "^stats/sweep/(estimate|placed|isolation|user_code|output)/")
     set(${result} "stats/sweep/${CMAKE_MATCH_1}" PARENT_SCOPE)
-  elseif(path MATCHES "^stats/(summary|sweep|system)/")
+  elseif(path MATCHES "^stats/(summary|sweep|system|compare)/")
     set(${result} "stats/${CMAKE_MATCH_1}" PARENT_SCOPE)
   elseif(path STREQUAL "stats/main.cpp")
     set(${result} "stats/main" PARENT_SCOPE)

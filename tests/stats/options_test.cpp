@@ -107,10 +107,27 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   EXPECT_EQ(predicting.mca, "/m");
 }
 
+TEST(ParseCommandLine, GivesTheComparisonItsFilesInOrderAndItsOwnOptions) {
+  const auto command =
+      stats::ParseCommandLine({"--compare", "base.json", "--markdown", "--csv", "c.csv",
+                               "--svg=c.svg", "b.json", "--", "--odd-name.json"});
+  const auto* compare = std::get_if<stats::CompareOptions>(&command);
+  ASSERT_NE(compare, nullptr);
+  EXPECT_EQ(compare->files, (Arguments{"base.json", "b.json", "--odd-name.json"}));
+  EXPECT_TRUE(compare->markdown);
+  EXPECT_EQ(compare->csv_path, "c.csv");
+  EXPECT_EQ(compare->svg_path, "c.svg");
+  const auto sweep = stats::ParseCommandLine({"--sweep", "--json", "r.json"});
+  ASSERT_TRUE(std::holds_alternative<stats::SweepOptions>(sweep));
+  EXPECT_EQ(std::get<stats::SweepOptions>(sweep).json_path, "r.json");
+}
+
 TEST(ParseCommandLine, AnswersHelpWhereverItStands) {
   EXPECT_TRUE(std::holds_alternative<stats::HelpRequest>(stats::ParseCommandLine({"--help"})));
   EXPECT_TRUE(std::holds_alternative<stats::HelpRequest>(
       stats::ParseCommandLine({"--sweep", "--calls", "5", "--help"})));
+  EXPECT_TRUE(std::holds_alternative<stats::HelpRequest>(
+      stats::ParseCommandLine({"--compare", "a.json", "--help"})));
 }
 
 TEST(ParseCommandLine, RefusesEveryBadValueAndEveryOptionThatWouldBeIgnored) {
@@ -163,6 +180,11 @@ TEST(ParseCommandLine, RefusesEveryBadValueAndEveryOptionThatWouldBeIgnored) {
       {{"--sweep", "--seed", "18446744073709551616"}, "--seed needs a whole number"},
       {{"--sweep", "--cpu", "-1"}, "--cpu needs a processor number, not '-1'"},
       {{"--sweep", "--cpu", "99999"}, "not '99999'"},
+      {{"--json", "r.json"}, "belong to --sweep"},
+      {{"--compare", "a.json"}, "--compare needs two result files or more"},
+      {{"--compare", "a.json", "b.json", "--sweep"}, "'--sweep' does not go with --compare"},
+      {{"-n", "3", "--compare", "a.json", "b.json"}, "'-n' does not go with --compare"},
+      {{"--compare", "a.json", "b.json", "--csv"}, "option '--csv' needs a value"},
   };
   for (const auto& refusal : refusals) {
     const auto command = stats::ParseCommandLine(refusal.arguments);

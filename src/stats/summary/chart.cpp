@@ -9,20 +9,6 @@
 
 namespace stats {
 
-namespace {
-
-// A step of 1, 2 or 5 times a power of ten that gives about six ticks over `span`.
-double TickStep(double span) {
-  const double rough = span / 6;
-  const double power = std::pow(10, std::floor(std::log10(rough)));
-  for (double factor : {1.0, 2.0, 5.0}) {
-    if (factor * power >= rough) return factor * power;
-  }
-  return 10 * power;
-}
-
-}  // namespace
-
 std::string FormatSvg(const RunSet& runs, const Figures& figures, const MachineFacts& machine) {
   double low = 0, high = 0;
   for (const PassFigures& pass : figures.passes) {
@@ -31,7 +17,7 @@ std::string FormatSvg(const RunSet& runs, const Figures& figures, const MachineF
       high = std::max<double>(high, summary.maximum);
     }
   }
-  const double step = TickStep(std::max(high - low, 1.0));
+  const double step = ChartFrame::TickStep(std::max(high - low, 1.0));
   low = std::floor(low / step) * step;
   high = std::ceil(high / step) * step;
   if (high == low) high = low + step;

@@ -1,5 +1,5 @@
 // The sweep command: the kernels to place (the user's checked first), the measurement pinned to
-// one processor, the table, and the CSV and chart if asked.
+// one processor, the table, and the CSV, chart and result record if asked.
 #include <iostream>
 #include <optional>
 #include <random>
@@ -8,6 +8,7 @@
 #include "stats/file_output.h"
 #include "stats/machine_facts.h"
 #include "stats/progress.h"
+#include "stats/result_json.h"
 #include "stats/runner.h"
 #include "stats/sweep/isolation/contract_check.h"
 #include "stats/sweep/isolation/measuring_process.h"
@@ -15,6 +16,7 @@
 #include "stats/sweep/output/chart.h"
 #include "stats/sweep/output/csv.h"
 #include "stats/sweep/output/layout_verdict.h"
+#include "stats/sweep/output/result_export.h"
 #include "stats/sweep/output/table.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/sweep/user_code/model.h"
@@ -122,9 +124,19 @@ int RunSweepCommand(const SweepOptions& options) {
   } else {
     std::cout << FormatSweepTable(sweep, machine) << std::flush;
   }
+  const std::string record =
+      options.json_path.empty()
+          ? ""
+          : ResultToJson(RecordOfSweep(sweep, machine, ReadProcessorFacts(), UtcNow()));
   const int written =
       WriteRequestedFiles({std::pair{options.csv_path, FormatSweepCsv(sweep)},
-                           std::pair{options.svg_path, FormatSweepSvg(sweep, machine)}});
+                           std::pair{options.svg_path, FormatSweepSvg(sweep, machine)},
+                           std::pair{options.json_path, record}});
+  if (written == 0 && !options.json_path.empty()) {
+    std::cout << "\nresult record: " << options.json_path << " (absbench-stats --compare "
+              << options.json_path << " OTHER.json...)\n"
+              << std::flush;
+  }
   if (written != 0 || sweep.left_out.empty()) return written;
   std::string names;
   for (const std::string& left : sweep.left_out) {

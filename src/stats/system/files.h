@@ -16,9 +16,16 @@ int WriteAll(int fd, const std::string& bytes);
 // never sees half a file and a failure leaves no temporary file. Empty, or why it failed.
 std::string WriteWholeFile(const std::string& path, const std::string& content);
 
-// The file into `bytes`, reading no more than `bound` + 1 bytes, so that the caller can tell a
-// file larger than the bound without reading it all. Empty, or "cannot read PATH: reason".
-std::string ReadUpTo(const std::string& path, size_t bound, std::string& bytes);
+// A file read whole only when it is small enough to be what the caller expects.
+struct BoundedRead {
+  enum Outcome { READ, TOO_LARGE, FAILED } outcome = FAILED;
+  std::string bytes;
+  std::string error;  // for FAILED: the system's words
+};
+
+// The whole file when it holds at most `bound` bytes, having read one byte past the bound at most,
+// so that /dev/zero or a huge file costs no more than the bound.
+BoundedRead ReadBounded(const std::string& path, size_t bound);
 
 // The file's size in bytes; -1, with the system's reason in `problem`, when it cannot be had.
 long long FileSize(const std::string& path, std::string& problem);

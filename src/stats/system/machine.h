@@ -18,8 +18,13 @@ std::string PinThread(int cpu);
 // Asks for nice -10, as the benchmark does; false when the system refuses.
 bool RaisePriority();
 
-// The system's name, release and architecture ("Linux 6.1.0 x86_64"), or "unknown system".
+// The system's name, release and architecture ("Linux 6.1.0 x86_64"), or "unknown system"; and
+// the release alone, or empty.
 std::string SystemName();
+std::string KernelRelease();
+
+// The processors online, or 0 when the system cannot say.
+int LogicalCpus();
 
 // The text of a file the system makes up on reading (/proc/cpuinfo), or empty.
 std::string SystemFileText(const std::string& path);

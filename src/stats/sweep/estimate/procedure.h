@@ -18,6 +18,7 @@ struct Procedure {
   int table_row = -1;  // its row in the benchmark's kernel table, for a table kernel
   ResultRegister result = ResultRegister::EAX;
   std::string inline_refusal;  // why its inline copies cannot be measured; empty when they can
+  std::string assembly;        // the text a --kernel-asm kernel was assembled from; else empty
   Origin origin = Origin::USER;
 };
 

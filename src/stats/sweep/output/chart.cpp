@@ -68,6 +68,15 @@ std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
       }
     }
   }
+  // What the marks mean, in a row above the passes' legend.
+  const double key_y = ChartFrame::HEIGHT - 40;
+  svg << "<text x=\"" << ChartFrame::LEFT << "\" y=\"" << key_y
+      << "\">boxes: quartiles over the placements; lines: medians; whiskers: range</text>\n";
+  if (sweep.predicted && per_copy) {
+    const double x = ChartFrame::LEFT + 600;
+    svg << "<path d=\"M" << x + 7 << " " << key_y - 10 << "l5 5l-5 5l-5 -5z\" fill=\"#d62728\"/>\n"
+        << "<text x=\"" << x + 20 << "\" y=\"" << key_y << "\">llvm-mca's prediction</text>\n";
+  }
   svg << frame.PassLegend();
   return svg.str();
 }
@@ -79,11 +88,9 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
   std::ostringstream svg;
   svg << page.Opening(
       "absbench: net core cycles over code placements, " + SvgEscaped(machine.processor),
-      "boxes: quartiles; lines: medians; whiskers: range; each placement its lowest visit (blocks: "
-      "the 35th percentile); "
-      "cycles counted against a clock chain timed beside each timing (" +
-          Fixed(sweep.slowest_clock_ghz, 2) + " to " + Fixed(sweep.fastest_clock_ghz, 2) +
-          " GHz seen)" + (sweep.predicted ? "; red diamonds: llvm-mca's prediction" : ""),
+      "per placement its lowest visit (blocks: 35th percentile), in cycles of a clock chain beside "
+      "each timing (" +
+          Fixed(sweep.slowest_clock_ghz, 2) + "-" + Fixed(sweep.fastest_clock_ghz, 2) + " GHz)",
       static_cast<int>(sweep.measures.size()));
   for (size_t at = 0; at < sweep.measures.size(); ++at) {
     const MeasureResult& measure = sweep.measures[at];

@@ -21,7 +21,7 @@ std::vector<Procedure> TableProcedures() {
     const KernelSlot& slot = KernelTable[row];
     procedures.push_back({slot.name, KernelWords(row),
                           LinkedBytes(reinterpret_cast<const void*>(slot.kernel), *slot.length),
-                          row, slot.result, "", Procedure::Origin::TABLE});
+                          row, slot.result, "", "", Procedure::Origin::TABLE});
   }
   return procedures;
 }
@@ -32,6 +32,7 @@ Procedure EmptyProcedureCopy() {
           LinkedBytes(reinterpret_cast<const void*>(EmptyProcedure), EmptyProcedure_length),
           -1,
           ResultRegister::EAX,
+          "",
           "",
           Procedure::Origin::EMPTY};
 }

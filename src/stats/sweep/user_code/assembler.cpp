@@ -53,11 +53,11 @@ std::string ReadText(const std::string& path, std::vector<uint8_t>& bytes) {
   if (size > static_cast<long long>(MOST_TEXT_BYTES)) {
     return "it assembles to " + std::to_string(size) + " bytes: far more than a kernel";
   }
-  std::string text;
-  if (const std::string problem = ReadUpTo(path, MOST_TEXT_BYTES, text); !problem.empty()) {
-    return "cannot read what the assembler made" + problem.substr(problem.find(':'));
-  }
-  bytes.assign(text.begin(), text.end());
+  const BoundedRead text = ReadBounded(path, MOST_TEXT_BYTES);
+  if (text.outcome == BoundedRead::FAILED)
+    return "cannot read what the assembler made: " + text.error;
+  if (text.outcome == BoundedRead::TOO_LARGE) return "it assembles to far more than a kernel";
+  bytes.assign(text.bytes.begin(), text.bytes.end());
   return "";
 }
 

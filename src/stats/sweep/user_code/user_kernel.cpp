@@ -63,12 +63,13 @@ std::variant<Procedure, std::string> ParseUserKernel(const UserKernelArgument& g
   }
   const std::string name = argument.substr(0, equals), text = argument.substr(equals + 1);
   if (const std::string problem = NameOk(name, taken); !problem.empty()) return problem;
-  Procedure kernel{name, name, {}, -1, ResultRegister::EAX, "", Procedure::Origin::USER};
+  Procedure kernel{name, name, {}, -1, ResultRegister::EAX, "", "", Procedure::Origin::USER};
   if (given.assembly) {
     Assembled assembled = AssembleIntelSyntax(name, text);
     if (!assembled.problem.empty()) return "kernel " + name + ": " + assembled.problem;
     kernel.bytes = std::move(assembled.bytes);
     kernel.words = name + " (" + OneLine(text) + ")";
+    kernel.assembly = text;
   } else if (const std::string problem = HexBytes(name, text, kernel.bytes); !problem.empty()) {
     return problem;
   }

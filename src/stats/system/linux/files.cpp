@@ -59,19 +59,32 @@ std::string WriteWholeFile(const std::string& path, const std::string& content) 
   return "";
 }
 
-std::string ReadUpTo(const std::string& path, size_t bound, std::string& bytes) {
+BoundedRead ReadBounded(const std::string& path, size_t bound) {
+  BoundedRead result;
   const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) return "cannot read " + path + ": " + std::strerror(errno);
-  char buffer[4096];
-  while (bytes.size() <= bound) {
-    const size_t room = bound + 1 - bytes.size();
-    const ssize_t count = read(file.get(), buffer, std::min(room, sizeof buffer));
-    if (count == 0) return "";
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return "cannot read " + path + ": " + std::strerror(errno);
-    bytes.append(buffer, static_cast<size_t>(count));
+  if (file.get() < 0) {
+    result.error = std::strerror(errno);
+    return result;
   }
-  return "";
+  char buffer[4096];
+  while (result.bytes.size() <= bound) {
+    const size_t room = bound + 1 - result.bytes.size();
+    const ssize_t count = read(file.get(), buffer, std::min(room, sizeof buffer));
+    if (count == 0) {
+      result.outcome = BoundedRead::READ;
+      return result;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      result.error = std::strerror(errno);
+      result.bytes.clear();
+      return result;
+    }
+    result.bytes.append(buffer, static_cast<size_t>(count));
+  }
+  result.outcome = BoundedRead::TOO_LARGE;
+  result.bytes.clear();
+  return result;
 }
 
 long long FileSize(const std::string& path, std::string& problem) {

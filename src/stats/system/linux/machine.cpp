@@ -43,6 +43,16 @@ std::string SystemName() {
                             : "unknown system";
 }
 
+std::string KernelRelease() {
+  utsname names;
+  return uname(&names) == 0 ? names.release : "";
+}
+
+int LogicalCpus() {
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<int>(online) : 0;
+}
+
 std::string SystemFileText(const std::string& path) {
   std::ifstream file(path);
   std::ostringstream text;

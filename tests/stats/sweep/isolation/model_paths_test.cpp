@@ -59,7 +59,7 @@ std::map<std::string, std::array<const CopyPath*, 2>> ByKernel(const std::vector
 Procedure UserKernel(const std::string& name, std::vector<uint8_t> body) {
   const std::vector<uint8_t> trailer = stats::EmptyProcedureCopy().bytes;
   body.insert(body.end(), trailer.begin(), trailer.end());
-  return {name, name, body, -1, ResultRegister::EAX, ""};
+  return {name, name, body, -1, ResultRegister::EAX, "", "", Procedure::Origin::USER};
 }
 
 TEST(CopyPaths, OfTheTableRunTheSourcesInstructionsInOrderAndTheNegOnlyForANegativeOperand) {

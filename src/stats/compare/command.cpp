@@ -1,0 +1,27 @@
+// The compare command: every file read and checked before anything is printed, so that a bad
+// file leaves only its one line.
+#include <iostream>
+
+#include "stats/commands.h"
+#include "stats/compare/output.h"
+#include "stats/file_output.h"
+#include "stats/result_json.h"
+
+namespace stats {
+
+int RunCompareCommand(const CompareOptions& options) {
+  std::vector<ComparedFile> files;
+  for (const std::string& path : options.files) {
+    auto read = ReadResultFile(path);
+    if (const auto* problem = std::get_if<std::string>(&read)) return Failure(*problem);
+    files.push_back({path, std::move(std::get<ResultRecord>(read))});
+  }
+  const Comparison comparison = Compare(files);
+  std::cout << (options.markdown ? FormatComparisonMarkdown(comparison)
+                                 : FormatComparisonText(comparison))
+            << std::flush;
+  return WriteRequestedFiles({std::pair{options.csv_path, FormatComparisonCsv(comparison)},
+                              std::pair{options.svg_path, FormatComparisonSvg(comparison)}});
+}
+
+}  // namespace stats

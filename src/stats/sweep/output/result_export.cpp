@@ -1,0 +1,139 @@
+#include "stats/sweep/output/result_export.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "stats/statistics.h"
+#include "stats/sweep/output/table.h"
+
+namespace stats {
+
+namespace {
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  std::string hex;
+  for (uint8_t byte : bytes) {
+    char pair[3];
+    std::snprintf(pair, sizeof pair, "%02x", byte);
+    hex += pair;
+  }
+  return hex;
+}
+
+const char* EndName(RoundsRecord::End end) {
+  switch (end) {
+    case RoundsRecord::PRECISE:
+      return "precise";
+    case RoundsRecord::TIME_UP:
+      return "time_up";
+    default:
+      return "rounds_done";
+  }
+}
+
+RecordFigure FigureOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
+                      size_t kernel) {
+  RecordFigure figure;
+  figure.measure = MEASURE_NAMES[static_cast<int>(measure.measure)];
+  figure.pass = PASS_NAMES[pass];
+  const Spread spread = DescribeSpread(NetsOf(measure, pass, kernel));
+  figure.median_cycles = spread.median;
+  figure.uncertainty_cycles = HalvesUncertaintyCycles(measure, pass, kernel);
+  figure.iqr_cycles = spread.third_quartile - spread.first_quartile;
+  figure.share_away = LayoutEffectShare(measure, pass, kernel);
+  figure.layout_sensitive = figure.share_away > LAYOUT_SENSITIVE_SHARE;
+  if (sweep.predicted) {
+    const Prediction* prediction =
+        sweep.model.For(measure.measure, pass, sweep.kernels[kernel].name);
+    if (prediction != nullptr && prediction->made) {
+      figure.predicted_cycles = prediction->cycles;
+      figure.model = sweep.model.cpu;
+    }
+  }
+  for (const SweepSample& sample : measure.samples) {
+    if (sample.pass != pass || sample.kernel != kernel) continue;
+    const Placement& placement = measure.grid[sample.placement];
+    figure.cells.push_back({sample.placement, placement.loop_offset, placement.kernel_offset,
+                            sample.net_cycles, sample.first_half_cycles,
+                            sample.second_half_cycles});
+  }
+  return figure;
+}
+
+}  // namespace
+
+double HalvesUncertaintyCycles(const MeasureResult& measure, Pass pass, size_t kernel) {
+  const std::vector<double> first = NetsOf(measure, pass, kernel, &SweepSample::first_half_cycles);
+  const std::vector<double> second =
+      NetsOf(measure, pass, kernel, &SweepSample::second_half_cycles);
+  if (first.empty() || second.empty()) return 0;
+  return std::abs(Quantile(first, 0.5) - Quantile(second, 0.5));
+}
+
+std::string UtcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  gmtime_r(&now, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
+}
+
+ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine,
+                           const ProcessorFacts& processor, const std::string& date_utc) {
+  ResultRecord record;
+  record.program_version = ABSBENCH_VERSION;
+  record.date_utc = date_utc;
+  record.machine = {processor.vendor,
+                    processor.family,
+                    processor.model,
+                    processor.stepping,
+                    processor.brand,
+                    processor.microarchitecture,
+                    processor.logical_cpus,
+                    processor.hypervisor,
+                    processor.kernel_release,
+                    sweep.settings.cpu,
+                    machine.priority_raise_allowed};
+  const SweepSettings& settings = sweep.settings;
+  for (SweepMeasure measure : settings.measures) {
+    record.settings.measures.push_back(MEASURE_NAMES[static_cast<int>(measure)]);
+  }
+  record.settings.precision_cycles = settings.precision_cycles;
+  record.settings.seconds =
+      settings.seconds > 0 ? settings.seconds : DefaultSweepSeconds(settings.measures.size());
+  record.settings.rounds = settings.rounds;
+  record.settings.calls = settings.calls;
+  record.settings.seed = settings.seed;
+  record.slowest_clock_ghz = sweep.slowest_clock_ghz;
+  record.fastest_clock_ghz = sweep.fastest_clock_ghz;
+  for (const MeasureResult& measure : sweep.measures) {
+    record.measures.push_back({MEASURE_NAMES[static_cast<int>(measure.measure)],
+                               EndName(measure.end), measure.rounds, measure.noise_floor_cycles,
+                               measure.chunk_length, measure.grid.size()});
+  }
+  for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
+    const Procedure& procedure = sweep.kernels[kernel];
+    RecordKernel& kept = record.kernels.emplace_back();
+    kept.name = procedure.name;
+    kept.bytes_hex = Hex(procedure.bytes);
+    kept.assembly = procedure.assembly;
+    for (const MeasureResult& measure : sweep.measures) {
+      for (Pass pass : {POSITIVE, NEGATIVE}) {
+        if (NetsOf(measure, pass, kernel).empty()) continue;  // the measure left it out
+        kept.figures.push_back(FigureOf(sweep, measure, pass, kernel));
+      }
+    }
+  }
+  record.left_out = sweep.left_out;
+  for (const MeasureResult& measure : sweep.measures) {
+    for (const std::string& refusal : measure.refusals) {
+      record.left_out.push_back(std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]) +
+                                ": " + refusal);
+    }
+  }
+  return record;
+}
+
+}  // namespace stats
