@@ -19,6 +19,9 @@ namespace stats {
 
 namespace {
 
+constexpr const char* BUSY_HOST_PROGRESS =
+    "sweep: the host is busy, waiting for quieter rounds; measurement";
+
 int UsageFailure(const std::string& problem) {
   std::cerr << "absbench-stats: " << problem << "\n" << USAGE;
   return EXIT_USAGE;
@@ -104,8 +107,11 @@ int RunSweepCommand(const SweepOptions& options) {
   SweepResult sweep;
   {
     ProgressLine progress("sweep: measurement");
-    sweep = RunSweepInMeasuringProcess(
-        kernels, settings, [&](size_t done, size_t total) { progress.Show(done, total); });
+    sweep =
+        RunSweepInMeasuringProcess(kernels, settings, [&](size_t done, size_t total, bool waiting) {
+          if (waiting) progress.Rename(BUSY_HOST_PROGRESS);
+          progress.Show(done, total);
+        });
   }
   if (sweep.stopped) return 128 + StopSignal();
   if (!sweep.error.empty()) return Failure(sweep.error);

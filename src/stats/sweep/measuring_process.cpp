@@ -96,7 +96,8 @@ std::string Serialized(const SweepResult& result) {
   for (const MeasureResult& measure : result.measures) {
     out << "measure " << static_cast<int>(measure.measure) << " " << measure.chunk_length << " "
         << measure.copies << " " << measure.pairs << " " << measure.rounds << " "
-        << static_cast<int>(measure.end) << " " << Number(measure.noise_floor_cycles);
+        << static_cast<int>(measure.end) << " " << Number(measure.noise_floor_cycles) << " "
+        << measure.shared_rounds << " " << measure.waited;
     for (size_t kernel : measure.kernels) out << " " << kernel;
     out << "\n";
     for (const std::string& refusal : measure.refusals) out << "refusal " << refusal << "\n";
@@ -104,6 +105,11 @@ std::string Serialized(const SweepResult& result) {
       out << "s " << sample.pass << " " << sample.kernel << " " << sample.placement << " "
           << Number(sample.net_ms) << " " << Number(sample.net_cycles) << " "
           << Number(sample.first_half_cycles) << " " << Number(sample.second_half_cycles) << "\n";
+    }
+    for (const FigurePrecision& figure : measure.figures) {
+      out << "f " << figure.pass << " " << figure.kernel << " " << Number(figure.median_cycles)
+          << " " << Number(figure.uncertainty_cycles) << " " << figure.precise << " "
+          << figure.shared_core << "\n";
     }
   }
   out << "end\n";
@@ -131,7 +137,8 @@ bool ReadBack(const std::string& report, SweepResult& result) {
       int which = 0, end = 0;
       measure = &result.measures.emplace_back();
       words >> which >> measure->chunk_length >> measure->copies >> measure->pairs >>
-          measure->rounds >> end >> measure->noise_floor_cycles;
+          measure->rounds >> end >> measure->noise_floor_cycles >> measure->shared_rounds >>
+          measure->waited;
       measure->measure = static_cast<SweepMeasure>(which);
       measure->end = static_cast<RoundsRecord::End>(end);
       measure->grid =
@@ -145,6 +152,12 @@ bool ReadBack(const std::string& report, SweepResult& result) {
       words >> pass >> sample.kernel >> sample.placement >> sample.net_ms >> sample.net_cycles >>
           sample.first_half_cycles >> sample.second_half_cycles;
       sample.pass = static_cast<Pass>(pass);
+    } else if (kind == "f" && measure != nullptr) {
+      int pass = 0;
+      FigurePrecision& figure = measure->figures.emplace_back();
+      words >> pass >> figure.kernel >> figure.median_cycles >> figure.uncertainty_cycles >>
+          figure.precise >> figure.shared_core;
+      figure.pass = static_cast<Pass>(pass);
     } else {
       return false;
     }
@@ -175,7 +188,8 @@ class Beacon {
     Store(fields_->placement, static_cast<int64_t>(placement));
     Store(fields_->named, 1);
   }
-  void Count(size_t done, size_t total) {
+  void Count(size_t done, size_t total, bool waiting) {
+    Store(fields_->waiting, waiting ? 1 : 0);
     Store(fields_->total, static_cast<int64_t>(total));
     Store(fields_->done, static_cast<int64_t>(done));
   }
@@ -190,10 +204,11 @@ class Beacon {
   }
   size_t done() const { return static_cast<size_t>(Load(fields_->done)); }
   size_t total() const { return static_cast<size_t>(Load(fields_->total)); }
+  bool waiting() const { return Load(fields_->waiting) != 0; }
 
  private:
   struct Fields {
-    int64_t named, measure, kernel, placement, done, total;
+    int64_t named, measure, kernel, placement, done, total, waiting;
   };
   static void Store(int64_t& field, int64_t value) {
     __atomic_store_n(&field, value, __ATOMIC_RELEASE);
@@ -231,7 +246,7 @@ std::string WhatHappened(const ChildRun& child, const std::string& measure_name,
 
 SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
-                                       const std::function<void(size_t, size_t)>& progress) {
+                                       const std::function<void(size_t, size_t, bool)>& progress) {
   std::vector<std::string> left_out;
   while (true) {
     SweepResult result;
@@ -253,7 +268,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
       if (beacon.done() != last_done) {
         last_done = beacon.done();
         last_change = now;
-        progress(last_done, beacon.total());
+        progress(last_done, beacon.total(), beacon.waiting());
       }
       return now - last_change < std::chrono::milliseconds(MEASURING_QUIET_LIMIT_MS);
     };
@@ -276,7 +291,8 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
             }
           };
           const SweepResult measured = RunSweep(
-              kernels, settings, [&](size_t done, size_t total) { beacon.Count(done, total); },
+              kernels, settings,
+              [&](size_t done, size_t total, bool waiting) { beacon.Count(done, total, waiting); },
               [&](SweepMeasure measure, int kernel, size_t placement) {
                 check();
                 beacon.Enter(measure, kernel, placement);

@@ -21,6 +21,6 @@ constexpr int MEASURING_QUIET_LIMIT_MS = 5000;
 // kernel that took its measuring process down, and how.
 SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
-                                       const std::function<void(size_t, size_t)>& progress);
+                                       const std::function<void(size_t, size_t, bool)>& progress);
 
 }  // namespace stats

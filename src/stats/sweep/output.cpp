@@ -66,6 +66,15 @@ size_t KernelColumn(const SweepResult& sweep) {
   return widest + 2;
 }
 
+// After a figure that is not precise: its uncertainty, and why when the core was shared.
+std::string PrecisionMark(const MeasureResult& measure, Pass pass, size_t kernel,
+                          const std::string& name = "") {
+  const FigurePrecision* figure = FigureOf(measure, pass, kernel);
+  if (figure == nullptr || figure->precise) return "";
+  return "  not precise: " + name + (name.empty() ? "" : " ") + "+-" +
+         Fixed(figure->uncertainty_cycles, 3) + (figure->shared_core ? " on a shared core" : "");
+}
+
 // Per pass the detailed table of one measure, as the sweep has always printed it.
 void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
                      std::ostringstream& out) {
@@ -95,7 +104,8 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
         << PredictionCells(PredictionOf(sweep, measure, pass, kernel), spread.median,
                            measure.noise_floor_cycles, disagrees)
         << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "")
-        << (disagrees ? "  disagrees with the model" : "") << "\n";
+        << (disagrees ? "  disagrees with the model" : "") << PrecisionMark(measure, pass, kernel)
+        << "\n";
   }
 }
 
@@ -115,7 +125,7 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
   out << "\n";
   int rank = 0;
   for (size_t kernel : RankByMedian(SpreadsOf(sweep, sweep.measures[0], pass))) {
-    std::string marked, disagreeing;
+    std::string marked, disagreeing, imprecise;
     out << Padded(std::to_string(++rank), 4, true) << "  "
         << Padded(sweep.kernels[kernel].words, column, false);
     for (const MeasureResult& measure : sweep.measures) {
@@ -131,39 +141,64 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
         out << PredictionCells(prediction, median, measure.noise_floor_cycles, disagrees);
       }
       if (disagrees) disagreeing += (disagreeing.empty() ? "" : ", ") + name;
+      imprecise += PrecisionMark(measure, pass, kernel, name);
       if (!nets.empty() && LayoutEffectShare(measure, pass, kernel) > LAYOUT_SENSITIVE_SHARE) {
         marked += (marked.empty() ? "  layout-sensitive: " : ", ") + name;
       }
     }
     out << marked << (disagreeing.empty() ? "" : "  disagrees with the model: " + disagreeing)
-        << "\n";
+        << imprecise << "\n";
   }
 }
 
 }  // namespace
 
 std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
-  const uint32_t half = measure.rounds / 2;
+  // A shared core's rounds are left out, unless every round was shared.
+  const bool left_out = measure.shared_rounds != 0 && measure.shared_rounds < measure.rounds;
+  const uint32_t half = (measure.rounds - (left_out ? measure.shared_rounds : 0)) / 2;
   const bool named = sweep.measures.size() > 1;
+  const std::string name = MEASURE_NAMES[static_cast<int>(measure.measure)];
   const std::string precision = Fixed(sweep.settings.precision_cycles, 3) + " cycle";
+  size_t precise = 0;
+  for (const FigurePrecision& figure : measure.figures) precise += figure.precise ? 1 : 0;
+  const std::string short_of = ", short of the precision asked for, " + precision + ", in " +
+                               std::to_string(measure.figures.size() - precise) + " of " +
+                               std::to_string(measure.figures.size()) + " figures";
   std::string ended;
   switch (measure.end) {
     case RoundsRecord::PRECISE:
-      ended = "ended when it reached the precision asked for, " + precision;
+      ended = "ended when every figure reached the precision asked for, " + precision +
+              (measure.waited ? ", after waiting for quieter rounds" : "");
       break;
     case RoundsRecord::TIME_UP:
-      ended = "ended when its time was up, short of the precision asked for, " + precision;
+      ended = "ended when its time was up" + short_of;
+      break;
+    case RoundsRecord::WAITED_OUT:
+      ended = "ended when its wait for quieter rounds was up" + short_of;
       break;
     default:
       ended = "ended after the rounds asked for";
   }
+  const std::string unit = IsBlock(measure) ? " cycle per copy" : " cycle";
+  std::string worst;
+  if (const FigurePrecision* least = LeastPrecise(measure.figures)) {
+    worst = ", at most " + Fixed(least->uncertainty_cycles, 3) + " (" +
+            sweep.kernels[least->kernel].name + ", " + PASS_NAMES[least->pass] + " pass)";
+  }
   std::string lines =
-      "noise: " +
-      (named ? std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]) + " " : "") +
-      Fixed(measure.noise_floor_cycles, 3) + (IsBlock(measure) ? " cycle per copy" : " cycle") +
-      ", the median difference between the nets of the first " + std::to_string(half) +
-      " and the last " + std::to_string(half) + " rounds over " +
-      std::to_string(measure.samples.size()) + " cells; " + ended + "\n";
+      "noise: " + (named ? name + " " : "") + Fixed(measure.noise_floor_cycles, 3) + unit +
+      " typical" + worst +
+      ": how far each kernel's median over the placements moved between the first " +
+      std::to_string(half) + " and the last " + std::to_string(half) + " rounds" +
+      (!left_out
+           ? ""
+           : " (" + std::to_string(measure.shared_rounds) + " rounds on a shared core left out)") +
+      "; " + ended + "\n";
+  if (!measure.figures.empty() && measure.figures.front().shared_core) {
+    lines += "noise: " + (named ? name + ": " : "") +
+             "this core's other thread was busy: throughput is that of a shared core\n";
+  }
   if (measure.noise_floor_cycles > NOISY_HOST_CYCLES) {
     lines +=
         "noise: this host is too noisy for fine distinctions: differences under about " +
@@ -217,7 +252,9 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
       << "core clock: " << Fixed(sweep.slowest_clock_ghz, 2) << " to "
       << Fixed(sweep.fastest_clock_ghz, 2)
       << " GHz seen; no figure depends on it: every timing is paired with a chain of dependent "
-         "one-cycle additions timed right after it, and counted in cycles of that chain\n";
+         "one-cycle additions timed right after it, and counted in cycles of that chain; ms per "
+         "10^9 calls are those cycles at the median clock, "
+      << Fixed(sweep.median_clock_ghz, 2) << " GHz\n";
   for (const std::string& left : sweep.left_out) out << "left out: " << left << "\n";
   for (const MeasureResult& measure : sweep.measures) {
     out << NoiseLines(sweep, measure);
@@ -283,7 +320,10 @@ std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figur
   std::ostringstream out;
   out << "\nthis build's fixed layout (median of " << runs.reports.size()
       << (runs.reports.size() == 1 ? " run" : " runs")
-      << ") against the median over the placements, ms per 10^9 calls\n"
+      << ") against the median over the placements, ms per 10^9 calls; the difference in cycles at "
+         "the sweep's median clock, "
+      << Fixed(sweep.median_clock_ghz, 2)
+      << " GHz, between the runs' ms so turned and the placements' own cycles\n"
       << "pass      kernel              fixed  placements  difference in cycles\n";
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     const std::vector<Spread> spreads = SpreadsOf(sweep, *calls, pass, &SweepSample::net_ms);
@@ -292,14 +332,15 @@ std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figur
       if (row < 0) continue;  // a user's kernel: the benchmark has no figure for it
       const double fixed = figures.passes[pass].kernels[row].median;
       const double placed = spreads[kernel].median;
+      const double placed_cycles = Quantile(NetsOf(*calls, pass, kernel), 0.5);
       // The benchmark's figures are only in ms: the clock the sweep saw most turns them to cycles.
       const double to_cycles = sweep.median_clock_ghz / 1000;
-      const double difference = (fixed - placed) * to_cycles;
+      const double difference = fixed * to_cycles - placed_cycles;
       std::vector<double> runs_cycles;
       for (const Report& report : runs.reports) {
         runs_cycles.push_back(report.net_ms[pass][row] * to_cycles);
       }
-      const FixedLayoutVerdict verdict = JudgeFixedLayout(runs_cycles, placed * to_cycles);
+      const FixedLayoutVerdict verdict = JudgeFixedLayout(runs_cycles, placed_cycles);
       out << Padded(PASS_NAMES[pass], 10, false) << Padded(sweep.kernels[kernel].words, 18, false)
           << Padded(FormatMedian(fixed), 7, true) << Padded(Fixed(placed, 1), 12, true)
           << Padded(Signed(difference, 2), 22, true);
