@@ -49,13 +49,14 @@ constexpr double SHARED_VISIT_SHARE = 0.1;
 // About a microsecond of the witness, a multiple of 100.
 constexpr uint32_t WITNESS_STEPS = 3000;
 
-// The rounds the nets are made of: those free of a shared core, or all when none was.
+// The rounds the nets are made of: those free of a shared core, or all when too few were.
 std::vector<size_t> RoundsKept(const RoundsRecord& record) {
   std::vector<size_t> kept;
   for (size_t round = 0; round < record.rounds.size(); ++round) {
     if (round >= record.shared.size() || !record.shared[round]) kept.push_back(round);
   }
-  if (kept.empty()) {
+  if (kept.size() < 2) {
+    kept.clear();
     for (size_t round = 0; round < record.rounds.size(); ++round) kept.push_back(round);
   }
   return kept;
@@ -100,15 +101,15 @@ std::vector<SweepSample> NetsFromVisits(const RoundsPlan& plan, const RoundsReco
   return samples;
 }
 
-bool NoRoundFree(const RoundsRecord& record) {
-  return !record.shared.empty() &&
-         std::find(record.shared.begin(), record.shared.end(), false) == record.shared.end();
+bool TooFewRoundsFree(const RoundsRecord& record) {
+  return std::count(record.shared.begin(), record.shared.end(), true) != 0 &&
+         std::count(record.shared.begin(), record.shared.end(), false) < 2;
 }
 
 namespace {
 
 std::vector<FigurePrecision> Figures(const RoundsPlan& plan, const RoundsRecord& record) {
-  return FiguresOf(NetsFromVisits(plan, record, {}), plan.precision_cycles, NoRoundFree(record));
+  return FiguresOf(NetsFromVisits(plan, record, {}), plan.precision_cycles, TooFewRoundsFree(record));
 }
 
 }  // namespace

@@ -121,12 +121,12 @@ struct SweepSample {
 };
 
 // Every kernel at every placement and pass, from the rounds the witness did not call shared (all
-// of them when none was free); `kernels` gives each procedure but the empty one its index among
+// of them when fewer than two were free); `kernels` gives each procedure but the empty one its index among
 // the sweep's kernels.
 std::vector<SweepSample> NetsFromVisits(const RoundsPlan& plan, const RoundsRecord& record,
                                         const std::vector<size_t>& kernels);
-// Whether every round the witness looked at saw a shared core.
-bool NoRoundFree(const RoundsRecord& record);
+// Whether the witness saw a shared core in all rounds but one or none.
+bool TooFewRoundsFree(const RoundsRecord& record);
 
 // The share of placements whose net is more than `tolerance` from its half's median, on the same
 // side, in both halves: a placement effect that repeats, which noise alone rarely does.

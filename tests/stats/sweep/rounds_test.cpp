@@ -235,7 +235,7 @@ Outcome MeasureOnFakeHost(const stats::RoundsPlan& plan, FakeHost host) {
   outcome.measure.samples = stats::NetsFromVisits(calibrated, record, {});
   outcome.measure.noise_floor_cycles = record.noise_floor_cycles;
   outcome.measure.figures =
-      stats::FiguresOf(outcome.measure.samples, plan.precision_cycles, stats::NoRoundFree(record));
+      stats::FiguresOf(outcome.measure.samples, plan.precision_cycles, stats::TooFewRoundsFree(record));
   outcome.rounds = record.rounds.size();
   outcome.waited = record.waited;
   for (const stats::SweepSample& sample : outcome.measure.samples) {
