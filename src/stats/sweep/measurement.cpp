@@ -153,7 +153,8 @@ SweepResult RunSweep(
     done_before += CellCount(plan) * record.rounds.size();
     measured.samples = NetsFromVisits(plan, record, measured.kernels);
     measured.noise_floor_cycles = record.noise_floor_cycles;
-    measured.figures = FiguresOf(measured.samples, settings.precision_cycles, TooFewRoundsFree(record));
+    measured.figures =
+        FiguresOf(measured.samples, settings.precision_cycles, TooFewRoundsFree(record));
     measured.shared_rounds =
         static_cast<uint32_t>(std::count(record.shared.begin(), record.shared.end(), true));
     measured.waited = record.waited;

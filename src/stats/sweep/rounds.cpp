@@ -109,7 +109,8 @@ bool TooFewRoundsFree(const RoundsRecord& record) {
 namespace {
 
 std::vector<FigurePrecision> Figures(const RoundsPlan& plan, const RoundsRecord& record) {
-  return FiguresOf(NetsFromVisits(plan, record, {}), plan.precision_cycles, TooFewRoundsFree(record));
+  return FiguresOf(NetsFromVisits(plan, record, {}), plan.precision_cycles,
+                   TooFewRoundsFree(record));
 }
 
 }  // namespace
