@@ -79,8 +79,8 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
   std::ostringstream svg;
   svg << page.Opening(
       "absbench: net core cycles over code placements, " + SvgEscaped(machine.processor),
-      "boxes: quartiles; lines: medians; whiskers: range; each placement its lowest visit (blocks: "
-      "the 35th percentile); "
+      "boxes: quartiles; lines: medians; whiskers: range; each placement the median of its "
+      "rounds' nets (throughput: the 35th percentile); "
       "cycles counted against a clock chain timed beside each timing (" +
           Fixed(sweep.slowest_clock_ghz, 2) + " to " + Fixed(sweep.fastest_clock_ghz, 2) +
           " GHz seen)" + (sweep.predicted ? "; red diamonds: llvm-mca's prediction" : ""),

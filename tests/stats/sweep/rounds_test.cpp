@@ -234,8 +234,8 @@ Outcome MeasureOnFakeHost(const stats::RoundsPlan& plan, FakeHost host) {
   outcome.end = record.end;
   outcome.measure.samples = stats::NetsFromVisits(calibrated, record, {});
   outcome.measure.noise_floor_cycles = record.noise_floor_cycles;
-  outcome.measure.figures =
-      stats::FiguresOf(outcome.measure.samples, plan.precision_cycles, stats::TooFewRoundsFree(record));
+  outcome.measure.figures = stats::FiguresOf(outcome.measure.samples, plan.precision_cycles,
+                                             stats::TooFewRoundsFree(record));
   outcome.rounds = record.rounds.size();
   outcome.waited = record.waited;
   for (const stats::SweepSample& sample : outcome.measure.samples) {
@@ -470,15 +470,16 @@ TEST(MeasureInRounds, NeverEndsPreciseWithAStateThatShiftsAQuarterOfTheKernelsFo
     EXPECT_LE(LargestMiss(plan, outcome), 0.06) << "the state is waited out, seed " << seed;
     if (outcome.end != stats::RoundsRecord::PRECISE) continue;
     ++precise;
-    // Today's rule (the lowest visit less the empty procedure's lowest, the floor a median over
-    // cells) ended precise in all six, its floor 0.015 to 0.020 and kernel 0 0.29 high.
+    // The rule of before (the lowest visit less the empty procedure's lowest, the floor a median
+    // over cells) ended precise in all six, its floor 0.015 to 0.020 and kernel 0 0.29 high.
     EXPECT_TRUE(stats::AllPrecise(outcome.measure.figures));
   }
   EXPECT_GE(precise, 4) << "the state passes, and the rounds after it are precise";
 }
 
 TEST(MeasureInRounds, LeavesOutTheRoundsOnASharedCoreAndMarksTheFiguresWhenNoneWasFree) {
-  // Shared throughout: today's rule ended precise, floor 0.003 to 0.005, every throughput 25% high.
+  // Shared throughout: the rule of before ended precise, floor 0.003 to 0.005, every throughput 25%
+  // high.
   stats::RoundsPlan plan = Plan(NetRule::PER_COPY);
   plan.witnessed = true;
   plan.seconds = 0.3;
