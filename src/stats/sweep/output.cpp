@@ -155,7 +155,8 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
 
 std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
   // A shared core's rounds are left out, unless every round was shared.
-  const bool left_out = measure.shared_rounds != 0 && measure.shared_rounds < measure.rounds;
+  const bool all_shared = !measure.figures.empty() && measure.figures.front().shared_core;
+  const bool left_out = measure.shared_rounds != 0 && !all_shared;
   const uint32_t half = (measure.rounds - (left_out ? measure.shared_rounds : 0)) / 2;
   const bool named = sweep.measures.size() > 1;
   const std::string name = MEASURE_NAMES[static_cast<int>(measure.measure)];
@@ -195,7 +196,7 @@ std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
            ? ""
            : " (" + std::to_string(measure.shared_rounds) + " rounds on a shared core left out)") +
       "; " + ended + "\n";
-  if (!measure.figures.empty() && measure.figures.front().shared_core) {
+  if (all_shared) {
     lines += "noise: " + (named ? name + ": " : "") +
              "this core's other thread was busy: throughput is that of a shared core\n";
   }

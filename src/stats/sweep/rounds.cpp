@@ -44,6 +44,9 @@ namespace {
 // block subtracts nothing, and a disturbance only ever adds time, so it keeps a low quantile: the
 // lowest would read about 1% low, picking the rounds whose chains happened to run slow.
 constexpr double THROUGHPUT_QUANTILE = 0.35;
+// Free rounds this few, or under a tenth of them, on a core shared the rest of the time are more
+// likely the other thread's pauses than a core of its own.
+constexpr long LEAST_FREE_ROUNDS = 8;
 // A round is shared when more than this share of its visits saw the witness slowed.
 constexpr double SHARED_VISIT_SHARE = 0.1;
 // About a microsecond of the witness, a multiple of 100.
@@ -51,13 +54,10 @@ constexpr uint32_t WITNESS_STEPS = 3000;
 
 // The rounds the nets are made of: those free of a shared core, or all when too few were.
 std::vector<size_t> RoundsKept(const RoundsRecord& record) {
+  const bool all = TooFewRoundsFree(record);
   std::vector<size_t> kept;
   for (size_t round = 0; round < record.rounds.size(); ++round) {
-    if (round >= record.shared.size() || !record.shared[round]) kept.push_back(round);
-  }
-  if (kept.size() < 2) {
-    kept.clear();
-    for (size_t round = 0; round < record.rounds.size(); ++round) kept.push_back(round);
+    if (all || round >= record.shared.size() || !record.shared[round]) kept.push_back(round);
   }
   return kept;
 }
@@ -102,8 +102,9 @@ std::vector<SweepSample> NetsFromVisits(const RoundsPlan& plan, const RoundsReco
 }
 
 bool TooFewRoundsFree(const RoundsRecord& record) {
-  return std::count(record.shared.begin(), record.shared.end(), true) != 0 &&
-         std::count(record.shared.begin(), record.shared.end(), false) < 2;
+  const auto free = std::count(record.shared.begin(), record.shared.end(), false);
+  return free != static_cast<long>(record.shared.size()) &&
+         (free < LEAST_FREE_ROUNDS || 10 * free < static_cast<long>(record.shared.size()));
 }
 
 namespace {
