@@ -27,12 +27,15 @@ struct SweepSettings {
   uint32_t calls = 0;   // per chunk; 0: from a short calibration
   uint32_t rounds = 0;  // exactly this many; 0: until the precision is reached or time is up
   double precision_cycles = 0.02;
-  double seconds = 0;  // for all the measures together; 0: DefaultSweepSeconds
+  double seconds = 0;  // for all the measures together, a hard cap; 0: DefaultSweepSeconds, and
+                       // up to BUSY_HOST_SECONDS while the host is too busy for the precision
   uint64_t seed = 0;
   int cpu = -1;  // where the measuring thread is pinned
 };
 
 // 8 s for one measure and 4 s for each further one.
 double DefaultSweepSeconds(size_t measures);
+// How long a sweep without --seconds may wait for quieter rounds, all its measures together.
+constexpr double BUSY_HOST_SECONDS = 40;
 
 }  // namespace stats

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace stats {
 
@@ -29,6 +30,8 @@ class ProgressLine {
   // `done` of `total` items finished; shows the one under way, the time elapsed and a guess of
   // the time left from the pace so far. Rewritten at most twice a second.
   void Show(size_t done, size_t total);
+  // What is counted from the next Show on.
+  void Rename(std::string item) { item_ = std::move(item); }
   void Clear();
 
  private:

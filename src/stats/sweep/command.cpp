@@ -28,6 +28,9 @@ namespace stats {
 
 namespace {
 
+constexpr const char* BUSY_HOST_PROGRESS =
+    "sweep: the host is busy, waiting for quieter rounds; measurement";
+
 // The table's kernels and the user's, each user kernel read; or the exit code when one cannot be.
 std::optional<int> AddUserKernels(const SweepOptions& options, std::vector<Procedure>& kernels) {
   for (const UserKernelArgument& argument : options.user_kernels) {
@@ -106,7 +109,11 @@ int RunSweepCommand(const SweepOptions& options) {
   {
     ProgressLine progress("sweep: measurement");
     sweep = RunSweepInMeasuringProcess(
-        kernels, settings, [&](size_t done, size_t total) { progress.Show(done, total); },
+        kernels, settings,
+        [&](size_t done, size_t total, bool waiting) {
+          if (waiting) progress.Rename(BUSY_HOST_PROGRESS);
+          progress.Show(done, total);
+        },
         RunSweep);
   }
   if (sweep.stopped) return 128 + StopSignal();

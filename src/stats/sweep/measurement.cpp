@@ -17,9 +17,13 @@ namespace {
 constexpr double CHUNK_NS = 3000;
 constexpr uint32_t CHAIN_ADDS = 10000;
 constexpr uint32_t PAIRS_PER_VISIT = 5;
-// Visits spread over seconds, so that a slow spell of the front end or of a neighbour on the
-// core's other thread passes while a cell still has visits to come.
-constexpr uint32_t LEAST_ROUNDS = 40;
+// Enough rounds for each half to have a median of its own.
+constexpr uint32_t LEAST_ROUNDS = 8;
+// The call loops' rounds span at least two seconds, so that a state of the machine that shifts
+// some loops against the empty one for a second or so is seen to come or go; the blocks, which
+// subtract within one pair, need less.
+constexpr double LEAST_CALL_SECONDS = 2.0;
+constexpr double LEAST_BLOCK_SECONDS = 0.25;
 
 // The kernels a measure times, as indices into `kernels`; the others are refused with the reason.
 std::vector<size_t> KernelsFor(SweepMeasure measure, const std::vector<Procedure>& kernels,
@@ -46,11 +50,14 @@ RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings)
   plan.pairs = PAIRS_PER_VISIT;
   plan.chain_adds = CHAIN_ADDS;
   plan.seed = settings.seed;
+  plan.witnessed = measured.measure == SweepMeasure::THROUGHPUT;
   if (settings.rounds != 0) {
     plan.least_rounds = plan.most_rounds = settings.rounds;
     plan.precision_cycles = 0;
   } else {
     plan.least_rounds = LEAST_ROUNDS;
+    plan.least_seconds =
+        measured.measure == SweepMeasure::CALL ? LEAST_CALL_SECONDS : LEAST_BLOCK_SECONDS;
     plan.precision_cycles = settings.precision_cycles;
   }
   return plan;
@@ -110,6 +117,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
       return CodeTicks(code.LoopToRun(cell), PASS_OPERANDS[cell.pass], calls);
     };
     machine.chain_ticks = [](uint32_t adds) { return ChainTicks(adds); };
+    machine.witness_ticks = [](uint32_t steps) { return WitnessTicks(steps); };
     machine.ticks_per_ns = ticks_per_ns;
     machine.elapsed_seconds = [&] { return seconds_since(measure_start); };
     machine.stop_requested = hooks.stop_requested;
@@ -117,8 +125,10 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     for (size_t later = at + 1; later < expected_visits.size(); ++later) {
       still_to_come += expected_visits[later];
     }
-    machine.progress = [&](size_t done, size_t total) {
-      if (hooks.progress) hooks.progress(done_before + done, done_before + total + still_to_come);
+    machine.progress = [&](size_t done, size_t total, bool waiting) {
+      if (hooks.progress) {
+        hooks.progress(done_before + done, done_before + total + still_to_come, waiting);
+      }
     };
     const uint32_t calibration_calls = measured.copies == 1 ? 2000 : 100;
     plan.calls =
@@ -127,9 +137,12 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
             : CallsPerChunk(CalibrateNsPerCall(machine, plan, calibration_calls), CHUNK_NS);
     // Each measure may use its share of the time, and what the measures before it left over.
     measure_start = Clock::now();
-    plan.seconds =
-        cap * static_cast<double>(at + 1) / static_cast<double>(settings.measures.size()) -
-        seconds_since(start);
+    const double share =
+        static_cast<double>(at + 1) / static_cast<double>(settings.measures.size());
+    plan.seconds = cap * share - seconds_since(start);
+    plan.busy_seconds = settings.seconds > 0 || settings.rounds != 0
+                            ? 0
+                            : BUSY_HOST_SECONDS * share - seconds_since(start);
     plan.chain_overhead_cycles = ChainOverheadCycles(machine, CHAIN_ADDS);
     const RoundsRecord record = MeasureInRounds(plan, machine);
     if (record.end == RoundsRecord::STOPPED) {
@@ -139,6 +152,11 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     done_before += CellCount(plan) * record.rounds.size();
     measured.samples = NetsFromVisits(plan, record, measured.kernels);
     measured.noise_floor_cycles = record.noise_floor_cycles;
+    measured.figures =
+        FiguresOf(measured.samples, settings.precision_cycles, TooFewRoundsFree(record));
+    measured.shared_rounds =
+        static_cast<uint32_t>(std::count(record.shared.begin(), record.shared.end(), true));
+    measured.waited = record.waited;
     measured.chunk_length = plan.calls;
     measured.pairs = plan.pairs;
     measured.rounds = static_cast<uint32_t>(record.rounds.size());
@@ -148,6 +166,10 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
                                    : std::min(result.slowest_clock_ghz, record.slowest_clock_ghz);
     if (at == 0) result.median_clock_ghz = record.median_clock_ghz;
     result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, record.fastest_clock_ghz);
+    // Every figure in ms at one clock, the one the header states: the same figures as the cycles.
+    for (SweepSample& sample : measured.samples) {
+      sample.net_ms = 1000 * sample.net_cycles / result.median_clock_ghz;
+    }
     if (hooks.finished) hooks.finished(result, at);
   }
   return result;

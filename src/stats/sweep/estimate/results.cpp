@@ -22,6 +22,13 @@ double LayoutEffectShare(const MeasureResult& measure, Pass pass, size_t kernel)
                            NetsOf(measure, pass, kernel, &SweepSample::second_half_cycles), 0.5);
 }
 
+const FigurePrecision* FigureOf(const MeasureResult& measure, Pass pass, size_t kernel) {
+  for (const FigurePrecision& figure : measure.figures) {
+    if (figure.pass == pass && figure.kernel == kernel) return &figure;
+  }
+  return nullptr;
+}
+
 const MeasureResult* Find(const SweepResult& result, SweepMeasure measure) {
   for (const MeasureResult& measured : result.measures) {
     if (measured.measure == measure) return &measured;

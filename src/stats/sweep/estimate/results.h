@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "stats/measure.h"
+#include "stats/sweep/estimate/figure_precision.h"
 #include "stats/sweep/estimate/grid.h"
 #include "stats/sweep/estimate/predictions.h"
 #include "stats/sweep/estimate/procedure.h"
@@ -26,14 +27,18 @@ struct MeasureResult {
   std::vector<size_t> kernels;        // those measured, as indices into SweepResult::kernels
   std::vector<std::string> refusals;  // those not measured here, each with the reason
   std::vector<SweepSample> samples;
-  double noise_floor_cycles = 0;
+  double noise_floor_cycles = 0;  // the figures' typical uncertainty
+  // Per pass and kernel measured: the median over the placements and how far it can be trusted.
+  std::vector<FigurePrecision> figures;
+  uint32_t shared_rounds = 0;  // left out: the witness saw this core's other thread busy
+  bool waited = false;         // went on past the usual time, waiting for quieter rounds
 };
 
 struct SweepResult {
   std::vector<Procedure> kernels;
   SweepSettings settings;
   double slowest_clock_ghz = 0, fastest_clock_ghz = 0;  // seen by the paired chains
-  double median_clock_ghz = 0;          // of the first measure's visits, for figures only in ms
+  double median_clock_ghz = 0;          // of the first measure's visits: every ms is at this clock
   std::vector<MeasureResult> measures;  // in the order asked for
   bool predicted = false;               // with --predict
   ModelPredictions model;
@@ -44,7 +49,8 @@ struct SweepResult {
 
 // What a sweep tells, and asks, whatever runs it.
 struct SweepHooks {
-  std::function<void(size_t done, size_t total)> progress;  // in visits
+  // In visits; `waiting` once the usual time is past and the rounds go on for quieter ones.
+  std::function<void(size_t done, size_t total, bool waiting)> progress;
   // Which kernel (an index into the sweep's kernels, or -1 for the empty procedure) and placement
   // of which measure runs next, before its code runs.
   std::function<void(SweepMeasure, int kernel, size_t placement)> entering;
@@ -68,6 +74,9 @@ std::vector<double> NetsOf(const MeasureResult& measure, Pass pass, size_t kerne
 
 // The share of a kernel's placements more than half a cycle from its median in both halves alike.
 double LayoutEffectShare(const MeasureResult& measure, Pass pass, size_t kernel);
+
+// A kernel's figure in one pass, or null when the measure left the kernel out.
+const FigurePrecision* FigureOf(const MeasureResult& measure, Pass pass, size_t kernel);
 
 // The measure asked for, or null.
 const MeasureResult* Find(const SweepResult& result, SweepMeasure measure);

@@ -5,6 +5,8 @@
 #include <random>
 
 #include "stats/statistics.h"
+#include "stats/sweep/estimate/figure_precision.h"
+#include "stats/sweep/estimate/stop_rule.h"
 
 namespace stats {
 
@@ -37,66 +39,82 @@ double ChainOverheadCycles(const Instruments& instruments, uint32_t adds, int pa
 
 namespace {
 
-// What a block keeps of its visits: a low quantile. The lowest would read about 1% low, since it
-// picks the visits whose chains happened to run slow; the median would follow a disturbance that
-// lasts through most of the rounds.
-constexpr double BLOCK_VISIT_QUANTILE = 0.35;
+// What a cell keeps of its rounds' nets. The median where a net subtracts the empty procedure's
+// visit of the same round: a disturbance of either visit moves it up or down alike. A throughput
+// block subtracts nothing, and a disturbance only ever adds time, so it keeps a low quantile: the
+// lowest would read about 1% low, picking the rounds whose chains happened to run slow.
+constexpr double THROUGHPUT_QUANTILE = 0.35;
+// Free rounds this few, or under a tenth of them, on a core shared the rest of the time are more
+// likely the other thread's pauses than a core of its own.
+constexpr long LEAST_FREE_ROUNDS = 8;
+// A round is shared when more than this share of its visits saw the witness slowed.
+constexpr double SHARED_VISIT_SHARE = 0.1;
+// About a microsecond of the witness, a multiple of 100.
+constexpr uint32_t WITNESS_STEPS = 3000;
 
-// Per cell what its visits over rounds [from, to) come to: the lowest for a call loop, a low
-// quantile for a block.
-std::vector<Visit> Kept(const RoundsPlan& plan, const RoundsRecord& record, size_t from,
-                        size_t to) {
-  const size_t cells = CellCount(plan);
-  std::vector<Visit> kept(cells);
-  std::vector<double> cycles, ns;
-  for (size_t cell = 0; cell < cells; ++cell) {
-    cycles.clear();
-    ns.clear();
-    for (size_t round = from; round < to; ++round) {
-      cycles.push_back(record.rounds[round][cell].cycles);
-      ns.push_back(record.rounds[round][cell].ns);
-    }
-    if (plan.rule == NetRule::AGAINST_EMPTY) {
-      kept[cell] = {*std::min_element(cycles.begin(), cycles.end()),
-                    *std::min_element(ns.begin(), ns.end())};
-    } else {
-      kept[cell] = {Quantile(cycles, BLOCK_VISIT_QUANTILE), Quantile(ns, BLOCK_VISIT_QUANTILE)};
-    }
+// The rounds the nets are made of: those free of a shared core, or all when too few were.
+std::vector<size_t> RoundsKept(const RoundsRecord& record) {
+  const bool all = TooFewRoundsFree(record);
+  std::vector<size_t> kept;
+  for (size_t round = 0; round < record.rounds.size(); ++round) {
+    if (all || round >= record.shared.size() || !record.shared[round]) kept.push_back(round);
   }
   return kept;
 }
 
-double NetOf(const RoundsPlan& plan, const std::vector<Visit>& kept, double Visit::*figure,
-             Pass pass, size_t kernel, size_t placement) {
-  const double own = kept[CellIndex(plan, {pass, kernel, placement})].*figure;
-  if (plan.rule == NetRule::PER_COPY) return own;
-  return own - kept[CellIndex(plan, {pass, plan.procedures - 1, placement})].*figure;
+// A kernel's net at one placement and pass from the rounds kept[from, to), each round's net from
+// that round's visits.
+double NetOver(const RoundsPlan& plan, const RoundsRecord& record, const std::vector<size_t>& kept,
+               size_t from, size_t to, Pass pass, size_t kernel, size_t placement) {
+  const size_t own = CellIndex(plan, {pass, kernel, placement});
+  const size_t empty = CellIndex(plan, {pass, plan.procedures - 1, placement});
+  std::vector<double> nets;
+  for (size_t at = from; at < to; ++at) {
+    const std::vector<Visit>& visits = record.rounds[kept[at]];
+    nets.push_back(plan.rule == NetRule::PER_COPY ? visits[own].cycles
+                                                  : visits[own].cycles - visits[empty].cycles);
+  }
+  return Quantile(nets, plan.rule == NetRule::PER_COPY ? THROUGHPUT_QUANTILE : 0.5);
 }
 
 }  // namespace
 
 std::vector<SweepSample> NetsFromVisits(const RoundsPlan& plan, const RoundsRecord& record,
                                         const std::vector<size_t>& kernels) {
-  const size_t rounds = record.rounds.size();
-  const std::vector<Visit> all = Kept(plan, record, 0, rounds);
-  const std::vector<Visit> first = Kept(plan, record, 0, rounds / 2);
-  const std::vector<Visit> second = Kept(plan, record, rounds / 2, rounds);
+  const std::vector<size_t> kept = RoundsKept(record);
+  const size_t rounds = kept.size(), half = rounds / 2;
   std::vector<SweepSample> samples;
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     for (size_t kernel = 0; kernel + 1 < plan.procedures; ++kernel) {
       for (size_t placement = 0; placement < plan.placements; ++placement) {
-        auto net = [&](const std::vector<Visit>& kept, double Visit::*figure) {
-          return NetOf(plan, kept, figure, pass, kernel, placement);
+        auto net = [&](size_t from, size_t to) {
+          return NetOver(plan, record, kept, from, to, pass, kernel, placement);
         };
+        const double cycles = net(0, rounds);
         // ns per call is ms per 1e9 calls over 1000.
-        samples.push_back({pass, kernels.empty() ? kernel : kernels[kernel], placement,
-                           1000 * net(all, &Visit::ns), net(all, &Visit::cycles),
-                           net(first, &Visit::cycles), net(second, &Visit::cycles)});
+        const double ms = record.median_clock_ghz > 0 ? 1000 * cycles / record.median_clock_ghz : 0;
+        samples.push_back({pass, kernels.empty() ? kernel : kernels[kernel], placement, ms, cycles,
+                           net(0, half), net(half, rounds)});
       }
     }
   }
   return samples;
 }
+
+bool TooFewRoundsFree(const RoundsRecord& record) {
+  const auto free = std::count(record.shared.begin(), record.shared.end(), false);
+  return free != static_cast<long>(record.shared.size()) &&
+         (free < LEAST_FREE_ROUNDS || 10 * free < static_cast<long>(record.shared.size()));
+}
+
+namespace {
+
+std::vector<FigurePrecision> Figures(const RoundsPlan& plan, const RoundsRecord& record) {
+  return FiguresOf(NetsFromVisits(plan, record, {}), plan.precision_cycles,
+                   TooFewRoundsFree(record));
+}
+
+}  // namespace
 
 RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instruments) {
   const size_t cells = CellCount(plan);
@@ -111,34 +129,45 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
   }
   std::mt19937_64 shuffle(plan.seed);
   const double chain_cycles = plan.chain_adds + plan.chain_overhead_cycles;
-  std::vector<double> cycles(plan.pairs), ns(plan.pairs), clock(plan.pairs);
+  std::vector<double> cycles(plan.pairs), clock(plan.pairs);
   std::vector<double> clocks;
-  // One timing of a code and its chain: the code's cycles and ns per call (or iteration).
-  auto time_pair = [&](const Cell& code, double& code_cycles, double& code_ns, double& ghz) {
+  double chain = 0;
+  // One timing of a code and its chain: the code's cycles per call (or iteration).
+  auto time_pair = [&](const Cell& code, double& code_cycles, double& ghz) {
     const double ticks = instruments.code_ticks(code, plan.calls);
-    const double chain = instruments.chain_ticks(plan.chain_adds);
+    chain = instruments.chain_ticks(plan.chain_adds);
     code_cycles = ticks * chain_cycles / chain / plan.calls;
-    code_ns = ticks / instruments.ticks_per_ns / plan.calls;
     ghz = chain_cycles / chain * instruments.ticks_per_ns;
   };
   const bool blocks = plan.rule != NetRule::AGAINST_EMPTY;
+  const double longest = std::max(plan.seconds, plan.busy_seconds);
+  PrecisionStreak streak(plan.least_rounds, plan.least_seconds);
+  uint32_t checked = 0;
   size_t done = 0;
   for (uint32_t round = 0;; ++round) {
     if (round % 2 == 0 && round > 0) {
-      record.noise_floor_cycles = NoiseFloorCycles(NetsFromVisits(plan, record, {}));
+      const double elapsed = instruments.elapsed_seconds();
       if (plan.most_rounds != 0 && round >= plan.most_rounds) break;
-      if (round >= plan.least_rounds && plan.precision_cycles > 0 &&
-          record.noise_floor_cycles <= plan.precision_cycles) {
-        record.end = RoundsRecord::PRECISE;
+      if (CheckDue(round, checked)) {
+        checked = round;
+        const auto free =
+            static_cast<uint32_t>(std::count(record.shared.begin(), record.shared.end(), false));
+        if (plan.precision_cycles > 0 &&
+            streak.Ends(free, elapsed, AllPrecise(Figures(plan, record)))) {
+          record.end = RoundsRecord::PRECISE;
+          break;
+        }
+      }
+      if (elapsed >= longest) {
+        record.end = longest > plan.seconds ? RoundsRecord::WAITED_OUT : RoundsRecord::TIME_UP;
         break;
       }
-      if (instruments.elapsed_seconds() >= plan.seconds) {
-        record.end = RoundsRecord::TIME_UP;
-        break;
-      }
+      // Past the usual time only while short of the precision: a busy spell waited out.
+      record.waited = elapsed >= plan.seconds;
     }
     std::shuffle(order.begin(), order.end(), shuffle);
     std::vector<Visit>& visits = record.rounds.emplace_back(cells);
+    size_t shared_visits = 0;
     for (const Cell& cell : order) {
       if (instruments.stop_requested()) {
         record.end = RoundsRecord::STOPPED;
@@ -150,20 +179,30 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
       instruments.code_ticks(smaller, plan.calls);
       if (blocks) instruments.code_ticks(larger, plan.calls);
       for (uint32_t at = 0; at < plan.pairs; ++at) {
-        time_pair(smaller, cycles[at], ns[at], clock[at]);
+        time_pair(smaller, cycles[at], clock[at]);
         if (blocks) {
-          double larger_cycles, larger_ns, ghz;
-          time_pair(larger, larger_cycles, larger_ns, ghz);
+          double larger_cycles, ghz;
+          time_pair(larger, larger_cycles, ghz);
           cycles[at] = (larger_cycles - cycles[at]) / plan.copies;
-          ns[at] = (larger_ns - ns[at]) / plan.copies;
         }
       }
-      visits[CellIndex(plan, cell)] = {Quantile(cycles, 0.5), Quantile(ns, 0.5)};
+      Visit& visit = visits[CellIndex(plan, cell)];
+      visit.cycles = Quantile(cycles, 0.5);
+      if (plan.witnessed) {
+        // In the same pair as the last chain, so that both ran at one clock.
+        const double ticks = instruments.witness_ticks(WITNESS_STEPS);
+        visit.witness_cycles =
+            (ticks * chain_cycles / chain - plan.chain_overhead_cycles) / WITNESS_STEPS;
+        if (visit.witness_cycles > SHARED_WITNESS_CYCLES) ++shared_visits;
+      }
       clocks.push_back(Quantile(clock, 0.5));
       const size_t expected = std::max<size_t>(plan.least_rounds, round + 2);
-      instruments.progress(++done, cells * expected);
+      instruments.progress(++done, cells * expected, record.waited);
     }
+    record.shared.push_back(plan.witnessed &&
+                            static_cast<double>(shared_visits) > SHARED_VISIT_SHARE * cells);
   }
+  record.noise_floor_cycles = TypicalUncertainty(Figures(plan, record));
   if (!clocks.empty()) {
     const auto [slowest, fastest] = std::minmax_element(clocks.begin(), clocks.end());
     record.slowest_clock_ghz = *slowest;
@@ -171,14 +210,6 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
     record.median_clock_ghz = Quantile(clocks, 0.5);
   }
   return record;
-}
-
-double NoiseFloorCycles(const std::vector<SweepSample>& samples) {
-  std::vector<double> differences;
-  for (const SweepSample& sample : samples) {
-    differences.push_back(std::abs(sample.first_half_cycles - sample.second_half_cycles));
-  }
-  return differences.empty() ? 0 : Quantile(differences, 0.5);
 }
 
 double RepeatedShareAway(const std::vector<double>& first_half,

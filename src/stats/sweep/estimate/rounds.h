@@ -3,14 +3,14 @@
 // ratio of the two is the code's cost in core cycles at whatever clock the core ran in those
 // microseconds. A visit of a cell takes a few pairs and keeps their median, so an interrupt in one
 // chunk drops out. Every cell is visited once per round, each round in its own shuffled order.
-// A call loop keeps its lowest visit: other tenants and slow spells of the front end only ever add
-// time, and a kernel's loop and the empty procedure's are of a size, so the slight low bias of a
-// lowest ratio cancels in their net. A block's visit times its N and 2N copies back to back in each
-// pair, so that a slow spell cancels in their difference, and keeps a low quantile of its visits:
-// the lowest would pick visits whose chains ran slow, the median follow a long disturbance. Rounds
-// go on until the nets of the first and second half of them agree to the precision asked for, or
-// the time is up. The machine is reached through Instruments, so that all of this can be tested
-// against a fake host.
+// A block's visit times its N and 2N copies back to back in each pair, so that a slow spell cancels
+// in their difference. A net is formed within each round, from the kernel's and the empty
+// procedure's visits of that round, so that both come from one state of the machine; a cell's net
+// is then the median of its rounds' nets. For throughput a witness of independent additions is
+// timed with each visit, and rounds in which it says the core's other thread was busy are left
+// out. Rounds go on until every figure is precise (figure_precision.h) on checks that hold again
+// on new rounds (stop_rule.h), or the time is up. The machine is reached through Instruments, so
+// that all of this can be tested against a fake host.
 #pragma once
 
 #include <cstddef>
@@ -51,10 +51,13 @@ struct RoundsPlan {
   uint32_t pairs = 5;   // per visit
   uint32_t chain_adds = 10000;
   double chain_overhead_cycles = 0;  // what timing a chain costs beyond its additions
-  uint32_t least_rounds = 40;        // even; before these the precision is not looked at
+  uint32_t least_rounds = 8;         // even; before these the precision is not looked at
   uint32_t most_rounds = 0;          // even; 0 for no limit
-  double precision_cycles = 0.02;    // stop once the noise floor is this low; 0 never
+  double precision_cycles = 0.02;    // stop once every figure is this precise; 0 never
+  double least_seconds = 0;          // nor before the rounds have spanned this long
   double seconds = 0;                // stop at the first even round after this much time
+  double busy_seconds = 0;           // or short of the precision, wait up to this much instead
+  bool witnessed = false;            // time the witness of a shared core with every visit
   uint64_t seed = 0;                 // of every round's order
 };
 
@@ -63,24 +66,34 @@ struct Instruments {
   // of `adds` dependent additions. The chain is timed right after the code it is paired with.
   std::function<double(const Cell&, uint32_t calls)> code_ticks;
   std::function<double(uint32_t adds)> chain_ticks;
+  // Ticks of `steps` steps of three independent additions: a cycle each on a core of its own, and
+  // more when the core's other thread competes for its adders. Timed right after a chain.
+  std::function<double(uint32_t steps)> witness_ticks;
   double ticks_per_ns = 1;
   std::function<double()> elapsed_seconds;
   std::function<bool()> stop_requested;
-  std::function<void(size_t done, size_t total)> progress;  // in visits
+  // In visits; `waiting` once the usual time is past and the rounds go on for quieter ones.
+  std::function<void(size_t done, size_t total, bool waiting)> progress;
 };
 
-// One visit of one cell: the medians of its pairs, per call, or per copy of a block.
+// One visit of one cell: the median of its pairs, per call, or per copy of a block.
 struct Visit {
   double cycles = 0;
-  double ns = 0;
+  double witness_cycles = 0;  // per step, timed with the visit when witnessed
 };
 
+// Above this many cycles per step the witness says the core was shared; alone it reads 1.
+constexpr double SHARED_WITNESS_CYCLES = 1.1;
+
 struct RoundsRecord {
-  enum End { PRECISE, TIME_UP, ROUNDS_DONE, STOPPED } end = ROUNDS_DONE;
+  // WAITED_OUT: short of the precision at the end of the wait for quieter rounds.
+  enum End { PRECISE, TIME_UP, ROUNDS_DONE, STOPPED, WAITED_OUT } end = ROUNDS_DONE;
   std::vector<std::vector<Visit>> rounds;               // per round, indexed by CellIndex
+  std::vector<bool> shared;                             // per round: the witness saw a shared core
   double slowest_clock_ghz = 0, fastest_clock_ghz = 0;  // of the visits' paired chains
   double median_clock_ghz = 0;
-  double noise_floor_cycles = 0;  // of the rounds done
+  double noise_floor_cycles = 0;  // the figures' typical uncertainty, of the rounds done
+  bool waited = false;            // the rounds went on past the usual time
 };
 
 size_t CodeCount(const RoundsPlan& plan);
@@ -96,7 +109,7 @@ double ChainOverheadCycles(const Instruments& instruments, uint32_t adds, int pa
 RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instruments);
 
 // A kernel's net at one placement in one pass: per call (or copy) in cycles and in ms per 1e9
-// calls, from the visits of all rounds, and in cycles from those of each half.
+// calls at the rounds' median clock, from all rounds kept, and in cycles from each half of them.
 struct SweepSample {
   Pass pass;
   size_t kernel;  // an index into the sweep's kernels
@@ -107,14 +120,13 @@ struct SweepSample {
   double second_half_cycles;
 };
 
-// Every kernel at every placement and pass; `kernels` gives each procedure but the empty one its
+// Every kernel at every placement and pass, from the rounds the witness did not call shared (all
+// of them when too few were free); `kernels` gives each procedure but the empty one its
 // index among the sweep's kernels.
 std::vector<SweepSample> NetsFromVisits(const RoundsPlan& plan, const RoundsRecord& record,
                                         const std::vector<size_t>& kernels);
-
-// The median over all samples of how far the two halves' nets differ, in cycles: what the host's
-// noise alone moves a net by.
-double NoiseFloorCycles(const std::vector<SweepSample>& samples);
+// Whether the witness saw a shared core in all rounds but a few (under 8, or under a tenth).
+bool TooFewRoundsFree(const RoundsRecord& record);
 
 // The share of placements whose net is more than `tolerance` from its half's median, on the same
 // side, in both halves: a placement effect that repeats, which noise alone rarely does.

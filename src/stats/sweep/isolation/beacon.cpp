@@ -30,7 +30,8 @@ void Beacon::Enter(SweepMeasure measure, int kernel, size_t placement) {
   Store(fields_[LAST], word);
 }
 
-void Beacon::Count(size_t done, size_t total) {
+void Beacon::Count(size_t done, size_t total, bool waiting) {
+  Store(fields_[WAITING], waiting ? 1 : 0);
   Store(fields_[TOTAL], static_cast<int64_t>(total));
   Store(fields_[DONE], static_cast<int64_t>(done));
 }
@@ -51,6 +52,8 @@ std::optional<NamedCell> Beacon::Named(int back, size_t kernels,
 size_t Beacon::done() const {
   return static_cast<size_t>(std::max<int64_t>(Load(fields_[DONE]), 0));
 }
+
+bool Beacon::waiting() const { return Load(fields_[WAITING]) == 1; }
 
 size_t Beacon::total() const {
   return std::max(done(), static_cast<size_t>(std::max<int64_t>(Load(fields_[TOTAL]), 0)));

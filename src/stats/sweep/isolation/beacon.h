@@ -28,7 +28,8 @@ class Beacon {
 
   // In the child: the cell about to run, and the visits done.
   void Enter(SweepMeasure measure, int kernel, size_t placement);
-  void Count(size_t done, size_t total);
+  // `waiting`: the rounds go on past their usual time, for quieter ones.
+  void Count(size_t done, size_t total, bool waiting);
 
   // In the parent: the last cell named (`back` 0) or the one before it (1), when one was and it
   // names a measure of `measures`, a kernel below `kernels` and a placement on that grid.
@@ -37,9 +38,10 @@ class Beacon {
   // The visits done and expected, the first never past the second.
   size_t done() const;
   size_t total() const;
+  bool waiting() const;
 
  private:
-  enum Field { LAST, BEFORE, DONE, TOTAL, FIELDS };
+  enum Field { LAST, BEFORE, DONE, TOTAL, WAITING, FIELDS };
   SharedPage page_;
   int64_t* fields_ = nullptr;
 };

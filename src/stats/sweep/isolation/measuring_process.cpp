@@ -30,7 +30,9 @@ void Report(int fd, const std::string& text) {
                           const MeasureSweep& measure_sweep, Beacon& beacon, int report) {
   GuardFloatControl(report);
   SweepHooks hooks;
-  hooks.progress = [&](size_t done, size_t total) { beacon.Count(done, total); };
+  hooks.progress = [&](size_t done, size_t total, bool waiting) {
+    beacon.Count(done, total, waiting);
+  };
   hooks.entering = [&](SweepMeasure measure, int kernel, size_t placement) {
     CheckFloatControl();
     beacon.Enter(measure, kernel, placement);
@@ -120,7 +122,7 @@ void Without(std::vector<MeasureResult>& measures, size_t left, const std::strin
 
 SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
-                                       const std::function<void(size_t, size_t)>& progress,
+                                       const std::function<void(size_t, size_t, bool)>& progress,
                                        const MeasureSweep& measure_sweep) {
   SweepResult result;
   result.settings = settings;
@@ -145,7 +147,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
       if (beacon.done() != last_done) {
         last_done = beacon.done();
         last_change = at;
-        progress(last_done, beacon.total());
+        progress(last_done, beacon.total(), beacon.waiting());
       }
       return at - last_change < std::chrono::milliseconds(MEASURING_QUIET_LIMIT_MS);
     };
@@ -157,7 +159,8 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     }
     std::vector<std::string> names;
     for (const Procedure& kernel : kernels) names.push_back(kernel.name);
-    const ReadReport read = ReadReportBack(child.report, {names, to_come});
+    const ReadReport read =
+        ReadReportBack(child.report, {names, to_come, settings.precision_cycles});
     // Measures that ended are kept, and never measured again.
     if (!read.measures.empty()) {
       const bool first = result.measures.empty();

@@ -26,7 +26,7 @@ using MeasureSweep = std::function<SweepResult(const std::vector<Procedure>&, co
 // kernel that took its measuring process down, and how.
 SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
-                                       const std::function<void(size_t, size_t)>& progress,
+                                       const std::function<void(size_t, size_t, bool)>& progress,
                                        const MeasureSweep& measure_sweep);
 
 }  // namespace stats

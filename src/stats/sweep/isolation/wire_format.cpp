@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "stats/sweep/estimate/figure_precision.h"
 #include "stats/sweep/estimate/grid.h"
 #include "stats/sweep/placed/blocks.h"
 
@@ -47,21 +48,25 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
   if (index >= expected.measures.size()) return "more measures than were asked for";
   MeasureResult measure;
   measure.measure = expected.measures[index];
-  if (head.size() < 8 || head[1] != MeasureName(measure.measure))
+  if (head.size() < 11 || head[1] != MeasureName(measure.measure))
     return "expected the measure " + std::string(MeasureName(measure.measure));
-  uint64_t chunk, copies, pairs, rounds, end;
+  uint64_t chunk, copies, pairs, rounds, end, shared, waited, all_shared;
   if (!Whole(head[2], UINT32_MAX, chunk) || chunk == 0 || !Whole(head[3], UINT32_MAX, copies) ||
       copies != (measure.measure == SweepMeasure::CALL ? 1 : COPIES_PER_BLOCK) ||
       !Whole(head[4], UINT32_MAX, pairs) || pairs == 0 || !Whole(head[5], UINT32_MAX, rounds) ||
-      !Whole(head[6], RoundsRecord::STOPPED, end) || !Figure(head[7], measure.noise_floor_cycles))
+      !Whole(head[6], RoundsRecord::WAITED_OUT, end) ||
+      !Figure(head[7], measure.noise_floor_cycles) || !Whole(head[8], rounds, shared) ||
+      !Whole(head[9], 1, waited) || !Whole(head[10], 1, all_shared))
     return "a measure's settings out of range";
   measure.chunk_length = static_cast<uint32_t>(chunk);
   measure.copies = static_cast<uint32_t>(copies);
   measure.pairs = static_cast<uint32_t>(pairs);
   measure.rounds = static_cast<uint32_t>(rounds);
   measure.end = static_cast<RoundsRecord::End>(end);
+  measure.shared_rounds = static_cast<uint32_t>(shared);
+  measure.waited = waited == 1;
   measure.grid = GridFor(measure.measure);
-  for (size_t at = 8; at < head.size(); ++at) {
+  for (size_t at = 11; at < head.size(); ++at) {
     uint64_t kernel;
     if (!Whole(head[at], expected.kernel_names.size() - 1, kernel) ||
         (!measure.kernels.empty() && kernel <= measure.kernels.back()) ||
@@ -111,6 +116,8 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
       read.slowest_clock_ghz = clock[0];
       read.fastest_clock_ghz = clock[1];
       read.median_clock_ghz = clock[2];
+      // The figures follow from the samples, as the process made them: nothing more to trust.
+      measure.figures = FiguresOf(measure.samples, expected.precision_cycles, all_shared == 1);
       read.measures.push_back(std::move(measure));
       return "";
     } else {
@@ -127,7 +134,9 @@ std::string MeasureLines(const SweepResult& so_far, size_t measure) {
   std::ostringstream out;
   out << "measure " << MeasureName(found.measure) << " " << found.chunk_length << " "
       << found.copies << " " << found.pairs << " " << found.rounds << " "
-      << static_cast<int>(found.end) << " " << Number(found.noise_floor_cycles);
+      << static_cast<int>(found.end) << " " << Number(found.noise_floor_cycles) << " "
+      << found.shared_rounds << " " << (found.waited ? 1 : 0) << " "
+      << (!found.figures.empty() && found.figures.front().shared_core ? 1 : 0);
   for (size_t kernel : found.kernels) out << " " << kernel;
   out << "\n";
   for (const std::string& refusal : found.refusals) out << "refusal " << refusal << "\n";

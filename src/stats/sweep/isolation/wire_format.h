@@ -20,6 +20,7 @@ constexpr const char* END_LINE = "end\n";
 struct ReportExpected {
   std::vector<std::string> kernel_names;
   std::vector<SweepMeasure> measures;
+  double precision_cycles = 0.02;  // that the figures are held to
 };
 
 struct ReadReport {

@@ -34,7 +34,10 @@ std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figur
   std::ostringstream out;
   out << "\nthis build's fixed layout (median of " << runs.reports.size()
       << (runs.reports.size() == 1 ? " run" : " runs")
-      << ") against the median over the placements, ms per 10^9 calls\n"
+      << ") against the median over the placements, ms per 10^9 calls; the difference in cycles at "
+         "the sweep's median clock, "
+      << Fixed(sweep.median_clock_ghz, 2)
+      << " GHz, between the runs' ms so turned and the placements' own cycles\n"
       << "pass      kernel              fixed  placements  difference in cycles\n";
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     const std::vector<Spread> spreads = SpreadsOf(sweep, *calls, pass, &SweepSample::net_ms);
@@ -43,14 +46,15 @@ std::string FormatFixedAgainstPlacement(const RunSet& runs, const Figures& figur
       if (row < 0) continue;  // a user's kernel: the benchmark has no figure for it
       const double fixed = figures.passes[pass].kernels[row].median;
       const double placed = spreads[kernel].median;
+      const double placed_cycles = Quantile(NetsOf(*calls, pass, kernel), 0.5);
       // The benchmark's figures are only in ms: the clock the sweep saw most turns them to cycles.
       const double to_cycles = sweep.median_clock_ghz / 1000;
-      const double difference = (fixed - placed) * to_cycles;
+      const double difference = fixed * to_cycles - placed_cycles;
       std::vector<double> runs_cycles;
       for (const Report& report : runs.reports) {
         runs_cycles.push_back(report.net_ms[pass][row] * to_cycles);
       }
-      const FixedLayoutVerdict verdict = JudgeFixedLayout(runs_cycles, placed * to_cycles);
+      const FixedLayoutVerdict verdict = JudgeFixedLayout(runs_cycles, placed_cycles);
       out << Padded(PASS_NAMES[pass], 10, false) << Padded(sweep.kernels[kernel].words, 18, false)
           << Padded(FormatMedian(fixed), 7, true) << Padded(Fixed(placed, 1), 12, true)
           << Padded(Signed(difference, 2), 22, true);

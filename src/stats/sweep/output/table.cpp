@@ -49,6 +49,15 @@ size_t KernelColumn(const SweepResult& sweep) {
   return widest + 2;
 }
 
+// After a figure that is not precise: its uncertainty, and why when the core was shared.
+std::string PrecisionMark(const MeasureResult& measure, Pass pass, size_t kernel,
+                          const std::string& name = "") {
+  const FigurePrecision* figure = FigureOf(measure, pass, kernel);
+  if (figure == nullptr || figure->precise) return "";
+  return "  not precise: " + name + (name.empty() ? "" : " ") + "+-" +
+         Fixed(figure->uncertainty_cycles, 3) + (figure->shared_core ? " on a shared core" : "");
+}
+
 // Per pass the detailed table of one measure, as the sweep has always printed it.
 void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
                      std::ostringstream& out) {
@@ -78,7 +87,8 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
         << PredictionCells(PredictionOf(sweep, measure, pass, kernel), spread.median,
                            measure.noise_floor_cycles, disagrees)
         << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "")
-        << (disagrees ? "  disagrees with the model" : "") << "\n";
+        << (disagrees ? "  disagrees with the model" : "") << PrecisionMark(measure, pass, kernel)
+        << "\n";
   }
 }
 
@@ -98,7 +108,7 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
   out << "\n";
   int rank = 0;
   for (size_t kernel : RankByMedian(SpreadsOf(sweep, sweep.measures[0], pass))) {
-    std::string marked, disagreeing;
+    std::string marked, disagreeing, imprecise;
     out << Padded(std::to_string(++rank), 4, true) << "  "
         << Padded(sweep.kernels[kernel].words, column, false);
     for (const MeasureResult& measure : sweep.measures) {
@@ -114,12 +124,13 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
         out << PredictionCells(prediction, median, measure.noise_floor_cycles, disagrees);
       }
       if (disagrees) disagreeing += (disagreeing.empty() ? "" : ", ") + name;
+      imprecise += PrecisionMark(measure, pass, kernel, name);
       if (!nets.empty() && LayoutEffectShare(measure, pass, kernel) > LAYOUT_SENSITIVE_SHARE) {
         marked += (marked.empty() ? "  layout-sensitive: " : ", ") + name;
       }
     }
     out << marked << (disagreeing.empty() ? "" : "  disagrees with the model: " + disagreeing)
-        << "\n";
+        << imprecise << "\n";
   }
 }
 
@@ -156,7 +167,9 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
       << "core clock: " << Fixed(sweep.slowest_clock_ghz, 2) << " to "
       << Fixed(sweep.fastest_clock_ghz, 2)
       << " GHz seen; no figure depends on it: every timing is paired with a chain of dependent "
-         "one-cycle additions timed right after it, and counted in cycles of that chain\n";
+         "one-cycle additions timed right after it, and counted in cycles of that chain; ms per "
+         "10^9 calls are those cycles at the median clock, "
+      << Fixed(sweep.median_clock_ghz, 2) << " GHz\n";
   for (const std::string& left : sweep.left_out) out << "left out: " << left << "\n";
   for (const MeasureResult& measure : sweep.measures) {
     out << NoiseLines(sweep, measure);

@@ -12,6 +12,9 @@ namespace stats {
 double CodeTicks(PlacedLoop* loop, int32_t operand, uint32_t calls);
 // Ticks of a chain of `adds` dependent one-cycle additions, a multiple of 100.
 double ChainTicks(uint32_t adds);
+// Ticks of `steps` steps of three independent additions (a multiple of 100): the witness of a
+// shared core.
+double WitnessTicks(uint32_t steps);
 // How many ticks the counter makes per nanosecond, against the system's monotonic clock.
 double TicksPerNs();
 

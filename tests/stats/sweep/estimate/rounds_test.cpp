@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <set>
 #include <vector>
 
 #include "stats/statistics.h"
+#include "stats/sweep/estimate/figure_precision.h"
 #include "stats/sweep/estimate/results.h"
+#include "stats/sweep/estimate/stop_rule.h"
 
 namespace {
 
@@ -36,6 +39,17 @@ struct FakeHost {
   double spell_share = 0.2;
   double code_overhead_cycles = 150, chain_overhead_cycles = 40;
   uint32_t stop_after_visits = 0;  // 0: never asked to stop
+  bool waited = false;             // the progress said the rounds wait for quieter ones
+  // A state of the machine that comes and goes: on for `state_on_ns`, then off for `state_off_ns`,
+  // and so on from the start; while it holds, every procedure's loop but those `state_spares` gets
+  // `state_shift_cycles` per call faster.
+  double state_shift_cycles = 0, state_on_ns = 0, state_off_ns = 1;
+  std::function<bool(size_t procedure)> state_spares = [](size_t) { return false; };
+  // The core's other thread busy until `shared_until_ns`: code bound by throughput, and the
+  // witness of independent additions, take `shared_slowdown` times their cycles; a serial chain
+  // does not notice.
+  double shared_until_ns = 0, shared_slowdown = 1.25;
+  bool throughput_bound = false;
 
   std::mt19937_64 random{5};
   double now_ns = 0, span_end_ns = 0, clock_ghz = 3.3;
@@ -46,6 +60,11 @@ struct FakeHost {
   uint32_t chunks_per_visit = 0;  // a warm-up and the pairs, of one code or of two blocks
   size_t codes_per_procedure = 1;
   size_t chunks = 0;
+
+  bool InState() const {
+    return state_shift_cycles != 0 && std::fmod(now_ns, state_on_ns + state_off_ns) < state_on_ns;
+  }
+  bool Shared() const { return now_ns < shared_until_ns; }
 
   double Uniform(double low, double high) {
     return std::uniform_real_distribution<double>(low, high)(random);
@@ -84,7 +103,13 @@ struct FakeHost {
         if (rounds.empty() || rounds.back().size() == cells_per_round) rounds.emplace_back();
         rounds.back().push_back({cell.pass, cell.code / codes_per_procedure, cell.placement});
       }
-      return Run(code_overhead_cycles + calls * cycles_per_call(cell), true, calls);
+      double per_call = cycles_per_call(cell);
+      if (InState() && !state_spares(cell.code / codes_per_procedure)) {
+        per_call -= state_shift_cycles;
+      }
+      double cycles = code_overhead_cycles + calls * per_call;
+      if (throughput_bound && Shared()) cycles *= shared_slowdown;
+      return Run(cycles, true, calls);
     };
     instruments.chain_ticks = [this](uint32_t adds) {
       return Run(adds + chain_overhead_cycles, false, 0) * (1 + Uniform(-1, 1) * chain_jitter);
@@ -96,10 +121,18 @@ struct FakeHost {
       for (const auto& round : rounds) visits += round.size();
       return stop_after_visits != 0 && visits >= stop_after_visits;
     };
-    instruments.progress = [](size_t, size_t) {};
+    instruments.witness_ticks = [this](uint32_t steps) {
+      const double cycles = steps * (Shared() ? shared_slowdown : 1) + chain_overhead_cycles;
+      return Run(cycles, false, 0) * (1 + Uniform(-1, 1) * chain_jitter);
+    };
+    instruments.progress = [this](size_t, size_t, bool waiting) { waited |= waiting; };
     return instruments;
   }
 };
+
+// The fake host's rounds, of fewer cells, are about a sixteenth as long as a real sweep's: so is
+// its second, where the rounds' least time and the states that come and go are concerned.
+constexpr double FAKE_SECOND = 1.0 / 16;
 
 stats::RoundsPlan Plan(NetRule rule) {
   stats::RoundsPlan plan;
@@ -110,6 +143,7 @@ stats::RoundsPlan Plan(NetRule rule) {
   // Chunks of a few microseconds, as the calibration makes them.
   plan.calls = rule == NetRule::AGAINST_EMPTY ? 1000 : 40;
   plan.seconds = 1000;
+  plan.least_seconds = 2 * FAKE_SECOND;  // as the sweep's call loops
   plan.seed = 7;
   return plan;
 }
@@ -141,6 +175,7 @@ double TrueNet(const stats::RoundsPlan& plan, Pass pass, size_t kernel, size_t p
 FakeHost HostFor(const stats::RoundsPlan& plan) {
   FakeHost host;
   host.cells_per_round = stats::CellCount(plan);
+  host.throughput_bound = plan.rule == NetRule::PER_COPY;
   host.codes_per_procedure = plan.rule == NetRule::AGAINST_EMPTY ? 1 : 2;
   host.chunks_per_visit = static_cast<uint32_t>(host.codes_per_procedure * (plan.pairs + 1));
   host.cycles_per_call = [plan](const Cell& cell) {
@@ -186,6 +221,8 @@ struct Outcome {
   stats::MeasureResult measure;
   std::vector<double> truth;  // per sample
   stats::RoundsRecord::End end;
+  size_t rounds = 0;
+  bool waited = false;
 };
 
 Outcome MeasureOnFakeHost(const stats::RoundsPlan& plan, FakeHost host) {
@@ -197,6 +234,10 @@ Outcome MeasureOnFakeHost(const stats::RoundsPlan& plan, FakeHost host) {
   outcome.end = record.end;
   outcome.measure.samples = stats::NetsFromVisits(calibrated, record, {});
   outcome.measure.noise_floor_cycles = record.noise_floor_cycles;
+  outcome.measure.figures = stats::FiguresOf(outcome.measure.samples, plan.precision_cycles,
+                                             stats::TooFewRoundsFree(record));
+  outcome.rounds = record.rounds.size();
+  outcome.waited = record.waited;
   for (const stats::SweepSample& sample : outcome.measure.samples) {
     outcome.truth.push_back(TrueNet(plan, sample.pass, sample.kernel, sample.placement));
   }
@@ -257,6 +298,7 @@ TEST(ChainOverheadCycles, FindsWhatTimingAChainCostsBeyondItsAdditionsWhileTheCl
 TEST(MeasureInRounds, EndsAtThePrecisionAtTheTimeCapOrAfterTheRoundsAskedFor) {
   stats::RoundsPlan plan = Plan(NetRule::AGAINST_EMPTY);
   plan.least_rounds = 6;
+  plan.least_seconds = 0;
   FakeHost steady = HostFor(plan);
   steady.moving_clock = false;
   steady.burst_chance = steady.spell_share = steady.chain_jitter = 0;
@@ -291,15 +333,62 @@ TEST(MeasureInRounds, StopsAtOnceWhenAskedAndSaysSo) {
   EXPECT_EQ(host.rounds[0].size(), 5u);
 }
 
-stats::SweepSample Halves(double first, double second) {
-  return {POSITIVE, 0, 0, 0, 0, first, second};
+stats::SweepSample Halves(size_t kernel, double all, double first, double second) {
+  return {POSITIVE, kernel, 0, 0, all, first, second};
 }
 
-TEST(NoiseFloorCycles, IsTheMedianDifferenceBetweenTheHalves) {
+TEST(FiguresOf, TrustsEachKernelsMedianAsFarAsItsHalvesAgreeAndNoFurtherOnASharedCore) {
+  // Kernel 0 agrees in its halves; kernel 1 moves 0.3 at two of its three placements.
   const std::vector<stats::SweepSample> samples = {
-      Halves(0.2, 0.2), Halves(0, 0.1), Halves(0.6, 0.4), Halves(-0.15, 0.15), Halves(0, 2)};
-  EXPECT_DOUBLE_EQ(stats::NoiseFloorCycles(samples), 0.2);
-  EXPECT_DOUBLE_EQ(stats::NoiseFloorCycles({Halves(0, 0)}), 0);
+      Halves(0, 1.0, 1.0, 1.01), Halves(0, 2.0, 2.0, 2.0), Halves(0, 3.0, 3.01, 3.0),
+      Halves(1, 0.0, 0.3, 0.0),  Halves(1, 0.1, 0.4, 0.1), Halves(1, 5.0, 5.0, 5.0)};
+  const std::vector<stats::FigurePrecision> figures = stats::FiguresOf(samples, 0.02, false);
+  ASSERT_EQ(figures.size(), 2u);
+  EXPECT_DOUBLE_EQ(figures[0].median_cycles, 2.0);
+  EXPECT_NEAR(figures[0].uncertainty_cycles, 0, 1e-12);
+  EXPECT_TRUE(figures[0].precise);
+  EXPECT_DOUBLE_EQ(figures[1].median_cycles, 0.1);
+  EXPECT_NEAR(figures[1].uncertainty_cycles, 0.3, 1e-12);
+  EXPECT_FALSE(figures[1].precise);
+  EXPECT_FALSE(stats::AllPrecise(figures));
+  EXPECT_EQ(stats::LeastPrecise(figures), &figures[1]);
+  EXPECT_NEAR(stats::TypicalUncertainty(figures), 0.15, 1e-12);
+
+  for (const stats::FigurePrecision& figure : stats::FiguresOf(samples, 1, true)) {
+    EXPECT_TRUE(figure.shared_core);
+    EXPECT_FALSE(figure.precise) << "a shared core's figure is never precise";
+  }
+}
+
+TEST(PrecisionStreak, EndsOnlyOnceThePrecisionHeldOverTheLastQuarterOfTheRoundsAndTheLeastTime) {
+  stats::PrecisionStreak streak(8, 1.0);
+  EXPECT_FALSE(streak.Ends(8, 2.0, true)) << "one check that passes is not enough";
+  EXPECT_TRUE(streak.Ends(10, 2.0, true));
+
+  stats::PrecisionStreak broken(8, 0);
+  EXPECT_FALSE(broken.Ends(8, 0, true));
+  EXPECT_FALSE(broken.Ends(10, 0, false));
+  EXPECT_FALSE(broken.Ends(12, 0, true)) << "a failing check starts the streak again";
+  EXPECT_FALSE(broken.Ends(14, 0, true));
+  EXPECT_TRUE(broken.Ends(16, 0, true));
+
+  stats::PrecisionStreak long_run(8, 0);
+  EXPECT_FALSE(long_run.Ends(100, 0, true));
+  EXPECT_FALSE(long_run.Ends(120, 0, true)) << "20 rounds are less than a quarter of 120";
+  EXPECT_TRUE(long_run.Ends(134, 0, true));
+
+  stats::PrecisionStreak early(8, 1.0);
+  EXPECT_FALSE(early.Ends(8, 0.4, true));
+  EXPECT_FALSE(early.Ends(12, 0.8, true)) << "before the least time";
+  EXPECT_TRUE(early.Ends(14, 1.1, true));
+  EXPECT_FALSE(stats::PrecisionStreak(8, 0).Ends(2, 0, true));
+}
+
+TEST(CheckDue, ChecksEveryTwoRoundsAtFirstAndEverySixteenthOfThemLater) {
+  EXPECT_TRUE(stats::CheckDue(2, 0));
+  EXPECT_TRUE(stats::CheckDue(10, 8));
+  EXPECT_FALSE(stats::CheckDue(320, 310));
+  EXPECT_TRUE(stats::CheckDue(320, 300));
 }
 
 TEST(RepeatedShareAway, MarksAOneCycleEffectThatRepeatsButNotNoiseOfTheSameSize) {
@@ -333,6 +422,131 @@ TEST(CallsPerChunk, AimsAtTheChunksLengthWithinItsBounds) {
   EXPECT_EQ(stats::CallsPerChunk(1.5, 3000), 2000u);
   EXPECT_EQ(stats::CallsPerChunk(1e6, 3000), 1u) << "never fewer than one call";
   EXPECT_EQ(stats::CallsPerChunk(1e-9, 3000), stats::MOST_CALLS_PER_CHUNK);
+}
+
+}  // namespace
+
+namespace {
+
+// The largest distance of a kernel's figure from the truth's median over the placements.
+double LargestMiss(const stats::RoundsPlan& plan, const Outcome& outcome) {
+  double largest = 0;
+  for (const stats::FigurePrecision& figure : outcome.measure.figures) {
+    std::vector<double> truth;
+    for (size_t placement = 0; placement < plan.placements; ++placement) {
+      truth.push_back(TrueNet(plan, figure.pass, figure.kernel, placement));
+    }
+    largest = std::max(largest, std::abs(figure.median_cycles - stats::Quantile(truth, 0.5)));
+  }
+  return largest;
+}
+
+// A quarter of four kernels spared by a state that makes every other loop, the empty one's too,
+// 0.3 cycle faster for a stretch of the rounds: a net that subtracts the empty procedure's
+// visit of another moment reads 0.3 high. It lasts one to one and a half seconds.
+FakeHost StateHost(const stats::RoundsPlan& plan, uint64_t seed) {
+  FakeHost host = HostFor(plan);
+  host.random.seed(seed);
+  host.state_shift_cycles = 0.3;
+  host.state_on_ns = (1 + 0.15 * static_cast<double>(seed % 4)) * FAKE_SECOND * 1e9;
+  host.state_off_ns = 20 * FAKE_SECOND * 1e9;
+  host.state_spares = [](size_t procedure) { return procedure == 0; };
+  return host;
+}
+
+stats::RoundsPlan StatePlan(uint64_t seed) {
+  stats::RoundsPlan plan = Plan(NetRule::AGAINST_EMPTY);
+  plan.procedures = 5;
+  plan.seed = seed;
+  plan.seconds = 14 * FAKE_SECOND;
+  return plan;
+}
+
+TEST(MeasureInRounds, NeverEndsPreciseWithAStateThatShiftsAQuarterOfTheKernelsForAWhile) {
+  int precise = 0;
+  for (uint64_t seed = 1; seed <= 6; ++seed) {
+    const stats::RoundsPlan plan = StatePlan(seed);
+    const Outcome outcome = MeasureOnFakeHost(plan, StateHost(plan, seed));
+    EXPECT_LE(LargestMiss(plan, outcome), 0.06) << "the state is waited out, seed " << seed;
+    if (outcome.end != stats::RoundsRecord::PRECISE) continue;
+    ++precise;
+    // The rule of before (the lowest visit less the empty procedure's lowest, the floor a median
+    // over cells) ended precise in all six, its floor 0.015 to 0.020 and kernel 0 0.29 high.
+    EXPECT_TRUE(stats::AllPrecise(outcome.measure.figures));
+  }
+  EXPECT_GE(precise, 4) << "the state passes, and the rounds after it are precise";
+}
+
+TEST(MeasureInRounds, LeavesOutTheRoundsOnASharedCoreAndMarksTheFiguresWhenNoneWasFree) {
+  // Shared throughout: the rule of before ended precise, floor 0.003 to 0.005, every throughput 25%
+  // high.
+  stats::RoundsPlan plan = Plan(NetRule::PER_COPY);
+  plan.witnessed = true;
+  plan.seconds = 0.3;
+  FakeHost always = HostFor(plan);
+  always.shared_until_ns = 1e12;
+  const Outcome shared = MeasureOnFakeHost(plan, always);
+  EXPECT_EQ(shared.end, stats::RoundsRecord::TIME_UP);
+  for (const stats::FigurePrecision& figure : shared.measure.figures) {
+    EXPECT_TRUE(figure.shared_core);
+    EXPECT_FALSE(figure.precise);
+  }
+
+  // Shared for the first 60 ms, about 15 rounds: those are left out, and the rest are right.
+  FakeHost for_a_while = HostFor(plan);
+  for_a_while.shared_until_ns = 0.06e9;
+  const Outcome recovered = MeasureOnFakeHost(plan, for_a_while);
+  EXPECT_EQ(recovered.end, stats::RoundsRecord::PRECISE);
+  EXPECT_LE(LargestMiss(plan, recovered), 0.02);
+  for (const stats::FigurePrecision& figure : recovered.measure.figures) {
+    EXPECT_FALSE(figure.shared_core);
+  }
+
+  // A serial chain does not notice the other thread, and latency is not witnessed.
+  stats::RoundsPlan latency = Plan(NetRule::PER_COPY_AGAINST_EMPTY);
+  FakeHost chains = HostFor(latency);
+  chains.shared_until_ns = 1e12;
+  const Outcome alone = MeasureOnFakeHost(latency, chains);
+  EXPECT_EQ(alone.end, stats::RoundsRecord::PRECISE);
+  EXPECT_LE(LargestMiss(latency, alone), 0.02);
+}
+
+TEST(MeasureInRounds, WaitsOutABusySpellUpToItsBoundAndSaysSoWhileWaiting) {
+  stats::RoundsPlan plan = Plan(NetRule::AGAINST_EMPTY);
+  plan.seconds = 0.15;
+  plan.busy_seconds = 0.5;
+  plan.precision_cycles = 0.0001;
+  FakeHost busy = HostFor(plan);
+  busy.burst_chance = 0.3;
+  const stats::RoundsRecord waited = stats::MeasureInRounds(plan, busy.Instruments());
+  EXPECT_EQ(waited.end, stats::RoundsRecord::WAITED_OUT);
+  EXPECT_TRUE(waited.waited);
+  EXPECT_TRUE(busy.waited) << "the progress said it was waiting";
+  EXPECT_GE(busy.now_ns, 0.5e9);
+  EXPECT_LT(busy.now_ns, 0.53e9) << "the wait is a cap as well";
+
+  // A state that passes: precise after the usual time, within the wait.
+  plan.precision_cycles = 0.02;
+  plan.busy_seconds = 1;
+  FakeHost spell = HostFor(plan);
+  spell.state_shift_cycles = 0.3;
+  spell.state_on_ns = 0.07e9;
+  spell.state_spares = [](size_t procedure) { return procedure == 0; };
+  spell.state_off_ns = 1e12;
+  const Outcome outcome = MeasureOnFakeHost(plan, spell);
+  EXPECT_EQ(outcome.end, stats::RoundsRecord::PRECISE);
+  EXPECT_TRUE(outcome.waited) << "not precise at the usual time";
+  EXPECT_LE(LargestMiss(plan, outcome), 0.06);
+}
+
+TEST(MeasureInRounds, EndsBlocksPreciseInFarFewerThanFortyRoundsOnAnOrdinaryHost) {
+  for (NetRule rule : {NetRule::PER_COPY_AGAINST_EMPTY, NetRule::PER_COPY}) {
+    stats::RoundsPlan plan = Plan(rule);
+    plan.least_seconds = FAKE_SECOND / 4;  // as the sweep's blocks
+    const Outcome outcome = MeasureOnFakeHost(plan, HostFor(plan));
+    EXPECT_EQ(outcome.end, stats::RoundsRecord::PRECISE);
+    EXPECT_LE(outcome.rounds, 16u) << "rule " << static_cast<int>(rule);
+  }
 }
 
 }  // namespace

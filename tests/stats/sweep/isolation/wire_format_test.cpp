@@ -101,12 +101,16 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
     std::string report, problem;
   };
   std::vector<Bad> bad = {
-      {"measure call 700 1 5 40 0 x 0 2\n", "line 1: a measure's settings out of range"},
+      {"measure call 700 1 5 40 0 x 0 0 0 0 2\n", "line 1: a measure's settings out of range"},
       {good.substr(0, second + 300), "line 264: a measure cut short"},
       {good.substr(0, good.size() - 20), "a measure cut short"},
       {"hello\n" + good, "line 1: unexpected"},
-      {Replaced(good, "", "40 0 0.5 0 2", "40 0 0.5 0 3"), "line 1: a kernel index out"},
-      {Replaced(good, "", "40 0 0.5 0 2", "40 0 0.5 2 0"), "line 1: a kernel index out"},
+      {Replaced(good, "", "40 0 0.5 0 0 0 0 2", "40 0 0.5 0 0 0 0 3"),
+       "line 1: a kernel index out"},
+      {Replaced(good, "", "40 0 0.5 0 0 0 0 2", "40 0 0.5 0 0 0 2 0"),
+       "line 1: a kernel index out"},
+      {Replaced(good, "", "40 0 0.5 0 0 0", "40 0 0.5 41 0 0"), "settings out of range"},
+      {Replaced(good, "", "40 0 0.5 0 0 0", "40 0 0.5 0 2 0"), "settings out of range"},
       {Replaced(good, "", "40 0 0.5", "40 9 0.5"), "settings out of range"},
       {Replaced(good, "latency", "latency 700 32", "latency 700 1"), "settings out of range"},
       {Replaced(good, "", "s 0 0 3 ", "s 0 0 64 "), "line 5: a sample out of its place"},
@@ -147,7 +151,7 @@ TEST(Beacon, NamesOnlyCellsThatExistInTheSweepThatRuns) {
   EXPECT_FALSE(beacon.Named(0, 3, {SweepMeasure::LATENCY})) << "a measure not asked for";
   beacon.Enter(SweepMeasure::CALL, 0, 64);
   EXPECT_FALSE(beacon.Named(0, 3, call)) << "a placement past the grid";
-  beacon.Count(500, 100);
+  beacon.Count(500, 100, false);
   EXPECT_EQ(beacon.total(), 500u) << "the visits done never pass the total";
 }
 

@@ -40,6 +40,7 @@ stats::MeasureResult HandMadeMeasure(stats::SweepMeasure which, double noise_flo
       measure.samples.push_back({pass, 1, placement, 0, 0, burst, 0});
     }
   }
+  measure.figures = stats::FiguresOf(measure.samples, 0.02, false);
   return measure;
 }
 
@@ -74,22 +75,58 @@ TEST(FormatSweepTable, MarksOnlyTheKernelWhosePlacementEffectRepeatsInBothHalves
 
 TEST(NoiseLines, GiveTheFloorAndWhatEndedTheRoundsAndSayPlainlyWhenTheHostIsTooNoisy) {
   const std::string quiet = stats::NoiseLines(HandMadeSweep(0.25), HandMadeSweep(0.25).measures[0]);
-  EXPECT_EQ(quiet.rfind("noise: 0.250 cycle, ", 0), 0u) << quiet;
-  EXPECT_NE(quiet.find("first 6 and the last 6 rounds over 256 cells; ended when its time was up, "
-                       "short of the precision asked for, 0.020 cycle"),
+  EXPECT_EQ(quiet.rfind("noise: 0.250 cycle typical, at most 0.000 (placed, positive pass): ", 0),
+            0u)
+      << quiet;
+  EXPECT_NE(quiet.find("first 6 and the last 6 rounds; ended when its time was up, short of the "
+                       "precision asked for, 0.020 cycle, in 0 of 4 figures"),
             std::string::npos)
       << quiet;
   EXPECT_EQ(quiet.find("too noisy"), std::string::npos) << quiet;
   stats::SweepResult precise = HandMadeSweep(0.01);
   precise.measures[0].end = stats::RoundsRecord::PRECISE;
   EXPECT_NE(stats::NoiseLines(precise, precise.measures[0])
-                .find("ended when it reached the precision asked for, 0.020 cycle"),
+                .find("ended when every figure reached the precision asked for, 0.020 cycle"),
             std::string::npos);
 
   const std::string noisy = stats::NoiseLines(HandMadeSweep(0.4), HandMadeSweep(0.4).measures[0]);
   EXPECT_NE(noisy.find("\nnoise: this host is too noisy for fine distinctions"), std::string::npos)
       << noisy;
   EXPECT_NE(noisy.find("--seconds"), std::string::npos) << "it says how to get more precision";
+}
+
+TEST(NoiseLines, NameTheLeastPreciseKernelAndSayWhenThroughputIsThatOfASharedCore) {
+  stats::SweepResult sweep = HandMadeSweep(0.01);
+  stats::MeasureResult& measure = sweep.measures[0];
+  measure.measure = stats::SweepMeasure::THROUGHPUT;
+  measure.end = stats::RoundsRecord::WAITED_OUT;
+  measure.shared_rounds = 4;
+  for (stats::SweepSample& sample : measure.samples) {
+    if (sample.kernel == 1 && sample.pass == stats::NEGATIVE) sample.first_half_cycles = 0.3;
+  }
+  measure.figures = stats::FiguresOf(measure.samples, 0.02, false);
+  const std::string lines = stats::NoiseLines(sweep, measure);
+  EXPECT_NE(lines.find("typical, at most 0.300 (noisy, negative pass)"), std::string::npos)
+      << lines;
+  EXPECT_NE(lines.find("first 4 and the last 4 rounds (4 rounds on a shared core left out); ended "
+                       "when its wait for quieter "
+                       "rounds was up, short of the precision asked for, 0.020 cycle, in 1 of 4"),
+            std::string::npos)
+      << lines;
+  EXPECT_EQ(lines.find("other thread was busy"), std::string::npos) << lines;
+
+  measure.figures = stats::FiguresOf(measure.samples, 0.02, true);
+  const std::string shared = stats::NoiseLines(sweep, measure);
+  EXPECT_NE(shared.find("\nnoise: this core's other thread was busy: throughput is that of a "
+                        "shared core\n"),
+            std::string::npos)
+      << shared;
+  EXPECT_EQ(shared.find("left out"), std::string::npos) << "too few were free to leave any out";
+  const std::string table = stats::FormatSweepTable(sweep, {"a processor", "", true});
+  const std::string negative = table.substr(table.find("\nnegative pass"));
+  EXPECT_NE(LineWith(negative, "noisy words").find("not precise: +-0.300 on a shared core"),
+            std::string::npos)
+      << table;
 }
 
 TEST(FormatFixedAgainstPlacement, FindsTheBenchmarksKernelsByTheirTableRowWhereverTheyStand) {
@@ -135,8 +172,9 @@ TEST(FormatSweepTable, GivesAColumnPerMeasureRankedByTheFirstAndNamesEachNoiseFl
   const std::string table = stats::FormatSweepTable(sweep, {"a processor", "", true});
   EXPECT_NE(table.find("absbench-stats --sweep: call and latency, seed"), std::string::npos)
       << table;
-  EXPECT_NE(table.find("\nnoise: call 0.010 cycle, "), std::string::npos) << table;
-  EXPECT_NE(table.find("\nnoise: latency 0.020 cycle per copy, "), std::string::npos) << table;
+  EXPECT_NE(table.find("\nnoise: call 0.010 cycle typical, "), std::string::npos) << table;
+  EXPECT_NE(table.find("\nnoise: latency 0.020 cycle per copy typical, "), std::string::npos)
+      << table;
   EXPECT_NE(table.find("ranked by call\nrank  kernel"), std::string::npos) << table;
   const std::string placed = LineWith(table, "placed words");
   EXPECT_NE(placed.find("0.00        0.00  layout-sensitive: call, latency"), std::string::npos)

@@ -80,6 +80,36 @@ PROCEDURE_START ChainRoundsTicks
     ret
 PROCEDURE_END ChainRoundsTicks
 
+# uint64_t WitnessTicks(uint64_t rounds): the ticks of 100 steps per round, each step three
+# additions of three separate chains. On a core of its own a step takes one cycle whatever the
+# design (three adders are few); a busy other thread on the same core takes adders and issue slots
+# from it, and the steps slow, while the single chain above hardly notices.
+PROCEDURE_START WitnessTicks
+    lfence
+    rdtsc
+    shl rdx, 32
+    or rax, rdx
+    mov r8, rax
+    lfence
+    xor eax, eax
+    xor ecx, ecx
+    xor r9d, r9d
+.LWitnessRound:
+    .rept 100
+    add eax, 1
+    add ecx, 1
+    add r9d, 1
+    .endr
+    dec rdi
+    jnz .LWitnessRound
+    lfence
+    rdtsc
+    shl rdx, 32
+    or rax, rdx
+    sub rax, r8
+    ret
+PROCEDURE_END WitnessTicks
+
 # void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record): calls a kernel
 # with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15) and
 # records them after it, then RFLAGS, RSP after and before the call, and RAX.
