@@ -82,6 +82,10 @@ struct Visit {
   double witness_cycles = 0;  // per step, timed with the visit when witnessed
 };
 
+// A call loop's precision is not looked at before this many rounds: four groups (rounds.cpp) in
+// each half, so that a state lasting through most of both halves cannot pass for the truth.
+constexpr uint32_t LEAST_CALL_ROUNDS = 32;
+
 // Above this many cycles per step the witness says the core was shared; alone it reads 1.
 constexpr double SHARED_WITNESS_CYCLES = 1.1;
 

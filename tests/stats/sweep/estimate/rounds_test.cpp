@@ -304,7 +304,8 @@ TEST(MeasureInRounds, EndsAtThePrecisionAtTheTimeCapOrAfterTheRoundsAskedFor) {
   steady.burst_chance = steady.spell_share = steady.chain_jitter = 0;
   const stats::RoundsRecord precise = stats::MeasureInRounds(plan, steady.Instruments());
   EXPECT_EQ(precise.end, stats::RoundsRecord::PRECISE);
-  EXPECT_EQ(precise.rounds.size(), 6u) << "a quiet host is precise after the least rounds";
+  EXPECT_EQ(precise.rounds.size(), stats::LEAST_CALL_ROUNDS)
+      << "a quiet host is precise as soon as the halves can be judged";
   EXPECT_LE(precise.noise_floor_cycles, plan.precision_cycles);
 
   plan.precision_cycles = 0.0001;
