@@ -2,7 +2,7 @@
 # Installs, as root on Debian 12, the libraries absbench-stats is built with (JSON, seccomp); quick
 # when they are there. The README's first command runs it before it configures.
 set -euo pipefail
-packages=(nlohmann-json3-dev libseccomp-dev pkg-config)
+packages=(nlohmann-json3-dev libseccomp-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -93,11 +93,10 @@ const char* VerdictName(Verdict verdict) {
 
 Verdict Judge(double baseline_median, double baseline_uncertainty, double median,
               double uncertainty) {
-  const double difference = median - baseline_median;
-  const double bound = std::max(VERDICT_FACTOR * std::hypot(baseline_uncertainty, uncertainty),
-                                VERDICT_LEAST_CYCLES);
-  if (std::abs(difference) <= bound) return Verdict::SAME;
-  return difference < 0 ? Verdict::FASTER : Verdict::SLOWER;
+  if (!Distinguishable(baseline_median, baseline_uncertainty, median, uncertainty)) {
+    return Verdict::SAME;
+  }
+  return median < baseline_median ? Verdict::FASTER : Verdict::SLOWER;
 }
 
 Comparison Compare(const std::vector<ComparedFile>& files) {

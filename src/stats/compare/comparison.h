@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "stats/figure_difference.h"
 #include "stats/result_record.h"
 
 namespace stats {
 
-// A difference is a verdict only past VERDICT_FACTOR times the root of the sum of the two
-// uncertainties' squares, and past the 0.01 cycle the tables show; below it the two are the same.
-constexpr double VERDICT_FACTOR = 2;
-constexpr double VERDICT_LEAST_CYCLES = 0.01;
+// A difference is a verdict only when the two figures are Distinguishable (figure_difference.h);
+// below that the two are the same.
 extern const char VERDICT_RULE[];  // the rule in words, for the output and --help
 
 // NO_BASELINE: the kernel is in this file but not in the baseline, so there is nothing to judge.

@@ -88,8 +88,8 @@ std::string FormatSweepSvg(const SweepResult& sweep, const MachineFacts& machine
   std::ostringstream svg;
   svg << page.Opening(
       "absbench: net core cycles over code placements, " + SvgEscaped(machine.processor),
-      "per placement its lowest visit (blocks: 35th percentile), in cycles of a clock chain beside "
-      "each timing (" +
+      "each placement: the median of its nets over time (throughput: a low quantile), in cycles of "
+      "a clock chain beside each timing (" +
           Fixed(sweep.slowest_clock_ghz, 2) + "-" + Fixed(sweep.fastest_clock_ghz, 2) + " GHz)",
       static_cast<int>(sweep.measures.size()));
   for (size_t at = 0; at < sweep.measures.size(); ++at) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "stats/figure_difference.h"
 #include "stats/format.h"
 #include "stats/statistics.h"
 #include "stats/sweep/output/noise.h"
@@ -58,6 +59,43 @@ std::string PrecisionMark(const MeasureResult& measure, Pass pass, size_t kernel
          Fixed(figure->uncertainty_cycles, 3) + (figure->shared_core ? " on a shared core" : "");
 }
 
+// Each ranked kernel's rank: a kernel whose figure the first of its group cannot be told from, by
+// their uncertainties, shares that one's rank, marked with "=".
+std::vector<std::string> Ranks(const MeasureResult& measure, Pass pass,
+                               const std::vector<size_t>& ranked,
+                               const std::vector<Spread>& spreads) {
+  std::vector<std::string> ranks;
+  size_t leader = 0, rank = 0;
+  for (size_t at = 0; at < ranked.size(); ++at) {
+    auto uncertainty = [&](size_t kernel) {
+      const FigurePrecision* figure = FigureOf(measure, pass, kernel);
+      return figure == nullptr ? 0.0 : figure->uncertainty_cycles;
+    };
+    const size_t kernel = ranked[at], first = ranked[leader];
+    if (at == 0 || Distinguishable(spreads[first].median, uncertainty(first),
+                                   spreads[kernel].median, uncertainty(kernel))) {
+      leader = at;
+      rank = at + 1;
+    }
+    const bool tied = at != leader || (at + 1 < ranked.size() &&
+                                       !Distinguishable(spreads[kernel].median, uncertainty(kernel),
+                                                        spreads[ranked[at + 1]].median,
+                                                        uncertainty(ranked[at + 1])));
+    ranks.push_back(std::to_string(rank) + (tied ? "=" : ""));
+  }
+  return ranks;
+}
+
+// The kernels a measure ranks, smallest median first, those it left out last.
+std::vector<size_t> Ranked(const MeasureResult& measure, Pass pass,
+                           const std::vector<Spread>& spreads) {
+  std::vector<size_t> ranked;
+  for (size_t kernel : RankByMedian(spreads)) {
+    if (!NetsOf(measure, pass, kernel).empty()) ranked.push_back(kernel);
+  }
+  return ranked;
+}
+
 // Per pass the detailed table of one measure, as the sweep has always printed it.
 void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
                      std::ostringstream& out) {
@@ -67,19 +105,22 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
   out << "\n"
       << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass] << "), "
       << (measure.measure == SweepMeasure::THROUGHPUT ? "glue and kernel" : "net") << " per "
-      << (IsBlock(measure) ? "copy" : "call") << " over the placements, ranked by median\n"
+      << (IsBlock(measure) ? "copy" : "call")
+      << " over the placements, ranked by median (\"=\": a rank shared by kernels the same within "
+         "their "
+         "uncertainties)\n"
       << Padded("rank  kernel", column + 6, false)
       << "median ms  cycles  IQR ms  IQR cycles  >1/2 cycle away in both halves"
       << (sweep.predicted ? "  predicted  meas-pred" : "") << "\n";
-  int rank = 0;
-  for (size_t kernel : RankByMedian(spreads)) {
-    if (NetsOf(measure, pass, kernel).empty()) continue;
+  const std::vector<size_t> ranked = Ranked(measure, pass, spreads);
+  const std::vector<std::string> ranks = Ranks(measure, pass, ranked, spreads);
+  for (size_t at = 0; at < ranked.size(); ++at) {
+    const size_t kernel = ranked[at];
     const Spread& spread = spreads[kernel];
     const Spread& spread_ms = spreads_ms[kernel];
     const double share = LayoutEffectShare(measure, pass, kernel);
     bool disagrees = false;
-    out << Padded(std::to_string(++rank), 4, true) << "  "
-        << Padded(sweep.kernels[kernel].words, column, false)
+    out << Padded(ranks[at], 4, true) << "  " << Padded(sweep.kernels[kernel].words, column, false)
         << Padded(Fixed(spread_ms.median, 1), 9, true) << Padded(Fixed(spread.median, 2), 8, true)
         << Padded(Fixed(spread_ms.third_quartile - spread_ms.first_quartile, 1), 8, true)
         << Padded(Fixed(spread.third_quartile - spread.first_quartile, 2), 12, true)
@@ -99,17 +140,24 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
       << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass]
       << "), median core cycles over the placements (call: net per call; latency: net per copy; "
          "throughput: glue and kernel per copy), ranked by "
-      << MeasureName(sweep.measures[0].measure) << "\n"
+      << MeasureName(sweep.measures[0].measure)
+      << " (\"=\": a rank shared by kernels the same within their uncertainties)\n"
       << Padded("rank  kernel", column + 6, false);
   for (const MeasureResult& measure : sweep.measures) {
     out << Padded(MeasureName(measure.measure), 12, true)
         << (sweep.predicted && IsBlock(measure) ? "  predicted  meas-pred" : "");
   }
   out << "\n";
-  int rank = 0;
-  for (size_t kernel : RankByMedian(SpreadsOf(sweep, sweep.measures[0], pass))) {
+  const std::vector<Spread> first = SpreadsOf(sweep, sweep.measures[0], pass);
+  std::vector<size_t> ranked = Ranked(sweep.measures[0], pass, first);
+  const std::vector<std::string> ranks = Ranks(sweep.measures[0], pass, ranked, first);
+  for (size_t kernel : RankByMedian(first)) {
+    if (std::find(ranked.begin(), ranked.end(), kernel) == ranked.end()) ranked.push_back(kernel);
+  }
+  for (size_t at = 0; at < ranked.size(); ++at) {
+    const size_t kernel = ranked[at];
     std::string marked, disagreeing, imprecise;
-    out << Padded(std::to_string(++rank), 4, true) << "  "
+    out << Padded(at < ranks.size() ? ranks[at] : "-", 4, true) << "  "
         << Padded(sweep.kernels[kernel].words, column, false);
     for (const MeasureResult& measure : sweep.measures) {
       const std::string name = MeasureName(measure.measure);

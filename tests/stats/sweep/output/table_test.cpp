@@ -175,7 +175,10 @@ TEST(FormatSweepTable, GivesAColumnPerMeasureRankedByTheFirstAndNamesEachNoiseFl
   EXPECT_NE(table.find("\nnoise: call 0.010 cycle typical, "), std::string::npos) << table;
   EXPECT_NE(table.find("\nnoise: latency 0.020 cycle per copy typical, "), std::string::npos)
       << table;
-  EXPECT_NE(table.find("ranked by call\nrank  kernel"), std::string::npos) << table;
+  EXPECT_NE(table.find("ranked by call (\"=\": a rank shared by kernels the same within their "
+                       "uncertainties)\nrank  kernel"),
+            std::string::npos)
+      << table;
   const std::string placed = LineWith(table, "placed words");
   EXPECT_NE(placed.find("0.00        0.00  layout-sensitive: call, latency"), std::string::npos)
       << table;
@@ -184,6 +187,31 @@ TEST(FormatSweepTable, GivesAColumnPerMeasureRankedByTheFirstAndNamesEachNoiseFl
   const std::string csv = stats::FormatSweepCsv(sweep);
   EXPECT_EQ(csv.rfind("pass,kernel,loop_offset,kernel_offset,net_ms,net_cycles,measure,", 0), 0u);
   EXPECT_NE(csv.find("\nnegative,noisy,60,48,1000.000,2.0000,latency,"), std::string::npos);
+}
+
+TEST(FormatSweepTable, RanksKernelsAlikeOnlyWhenTheirFiguresDifferByMoreThanTheirUncertainties) {
+  // Each kernel the same at every placement, its halves a given distance apart: its uncertainty.
+  auto sweep_of = [](double second_net, double second_halves_apart) {
+    stats::SweepResult sweep = HandMadeSweep(0.01);
+    stats::MeasureResult& measure = sweep.measures[0];
+    for (stats::SweepSample& sample : measure.samples) {
+      const double net = sample.kernel == 1 ? second_net : 0;
+      const double apart = sample.kernel == 1 ? second_halves_apart : 0;
+      sample.net_cycles = net;
+      sample.first_half_cycles = net - apart / 2;
+      sample.second_half_cycles = net + apart / 2;
+    }
+    measure.figures = stats::FiguresOf(measure.samples, 0.02, false);
+    return stats::FormatSweepTable(sweep, {"a processor", "", true});
+  };
+  // 0.05 apart with uncertainties of 0 and 0.02: past twice their root sum of squares.
+  const std::string apart = sweep_of(0.05, 0.02);
+  EXPECT_EQ(LineWith(apart, "placed words").rfind("   1  ", 0), 0u) << apart;
+  EXPECT_EQ(LineWith(apart, "noisy words").rfind("   2  ", 0), 0u) << apart;
+  // 0.03 apart with the same uncertainties: within 0.04, so the two share the first rank.
+  const std::string alike = sweep_of(0.03, 0.02);
+  EXPECT_EQ(LineWith(alike, "placed words").rfind("  1=  ", 0), 0u) << alike;
+  EXPECT_EQ(LineWith(alike, "noisy words").rfind("  1=  ", 0), 0u) << alike;
 }
 
 }  // namespace
