@@ -88,7 +88,7 @@ Row FirstRowOf(const std::string& output, const std::string& kernel) {
 
 TEST(SweepRecords, AKernelChangedFromOneImulToTwoIsSlowerByItsLatencyAndSaidToDiffer) {
   const std::string folder = TemporaryDirectory();
-  const std::vector<std::string> sweep = {"--sweep", "--measure", "latency", "--rounds", "4"};
+  const std::vector<std::string> sweep = {"--sweep", "--measure", "latency", "--rounds", "8"};
   std::vector<std::string> once = sweep, twice = sweep;
   once.insert(once.end(), {"--kernel-asm", "k=imul eax, eax", "--json", "once.json"});
   twice.insert(twice.end(),
