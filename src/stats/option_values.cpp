@@ -28,31 +28,4 @@ std::optional<double> ParseDecimal(const std::string& text, double least, double
   return value;
 }
 
-std::optional<std::vector<SweepMeasure>> ParseMeasures(const std::string& list) {
-  std::vector<SweepMeasure> measures;
-  auto add = [&](SweepMeasure measure) {
-    if (std::find(measures.begin(), measures.end(), measure) == measures.end()) {
-      measures.push_back(measure);
-    }
-  };
-  size_t start = 0;
-  while (start <= list.size()) {
-    const size_t comma = std::min(list.find(',', start), list.size());
-    const std::string name = list.substr(start, comma - start);
-    const auto known = std::find(MEASURE_NAMES.begin(), MEASURE_NAMES.end(), name);
-    if (name == "all") {
-      for (SweepMeasure measure :
-           {SweepMeasure::CALL, SweepMeasure::LATENCY, SweepMeasure::THROUGHPUT}) {
-        add(measure);
-      }
-    } else if (known != MEASURE_NAMES.end()) {
-      add(static_cast<SweepMeasure>(known - MEASURE_NAMES.begin()));
-    } else {
-      return {};
-    }
-    start = comma + 1;
-  }
-  return measures;
-}
-
 }  // namespace stats

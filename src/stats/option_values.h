@@ -16,7 +16,4 @@ std::optional<uint64_t> ParseUnsigned(const std::string& text, uint64_t maximum)
 // "0.02": digits with at most one point, from `least` to `most`.
 std::optional<double> ParseDecimal(const std::string& text, double least, double most);
 
-// "call,latency" or "all", each measure once, in the order given.
-std::optional<std::vector<SweepMeasure>> ParseMeasures(const std::string& list);
-
 }  // namespace stats

@@ -29,6 +29,9 @@ int LogicalCpus();
 // The text of a file the system makes up on reading (/proc/cpuinfo), or empty.
 std::string SystemFileText(const std::string& path);
 
+// "2025-01-31T12:00:00Z", now.
+std::string UtcNow();
+
 // Whether standard error is a terminal, where a progress line can be rewritten in place.
 bool StandardErrorIsTerminal();
 

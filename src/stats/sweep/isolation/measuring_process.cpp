@@ -37,7 +37,8 @@ void Report(int fd, const std::string& text) {
     CheckFloatControl();
     beacon.Enter(measure, kernel, placement);
   };
-  hooks.stop_requested = [] { return StopSignal() != 0; };
+  // The parent ends this process by a signal when it is asked to stop; nothing to ask here.
+  hooks.stop_requested = [] { return false; };
   hooks.prepared = [&] {
     const std::string problem = EnterSandbox(MeasuringSandbox(report));
     if (problem.empty()) return;
@@ -101,7 +102,8 @@ std::string OwnFailure(const ChildRun& child) {
 
 // The measures kept so far, without the kernel `left`: its samples and refusals go, and the
 // indices above it close up.
-void Without(std::vector<MeasureResult>& measures, size_t left, const std::string& name) {
+void Without(std::vector<MeasureResult>& measures, size_t left, const std::string& name,
+             double precision_cycles) {
   for (MeasureResult& measure : measures) {
     measure.kernels.erase(std::remove(measure.kernels.begin(), measure.kernels.end(), left),
                           measure.kernels.end());
@@ -110,6 +112,8 @@ void Without(std::vector<MeasureResult>& measures, size_t left, const std::strin
                                          [&](const SweepSample& s) { return s.kernel == left; }),
                           measure.samples.end());
     for (SweepSample& sample : measure.samples) sample.kernel -= sample.kernel > left ? 1 : 0;
+    const bool shared_core = !measure.figures.empty() && measure.figures.front().shared_core;
+    measure.figures = FiguresOf(measure.samples, precision_cycles, shared_core);
     measure.refusals.erase(std::remove_if(measure.refusals.begin(), measure.refusals.end(),
                                           [&](const std::string& refusal) {
                                             return refusal.rfind(name + ": ", 0) == 0;
@@ -180,7 +184,8 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
       result.error = read.error;
       return result;
     }
-    if (Succeeded(child) && read.complete) return result;
+    // Whole only with every measure asked for: a kernel may write to the report and end too.
+    if (Succeeded(child) && read.complete && to_come.empty()) return result;
     const int exit_code = child.outcome == ChildRun::ENDED ? EndingOf(child.status).exit_code : -1;
     if (exit_code == CANNOT_REPORT || exit_code == CANNOT_SANDBOX) {
       result.error = OwnFailure(child);
@@ -189,7 +194,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     // The last cell named, else the one before it (damage that shows later), if it fails again.
     std::optional<NamedCell> blamed;
     for (int back = 0; back < 2 && !blamed; ++back) {
-      const std::optional<NamedCell> cell = beacon.Named(back, kernels.size(), settings.measures);
+      const std::optional<NamedCell> cell = beacon.Named(back, kernels.size(), to_come);
       if (!cell || cell->kernel < 0 ||
           kernels[static_cast<size_t>(cell->kernel)].origin != Procedure::Origin::USER)
         continue;
@@ -205,7 +210,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     }
     const auto kernel = static_cast<size_t>(blamed->kernel);
     result.left_out.push_back(kernels[kernel].name + ": " + WhatHappened(child, *blamed));
-    Without(result.measures, kernel, kernels[kernel].name);
+    Without(result.measures, kernel, kernels[kernel].name, settings.precision_cycles);
     kernels.erase(kernels.begin() + static_cast<long>(kernel));
   }
 }

@@ -34,11 +34,11 @@ bool Whole(const std::string& word, uint64_t most, uint64_t& value) {
   return value <= most;
 }
 
-// A figure as the process printed it; NaN stands for a cell without visits.
+// A figure as the process printed it: a finite number.
 bool Figure(const std::string& word, double& value) {
   char* end = nullptr;
   value = std::strtod(word.c_str(), &end);
-  return !word.empty() && *end == '\0' && !std::isinf(value);
+  return !word.empty() && *end == '\0' && std::isfinite(value);
 }
 
 // Reads one measure's lines from `lines`, starting after its "measure" line `head`.
@@ -167,6 +167,8 @@ ReadReport ReadReportBack(const std::string& report, const ReportExpected& expec
     if (line == "end" && whole_line) {
       read.complete = lines.peek() == EOF;
       if (!read.complete) problem = "more after the end";
+    } else if (!read.error.empty()) {
+      problem = "more after the sweep's own failure";
     } else if (line.rfind("error ", 0) == 0 && whole_line) {
       read.error = line.substr(6);
     } else if (line.rfind("measure ", 0) == 0) {

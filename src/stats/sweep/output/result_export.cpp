@@ -26,20 +26,22 @@ const char* EndName(RoundsRecord::End end) {
     case RoundsRecord::PRECISE:
       return "precise";
     case RoundsRecord::TIME_UP:
+    case RoundsRecord::WAITED_OUT:
       return "time_up";
     default:
       return "rounds_done";
   }
 }
 
-RecordFigure FigureOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
-                      size_t kernel) {
+RecordFigure RecordFigureOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
+                            size_t kernel) {
   RecordFigure figure;
-  figure.measure = MEASURE_NAMES[static_cast<int>(measure.measure)];
+  figure.measure = MeasureName(measure.measure);
   figure.pass = PASS_NAMES[pass];
   const Spread spread = DescribeSpread(NetsOf(measure, pass, kernel));
   figure.median_cycles = spread.median;
-  figure.uncertainty_cycles = HalvesUncertaintyCycles(measure, pass, kernel);
+  const FigurePrecision* precision = FigureOf(measure, pass, kernel);
+  figure.uncertainty_cycles = precision != nullptr ? precision->uncertainty_cycles : 0;
   figure.iqr_cycles = spread.third_quartile - spread.first_quartile;
   figure.share_away = LayoutEffectShare(measure, pass, kernel);
   figure.layout_sensitive = figure.share_away > LAYOUT_SENSITIVE_SHARE;
@@ -63,23 +65,6 @@ RecordFigure FigureOf(const SweepResult& sweep, const MeasureResult& measure, Pa
 
 }  // namespace
 
-double HalvesUncertaintyCycles(const MeasureResult& measure, Pass pass, size_t kernel) {
-  const std::vector<double> first = NetsOf(measure, pass, kernel, &SweepSample::first_half_cycles);
-  const std::vector<double> second =
-      NetsOf(measure, pass, kernel, &SweepSample::second_half_cycles);
-  if (first.empty() || second.empty()) return 0;
-  return std::abs(Quantile(first, 0.5) - Quantile(second, 0.5));
-}
-
-std::string UtcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  return text;
-}
-
 ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine,
                            const ProcessorFacts& processor, const std::string& date_utc) {
   ResultRecord record;
@@ -98,7 +83,7 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
                     machine.priority_raise_allowed};
   const SweepSettings& settings = sweep.settings;
   for (SweepMeasure measure : settings.measures) {
-    record.settings.measures.push_back(MEASURE_NAMES[static_cast<int>(measure)]);
+    record.settings.measures.push_back(MeasureName(measure));
   }
   record.settings.precision_cycles = settings.precision_cycles;
   record.settings.seconds =
@@ -109,9 +94,9 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
   record.slowest_clock_ghz = sweep.slowest_clock_ghz;
   record.fastest_clock_ghz = sweep.fastest_clock_ghz;
   for (const MeasureResult& measure : sweep.measures) {
-    record.measures.push_back({MEASURE_NAMES[static_cast<int>(measure.measure)],
-                               EndName(measure.end), measure.rounds, measure.noise_floor_cycles,
-                               measure.chunk_length, measure.grid.size()});
+    record.measures.push_back({MeasureName(measure.measure), EndName(measure.end), measure.rounds,
+                               measure.noise_floor_cycles, measure.chunk_length,
+                               measure.grid.size()});
   }
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
     const Procedure& procedure = sweep.kernels[kernel];
@@ -122,15 +107,14 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
     for (const MeasureResult& measure : sweep.measures) {
       for (Pass pass : {POSITIVE, NEGATIVE}) {
         if (NetsOf(measure, pass, kernel).empty()) continue;  // the measure left it out
-        kept.figures.push_back(FigureOf(sweep, measure, pass, kernel));
+        kept.figures.push_back(RecordFigureOf(sweep, measure, pass, kernel));
       }
     }
   }
   record.left_out = sweep.left_out;
   for (const MeasureResult& measure : sweep.measures) {
     for (const std::string& refusal : measure.refusals) {
-      record.left_out.push_back(std::string(MEASURE_NAMES[static_cast<int>(measure.measure)]) +
-                                ": " + refusal);
+      record.left_out.push_back(std::string(MeasureName(measure.measure)) + ": " + refusal);
     }
   }
   return record;

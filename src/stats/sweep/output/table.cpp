@@ -33,14 +33,14 @@ std::string Describe(const MeasureResult& measure) {
 }
 
 // The "predicted" and "meas-pred" cells, and whether the two disagree.
-std::string PredictionCells(const Prediction* prediction, double measured, double noise_floor,
+std::string PredictionCells(const Prediction* prediction, double measured, double uncertainty,
                             bool& disagrees) {
   disagrees = false;
   if (prediction == nullptr) return "";
   if (!prediction->made) return Padded("-", 11, true) + Padded("-", 11, true);
   const double difference = measured - prediction->cycles;
   disagrees = std::abs(difference) > DISAGREEMENT_CYCLES &&
-              std::abs(difference) > DISAGREEMENT_FLOORS * noise_floor;
+              std::abs(difference) > DISAGREEMENT_FLOORS * uncertainty;
   return Padded(Fixed(prediction->cycles, 2), 11, true) + Padded(Signed(difference, 2), 11, true);
 }
 
@@ -59,6 +59,12 @@ std::string PrecisionMark(const MeasureResult& measure, Pass pass, size_t kernel
          Fixed(figure->uncertainty_cycles, 3) + (figure->shared_core ? " on a shared core" : "");
 }
 
+// A figure's own uncertainty, or 0 when the measure has none for it.
+double UncertaintyOf(const MeasureResult& measure, Pass pass, size_t kernel) {
+  const FigurePrecision* figure = FigureOf(measure, pass, kernel);
+  return figure == nullptr ? 0.0 : figure->uncertainty_cycles;
+}
+
 // Each ranked kernel's rank: a kernel whose figure the first of its group cannot be told from, by
 // their uncertainties, shares that one's rank, marked with "=".
 std::vector<std::string> Ranks(const MeasureResult& measure, Pass pass,
@@ -67,10 +73,7 @@ std::vector<std::string> Ranks(const MeasureResult& measure, Pass pass,
   std::vector<std::string> ranks;
   size_t leader = 0, rank = 0;
   for (size_t at = 0; at < ranked.size(); ++at) {
-    auto uncertainty = [&](size_t kernel) {
-      const FigurePrecision* figure = FigureOf(measure, pass, kernel);
-      return figure == nullptr ? 0.0 : figure->uncertainty_cycles;
-    };
+    auto uncertainty = [&](size_t kernel) { return UncertaintyOf(measure, pass, kernel); };
     const size_t kernel = ranked[at], first = ranked[leader];
     if (at == 0 || Distinguishable(spreads[first].median, uncertainty(first),
                                    spreads[kernel].median, uncertainty(kernel))) {
@@ -126,7 +129,7 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
         << Padded(Fixed(spread.third_quartile - spread.first_quartile, 2), 12, true)
         << Padded(Fixed(100 * share, 0) + "%", 32, true)
         << PredictionCells(PredictionOf(sweep, measure, pass, kernel), spread.median,
-                           measure.noise_floor_cycles, disagrees)
+                           UncertaintyOf(measure, pass, kernel), disagrees)
         << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "")
         << (disagrees ? "  disagrees with the model" : "") << PrecisionMark(measure, pass, kernel)
         << "\n";
@@ -169,7 +172,7 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
       if (prediction != nullptr && nets.empty()) {
         out << Padded("-", 11, true) << Padded("-", 11, true);
       } else {
-        out << PredictionCells(prediction, median, measure.noise_floor_cycles, disagrees);
+        out << PredictionCells(prediction, median, UncertaintyOf(measure, pass, kernel), disagrees);
       }
       if (disagrees) disagreeing += (disagreeing.empty() ? "" : ", ") + name;
       imprecise += PrecisionMark(measure, pass, kernel, name);

@@ -11,7 +11,8 @@ namespace stats {
 
 // A share of placements above this, off in both halves alike, makes a kernel "layout-sensitive".
 constexpr double LAYOUT_SENSITIVE_SHARE = 0.10;
-// A measure this many cycles from its prediction, and this many noise floors, disagrees with it.
+// A figure this many cycles from its prediction, and this many of its own floors, disagrees with
+// it.
 constexpr double DISAGREEMENT_CYCLES = 0.25;
 constexpr double DISAGREEMENT_FLOORS = 3;
 std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine);

@@ -6,7 +6,7 @@
 #include <thread>
 
 extern "C" uint64_t ChainRoundsTicks(uint64_t rounds);
-extern "C" uint64_t WitnessTicks(uint64_t rounds);
+extern "C" uint64_t WitnessRoundsTicks(uint64_t rounds);
 
 namespace stats {
 
@@ -35,7 +35,7 @@ double CodeTicks(PlacedLoop* loop, int32_t operand, uint32_t calls) {
 
 double ChainTicks(uint32_t adds) { return static_cast<double>(ChainRoundsTicks(adds / 100)); }
 
-double WitnessTicks(uint32_t steps) { return static_cast<double>(::WitnessTicks(steps / 100)); }
+double WitnessTicks(uint32_t steps) { return static_cast<double>(WitnessRoundsTicks(steps / 100)); }
 
 double TicksPerNs() {
   const double start_ns = NowNs();

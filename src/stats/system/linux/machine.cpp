@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -58,6 +59,15 @@ std::string SystemFileText(const std::string& path) {
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
+}
+
+std::string UtcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  gmtime_r(&now, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }

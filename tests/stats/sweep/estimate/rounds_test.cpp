@@ -550,4 +550,15 @@ TEST(MeasureInRounds, EndsBlocksPreciseInFarFewerThanFortyRoundsOnAnOrdinaryHost
   }
 }
 
+TEST(TooFewRoundsFree, CallsACoreSharedOnlyWhenItsFreeRoundsAreAFewAmongManyShared) {
+  stats::RoundsRecord record;
+  record.shared = {false, false, false, false, false, true};
+  EXPECT_FALSE(stats::TooFewRoundsFree(record)) << "one shared round of six";
+  record.shared.assign(20, true);
+  record.shared.insert(record.shared.end(), 2, false);
+  EXPECT_TRUE(stats::TooFewRoundsFree(record)) << "two free rounds of twenty-two";
+  record.shared.assign(10, false);
+  EXPECT_FALSE(stats::TooFewRoundsFree(record)) << "never shared";
+}
+
 }  // namespace

@@ -37,8 +37,8 @@ stats::SweepResult TwoMeasures() {
       for (size_t kernel : measure.kernels) {
         for (size_t placement = 0; placement < measure.grid.size(); ++placement) {
           const double cycles = 1.0 / 3 + static_cast<double>(kernel + placement);
-          measure.samples.push_back({pass, kernel, placement, cycles / 3, cycles, cycles - 0.5,
-                                     placement == 7 ? NAN : cycles + 0.5});
+          measure.samples.push_back(
+              {pass, kernel, placement, cycles / 3, cycles, cycles - 0.5, cycles + 0.5});
         }
       }
     }
@@ -78,8 +78,7 @@ TEST(WireFormat, ReadsBackEveryMeasureAndFigureExactlyAsSent) {
     for (size_t s = 0; s < got.samples.size(); ++s) {
       EXPECT_EQ(got.samples[s].kernel, want.samples[s].kernel);
       EXPECT_EQ(got.samples[s].net_cycles, want.samples[s].net_cycles) << "all 17 digits";
-      EXPECT_EQ(std::isnan(got.samples[s].second_half_cycles),
-                std::isnan(want.samples[s].second_half_cycles));
+      EXPECT_EQ(got.samples[s].second_half_cycles, want.samples[s].second_half_cycles);
     }
   }
 }
@@ -121,11 +120,15 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
       {Replaced(good, "", "measure call", "measure latency"), "line 1: expected the measure call"},
       {Replaced(good, "", "s 0 2 63 ", "clock 1 1 1\ndone\ns 0 2 63 "), "fewer samples than"},
       {good + "end\n", "more after the end"},
+      {stats::ErrorLine("it broke") + good, "line 2: more after the sweep's own failure"},
       {good.substr(0, second) + good.substr(0, second), "expected the measure latency"},
   };
   stats::SweepResult infinite = TwoMeasures();
   infinite.measures[0].samples[3].net_ms = INFINITY;
   bad.push_back({Report(infinite), "line 5: a sample's figure unreadable"});
+  stats::SweepResult not_a_number = TwoMeasures();
+  not_a_number.measures[0].samples[3].second_half_cycles = NAN;
+  bad.push_back({Report(not_a_number), "line 5: a sample's figure unreadable"});
   for (const auto& report : bad) {
     const stats::ReadReport read = stats::ReadReportBack(report.report, EXPECTED);
     EXPECT_NE(read.problem.find(report.problem), std::string::npos)

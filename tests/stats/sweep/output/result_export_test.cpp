@@ -5,6 +5,8 @@
 
 #include <regex>
 
+#include "stats/system/machine.h"
+
 namespace {
 
 // "plain" measured for call and latency; "inline_refused" for call only.
@@ -31,15 +33,17 @@ stats::SweepResult TwoMeasures() {
             {stats::POSITIVE, kernel, placement, 0, net, net + 0.05, net - 0.05});
       }
     }
+    measure.figures = stats::FiguresOf(measure.samples, 0.02, false);
   }
   return sweep;
 }
 
-TEST(HalvesUncertainty, IsTheDistanceBetweenTheHalvesMedians) {
+TEST(FiguresOf, GiveEachMeasuredFigureTheDistanceBetweenItsHalvesMedians) {
   const stats::SweepResult sweep = TwoMeasures();
-  EXPECT_NEAR(stats::HalvesUncertaintyCycles(sweep.measures[0], stats::POSITIVE, 0), 0.1, 1e-9);
-  EXPECT_EQ(stats::HalvesUncertaintyCycles(sweep.measures[0], stats::NEGATIVE, 0), 0)
-      << "a pass not measured has no figure to be uncertain about";
+  const auto figures = stats::FiguresOf(sweep.measures[0].samples, 0.02, false);
+  ASSERT_EQ(figures.size(), 2u) << "a pass not measured has no figure to be uncertain about";
+  EXPECT_NEAR(figures[0].uncertainty_cycles, 0.1, 1e-9);
+  EXPECT_FALSE(figures[0].precise);
 }
 
 TEST(SweepRecord, HoldsEachMeasuredFigureWithItsCellsAndEachKernelsCode) {

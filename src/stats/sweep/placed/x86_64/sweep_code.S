@@ -80,11 +80,11 @@ PROCEDURE_START ChainRoundsTicks
     ret
 PROCEDURE_END ChainRoundsTicks
 
-# uint64_t WitnessTicks(uint64_t rounds): the ticks of 100 steps per round, each step three
+# uint64_t WitnessRoundsTicks(uint64_t rounds): the ticks of 100 steps per round, each step three
 # additions of three separate chains. On a core of its own a step takes one cycle whatever the
 # design (three adders are few); a busy other thread on the same core takes adders and issue slots
 # from it, and the steps slow, while the single chain above hardly notices.
-PROCEDURE_START WitnessTicks
+PROCEDURE_START WitnessRoundsTicks
     lfence
     rdtsc
     shl rdx, 32
@@ -108,7 +108,7 @@ PROCEDURE_START WitnessTicks
     or rax, rdx
     sub rax, r8
     ret
-PROCEDURE_END WitnessTicks
+PROCEDURE_END WitnessRoundsTicks
 
 # void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record): calls a kernel
 # with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15) and

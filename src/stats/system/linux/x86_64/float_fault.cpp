@@ -11,8 +11,8 @@ FloatFaultHandler float_fault_handler = nullptr;
 
 void OnFault(int, siginfo_t*, void* context) {
   const auto* state = static_cast<ucontext_t*>(context)->uc_mcontext.fpregs;
+  // Returning faults again, now at the default action the handler was reset to.
   float_fault_handler(state->mxcsr & ~0x3Fu, state->cwd);
-  signal(SIGFPE, SIG_DFL);
 }
 
 }  // namespace
@@ -21,7 +21,7 @@ void OnFloatingPointFault(FloatFaultHandler handler) {
   float_fault_handler = handler;
   struct sigaction on_fault = {};
   on_fault.sa_sigaction = OnFault;
-  on_fault.sa_flags = SA_SIGINFO;
+  on_fault.sa_flags = SA_SIGINFO | SA_RESETHAND;
   sigaction(SIGFPE, &on_fault, nullptr);
 }
 
