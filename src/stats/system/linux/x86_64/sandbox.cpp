@@ -20,6 +20,15 @@ namespace {
 
 int refused_report = -1;
 
+// The address sanitizer's run-time maps its shadow and reports faults with calls of its own, at
+// moments no list can foresee: under it the room stays open (address space and system calls), and
+// the programs as shipped, built without it, are the ones the filter is tested on.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool UNDER_ADDRESS_SANITIZER = true;
+#else
+constexpr bool UNDER_ADDRESS_SANITIZER = false;
+#endif
+
 // Safe in a signal handler: the call's number in decimal, then the known exit.
 void OnRefusedCall(int, siginfo_t* info, void*) {
   char text[32] = "system call ";
@@ -94,10 +103,11 @@ std::string EnterSandbox(const SandboxRules& rules) {
   const size_t space = AddressSpace() + rules.address_room;
   const rlimit address = {space, space};
   if (sigaction(SIGSYS, &on_refused, nullptr) != 0 || prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-      setrlimit(RLIMIT_CORE, &nothing) != 0 || setrlimit(RLIMIT_FSIZE, &nothing) != 0 ||
-      setrlimit(RLIMIT_AS, &address) != 0) {
+      setrlimit(RLIMIT_CORE, &nothing) != 0 || setrlimit(RLIMIT_FSIZE, &nothing) != 0) {
     return std::strerror(errno);
   }
+  if (UNDER_ADDRESS_SANITIZER) return "";
+  if (setrlimit(RLIMIT_AS, &address) != 0) return std::strerror(errno);
   const Filter filter(seccomp_init(SCMP_ACT_TRAP), seccomp_release);
   if (!filter) return "cannot make a system-call filter";
   if (const int failed = AddRules(filter.get(), rules); failed != 0) return std::strerror(-failed);
