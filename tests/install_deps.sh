@@ -11,18 +11,5 @@ packages=(
   g++-mingw-w64-x86-64-posix wine64                          # 64-bit Windows, run under Wine
   g++-mingw-w64-i686-posix wine wine32:i386                  # 32-bit Windows, run under Wine
 )
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-((${#missing[@]} == 0)) && exit 0
-if ((EUID != 0)); then
-  echo "tests/install_deps.sh: these packages are missing: ${missing[*]}" >&2
-  echo "Installing them needs root: run this script as root (or with sudo), or install them." >&2
-  exit 1
-fi
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-export DEBIAN_FRONTEND=noninteractive
-apt-get update
-apt-get install -y --no-install-recommends "${missing[@]}"
+source "$(dirname "$0")/../tools/install_missing.sh"
+install_missing tests/install_deps.sh i386 "${packages[@]}"
