@@ -33,7 +33,7 @@ std::string Parse(const std::string& bytes, const std::string& source, RunSet& r
 
 // The whole file into `bytes` when it is no larger than REPORT_BOUND; otherwise why not, in the
 // system's words or the bound's.
-std::string ReadReport(const std::string& path, std::string& bytes) {
+std::string ReadSavedReport(const std::string& path, std::string& bytes) {
   BoundedRead read = ReadBounded(path, REPORT_BOUND);
   if (read.outcome == BoundedRead::FAILED) return "cannot read " + path + ": " + read.error;
   if (read.outcome == BoundedRead::TOO_LARGE) {
@@ -109,7 +109,7 @@ CollectedRuns ReadSavedReports(const std::vector<std::string>& paths) {
       std::to_string(paths.size()) + (paths.size() == 1 ? " saved report" : " saved reports");
   for (const std::string& path : paths) {
     std::string bytes;
-    const std::string unread = ReadReport(path, bytes);
+    const std::string unread = ReadSavedReport(path, bytes);
     if (!unread.empty()) {
       collected.exit_code = 1;
       collected.problem = unread;

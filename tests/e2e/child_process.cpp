@@ -44,6 +44,12 @@ std::vector<std::string> TargetCommand(const std::string& program) {
 
 std::vector<std::string> QuickBenchmark() { return TargetCommand(QUICK_BENCHMARK_PATH); }
 
+std::vector<std::string> StatsCommand(const std::vector<std::string>& arguments) {
+  std::vector<std::string> command = TargetCommand(STATS_PATH);
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return command;
+}
+
 void Exec(const std::vector<std::string>& command) {
   std::vector<char*> arguments;
   for (const std::string& argument : command)

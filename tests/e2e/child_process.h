@@ -21,6 +21,8 @@ enum class Input { DEV_NULL, CLOSED };
 std::vector<std::string> TargetCommand(const std::string& program);
 // The quick-count build of the benchmark: the same sources, loops of a small count.
 std::vector<std::string> QuickBenchmark();
+// absbench-stats of this build with `arguments`.
+std::vector<std::string> StatsCommand(const std::vector<std::string>& arguments);
 
 // Replaces this process with `command`; exits with 127 if it cannot.
 [[noreturn]] void Exec(const std::vector<std::string>& command);

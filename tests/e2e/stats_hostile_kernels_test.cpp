@@ -18,11 +18,6 @@ namespace {
 using std::chrono::seconds;
 
 #ifdef SWEEP_AVAILABLE
-std::vector<std::string> Stats(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), STATS_PATH);
-  return arguments;
-}
-
 size_t Count(const std::string& text, const std::string& part) {
   size_t count = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
@@ -50,8 +45,8 @@ TEST(HostileKernels, EachIsLeftOutWithWhatItDidWhileTheOthersAreMeasuredAndWritt
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string csv = std::string(folder) + "/sweep.csv";
     const FinishedRun run =
-        RunCommand(Stats({"--sweep", "--measure", kernel.measure, "--rounds", "2", "--calls", "50",
-                          "--kernel-asm", kernel.kernel, "--csv", csv}),
+        RunCommand(StatsCommand({"--sweep", "--measure", kernel.measure, "--rounds", "2", "--calls",
+                                 "50", "--kernel-asm", kernel.kernel, "--csv", csv}),
                    Input::DEV_NULL, seconds(60));
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << kernel.kernel;
     EXPECT_NE(run.output.find(kernel.said), std::string::npos) << kernel.kernel << run.output;
@@ -80,12 +75,12 @@ TEST(HostileKernels, ThoseThatFailTheCheckBeforeTimingAreLeftOutTooWithTheirReas
       "left out: r15: it changes R15",
       "left out: df: it returns with the direction flag set",
   };
-  const FinishedRun run =
-      RunCommand(Stats({"--sweep",  "--rounds", "2",          "--calls",  "50",         "--kernel",
-                        "ud2=0f0b", "--kernel", "spin=ebfe",  "--kernel", "ebx=31db",   "--kernel",
-                        "esi=31f6", "--kernel", "r12=4D31E4", "--kernel", "r15=49FFC7", "--kernel",
-                        "df=FD",    "--kernel", "fine=85c0"}),
-                 Input::DEV_NULL, seconds(60));
+  const FinishedRun run = RunCommand(
+      StatsCommand({"--sweep",  "--rounds", "2",          "--calls",  "50",         "--kernel",
+                    "ud2=0f0b", "--kernel", "spin=ebfe",  "--kernel", "ebx=31db",   "--kernel",
+                    "esi=31f6", "--kernel", "r12=4D31E4", "--kernel", "r15=49FFC7", "--kernel",
+                    "df=FD",    "--kernel", "fine=85c0"}),
+      Input::DEV_NULL, seconds(60));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
   for (const std::string& reason : said) {
     EXPECT_NE(run.output.find(reason), std::string::npos) << reason << "\n" << run.output;
@@ -142,8 +137,8 @@ TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElse
   for (const auto& kernel : hostile) {
     const std::string folder = TemporaryDirectory(), csv = folder + "/sweep.csv";
     const FinishedRun run =
-        RunCommand(Stats({"--sweep", "--rounds", "4", "--kernel-asm", kernel.kernel, "--kernel-asm",
-                          "good=test eax, eax", "--csv", csv}),
+        RunCommand(StatsCommand({"--sweep", "--rounds", "4", "--kernel-asm", kernel.kernel,
+                                 "--kernel-asm", "good=test eax, eax", "--csv", csv}),
                    Input::DEV_NULL, seconds(60));
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status << run.errors;
     EXPECT_NE(run.output.find(kernel.said), std::string::npos) << kernel.kernel << run.output;

@@ -18,13 +18,7 @@ namespace {
 
 using std::chrono::seconds;
 
-constexpr long SMALL_MEMORY_KB = 64 * 1024;
-
-std::vector<std::string> Stats(const std::vector<std::string>& arguments) {
-  std::vector<std::string> command = TargetCommand(STATS_PATH);
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  return command;
-}
+constexpr long REFUSING_MEMORY_KB = 64 * 1024;
 
 // A folder with a benchmark that writes its pid to a file, then `body`, removed at the end.
 class Flooder {
@@ -85,11 +79,11 @@ TEST(StatsUnderHostileInput, RefusesWhatIsNotAReportAtOnceWithAShortExactMessage
       {line, line + ": line 1: expected \"----------------------\"; found \"\\x00\\x00"},
   };
   for (const auto& refusal : refusals) {
-    const FinishedRun run = RunCommand(Stats({refusal.path}), Input::DEV_NULL, seconds(10));
+    const FinishedRun run = RunCommand(StatsCommand({refusal.path}), Input::DEV_NULL, seconds(10));
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << refusal.path;
     EXPECT_EQ(run.errors.rfind("absbench-stats: " + refusal.says, 0), 0u) << run.errors;
     EXPECT_LT(run.errors.size(), 300u) << refusal.path;
-    EXPECT_LT(run.peak_memory_kb, SMALL_MEMORY_KB) << refusal.path;
+    EXPECT_LT(run.peak_memory_kb, REFUSING_MEMORY_KB) << refusal.path;
     EXPECT_LT(run.took, seconds(5)) << refusal.path;
   }
   unlink(big.c_str());
@@ -99,13 +93,13 @@ TEST(StatsUnderHostileInput, RefusesWhatIsNotAReportAtOnceWithAShortExactMessage
 
 TEST(StatsUnderHostileInput, StopsABenchmarkThatWritesWithoutEndAndSaysItIsNotAReport) {
   const Flooder flooder("exec yes");
-  const FinishedRun run = RunCommand(Stats({"-n", "1", "--benchmark", flooder.benchmark()}),
+  const FinishedRun run = RunCommand(StatsCommand({"-n", "1", "--benchmark", flooder.benchmark()}),
                                      Input::DEV_NULL, seconds(30));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
   EXPECT_EQ(run.errors,
             "absbench-stats: run 1 of 1: not a report: the benchmark wrote more than 64 KiB (a "
             "report is under 1 KiB), so it was stopped there\n");
-  EXPECT_LT(run.peak_memory_kb, SMALL_MEMORY_KB);
+  EXPECT_LT(run.peak_memory_kb, REFUSING_MEMORY_KB);
   EXPECT_TRUE(EndsWithin(flooder.Pid(), std::chrono::milliseconds(0))) << "the child was left";
 }
 
@@ -114,7 +108,7 @@ TEST(StatsUnderHostileInput, CtrlCOrSigtermDuringAFloodEndsItPromptlyWithTheChil
     // 40 KB a second: a flood that stays under the bound long enough to be stopped in it.
     const Flooder flooder("while :; do head -c 2000 /dev/zero; sleep 0.05; done");
     const pid_t stats = StartQuietly(
-        Stats({"-n", "1", "--benchmark", flooder.benchmark(), "--csv", flooder.csv()}));
+        StatsCommand({"-n", "1", "--benchmark", flooder.benchmark(), "--csv", flooder.csv()}));
     for (int tries = 0; tries < 300 && flooder.Pid() == 0; ++tries) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -133,7 +127,7 @@ TEST(StatsUnderHostileInput, CtrlCOrSigtermDuringAFloodEndsItPromptlyWithTheChil
 TEST(StatsUnderHostileInput, CtrlCOrSigtermEndsABenchmarkThatClosedItsOutputsWithItsGroup) {
   for (const int stop : {SIGINT, SIGTERM}) {
     const Flooder flooder("exec >&- 2>&-; sleep 30");
-    const pid_t stats = StartQuietly(Stats({"-n", "1", "--benchmark", flooder.benchmark()}));
+    const pid_t stats = StartQuietly(StatsCommand({"-n", "1", "--benchmark", flooder.benchmark()}));
     for (int tries = 0; tries < 300 && flooder.Pid() == 0; ++tries) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -161,7 +155,7 @@ TEST(StatsUnderHostileInput, CtrlCOrSigtermEndsABenchmarkThatClosedItsOutputsWit
 
 TEST(StatsUnderHostileInput, LeavesNoBenchmarkRunningWhenItIsKilledItself) {
   const Flooder flooder("sleep 60");
-  const pid_t stats = StartQuietly(Stats({"-n", "1", "--benchmark", flooder.benchmark()}));
+  const pid_t stats = StartQuietly(StatsCommand({"-n", "1", "--benchmark", flooder.benchmark()}));
   for (int tries = 0; tries < 300 && flooder.Pid() == 0; ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

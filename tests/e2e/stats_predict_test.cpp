@@ -47,7 +47,8 @@ const char ANSWERS_TEN[] =
     "done\n"
     "printf '], \"TargetInfo\": {\"CPUName\": \"fakecpu\", \"Resources\": [\"Fk0\"]}}\\n'\n";
 
-std::vector<std::string> Stats(const std::string& mca, std::vector<std::string> more = {}) {
+std::vector<std::string> PredictingSweep(const std::string& mca,
+                                         std::vector<std::string> more = {}) {
   std::vector<std::string> command = {STATS_PATH,  "--sweep", "--measure", "latency",
                                       "--predict", "--mca",   mca,         "--rounds",
                                       "4",         "--calls", "50"};
@@ -66,7 +67,7 @@ TEST(Predict, PutsTheModelsFiguresBesideTheMeasuredOnesAndMarksWhereTheyDisagree
   const FakeModel model(ANSWERS_TEN);
   const std::string csv = "/tmp/absbench-predict-" + std::to_string(getpid()) + ".csv";
   const FinishedRun run =
-      RunCommand(Stats(model.path(), {"--kernel-asm", "mine=neg eax", "--csv", csv}),
+      RunCommand(PredictingSweep(model.path(), {"--kernel-asm", "mine=neg eax", "--csv", csv}),
                  Input::DEV_NULL, seconds(60));
   ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.errors;
   EXPECT_NE(run.output.find("model: llvm-mca's fakecpu beside this host's "), std::string::npos)
@@ -123,8 +124,9 @@ const char ANSWERS_OLD[] =
 TEST(Predict, FillsEveryRowWhosePathItCanModelAndSaysOnceWhyNotForTheOthers) {
   const FakeModel model(ANSWERS_OLD);
   const FinishedRun run = RunCommand(
-      Stats(model.path(), {"--kernel", "fwd=85c07902f7d8", "--kernel", "thrice=b903000000ffc975fc",
-                           "--kernel", "long=b958020000ffc975fc", "--kernel", "fence=0faee8"}),
+      PredictingSweep(model.path(),
+                      {"--kernel", "fwd=85c07902f7d8", "--kernel", "thrice=b903000000ffc975fc",
+                       "--kernel", "long=b958020000ffc975fc", "--kernel", "fence=0faee8"}),
       Input::DEV_NULL, seconds(120));
   ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.errors;
   for (const char* kernel : {"abs0 tovak", "abs9 Ostrabine 1", "abs5 wobla", "fwd ", "thrice "}) {
@@ -160,13 +162,14 @@ TEST(Predict, RefusesAMissingHungFloodingOrGarbledModelWithExitTwoAndTimesNothin
     std::vector<std::string> command;
     std::string said;
   } refusals[] = {
-      {Stats("/no/such/llvm-mca"), "--mca /no/such/llvm-mca is not a program this can run"},
+      {PredictingSweep("/no/such/llvm-mca"),
+       "--mca /no/such/llvm-mca is not a program this can run"},
       {{"/bin/sh", "-c", "PATH=/no/such/folder exec \"$@\"", "sh", STATS_PATH, "--sweep",
         "--measure", "throughput", "--predict"},
        "none is on PATH: Debian's package llvm-19 brings both"},
-      {Stats(hangs.path()), "did not finish within 5 s"},
-      {Stats(floods.path()), "wrote more than 1 MiB"},
-      {Stats(garbles.path()), "answered with what is not its JSON report: \"hello"},
+      {PredictingSweep(hangs.path()), "did not finish within 5 s"},
+      {PredictingSweep(floods.path()), "wrote more than 1 MiB"},
+      {PredictingSweep(garbles.path()), "answered with what is not its JSON report: \"hello"},
   };
   for (const auto& refusal : refusals) {
     const FinishedRun run = RunCommand(refusal.command, Input::DEV_NULL, seconds(30));

@@ -18,12 +18,6 @@ namespace {
 using std::chrono::seconds;
 
 // absbench-stats with these arguments, through the target's emulator when there is one.
-std::vector<std::string> Stats(const std::vector<std::string>& arguments) {
-  std::vector<std::string> command = TargetCommand(STATS_PATH);
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  return command;
-}
-
 int Lines(const std::string& text) {
   int lines = 0;
   for (char c : text) lines += c == '\n';
@@ -34,7 +28,7 @@ TEST(StatsOptions, AnUnknownOptionOrBadValueNamesItWithTheUsageAndExitsWithTwo) 
   const std::vector<std::vector<std::string>> mistakes = {
       {"--frobnicate"}, {"-n", "zero"}, {"-n", "0"}, {"-n", "-3"}, {"--csv"}, {"-n", "2", "x.txt"}};
   for (const auto& arguments : mistakes) {
-    const FinishedRun run = RunCommand(Stats(arguments), Input::DEV_NULL, seconds(30));
+    const FinishedRun run = RunCommand(StatsCommand(arguments), Input::DEV_NULL, seconds(30));
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << arguments[0];
     EXPECT_NE(run.errors.find("usage: absbench-stats"), std::string::npos) << arguments[0];
     const std::string& named = arguments.size() > 1 && arguments[0] == "-n" && arguments[1] != "2"
@@ -47,7 +41,7 @@ TEST(StatsOptions, AnUnknownOptionOrBadValueNamesItWithTheUsageAndExitsWithTwo) 
 }
 
 TEST(StatsOptions, HelpExplainsEveryOptionAndExitsWithZero) {
-  const FinishedRun run = RunCommand(Stats({"--help"}), Input::DEV_NULL, seconds(30));
+  const FinishedRun run = RunCommand(StatsCommand({"--help"}), Input::DEV_NULL, seconds(30));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0);
   for (const char* option : {"-n RUNS", "--csv FILE", "--svg FILE", "--benchmark PATH", "REPORT"}) {
     EXPECT_NE(run.output.find(option), std::string::npos) << option;
@@ -58,7 +52,7 @@ TEST(StatsOfSavedReports, RefusesADamagedReportNamingTheFileAndLine) {
   const std::string directory = TemporaryDirectory();
   const std::string damaged = directory + "/damaged.txt";
   std::ofstream(damaged, std::ios::binary) << "----------------------\r\nempty procedure\r\n";
-  const FinishedRun run = RunCommand(Stats({damaged}), Input::DEV_NULL, seconds(30));
+  const FinishedRun run = RunCommand(StatsCommand({damaged}), Input::DEV_NULL, seconds(30));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1);
   EXPECT_NE(run.errors.find(damaged + ": line 2"), std::string::npos) << run.errors;
   EXPECT_EQ(run.output, "") << "a summary was built from partial data";
@@ -70,7 +64,7 @@ TEST(StatsOfTwoRuns, WritesTheSummaryACsvOfFortyEightRowsAndAValidChart) {
   const std::string directory = TemporaryDirectory();
   const std::string csv = directory + "/runs.csv", svg = directory + "/runs.svg";
   const FinishedRun run = RunCommand(
-      Stats({"-n", "2", "--csv", csv, "--svg", svg, "--benchmark", STATS_BENCHMARK_PATH}),
+      StatsCommand({"-n", "2", "--csv", csv, "--svg", svg, "--benchmark", STATS_BENCHMARK_PATH}),
       Input::DEV_NULL, seconds(120));
   ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
   EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
@@ -94,7 +88,7 @@ TEST(StatsOfAFailedRun, SaysWhatTheBenchmarkSaidOnStandardError) {
                             "exit 1\n";
   chmod(failing.c_str(), 0700);
   const FinishedRun run =
-      RunCommand(Stats({"-n", "1", "--benchmark", failing}), Input::DEV_NULL, seconds(30));
+      RunCommand(StatsCommand({"-n", "1", "--benchmark", failing}), Input::DEV_NULL, seconds(30));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
   EXPECT_NE(run.errors.find("run 1 of 1: the benchmark exited with status 1; it said: "
                             "\"absbench: the report could not be written: No space left on "
@@ -118,8 +112,8 @@ TEST(StatsStopped, ByCtrlCOrSigtermEndsTheBenchmarkAndLeavesNoCsvOrChart) {
   for (const int stop : {SIGINT, SIGTERM}) {
     const std::string directory = TemporaryDirectory();
     const pid_t stats =
-        StartQuietly(Stats({"-n", "2", "--csv", directory + "/runs.csv", "--svg",
-                            directory + "/runs.svg", "--benchmark", STATS_BENCHMARK_PATH}));
+        StartQuietly(StatsCommand({"-n", "2", "--csv", directory + "/runs.csv", "--svg",
+                                   directory + "/runs.svg", "--benchmark", STATS_BENCHMARK_PATH}));
     pid_t benchmark = 0;
     for (int tries = 0; tries < 100 && benchmark == 0; ++tries) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -147,7 +141,7 @@ TEST(StatsOutputFiles, AFileThatCannotBeWrittenEndsWithOneAndTheReasonAndLeavesN
     const std::string taken = directory + "/taken";
     ASSERT_EQ(mkdir(taken.c_str(), 0755), 0);
     arguments.insert(arguments.end(), {"--csv", taken, "--svg", directory + "/chart.svg"});
-    const FinishedRun run = RunCommand(Stats(arguments), Input::DEV_NULL, seconds(60));
+    const FinishedRun run = RunCommand(StatsCommand(arguments), Input::DEV_NULL, seconds(60));
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << arguments[0];
     EXPECT_NE(run.errors.find("absbench-stats: cannot write " + taken + ": "), std::string::npos)
         << run.errors;
@@ -171,7 +165,7 @@ TEST(StatsSweep, RefusesAKernelTypedWrongWithExitCodeTwoAndJustTheReason) {
   };
   for (const auto& refusal : refusals) {
     const FinishedRun run =
-        RunCommand(Stats({"--sweep", "--calls", "1000", "--kernel", refusal.argument}),
+        RunCommand(StatsCommand({"--sweep", "--calls", "1000", "--kernel", refusal.argument}),
                    Input::DEV_NULL, seconds(30));
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << refusal.argument;
     EXPECT_NE(run.errors.find(refusal.reason), std::string::npos)
@@ -185,8 +179,8 @@ TEST(StatsSweep, ShortRunWritesEveryPlacementToTheCsvAndAValidChart) {
   const std::string directory = TemporaryDirectory();
   const std::string csv = directory + "/sweep.csv", svg = directory + "/sweep.svg";
   const FinishedRun run =
-      RunCommand(Stats({"--sweep", "--calls", "2000", "--rounds", "2", "--seed", "3", "--csv", csv,
-                        "--svg", svg, "--kernel", "mine=85c0"}),
+      RunCommand(StatsCommand({"--sweep", "--calls", "2000", "--rounds", "2", "--seed", "3",
+                               "--csv", csv, "--svg", svg, "--kernel", "mine=85c0"}),
                  Input::DEV_NULL, seconds(120));
   ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
   EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
@@ -202,9 +196,9 @@ TEST(StatsSweep, ShortRunWritesEveryPlacementToTheCsvAndAValidChart) {
   rmdir(directory.c_str());
 }
 TEST(StatsSweep, RefusesAssemblyTextThatDoesNotAssembleWithTheAssemblersOwnWords) {
-  const FinishedRun run =
-      RunCommand(Stats({"--sweep", "--calls", "1000", "--kernel-asm", "bad=neg eax; frob eax"}),
-                 Input::DEV_NULL, seconds(30));
+  const FinishedRun run = RunCommand(
+      StatsCommand({"--sweep", "--calls", "1000", "--kernel-asm", "bad=neg eax; frob eax"}),
+      Input::DEV_NULL, seconds(30));
   EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << run.status;
   EXPECT_NE(run.errors.find("kernel bad: "), std::string::npos) << run.errors;
   EXPECT_NE(run.errors.find("bad:1: Error: no such instruction: `frob eax'"), std::string::npos)
@@ -216,9 +210,9 @@ TEST(StatsSweep, AllThreeMeasuresWriteTheirRowsWithAMeasureColumnAndLeaveOutAFau
   const std::string directory = TemporaryDirectory();
   const std::string csv = directory + "/all.csv", svg = directory + "/all.svg";
   const FinishedRun run =
-      RunCommand(Stats({"--sweep", "--measure", "all", "--calls", "300", "--rounds", "2", "--csv",
-                        csv, "--svg", svg, "--kernel-asm",
-                        "mine=test eax, eax; jns 1f; neg eax; 1:", "--kernel", "jump=EB04"}),
+      RunCommand(StatsCommand({"--sweep", "--measure", "all", "--calls", "300", "--rounds", "2",
+                               "--csv", csv, "--svg", svg, "--kernel-asm",
+                               "mine=test eax, eax; jns 1f; neg eax; 1:", "--kernel", "jump=EB04"}),
                  Input::DEV_NULL, seconds(120));
   ASSERT_TRUE(WIFEXITED(run.status)) << run.status;
   EXPECT_EQ(WEXITSTATUS(run.status), 0) << run.errors;
@@ -253,7 +247,7 @@ TEST(StatsSweep, StoppedByCtrlCOrSigtermWithinASecondExitsByThatSignalAndLeavesN
                                           "--svg",
                                           directory + "/sweep.svg"};
     if (stop == SIGINT) arguments.insert(arguments.end(), longest.begin(), longest.end());
-    const pid_t stats = StartQuietly(Stats(arguments));
+    const pid_t stats = StartQuietly(StatsCommand(arguments));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     kill(stats, stop);
     const auto stopped_at = std::chrono::steady_clock::now();

@@ -44,7 +44,7 @@ constexpr double SHARED_VISIT_SHARE = 0.1;
 // About a microsecond of the witness, a multiple of 100.
 constexpr uint32_t WITNESS_STEPS = 3000;
 
-std::vector<FigurePrecision> Figures(const RoundsPlan& plan, const RoundsRecord& record) {
+std::vector<FigurePrecision> FiguresSoFar(const RoundsPlan& plan, const RoundsRecord& record) {
   return FiguresOf(NetsFromVisits(plan, record, {}), plan.precision_cycles,
                    TooFewRoundsFree(record));
 }
@@ -92,7 +92,7 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
         const auto free =
             static_cast<uint32_t>(std::count(record.shared.begin(), record.shared.end(), false));
         if (plan.precision_cycles > 0 &&
-            streak.Ends(free, elapsed, AllPrecise(Figures(plan, record)))) {
+            streak.Ends(free, elapsed, AllPrecise(FiguresSoFar(plan, record)))) {
           record.end = RoundsRecord::PRECISE;
           break;
         }
@@ -141,7 +141,7 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
     record.shared.push_back(plan.witnessed &&
                             static_cast<double>(shared_visits) > SHARED_VISIT_SHARE * cells);
   }
-  record.noise_floor_cycles = TypicalUncertainty(Figures(plan, record));
+  record.noise_floor_cycles = TypicalUncertainty(FiguresSoFar(plan, record));
   if (!clocks.empty()) {
     const auto [slowest, fastest] = std::minmax_element(clocks.begin(), clocks.end());
     record.slowest_clock_ghz = *slowest;

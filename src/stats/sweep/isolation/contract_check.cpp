@@ -43,16 +43,17 @@ constexpr uint64_t DIRECTION_FLAG = 0x400;
 
 // The child's own exit statuses when it cannot place the code or close itself in; any other is
 // the kernel's doing.
-constexpr int CANNOT_MAP = 120, CANNOT_MAKE_EXECUTABLE = 121, CANNOT_SANDBOX = 122;
+constexpr int CHECK_CANNOT_MAP = 120, CHECK_CANNOT_MAKE_EXECUTABLE = 121,
+              CHECK_CANNOT_SANDBOX = 122;
 // What the check child may write: two records of each copy, and no flood.
 constexpr size_t CHECK_OUTPUT_LIMIT = 64 << 10;
 
 // `code`, `at` bytes into `arena`, made executable; ends the child when it cannot be.
 void Place(CodeArena& arena, const std::vector<uint8_t>& code, size_t at) {
-  if (!arena.ok()) ExitAtOnce(CANNOT_MAP);
+  if (!arena.ok()) ExitAtOnce(CHECK_CANNOT_MAP);
   std::memset(arena.writable(), 0xCC, arena.size());
   std::memcpy(arena.writable() + at, code.data(), code.size());
-  if (!arena.MakeExecutable()) ExitAtOnce(CANNOT_MAKE_EXECUTABLE);
+  if (!arena.MakeExecutable()) ExitAtOnce(CHECK_CANNOT_MAKE_EXECUTABLE);
 }
 
 // Calls the code `at` bytes into `arena` once per operand and reports the records.
@@ -78,7 +79,7 @@ void CallAndReport(const CodeArena& arena, size_t at, int report) {
   rules.address_room = 64 << 20;
   if (const std::string problem = EnterSandbox(rules); !problem.empty()) {
     WriteAtOnce(STANDARD_ERROR, problem.data(), problem.size());
-    ExitAtOnce(CANNOT_SANDBOX);
+    ExitAtOnce(CHECK_CANNOT_SANDBOX);
   }
   CallAndReport(called, 0, report);
   CallAndReport(inlined, INLINE_AT, report);
@@ -123,7 +124,7 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
   if (child.outcome == ChildRun::ENDED) {
     const std::string call = RefusedSystemCall(child.status, child.report);
     if (!call.empty()) return {"it made the system call " + call, ""};
-    if (EndingOf(child.status).exit_code == CANNOT_SANDBOX)
+    if (EndingOf(child.status).exit_code == CHECK_CANNOT_SANDBOX)
       return {"cannot check it: " + child.errors, ""};
   }
   uint64_t records[2][RECORD_SIZE] = {}, inline_records[2][RECORD_SIZE] = {};
@@ -134,7 +135,7 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
     if (child.outcome != ChildRun::ENDED) return {"cannot check it: " + child.failure, ""};
     const Ending ending = EndingOf(child.status);
     if (ending.signal != 0) return {"it " + Faults(ending.signal), ""};
-    if (ending.exit_code == CANNOT_MAP || ending.exit_code == CANNOT_MAKE_EXECUTABLE) {
+    if (ending.exit_code == CHECK_CANNOT_MAP || ending.exit_code == CHECK_CANNOT_MAKE_EXECUTABLE) {
       return {"it could not be placed in executable memory to be checked", ""};
     }
     return {"it ends the process it runs in (exit status " + std::to_string(ending.exit_code) + ")",

@@ -22,7 +22,7 @@ constexpr int CANNOT_REPORT = 4, CANNOT_SANDBOX = 5;
 constexpr size_t MEASURING_OUTPUT_LIMIT = 64 << 20;
 
 // In the measuring process: the parent reads each measure whole or not at all.
-void Report(int fd, const std::string& text) {
+void SendToParent(int fd, const std::string& text) {
   if (WriteAll(fd, text) != 0) ExitAtOnce(CANNOT_REPORT);
 }
 
@@ -46,12 +46,12 @@ void Report(int fd, const std::string& text) {
     ExitAtOnce(CANNOT_SANDBOX);
   };
   hooks.finished = [&](const SweepResult& so_far, size_t measure) {
-    Report(report, MeasureLines(so_far, measure));
+    SendToParent(report, MeasureLines(so_far, measure));
   };
   const SweepResult measured = measure_sweep(kernels, settings, hooks);
   CheckFloatControl();
-  if (!measured.error.empty()) Report(report, ErrorLine(measured.error));
-  Report(report, END_LINE);
+  if (!measured.error.empty()) SendToParent(report, ErrorLine(measured.error));
+  SendToParent(report, END_LINE);
   ExitAtOnce(0);
 }
 
@@ -163,7 +163,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     }
     std::vector<std::string> names;
     for (const Procedure& kernel : kernels) names.push_back(kernel.name);
-    const ReadReport read =
+    const ReportReadBack read =
         ReadReportBack(child.report, {names, to_come, settings.precision_cycles});
     // Measures that ended are kept, and never measured again.
     if (!read.measures.empty()) {

@@ -43,7 +43,7 @@ bool Figure(const std::string& word, double& value) {
 
 // Reads one measure's lines from `lines`, starting after its "measure" line `head`.
 std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream& lines,
-                        size_t& line_number, const ReportExpected& expected, ReadReport& read) {
+                        size_t& line_number, const ReportExpected& expected, ReportReadBack& read) {
   const size_t index = read.measures.size();
   if (index >= expected.measures.size()) return "more measures than were asked for";
   MeasureResult measure;
@@ -156,8 +156,8 @@ std::string ErrorLine(const std::string& error) {
   return "error " + line + "\n";
 }
 
-ReadReport ReadReportBack(const std::string& report, const ReportExpected& expected) {
-  ReadReport read;
+ReportReadBack ReadReportBack(const std::string& report, const ReportExpected& expected) {
+  ReportReadBack read;
   std::istringstream lines(report);
   size_t line_number = 0;
   for (std::string line; std::getline(lines, line);) {

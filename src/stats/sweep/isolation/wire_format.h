@@ -23,7 +23,7 @@ struct ReportExpected {
   double precision_cycles = 0.02;  // that the figures are held to
 };
 
-struct ReadReport {
+struct ReportReadBack {
   std::vector<MeasureResult> measures;  // those that ended, the first ones asked
   double slowest_clock_ghz = 0, fastest_clock_ghz = 0, median_clock_ghz = 0;  // so far
   bool complete = false;                                                      // "end" came last
@@ -33,6 +33,6 @@ struct ReadReport {
 
 // Every whole measure of `report`. What follows the last one may be a failure's own line ("state
 // ...", "system call ..."), left for others to read.
-ReadReport ReadReportBack(const std::string& report, const ReportExpected& expected);
+ReportReadBack ReadReportBack(const std::string& report, const ReportExpected& expected);
 
 }  // namespace stats

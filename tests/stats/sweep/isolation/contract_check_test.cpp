@@ -7,26 +7,27 @@
 
 namespace {
 
-std::variant<stats::Procedure, std::string> Parse(bool assembly, const std::string& argument) {
+std::variant<stats::Procedure, std::string> ParsedKernel(bool assembly,
+                                                         const std::string& argument) {
   return stats::ParseUserKernel({assembly, argument}, {"abs0"});
 }
 
 TEST(CheckUserKernel, LeavesOutOfLatencyAndThroughputAKernelWhoseInlineCopyFaultsOrDiffers) {
   // JMP +4 lands on the trailer's RET when called, but on the filler after an inline copy.
-  auto jump = std::get<stats::Procedure>(Parse(false, "jump=EB04"));
+  auto jump = std::get<stats::Procedure>(ParsedKernel(false, "jump=EB04"));
   const stats::ContractCheck jumped = stats::CheckUserKernel(jump);
   EXPECT_EQ(jumped.problem, "") << "called, it keeps the contract";
   EXPECT_EQ(jumped.inline_refusal.rfind("its inline copy faults (signal 5", 0), 0u)
       << jumped.inline_refusal;
 
   // CALL next; POP RAX: the result is where the code stands, which differs between the two.
-  auto where = std::get<stats::Procedure>(Parse(false, "where=E80000000058"));
+  auto where = std::get<stats::Procedure>(ParsedKernel(false, "where=E80000000058"));
   const stats::ContractCheck moved = stats::CheckUserKernel(where);
   EXPECT_EQ(moved.problem, "");
   EXPECT_EQ(moved.inline_refusal.rfind("its inline copy leaves 0x", 0), 0u) << moved.inline_refusal;
 
   auto good =
-      std::get<stats::Procedure>(Parse(true, "good=mov ecx, eax; neg ecx; cmovns eax, ecx"));
+      std::get<stats::Procedure>(ParsedKernel(true, "good=mov ecx, eax; neg ecx; cmovns eax, ecx"));
   const stats::ContractCheck kept = stats::CheckUserKernel(good);
   EXPECT_EQ(kept.problem, "");
   EXPECT_EQ(kept.inline_refusal, "");

@@ -16,7 +16,7 @@ namespace {
 using stats::SweepMeasure;
 
 // Two kernels over the call loop and the latency blocks, every cell filled.
-stats::SweepResult TwoMeasures() {
+stats::SweepResult TwoKernelsOverTwoMeasures() {
   stats::SweepResult result;
   result.slowest_clock_ghz = 2.5;
   result.fastest_clock_ghz = 3.25;
@@ -61,8 +61,8 @@ std::string Replaced(std::string text, const std::string& after, const std::stri
 }
 
 TEST(WireFormat, ReadsBackEveryMeasureAndFigureExactlyAsSent) {
-  const stats::SweepResult sent = TwoMeasures();
-  const stats::ReadReport read = stats::ReadReportBack(Report(sent), EXPECTED);
+  const stats::SweepResult sent = TwoKernelsOverTwoMeasures();
+  const stats::ReportReadBack read = stats::ReadReportBack(Report(sent), EXPECTED);
   ASSERT_EQ(read.problem, "");
   EXPECT_TRUE(read.complete);
   EXPECT_EQ(read.median_clock_ghz, 3.0);
@@ -84,8 +84,8 @@ TEST(WireFormat, ReadsBackEveryMeasureAndFigureExactlyAsSent) {
 }
 
 TEST(WireFormat, KeepsTheMeasuresThatEndedBeforeAFailureAndLeavesItsLineToOthers) {
-  const stats::SweepResult sent = TwoMeasures();
-  const stats::ReadReport read =
+  const stats::SweepResult sent = TwoKernelsOverTwoMeasures();
+  const stats::ReportReadBack read =
       stats::ReadReportBack(stats::MeasureLines(sent, 0) + "system call 62\n", EXPECTED);
   EXPECT_EQ(read.problem, "");
   EXPECT_FALSE(read.complete);
@@ -94,7 +94,7 @@ TEST(WireFormat, KeepsTheMeasuresThatEndedBeforeAFailureAndLeavesItsLineToOthers
 }
 
 TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
-  const std::string good = Report(TwoMeasures());
+  const std::string good = Report(TwoKernelsOverTwoMeasures());
   const size_t second = good.find("measure latency");
   struct Bad {
     std::string report, problem;
@@ -123,14 +123,14 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
       {stats::ErrorLine("it broke") + good, "line 2: more after the sweep's own failure"},
       {good.substr(0, second) + good.substr(0, second), "expected the measure latency"},
   };
-  stats::SweepResult infinite = TwoMeasures();
+  stats::SweepResult infinite = TwoKernelsOverTwoMeasures();
   infinite.measures[0].samples[3].net_ms = INFINITY;
   bad.push_back({Report(infinite), "line 5: a sample's figure unreadable"});
-  stats::SweepResult not_a_number = TwoMeasures();
+  stats::SweepResult not_a_number = TwoKernelsOverTwoMeasures();
   not_a_number.measures[0].samples[3].second_half_cycles = NAN;
   bad.push_back({Report(not_a_number), "line 5: a sample's figure unreadable"});
   for (const auto& report : bad) {
-    const stats::ReadReport read = stats::ReadReportBack(report.report, EXPECTED);
+    const stats::ReportReadBack read = stats::ReadReportBack(report.report, EXPECTED);
     EXPECT_NE(read.problem.find(report.problem), std::string::npos)
         << "wanted: " << report.problem << "\ngot: " << read.problem;
     EXPECT_FALSE(read.complete) << report.problem;

@@ -10,7 +10,7 @@
 namespace {
 
 // "plain" measured for call and latency; "inline_refused" for call only.
-stats::SweepResult TwoMeasures() {
+stats::SweepResult CallAndLatencyOfTwoKernels() {
   stats::SweepResult sweep;
   sweep.kernels = {{"plain", "plain", {0x0f, 0xaf, 0xc0, 0xc3}, -1, {}, "", "imul eax, eax"},
                    {"inline_refused", "inline_refused", {0xc3}, 3, {}, "it branches", ""}};
@@ -39,7 +39,7 @@ stats::SweepResult TwoMeasures() {
 }
 
 TEST(FiguresOf, GiveEachMeasuredFigureTheDistanceBetweenItsHalvesMedians) {
-  const stats::SweepResult sweep = TwoMeasures();
+  const stats::SweepResult sweep = CallAndLatencyOfTwoKernels();
   const auto figures = stats::FiguresOf(sweep.measures[0].samples, 0.02, false);
   ASSERT_EQ(figures.size(), 2u) << "a pass not measured has no figure to be uncertain about";
   EXPECT_NEAR(figures[0].uncertainty_cycles, 0.1, 1e-9);
@@ -51,8 +51,8 @@ TEST(SweepRecord, HoldsEachMeasuredFigureWithItsCellsAndEachKernelsCode) {
   machine.priority_raise_allowed = true;
   stats::ProcessorFacts processor;
   processor.microarchitecture = "Zen 5";
-  const stats::ResultRecord record =
-      stats::RecordOfSweep(TwoMeasures(), machine, processor, "2025-01-31T12:00:00Z");
+  const stats::ResultRecord record = stats::RecordOfSweep(CallAndLatencyOfTwoKernels(), machine,
+                                                          processor, "2025-01-31T12:00:00Z");
   EXPECT_EQ(record.machine.microarchitecture, "Zen 5");
   EXPECT_EQ(record.machine.pinned_cpu, 5);
   EXPECT_TRUE(record.machine.priority_raise_allowed);

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr size_t ABS5 = 5;
+constexpr size_t ABS5_ROW = 5;
 
 // The permissions of the mapping that holds `address`, and whether any mapping is "rwx".
 std::string PermissionsAt(const void* address, bool& any_writable_and_executable) {
@@ -36,7 +36,7 @@ std::string PermissionsAt(const void* address, bool& any_writable_and_executable
 }
 
 TEST(PlacedCode, HoldsTheLinkedKernelAndLoopBytesWithOnlyTheCallRetargeted) {
-  const std::vector<stats::Procedure> procedures = {stats::TableProcedures()[ABS5],
+  const std::vector<stats::Procedure> procedures = {stats::TableProcedures()[ABS5_ROW],
                                                     stats::EmptyProcedureCopy()};
   const std::vector<stats::Placement> grid = stats::GridFor(stats::SweepMeasure::CALL);
   stats::PlacedCode placed(procedures, grid);
@@ -46,11 +46,11 @@ TEST(PlacedCode, HoldsTheLinkedKernelAndLoopBytesWithOnlyTheCallRetargeted) {
 
   const uint8_t* linked_body = FindLoopBody(CodeBytes(reinterpret_cast<const void*>(WarmUp)), 48);
   ASSERT_NE(linked_body, nullptr);
-  const auto* linked_abs5 = reinterpret_cast<const uint8_t*>(KernelTable[ABS5].kernel);
+  const auto* linked_abs5 = reinterpret_cast<const uint8_t*>(KernelTable[ABS5_ROW].kernel);
   for (size_t placement = 0; placement < grid.size(); ++placement) {
     const uint8_t* kernel = placed.kernel(0, placement);
     const uint8_t* body = placed.loop_body(0, placement);
-    EXPECT_EQ(std::memcmp(kernel, linked_abs5, *KernelTable[ABS5].length), 0) << placement;
+    EXPECT_EQ(std::memcmp(kernel, linked_abs5, *KernelTable[ABS5_ROW].length), 0) << placement;
     EXPECT_EQ(std::memcmp(body, linked_body, 3), 0) << placement;
     EXPECT_EQ(std::memcmp(body + 7, linked_body + 7, LOOP_BODY_SIZE - 7), 0) << placement;
     EXPECT_EQ(CallTarget(body + 2), kernel) << "the call misses the kernel at " << placement;
