@@ -10,8 +10,8 @@
 
 namespace stats {
 
-// From here on SIGINT and SIGTERM no longer end the process; they are recorded instead, so that
-// children are stopped and no half-written file is left.
+// From here on SIGINT, SIGTERM and SIGHUP no longer end the process; they are recorded instead,
+// so that children are stopped and no half-written file is left.
 void InstallStopHandlers();
 // The signal that asked us to stop, or 0.
 int StopSignal();

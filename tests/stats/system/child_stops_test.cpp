@@ -64,11 +64,27 @@ TEST(RunChild, KeepsItsTimeLimitForAChildThatClosedItsOutputsAndGoesOn) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
+// How a child keeps going after it was asked to stop.
+enum class Stubborn { CLOSES_ITS_OUTPUTS, IGNORES_SIGTERM, LEAVES_ITS_GROUP };
+
+stats::ChildRun RunStubborn(Stubborn how, const stats::ChildLimits& limits) {
+  if (how != Stubborn::LEAVES_ITS_GROUP)
+    return stats::RunProgram(ClosesItsOutputsAndSleeps(how == Stubborn::IGNORES_SIGTERM), limits,
+                             true);
+  return stats::RunChild(
+      [](int) {
+        setpgid(0, getpgid(getppid()));
+        sleep(30);
+        _exit(0);
+      },
+      limits);
+}
+
 // In a fresh process, whose stop flag no earlier test set: the stop comes from another process,
 // as a terminal or a CI job's timeout sends it (and not from a thread, which an emulator's signal
 // delivery can upset). Exits with 0 when the child was STOPPED within 2 s of the signal, with 2
 // when a child that ignores SIGTERM was not ended by SIGKILL after its grace.
-[[noreturn]] void StopAfterTheOutputsClosed(int signal_number, bool ignoring_sigterm) {
+[[noreturn]] void StopAfterwards(int signal_number, Stubborn how) {
   stats::InstallStopHandlers();
   const pid_t tester = getpid();
   const pid_t sender = fork();
@@ -80,23 +96,27 @@ TEST(RunChild, KeepsItsTimeLimitForAChildThatClosedItsOutputsAndGoesOn) {
   stats::ChildLimits limits;
   limits.stops_with_us = true;
   const auto start = std::chrono::steady_clock::now();
-  const stats::ChildRun run =
-      stats::RunProgram(ClosesItsOutputsAndSleeps(ignoring_sigterm), limits, true);
+  const stats::ChildRun run = RunStubborn(how, limits);
   const bool prompt = std::chrono::steady_clock::now() - start < std::chrono::milliseconds(2300);
   waitpid(sender, nullptr, 0);
-  if (ignoring_sigterm && !(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGKILL)) _exit(2);
+  if (how == Stubborn::IGNORES_SIGTERM &&
+      !(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGKILL))
+    _exit(2);
   _exit(run.outcome == stats::ChildRun::STOPPED && prompt ? 0 : 1);
 }
 
-TEST(RunChild, ObeysSigintAndSigtermFromAnotherProcessAfterTheChildClosedItsOutputs) {
-  for (const auto& [stop, ignoring_sigterm] :
-       {std::pair{SIGINT, false}, std::pair{SIGTERM, false}, std::pair{SIGINT, true}}) {
+TEST(RunChild, ObeysEveryStopSignalFromAnotherProcessWhateverTheChildDoesToGoOn) {
+  for (const auto& [stop, how] : {std::pair{SIGINT, Stubborn::CLOSES_ITS_OUTPUTS},
+                                  std::pair{SIGTERM, Stubborn::CLOSES_ITS_OUTPUTS},
+                                  std::pair{SIGHUP, Stubborn::CLOSES_ITS_OUTPUTS},
+                                  std::pair{SIGINT, Stubborn::IGNORES_SIGTERM},
+                                  std::pair{SIGTERM, Stubborn::LEAVES_ITS_GROUP}}) {
     const pid_t tester = fork();
-    if (tester == 0) StopAfterTheOutputsClosed(stop, ignoring_sigterm);
+    if (tester == 0) StopAfterwards(stop, how);
     int status = 0;
     waitpid(tester, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "signal " << stop << (ignoring_sigterm ? " (the child ignoring SIGTERM)" : "")
+        << "signal " << stop << " with a child that goes on in way " << static_cast<int>(how)
         << " not obeyed within 2 s, or a SIGTERM ignored without SIGKILL after the grace: "
         << stats::DescribeWaitStatus(status);
   }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "stats/system/linux/stop_signals.h"
 #include "stats/system/processes.h"
 
 namespace stats {
@@ -21,8 +22,13 @@ void InstallStopHandlers() {
   action.sa_handler = RecordStop;
   sigemptyset(&action.sa_mask);
   // No SA_RESTART: a stop must interrupt a wait for a child's output.
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int stop : STOP_SIGNALS) {
+    struct sigaction before = {};
+    sigaction(stop, nullptr, &before);
+    // Started with nohup, it goes on when the terminal closes.
+    if (stop == SIGHUP && before.sa_handler == SIG_IGN) continue;
+    sigaction(stop, &action, nullptr);
+  }
 }
 
 int StopSignal() { return stop_signal; }

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "stats/system/descendants.h"
+#include "stats/system/linux/stop_signals.h"
 
 namespace stats {
 
@@ -43,8 +44,11 @@ std::string ErrorText(int error) { return std::strerror(error); }
   }
   if (null_input != STDIN_FILENO) close(null_input);
   close(setup);
-  signal(SIGINT, SIG_DFL);
-  signal(SIGTERM, SIG_DFL);
+  for (const int stop : STOP_SIGNALS) {
+    struct sigaction now = {};
+    sigaction(stop, nullptr, &now);
+    if (now.sa_handler != SIG_IGN) signal(stop, SIG_DFL);
+  }
   for (const auto& [resource, bytes] : {std::pair{RLIMIT_FSIZE, limits.file_size_limit},
                                         std::pair{RLIMIT_AS, limits.memory_limit}}) {
     const rlimit limit = {bytes, bytes};
@@ -175,8 +179,7 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     // the wait itself, so that one arriving in between still ends the wait at once.
     sigset_t stops, open_mask;
     sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
+    for (const int stop : STOP_SIGNALS) sigaddset(&stops, stop);
     sigprocmask(SIG_BLOCK, &stops, &open_mask);
     struct MaskBack {
       const sigset_t& mask;
