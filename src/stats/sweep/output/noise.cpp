@@ -15,9 +15,13 @@ std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
   const std::string precision = Fixed(sweep.settings.precision_cycles, 3) + " cycle";
   size_t precise = 0;
   for (const FigurePrecision& figure : measure.figures) precise += figure.precise ? 1 : 0;
-  const std::string short_of = ", short of the precision asked for, " + precision + ", in " +
-                               std::to_string(measure.figures.size() - precise) + " of " +
-                               std::to_string(measure.figures.size()) + " figures";
+  // Every figure can be within the precision at the last check before it has held long enough.
+  const std::string short_of = precise == measure.figures.size()
+                                   ? ", every figure within the precision asked for, " + precision +
+                                         ", but not yet on enough rounds to end on it"
+                                   : ", short of the precision asked for, " + precision + ", in " +
+                                         std::to_string(measure.figures.size() - precise) + " of " +
+                                         std::to_string(measure.figures.size()) + " figures";
   std::string ended;
   switch (measure.end) {
     case RoundsRecord::PRECISE:

@@ -78,10 +78,11 @@ TEST(NoiseLines, GiveTheFloorAndWhatEndedTheRoundsAndSayPlainlyWhenTheHostIsTooN
   EXPECT_EQ(quiet.rfind("noise: 0.250 cycle typical, at most 0.000 (placed, positive pass): ", 0),
             0u)
       << quiet;
-  EXPECT_NE(quiet.find("first 6 and the last 6 rounds; ended when its time was up, short of the "
-                       "precision asked for, 0.020 cycle, in 0 of 4 figures"),
+  EXPECT_NE(quiet.find("first 6 and the last 6 rounds; ended when its time was up, every figure "
+                       "within the precision asked for, 0.020 cycle, but not yet on enough rounds "
+                       "to end on it"),
             std::string::npos)
-      << quiet;
+      << "not a count of none short of it: " << quiet;
   EXPECT_EQ(quiet.find("too noisy"), std::string::npos) << quiet;
   stats::SweepResult precise = HandMadeSweep(0.01);
   precise.measures[0].end = stats::RoundsRecord::PRECISE;
