@@ -10,16 +10,15 @@ namespace stats {
 
 namespace {
 
-// A call loop's rounds are cut into groups of consecutive rounds, three to each half of them, and
-// its net is made within each group, from the lowest visits of the kernel and of the empty
+// A call loop's rounds are cut into groups of about five consecutive rounds (a third of a second),
+// and its net is made within each group, from the lowest visits of the kernel and of the empty
 // procedure in that group alone, so that both come from one stretch of the machine's life. The
-// cell keeps the median of its groups' nets: a state that shifts some loops for a while moves
-// only the groups it lasts through, and one group of three is outvoted. Lowest, because other
-// tenants, a busy other thread and slow spells of the front end only ever add time, and a
-// kernel's loop and the empty procedure's are of a size, so the slight low bias of a lowest ratio
-// cancels in their net; the groups grow with the rounds, so that each has more visits to find
-// its quiet one.
-constexpr size_t GROUPS_PER_HALF = 3;
+// cell keeps the median of its groups' nets: a state that shifts some loops for a while moves only
+// the groups it lasts through, and is outvoted while it holds for less than half the time, however
+// often it comes back. Lowest, because other tenants, a busy other thread and slow spells of the
+// front end only ever add time, and a kernel's loop and the empty procedure's are of a size, so
+// the slight low bias of a lowest ratio cancels in their net.
+constexpr size_t ROUNDS_PER_GROUP = 5;
 // A block subtracts within a round: its visit is the difference of N and 2N copies timed in the
 // same pairs, and latency's net its visit less the glue's of that round. The cell keeps the median
 // of its rounds' nets; throughput, which subtracts nothing and only ever gains time from a
@@ -41,9 +40,9 @@ std::vector<size_t> RoundsKept(const RoundsRecord& record) {
 }
 
 // A call loop's net from the rounds kept[from, to): the median of the nets of their groups.
-double GroupedNet(const RoundsRecord& record, const std::vector<size_t>& kept, size_t groups_wanted,
-                  size_t from, size_t to, size_t own, size_t empty) {
-  const size_t groups = std::min(groups_wanted, std::max<size_t>(1, to - from));
+double GroupedNet(const RoundsRecord& record, const std::vector<size_t>& kept, size_t from,
+                  size_t to, size_t own, size_t empty) {
+  const size_t groups = std::max<size_t>(1, (to - from) / ROUNDS_PER_GROUP);
   std::vector<double> nets;
   for (size_t group = 0; group < groups; ++group) {
     double own_lowest = HUGE_VAL, empty_lowest = HUGE_VAL;
@@ -63,12 +62,7 @@ double NetOver(const RoundsPlan& plan, const RoundsRecord& record, const std::ve
                size_t from, size_t to, Pass pass, size_t kernel, size_t placement) {
   const size_t own = CellIndex(plan, {pass, kernel, placement});
   const size_t empty = CellIndex(plan, {pass, plan.procedures - 1, placement});
-  if (plan.rule == NetRule::AGAINST_EMPTY) {
-    // The whole of the rounds is both halves' groups together.
-    const bool whole = to - from == kept.size() && from == 0;
-    return GroupedNet(record, kept, whole ? 2 * GROUPS_PER_HALF : GROUPS_PER_HALF, from, to, own,
-                      empty);
-  }
+  if (plan.rule == NetRule::AGAINST_EMPTY) return GroupedNet(record, kept, from, to, own, empty);
   std::vector<double> nets;
   for (size_t at = from; at < to; ++at) {
     const std::vector<Visit>& visits = record.rounds[kept[at]];

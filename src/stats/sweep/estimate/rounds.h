@@ -83,8 +83,8 @@ struct Visit {
   double witness_cycles = 0;  // per step, timed with the visit when witnessed
 };
 
-// A call loop's precision is not looked at before this many rounds: three groups (nets.cpp) to each
-// half, of five rounds or more, so that each group's lowest visits have a chance to be quiet.
+// A call loop's precision is not looked at before this many rounds: three groups of five rounds or
+// more (nets.cpp) to each half, so that a state lasting through one group is outvoted in each.
 constexpr uint32_t LEAST_CALL_ROUNDS = 32;
 
 // Above this many cycles per step the witness says the core was shared; alone it reads 1.
