@@ -11,6 +11,7 @@
 #include "stats/sweep/estimate/rounds.h"
 #include "tests/stats/sweep/estimate/fake_host.h"
 
+namespace stats_test {
 namespace {
 
 using stats::Cell;
@@ -135,10 +136,6 @@ TEST(MeasureInRounds, EndsBlocksPreciseInFarFewerThanFortyRoundsOnAnOrdinaryHost
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Long rounds of one kernel and the empty procedure, whose loops cost the same, at 8 placements:
 // every fourth second (64 rounds) a state holds for a second (16 rounds) that makes the empty
 // loop 0.3 cycle faster.
@@ -175,3 +172,4 @@ TEST(NetsFromVisits, OutvoteAStateThatComesBackThroughALongWaitInsteadOfTakingIt
 }
 
 }  // namespace
+}  // namespace stats_test

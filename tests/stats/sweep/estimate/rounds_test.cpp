@@ -13,6 +13,7 @@
 #include "stats/sweep/estimate/results.h"
 #include "tests/stats/sweep/estimate/fake_host.h"
 
+namespace stats_test {
 namespace {
 
 using stats::Cell;
@@ -151,3 +152,4 @@ TEST(MeasureInRounds, StopsAtOnceWhenAskedAndSaysSo) {
 }
 
 }  // namespace
+}  // namespace stats_test
