@@ -29,6 +29,8 @@ Json FigureJson(const RecordFigure& figure) {
           {"iqr_cycles", Rounded(figure.iqr_cycles)},
           {"share_away", Rounded(figure.share_away)},
           {"layout_sensitive", figure.layout_sensitive},
+          {"precise", figure.precise},
+          {"shared_core", figure.shared_core},
           {"predicted_cycles",
            figure.predicted_cycles ? Json(Rounded(*figure.predicted_cycles)) : Json(nullptr)},
           {"model", figure.predicted_cycles ? Json(figure.model) : Json(nullptr)},
@@ -44,6 +46,7 @@ std::string ResultToJson(const ResultRecord& record) {
   for (const RecordMeasure& measure : record.measures) {
     measures.push_back({{"measure", measure.measure},
                         {"end", measure.end},
+                        {"waited", measure.waited},
                         {"rounds", measure.rounds},
                         {"noise_floor_cycles", Rounded(measure.noise_floor_cycles)},
                         {"chunk_length", measure.chunk_length},
@@ -87,7 +90,9 @@ std::string ResultToJson(const ResultRecord& record) {
                      {"measures", measures},
                      {"kernels", kernels},
                      {"left_out", record.left_out}};
-  return json.dump(1) + "\n";
+  // Text the sweep was given or found (an assembler's message, a brand) may not be UTF-8: its
+  // bytes are kept as U+FFFD rather than fail the record after the table was printed.
+  return json.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace stats

@@ -1,125 +1,24 @@
-// Reading validates every field, so that a comparison never rests on a value it guessed.
-#include <nlohmann/json.hpp>
+// Reading validates every field, so that a comparison never rests on a value it guessed, and
+// bounds what a file can make it do: its size, its nesting, its counts.
+#include <array>
+#include <set>
 
-#include "stats/format.h"
 #include "stats/result_json.h"
+#include "stats/result_json_field.h"
 #include "stats/system/files.h"
 
 namespace stats {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-// A refusal while reading: where in the record, and what is wrong there.
-struct Refusal {
-  std::string why;
-};
-
-// A value of the record with its place, for refusals that say where.
-class Field {
- public:
-  Field(const Json& value, std::string where) : value_(value), where_(std::move(where)) {}
-
-  Field operator[](const char* key) const {
-    if (!value_.is_object()) Refuse("not an object");
-    const auto found = value_.find(key);
-    const std::string inner = where_.empty() ? key : where_ + "." + key;
-    if (found == value_.end()) throw Refusal{inner + ": missing"};
-    return Field(*found, inner);
-  }
-  std::vector<Field> Items() const {
-    if (!value_.is_array()) Refuse("not a list");
-    std::vector<Field> items;
-    for (size_t at = 0; at < value_.size(); ++at) {
-      items.emplace_back(value_[at], where_ + "[" + std::to_string(at) + "]");
-    }
-    return items;
-  }
-  std::string Text() const {
-    if (!value_.is_string()) Refuse("not a text");
-    return value_.get<std::string>();
-  }
-  std::string OneOf(std::initializer_list<const char*> allowed) const {
-    const std::string text = Text();
-    for (const char* name : allowed) {
-      if (text == name) return text;
-    }
-    Refuse("unknown value " + Quoted(text));
-  }
-  double Number() const {
-    if (!value_.is_number()) Refuse("not a number");
-    return value_.get<double>();
-  }
-  uint64_t Whole(uint64_t most) const {
-    if (!value_.is_number_unsigned() || value_.get<uint64_t>() > most) {
-      Refuse("not a whole number up to " + std::to_string(most));
-    }
-    return value_.get<uint64_t>();
-  }
-  bool Flag() const {
-    if (!value_.is_boolean()) Refuse("not true or false");
-    return value_.get<bool>();
-  }
-  bool IsNull() const { return value_.is_null(); }
-  [[noreturn]] void Refuse(const std::string& why) const { throw Refusal{where_ + ": " + why}; }
-
- private:
-  const Json& value_;
-  std::string where_;
-};
-
-constexpr std::initializer_list<const char*> MEASURES = {"call", "latency", "throughput"};
-
-RecordFigure ReadFigure(const Field& field, const std::vector<RecordMeasure>& measures) {
-  RecordFigure figure;
-  figure.measure = field["measure"].OneOf(MEASURES);
-  figure.pass = field["pass"].OneOf({"positive", "negative"});
-  size_t placements = 0;
-  for (const RecordMeasure& measure : measures) {
-    if (measure.measure == figure.measure) placements = measure.placements;
-  }
-  if (placements == 0) field["measure"].Refuse("a measure the record's measures do not list");
-  figure.median_cycles = field["median_cycles"].Number();
-  figure.uncertainty_cycles = field["uncertainty_cycles"].Number();
-  if (figure.uncertainty_cycles < 0) field["uncertainty_cycles"].Refuse("below zero");
-  figure.iqr_cycles = field["iqr_cycles"].Number();
-  figure.share_away = field["share_away"].Number();
-  figure.layout_sensitive = field["layout_sensitive"].Flag();
-  if (!field["predicted_cycles"].IsNull()) {
-    figure.predicted_cycles = field["predicted_cycles"].Number();
-    figure.model = field["model"].Text();
-  }
-  for (const Field& item : field["cells"].Items()) {
-    RecordCell& cell = figure.cells.emplace_back();
-    cell.placement = item["placement"].Whole(placements - 1);
-    cell.loop_offset = static_cast<int>(item["loop_offset"].Whole(63));
-    cell.kernel_offset = static_cast<int>(item["kernel_offset"].Whole(63));
-    cell.net_cycles = item["net_cycles"].Number();
-    cell.first_half_cycles = item["first_half_cycles"].Number();
-    cell.second_half_cycles = item["second_half_cycles"].Number();
-  }
-  return figure;
-}
-
-RecordKernel ReadKernel(const Field& field, const std::vector<RecordMeasure>& measures) {
-  RecordKernel kernel;
-  kernel.name = field["name"].Text();
-  if (kernel.name.empty()) field["name"].Refuse("empty");
-  kernel.bytes_hex = field["bytes"].Text();
-  if (kernel.bytes_hex.size() % 2 != 0 ||
-      kernel.bytes_hex.find_first_not_of("0123456789abcdef") != std::string::npos) {
-    field["bytes"].Refuse("not lower-case hex bytes");
-  }
-  kernel.assembly = field["assembly"].Text();
-  for (const Field& item : field["figures"].Items()) {
-    kernel.figures.push_back(ReadFigure(item, measures));
-  }
-  return kernel;
-}
+// The record nests seven deep (kernels[].figures[].cells[].net_cycles); one more for a later
+// minor version.
+constexpr int RECORD_MOST_DEPTH = 8;
+// Its objects have a dozen fields.
+constexpr size_t RECORD_MOST_FIELDS = 64;
 
 // The version "MAJOR.MINOR" this program reads, or the refusal.
-void ReadVersion(const Field& field, ResultRecord& record) {
+void ReadVersion(const RecordField& field, ResultRecord& record) {
   const std::string version = field.Text();
   const size_t point = version.find('.');
   const auto digits = [](const std::string& text) {
@@ -133,39 +32,49 @@ void ReadVersion(const Field& field, ResultRecord& record) {
   record.schema_major = std::stoi(version.substr(0, point));
   record.schema_minor = std::stoi(version.substr(point + 1));
   if (record.schema_major != RESULT_SCHEMA_MAJOR) {
-    throw Refusal{"schema version " + version + "; this absbench-stats reads " +
-                  std::to_string(RESULT_SCHEMA_MAJOR) + ".x"};
+    throw RecordRefusal{"schema version " + version + "; this absbench-stats reads " +
+                        std::to_string(RESULT_SCHEMA_MAJOR) + ".x"};
   }
 }
 
-ResultRecord ReadRecord(const Json& json) {
-  const Field top(json, "");
-  if (!json.is_object() || !json.contains("schema")) {
-    throw Refusal{"JSON, but not an absbench result (no \"schema\" field)"};
-  }
+void ReadMachine(const RecordField& machine, RecordMachine& read) {
+  read.vendor = machine["vendor"].Text();
+  read.family = static_cast<int>(machine["family"].Whole(0xffff));
+  read.model = static_cast<int>(machine["model"].Whole(0xffff));
+  read.stepping = static_cast<int>(machine["stepping"].Whole(0xff));
+  read.brand = machine["brand"].Text();
+  read.microarchitecture = machine["microarchitecture"].Text();
+  read.logical_cpus = static_cast<int>(machine["logical_cpus"].Whole(1 << 20));
+  read.hypervisor = machine["hypervisor"].Flag();
+  read.kernel_release = machine["kernel_release"].Text();
+  read.pinned_cpu = static_cast<int>(machine["pinned_cpu"].Whole(1 << 20));
+  read.priority_raise_allowed = machine["priority_raise_allowed"].Flag();
+}
+
+// Each measure once.
+std::string ReadMeasureName(const RecordField& field, std::set<std::string>& seen) {
+  std::string name = field.OneOf(RECORD_MEASURES);
+  if (!seen.insert(name).second) field.Refuse("a measure given twice");
+  return name;
+}
+
+ResultRecord ReadRecord(const ReadJson& json) {
+  const RecordField top(json, "");
+  if (!top.Has("schema"))
+    throw RecordRefusal{"JSON, but not an absbench result (no \"schema\" field)"};
   ResultRecord record;
   record.schema = top["schema"].Text();
   if (record.schema != RESULT_SCHEMA) {
-    throw Refusal{"not an absbench result: its schema is " + Quoted(record.schema)};
+    throw RecordRefusal{"not an absbench result: its schema is " + Quoted(record.schema)};
   }
   ReadVersion(top["schema_version"], record);
   record.program_version = top["program_version"].Text();
   record.date_utc = top["date_utc"].Text();
-  const Field machine = top["machine"];
-  record.machine.vendor = machine["vendor"].Text();
-  record.machine.family = static_cast<int>(machine["family"].Whole(0xffff));
-  record.machine.model = static_cast<int>(machine["model"].Whole(0xffff));
-  record.machine.stepping = static_cast<int>(machine["stepping"].Whole(0xff));
-  record.machine.brand = machine["brand"].Text();
-  record.machine.microarchitecture = machine["microarchitecture"].Text();
-  record.machine.logical_cpus = static_cast<int>(machine["logical_cpus"].Whole(1 << 20));
-  record.machine.hypervisor = machine["hypervisor"].Flag();
-  record.machine.kernel_release = machine["kernel_release"].Text();
-  record.machine.pinned_cpu = static_cast<int>(machine["pinned_cpu"].Whole(1 << 20));
-  record.machine.priority_raise_allowed = machine["priority_raise_allowed"].Flag();
-  const Field settings = top["settings"];
-  for (const Field& item : settings["measures"].Items()) {
-    record.settings.measures.push_back(item.OneOf(MEASURES));
+  ReadMachine(top["machine"], record.machine);
+  const RecordField settings = top["settings"];
+  std::set<std::string> asked, measured;
+  for (const RecordField& item : settings["measures"].Items(RECORD_MEASURES.size())) {
+    record.settings.measures.push_back(ReadMeasureName(item, asked));
   }
   record.settings.precision_cycles = settings["precision_cycles"].Number();
   record.settings.seconds = settings["seconds"].Number();
@@ -174,20 +83,22 @@ ResultRecord ReadRecord(const Json& json) {
   record.settings.seed = settings["seed"].Whole(UINT64_MAX);
   record.slowest_clock_ghz = top["clock_ghz"]["slowest"].Number();
   record.fastest_clock_ghz = top["clock_ghz"]["fastest"].Number();
-  for (const Field& item : top["measures"].Items()) {
+  for (const RecordField& item : top["measures"].Items(RECORD_MEASURES.size())) {
     RecordMeasure& measure = record.measures.emplace_back();
-    measure.measure = item["measure"].OneOf(MEASURES);
+    measure.measure = ReadMeasureName(item["measure"], measured);
     measure.end = item["end"].OneOf({"precise", "time_up", "rounds_done"});
+    if (record.schema_minor >= 1) measure.waited = item["waited"].Flag();
     measure.rounds = static_cast<uint32_t>(item["rounds"].Whole(UINT32_MAX));
     measure.noise_floor_cycles = item["noise_floor_cycles"].Number();
     measure.chunk_length = static_cast<uint32_t>(item["chunk_length"].Whole(UINT32_MAX));
-    measure.placements = item["placements"].Whole(1 << 20);
+    measure.placements = item["placements"].Whole(RESULT_MOST_PLACEMENTS);
     if (measure.placements == 0) item["placements"].Refuse("none");
   }
-  for (const Field& item : top["kernels"].Items()) {
-    record.kernels.push_back(ReadKernel(item, record.measures));
+  record.kernels = ReadRecordKernels(top["kernels"], record);
+  // A kernel left out of the sweep, or of each measure.
+  for (const RecordField& item : top["left_out"].Items(4 * RESULT_MOST_KERNELS)) {
+    record.left_out.push_back(item.Text());
   }
-  for (const Field& item : top["left_out"].Items()) record.left_out.push_back(item.Text());
   return record;
 }
 
@@ -197,17 +108,33 @@ std::variant<ResultRecord, std::string> ResultFromJson(const std::string& text) 
   if (text.rfind("pass,kernel,", 0) == 0) {
     return std::string("a sweep's CSV, not its --json record");
   }
-  Json json;
+  // Deeper nesting, and objects of many fields, are refused as they come, before they take memory.
+  std::array<size_t, RECORD_MOST_DEPTH + 2> fields{};  // of the object open at each depth
+  const ReadJson::parser_callback_t bounded = [&fields](int depth, ReadJson::parse_event_t event,
+                                                        ReadJson&) {
+    if (depth > RECORD_MOST_DEPTH) {
+      throw RecordRefusal{"nested deeper than a result record (" +
+                          std::to_string(RECORD_MOST_DEPTH) + " levels)"};
+    }
+    const auto at = static_cast<size_t>(depth);
+    if (event == ReadJson::parse_event_t::object_start) fields[at + 1] = 0;
+    if (event == ReadJson::parse_event_t::key && ++fields[at] > RECORD_MOST_FIELDS) {
+      throw RecordRefusal{"an object of more than " + std::to_string(RECORD_MOST_FIELDS) +
+                          " fields, far more than a result record's"};
+    }
+    return true;
+  };
   try {
-    json = Json::parse(text);
-  } catch (const Json::parse_error& error) {
+    return ReadRecord(ReadJson::parse(text, bounded));
+  } catch (const RecordRefusal& refusal) {
+    return refusal.why;
+  } catch (const ReadJson::parse_error& error) {
     if (error.byte >= text.size()) return std::string("not whole: the JSON ends early");
     return "not JSON (at byte " + std::to_string(error.byte) + ")";
-  }
-  try {
-    return ReadRecord(json);
-  } catch (const Refusal& refusal) {
-    return refusal.why;
+  } catch (const ReadJson::out_of_range&) {
+    return std::string("a number too large for any figure");
+  } catch (const ReadJson::exception& error) {
+    return "not readable as JSON (error " + std::to_string(error.id) + ")";
   }
 }
 

@@ -14,10 +14,13 @@ constexpr const char RESULT_SCHEMA[] = "absbench-result";
 // MAJOR.MINOR: a reader reads every minor of its major (they only add fields or change how a
 // figure is estimated) and refuses any other major.
 constexpr int RESULT_SCHEMA_MAJOR = 1;
-constexpr int RESULT_SCHEMA_MINOR = 0;
+constexpr int RESULT_SCHEMA_MINOR = 1;
 // Far above the largest real record (a few MiB with many user kernels), so that a stray file
 // is refused before it is read whole.
 constexpr size_t RESULT_FILE_BOUND = 16 * 1024 * 1024;
+// Far above any sweep too, so that a record's counts cannot make reading or comparing it slow.
+constexpr size_t RESULT_MOST_KERNELS = 4096;
+constexpr size_t RESULT_MOST_PLACEMENTS = 4096;
 
 struct RecordMachine {
   std::string vendor;  // "AuthenticAMD"
@@ -47,6 +50,7 @@ struct RecordMeasure {
   double noise_floor_cycles = 0;
   uint32_t chunk_length = 0;
   size_t placements = 0;
+  bool waited = false;  // went on past its usual time, waiting for quieter rounds; since 1.1
 };
 
 struct RecordCell {
@@ -63,6 +67,10 @@ struct RecordFigure {
   double iqr_cycles = 0;
   double share_away = 0;  // of placements off the median in both halves alike, 0 to 1
   bool layout_sensitive = false;
+  // Within the precision asked for, on a core of its own; for a 1.0 record, read as the
+  // uncertainty within the precision.
+  bool precise = false;
+  bool shared_core = false;  // measured while this core's other thread was busy; since 1.1
   std::optional<double> predicted_cycles;  // with --predict, where the model made one
   std::string model;                       // the model's processor, with a prediction
   std::vector<RecordCell> cells;

@@ -1,5 +1,6 @@
-// --json and --compare as a user runs them: two short sweeps of a kernel changed between them,
-// a record compared with itself, and every kind of file that is not a record.
+// --json and --compare as a user runs them: two short sweeps of a kernel changed between them, a
+// record compared with itself, two sweeps on two processors, and every kind of file that is not a
+// record.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +47,10 @@ TEST(CompareBadFiles, EachEndsWithOneLineNamingTheFileAndNothingPrintedAsACompar
       << std::regex_replace(good, std::regex("\"1\\.0\""), "\"2.0\"");
   std::ofstream(folder + "/sweep.csv") << "pass,kernel,loop_offset,kernel_offset,net_ms\n";
   std::ofstream(folder + "/huge.json") << std::string(17 * 1024 * 1024, ' ');
+  std::ofstream(folder + "/overflow.json")
+      << std::regex_replace(good, std::regex("\"seed\": 1"), "\"seed\": 1e999");
+  std::ofstream(folder + "/escape.json")
+      << std::regex_replace(good, std::regex("\"abs3\""), "\"\\u001b[2J\"");
   const struct {
     std::string file, says;
   } bad[] = {
@@ -54,6 +59,8 @@ TEST(CompareBadFiles, EachEndsWithOneLineNamingTheFileAndNothingPrintedAsACompar
       {"newer.json", "newer.json: schema version 2.0; this absbench-stats reads 1.x"},
       {"sweep.csv", "sweep.csv: a sweep's CSV, not its --json record"},
       {"huge.json", "huge.json: larger than 16 MiB, far above any result record"},
+      {"overflow.json", "overflow.json: a number too large for any figure"},
+      {"escape.json", "escape.json: kernels[0].name: a control character in the text"},
       {"missing.json", "missing.json: cannot read: No such file or directory"},
       {"/tmp", "/tmp: cannot read: Is a directory"},
   };
@@ -64,7 +71,7 @@ TEST(CompareBadFiles, EachEndsWithOneLineNamingTheFileAndNothingPrintedAsACompar
     EXPECT_EQ(run.output, "") << file.file;
     EXPECT_EQ(run.errors, "absbench-stats: " + file.says + "\n");
   }
-  EXPECT_EQ(FilesIn(folder).size(), 6u) << "a CSV was written after all";
+  EXPECT_EQ(FilesIn(folder).size(), 8u) << "a CSV was written after all";
   for (const std::string& name : FilesIn(folder)) std::remove((folder + "/" + name).c_str());
   rmdir(folder.c_str());
 }
@@ -115,6 +122,30 @@ TEST(SweepRecords, AKernelChangedFromOneImulToTwoIsSlowerByItsLatencyAndSaidToDi
   const std::string csv = ReadFile(folder + "/self.csv");
   EXPECT_EQ(std::regex_search(csv, std::regex(",(faster|slower|missing),")), false) << csv;
   EXPECT_GT(std::count(csv.begin(), csv.end(), '\n'), 20);
+  for (const std::string& name : FilesIn(folder)) std::remove((folder + "/" + name).c_str());
+  rmdir(folder.c_str());
+}
+
+TEST(SweepRecords, TwoSweepsOfTheSameKernelsOnTwoProcessorsJudgeNearlyEveryFigureTheSame) {
+  const std::string folder = TemporaryDirectory();
+  for (const char* cpu : {"0", "1"}) {
+    const FinishedRun run = StatsIn(folder, {"--sweep", "--seconds", "4", "--cpu", cpu, "--json",
+                                             std::string("cpu") + cpu + ".json"});
+    ASSERT_TRUE(ExitedWith(run, 0)) << run.errors;
+  }
+  const FinishedRun compared =
+      StatsIn(folder, {"--compare", "cpu0.json", "cpu1.json", "--csv", "both.csv"});
+  EXPECT_TRUE(ExitedWith(compared, 0)) << compared.errors;
+  const std::string csv = ReadFile(folder + "/both.csv");
+  const std::regex judged(",cpu1\\.json,[^\n]*,(same|faster|slower|missing),");
+  size_t figures = 0, same = 0;
+  for (auto row = std::sregex_iterator(csv.begin(), csv.end(), judged);
+       row != std::sregex_iterator(); ++row) {
+    ++figures;
+    same += (*row)[1] == "same" ? 1 : 0;
+  }
+  EXPECT_GE(figures, 20u) << csv;
+  EXPECT_GE(10 * same, 9 * figures) << compared.output;
   for (const std::string& name : FilesIn(folder)) std::remove((folder + "/" + name).c_str());
   rmdir(folder.c_str());
 }

@@ -54,7 +54,7 @@ TEST(ResultRecordJson, ARecordReadsBackAsItWasWritten) {
 
 TEST(ResultRecordJson, ALaterMinorVersionIsReadAndItsExtraFieldsPassedOver) {
   auto read = stats::ResultFromJson(
-      Edited("\"schema_version\": \"1.0\"", "\"schema_version\": \"1.7\", \"new_field\": [1]"));
+      Edited("\"schema_version\": \"1.1\"", "\"schema_version\": \"1.7\", \"new_field\": [1]"));
   ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(read)) << std::get<std::string>(read);
   EXPECT_EQ(std::get<stats::ResultRecord>(read).schema_minor, 7);
 }
@@ -70,10 +70,12 @@ TEST(ResultRecordJson, TextThatIsNotAWholeRecordOfThisSchemaIsRefusedWithWhatIsW
   EXPECT_EQ(Refusal("[1, 2, 3]"), "JSON, but not an absbench result (no \"schema\" field)");
   EXPECT_EQ(Refusal(Edited("\"absbench-result\"", "\"other-result\"")),
             "not an absbench result: its schema is \"other-result\"");
-  EXPECT_EQ(Refusal(Edited("\"1.0\"", "\"2.0\"")),
+  EXPECT_EQ(Refusal(Edited("\"1.1\"", "\"2.0\"")),
             "schema version 2.0; this absbench-stats reads 1.x");
-  EXPECT_EQ(Refusal(Edited("\"1.0\"", "\"one\"")), "schema_version: not MAJOR.MINOR, but \"one\"");
+  EXPECT_EQ(Refusal(Edited("\"1.1\"", "\"one\"")), "schema_version: not MAJOR.MINOR, but \"one\"");
   EXPECT_EQ(Refusal("garbage"), "not JSON (at byte 1)");
+  EXPECT_EQ(Refusal(Edited("\"seed\": 18446744073709551615", "\"seed\": 1e999")),
+            "a number too large for any figure");
 }
 
 TEST(ResultRecordJson, AFieldMissingOrOfTheWrongKindIsNamedByItsPlace) {
@@ -95,9 +97,89 @@ TEST(ResultRecordJson, AFieldMissingOrOfTheWrongKindIsNamedByItsPlace) {
             "kernels[1].figures[0].measure: a measure the record's measures do not list");
 }
 
-TEST(ResultRecordJson, DeeplyNestedJsonIsRefusedWithoutExhaustingTheStack) {
+TEST(ResultRecordJson, NestingAndCountsBeyondAnyRecordAreRefusedAsTheyAreRead) {
   const std::string nested = std::string(1000000, '[') + std::string(1000000, ']');
-  EXPECT_EQ(Refusal(nested), "JSON, but not an absbench result (no \"schema\" field)");
+  EXPECT_EQ(Refusal(nested), "nested deeper than a result record (8 levels)");
+  std::string fields = "{\"schema\": 1";
+  for (int field = 0; field < 100000; ++field) fields += ", \"f" + std::to_string(field) + "\": 1";
+  EXPECT_EQ(Refusal(fields + "}"),
+            "an object of more than 64 fields, far more than a result record's");
+  stats::ResultRecord many = stats_test::HandMadeRecord();
+  many.kernels.resize(stats::RESULT_MOST_KERNELS + 1);
+  for (size_t at = 0; at < many.kernels.size(); ++at) many.kernels[at].name = std::to_string(at);
+  EXPECT_EQ(Refusal(stats::ResultToJson(many)), "kernels: more than 4096 items");
+}
+
+TEST(ResultRecordJson, AKernelFigureOrCellGivenTwiceIsRefused) {
+  stats::ResultRecord record = stats_test::HandMadeRecord();
+  record.kernels[1].name = "plain";
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)), "kernels[1].name: a second kernel named plain");
+  record = stats_test::HandMadeRecord();
+  record.kernels[0].figures[1].pass = "positive";
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)),
+            "kernels[0].figures[1]: a second figure of latency, positive pass");
+  record = stats_test::HandMadeRecord();
+  record.kernels[0].figures[0].cells[1].placement = 0;
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)),
+            "kernels[0].figures[0].cells[1].placement: a placement given twice");
+  record = stats_test::HandMadeRecord();
+  record.kernels[0].figures[0].cells.push_back(record.kernels[0].figures[0].cells[0]);
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)), "kernels[0].figures[0].cells: more than 2 items");
+}
+
+// Text a comparison prints could otherwise move the cursor, recolour the terminal or break a row.
+TEST(ResultRecordJson, ControlCharactersAndNamesTheSweepWouldNotWriteAreRefused) {
+  stats::ResultRecord record = stats_test::HandMadeRecord();
+  record.machine.brand = "AMD \x1b[2J";
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)), "machine.brand: a control character in the text");
+  record = stats_test::HandMadeRecord();
+  record.left_out = {"bad: it faulted\n| forged | row |"};
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)), "left_out[0]: a control character in the text");
+  record = stats_test::HandMadeRecord();
+  record.machine.microarchitecture = "Zen \u009b31m";  // a C1 control, as UTF-8
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)),
+            "machine.microarchitecture: a control character in the text");
+  record = stats_test::HandMadeRecord();
+  record.kernels[0].name = "a|b";
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)),
+            "kernels[0].name: not 1 to 16 letters, digits or underscores, but \"a|b\"");
+  record = stats_test::HandMadeRecord();
+  record.kernels[0].assembly = "imul eax, eax\n\timul eax, eax";  // as --kernel-asm takes it
+  EXPECT_EQ(Refusal(stats::ResultToJson(record)), "read as a record");
+}
+
+TEST(ResultRecordJson, TextThatIsNotUtf8IsWrittenWithReplacementCharacters) {
+  stats::ResultRecord record = stats_test::HandMadeRecord();
+  record.kernels[0].assembly = "imul eax, eax # caf\xe9";
+  auto read = stats::ResultFromJson(stats::ResultToJson(record));
+  ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(read)) << std::get<std::string>(read);
+  EXPECT_EQ(std::get<stats::ResultRecord>(read).kernels[0].assembly,
+            "imul eax, eax # caf\xef\xbf\xbd");
+}
+
+TEST(ResultRecordJson, EachFiguresPrecisionIsKeptAndARecordOfVersion1_0InfersIt) {
+  stats::ResultRecord record = stats_test::HandMadeRecord();
+  record.kernels[1].figures[0].precise = false;
+  record.kernels[1].figures[0].shared_core = true;
+  record.measures[0].waited = true;
+  auto read = stats::ResultFromJson(stats::ResultToJson(record));
+  ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(read)) << std::get<std::string>(read);
+  const stats::ResultRecord& back = std::get<stats::ResultRecord>(read);
+  EXPECT_FALSE(back.kernels[1].figures[0].precise);
+  EXPECT_TRUE(back.kernels[1].figures[0].shared_core);
+  EXPECT_TRUE(back.kernels[1].figures[1].precise);
+  EXPECT_TRUE(back.measures[0].waited);
+  EXPECT_EQ(Refusal(Edited("\"precise\": true", "\"exact\": true")),
+            "kernels[0].figures[0].precise: missing");
+
+  // In 1.0 a figure was precise when its uncertainty was within the precision asked for.
+  auto old = stats::ReadResultFile(std::string(STATS_FIXTURES) + "/imul-once.json");
+  ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(old)) << std::get<std::string>(old);
+  for (const stats::RecordKernel& kernel : std::get<stats::ResultRecord>(old).kernels) {
+    for (const stats::RecordFigure& figure : kernel.figures) {
+      EXPECT_EQ(figure.precise, figure.uncertainty_cycles <= 0.02) << kernel.name;
+    }
+  }
 }
 
 TEST(ResultRecordFile, AMissingFileAFolderAndAnEndlessFileAreRefusedWithTheirName) {

@@ -33,6 +33,7 @@ inline stats::ResultRecord HandMadeRecord(double median = 3, double uncertainty 
       figure.iqr_cycles = 0.25;
       figure.share_away = 0.125;
       figure.layout_sensitive = true;
+      figure.precise = true;
       figure.predicted_cycles = 3.25;
       figure.model = "znver4";
       figure.cells = {{0, 0, 0, median, median - 0.01, median + 0.01},

@@ -1,74 +1,53 @@
 #include "stats/compare/comparison.h"
 
 #include <algorithm>
-#include <cmath>
+#include <map>
+#include <set>
 
-#include "stats/format.h"
+#include "stats/compare/notes.h"
 
 namespace stats {
 
 const char VERDICT_RULE[] =
-    "faster or slower when the difference from the baseline is larger than twice the root of the "
-    "sum of the squares of the two figures' uncertainties, and at least 0.01 cycle; same "
-    "otherwise";
+    "faster or slower when the difference from the baseline, in whole ten-thousandths of a "
+    "cycle, is at least 0.01 cycle and larger than twice the root of the sum of the squares of "
+    "the two figures' uncertainties, each taken as at least its measure's noise floor in its "
+    "file; same otherwise";
 
 namespace {
 
-template <typename Item>
-void AddOnce(std::vector<Item>& items, const Item& item) {
-  if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(item);
-}
+// A file's kernels by name, and its measures' noise floors, so that a comparison of many kernels
+// looks each up in logarithmic time.
+struct FileIndex {
+  std::map<std::string, const RecordKernel*> kernels;
+  std::map<std::string, double> floors;
+};
 
-const RecordKernel* FindKernel(const ResultRecord& record, const std::string& name) {
-  for (const RecordKernel& kernel : record.kernels) {
-    if (kernel.name == name) return &kernel;
-  }
-  return nullptr;
-}
-
-std::string Joined(const std::vector<std::string>& items) {
-  std::string joined;
-  for (const std::string& item : items) joined += (joined.empty() ? "" : ",") + item;
-  return joined;
-}
-
-// What makes a file's figures less comparable with the baseline's, each a line.
-void NoteDifferences(const ComparedFile& file, const ComparedFile& baseline, bool is_baseline,
-                     std::vector<std::string>& notes) {
-  const ResultRecord& record = file.record;
+FileIndex IndexOf(const ResultRecord& record) {
+  FileIndex index;
+  for (const RecordKernel& kernel : record.kernels) index.kernels.emplace(kernel.name, &kernel);
   for (const RecordMeasure& measure : record.measures) {
-    if (measure.end == "time_up") {
-      notes.push_back(file.name + ": " + measure.measure + " did not reach its precision, " +
-                      Fixed(record.settings.precision_cycles, 3) +
-                      " cycle: its time was up; its uncertainties are wider");
-    }
+    index.floors.emplace(measure.measure, measure.noise_floor_cycles);
   }
-  for (const std::string& left : record.left_out) {
-    notes.push_back(file.name + ": left out, not measured: " + left);
-  }
-  if (is_baseline) return;
-  const ResultRecord& first = baseline.record;
-  if (record.schema_minor != first.schema_minor) {
-    notes.push_back(file.name + ": schema version " + std::to_string(record.schema_major) + "." +
-                    std::to_string(record.schema_minor) + ", the baseline's " +
-                    std::to_string(first.schema_major) + "." + std::to_string(first.schema_minor) +
-                    ": its figures may be estimated in another way");
-  }
-  if (record.settings.measures != first.settings.measures) {
-    notes.push_back(file.name + ": measures " + Joined(record.settings.measures) +
-                    ", the baseline's " + Joined(first.settings.measures));
-  }
-  if (record.settings.precision_cycles != first.settings.precision_cycles) {
-    notes.push_back(file.name + ": precision " + Fixed(record.settings.precision_cycles, 3) +
-                    " cycle, the baseline's " + Fixed(first.settings.precision_cycles, 3));
-  }
-  if (record.settings.rounds != first.settings.rounds) {
-    const auto rounds = [](uint32_t value) {
-      return value == 0 ? std::string("until the precision") : std::to_string(value);
-    };
-    notes.push_back(file.name + ": rounds " + rounds(record.settings.rounds) + ", the baseline's " +
-                    rounds(first.settings.rounds));
-  }
+  return index;
+}
+
+const RecordKernel* FindKernel(const FileIndex& index, const std::string& name) {
+  const auto found = index.kernels.find(name);
+  return found == index.kernels.end() ? nullptr : found->second;
+}
+
+// The uncertainty a verdict takes: one draw of how far the halves differ can be near 0 by chance,
+// so it is taken as at least what is typical of its measure in its file.
+double JudgedUncertainty(const FileIndex& index, const RecordFigure& figure) {
+  const auto floor = index.floors.find(figure.measure);
+  return std::max(figure.uncertainty_cycles, floor == index.floors.end() ? 0.0 : floor->second);
+}
+
+// Each item once, in the order first seen.
+void AddOnce(std::vector<std::string>& items, std::set<std::string>& seen,
+             const std::string& item) {
+  if (seen.insert(item).second) items.push_back(item);
 }
 
 }  // namespace
@@ -102,6 +81,8 @@ Verdict Judge(double baseline_median, double baseline_uncertainty, double median
 Comparison Compare(const std::vector<ComparedFile>& files) {
   Comparison comparison;
   std::vector<std::string> measures, kernels;
+  std::set<std::string> measures_seen, kernels_seen;
+  std::vector<FileIndex> indexes;
   for (const ComparedFile& file : files) {
     const RecordMachine& machine = file.record.machine;
     comparison.files.push_back(file.name);
@@ -113,11 +94,17 @@ Comparison Compare(const std::vector<ComparedFile>& files) {
                                  (machine.hypervisor ? ", under a hypervisor" : "") + ", CPU " +
                                  std::to_string(machine.pinned_cpu) + ", " + file.record.date_utc +
                                  ", absbench-stats " + file.record.program_version);
-    for (const RecordMeasure& measure : file.record.measures) AddOnce(measures, measure.measure);
-    for (const RecordKernel& kernel : file.record.kernels) AddOnce(kernels, kernel.name);
+    for (const RecordMeasure& measure : file.record.measures) {
+      AddOnce(measures, measures_seen, measure.measure);
+    }
+    for (const RecordKernel& kernel : file.record.kernels) {
+      AddOnce(kernels, kernels_seen, kernel.name);
+    }
+    indexes.push_back(IndexOf(file.record));
     NoteDifferences(file, files.front(), &file == &files.front(), comparison.notes);
   }
   std::vector<std::string> differing;
+  std::set<std::string> differing_seen;
   for (const std::string& measure : measures) {
     for (const char* pass : {"positive", "negative"}) {
       ComparedTable& table = comparison.tables.emplace_back();
@@ -129,9 +116,10 @@ Comparison Compare(const std::vector<ComparedFile>& files) {
         row.cells.reserve(files.size());  // `baseline` points into it
         const RecordKernel* first_holder = nullptr;
         const ComparedCell* baseline = nullptr;
-        for (const ComparedFile& file : files) {
+        double baseline_judged = 0;
+        for (size_t at = 0; at < files.size(); ++at) {
           ComparedCell& cell = row.cells.emplace_back();
-          const RecordKernel* kernel = FindKernel(file.record, name);
+          const RecordKernel* kernel = FindKernel(indexes[at], name);
           const RecordFigure* figure =
               kernel == nullptr ? nullptr : FindFigure(*kernel, measure, pass);
           if (kernel != nullptr && first_holder == nullptr) first_holder = kernel;
@@ -140,18 +128,23 @@ Comparison Compare(const std::vector<ComparedFile>& files) {
           cell.uncertainty = figure->uncertainty_cycles;
           cell.code_differs = kernel->bytes_hex != first_holder->bytes_hex;
           if (cell.code_differs) {
-            AddOnce(differing, name + ": the code differs in " + file.name + " from " +
-                                   (first_holder == FindKernel(files.front().record, name)
-                                        ? "the baseline's"
-                                        : "the first file's that has it"));
+            AddOnce(differing, differing_seen,
+                    name + ": the code differs in " + files[at].name + " from " +
+                        (first_holder == FindKernel(indexes.front(), name)
+                             ? "the baseline's"
+                             : "the first file's that has it"));
           }
-          if (&file == &files.front()) {
+          const double judged = JudgedUncertainty(indexes[at], *figure);
+          if (at == 0) {
             cell.verdict = Verdict::BASELINE;
             baseline = &cell;
+            baseline_judged = judged;
           } else if (baseline != nullptr) {
-            cell.difference = cell.median - baseline->median;
-            cell.verdict =
-                Judge(baseline->median, baseline->uncertainty, cell.median, cell.uncertainty);
+            // In the units judged, so that the difference shown is the one the verdict saw.
+            cell.difference = static_cast<double>(DifferenceUnits(cell.median) -
+                                                  DifferenceUnits(baseline->median)) /
+                              DIFFERENCE_UNITS_PER_CYCLE;
+            cell.verdict = Judge(baseline->median, baseline_judged, cell.median, judged);
           } else {
             cell.verdict = Verdict::NO_BASELINE;
           }

@@ -10,15 +10,16 @@
 
 namespace stats {
 
-// A difference is a verdict only when the two figures are Distinguishable (figure_difference.h);
-// below that the two are the same.
+// A difference is a verdict only when the two figures are Distinguishable (figure_difference.h),
+// each figure's uncertainty taken as at least its measure's noise floor; below that the two are
+// the same.
 extern const char VERDICT_RULE[];  // the rule in words, for the output and --help
 
 // NO_BASELINE: the kernel is in this file but not in the baseline, so there is nothing to judge.
 enum class Verdict { BASELINE, SAME, FASTER, SLOWER, MISSING, NO_BASELINE };
 const char* VerdictName(Verdict verdict);
 
-// How `median` compares with the baseline's, each with its uncertainty.
+// How `median` compares with the baseline's, each with the uncertainty it is judged by.
 Verdict Judge(double baseline_median, double baseline_uncertainty, double median,
               double uncertainty);
 
@@ -29,8 +30,8 @@ struct ComparedFile {
 
 struct ComparedCell {
   Verdict verdict = Verdict::MISSING;
-  double median = 0, uncertainty = 0;
-  double difference = 0;      // from the baseline's median; 0 where either is missing
+  double median = 0, uncertainty = 0;  // the figure's own uncertainty, as its file gives it
+  double difference = 0;               // from the baseline's median; 0 where either is missing
   bool code_differs = false;  // its bytes are not those of the first file that has the kernel
 };
 

@@ -1,6 +1,7 @@
 // The comparison as tables for a terminal or for Markdown, and as CSV.
 #include <algorithm>
 #include <sstream>
+#include <string_view>
 
 #include "stats/compare/output.h"
 #include "stats/format.h"
@@ -37,13 +38,24 @@ std::string TrimmedLine(const std::string& line) {
   return line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
 }
 
+// Text of a table cell or a list item taken as it reads: a backslash, a '|' or a mark of
+// emphasis, a link, code or HTML is escaped, and a line break (only in a file's name, as given) is
+// a space, so that the row stays whole.
 std::string MarkdownEscaped(const std::string& text) {
   std::string escaped;
   for (char c : text) {
-    if (c == '|' || c == '*' || c == '_' || c == '`' || c == '<' || c == '>') escaped += '\\';
-    escaped += c;
+    if (std::string_view("\\|*_`<>[]&").find(c) != std::string_view::npos) escaped += '\\';
+    escaped += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
   }
   return escaped;
+}
+
+// A field of a CSV row, quoted when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
 }
 
 bool AnyCodeDiffers(const Comparison& comparison) {
@@ -126,12 +138,6 @@ std::string FormatComparisonMarkdown(const Comparison& comparison) {
 }
 
 std::string FormatComparisonCsv(const Comparison& comparison) {
-  const auto quoted = [](const std::string& text) {
-    if (text.find_first_of(",\"\n") == std::string::npos) return text;
-    std::string escaped = "\"";
-    for (char c : text) escaped += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return escaped + "\"";
-  };
   std::ostringstream out;
   out << "measure,pass,kernel,file,machine,median_cycles,difference_cycles,verdict,"
          "uncertainty_cycles,code_differs\n";
@@ -142,8 +148,8 @@ std::string FormatComparisonCsv(const Comparison& comparison) {
         const bool present = cell.verdict != Verdict::MISSING;
         const bool judged =
             present && cell.verdict != Verdict::BASELINE && cell.verdict != Verdict::NO_BASELINE;
-        out << table.measure << "," << table.pass << "," << row.kernel << ","
-            << quoted(comparison.files[file]) << "," << quoted(comparison.machines[file]) << ","
+        out << table.measure << "," << table.pass << "," << CsvField(row.kernel) << ","
+            << CsvField(comparison.files[file]) << "," << CsvField(comparison.machines[file]) << ","
             << (present ? Fixed(cell.median, 4) : "") << ","
             << (judged ? Fixed(cell.difference, 4) : "") << "," << VerdictName(cell.verdict) << ","
             << (present ? Fixed(cell.uncertainty, 4) : "") << ","

@@ -22,17 +22,38 @@ bool HasNote(const stats::Comparison& comparison, const std::string& note) {
 }
 
 TEST(VerdictRule, ADifferenceIsAVerdictOnlyPastTwiceTheCombinedUncertainty) {
-  // Uncertainties 0.3 and 0.4 combine to 0.5; twice that is the bound.
-  EXPECT_EQ(stats::Judge(3, 0.3, 3.999, 0.4), Verdict::SAME);
-  EXPECT_EQ(stats::Judge(3, 0.3, 4.001, 0.4), Verdict::SLOWER);
-  EXPECT_EQ(stats::Judge(3, 0.3, 2.001, 0.4), Verdict::SAME);
-  EXPECT_EQ(stats::Judge(3, 0.3, 1.999, 0.4), Verdict::FASTER);
+  // Uncertainties 0.3 and 0.4 combine to 0.5; twice that is the bound, itself still the same.
+  EXPECT_EQ(stats::Judge(3, 0.3, 4, 0.4), Verdict::SAME);
+  EXPECT_EQ(stats::Judge(3, 0.3, 4.0001, 0.4), Verdict::SLOWER);
+  EXPECT_EQ(stats::Judge(3, 0.3, 2, 0.4), Verdict::SAME);
+  EXPECT_EQ(stats::Judge(3, 0.3, 1.9999, 0.4), Verdict::FASTER);
 }
 
-TEST(VerdictRule, FiguresWithoutUncertaintyStillNeedTheTablesLastDigitToDiffer) {
-  EXPECT_EQ(stats::Judge(1, 0, 1.009, 0), Verdict::SAME);
-  EXPECT_EQ(stats::Judge(1, 0, 1.011, 0), Verdict::SLOWER);
+TEST(VerdictRule, FiguresWithoutUncertaintyDifferFromTheTablesLastDigitAlikeAtAnyMagnitude) {
+  EXPECT_EQ(stats::Judge(1, 0, 1.0099, 0), Verdict::SAME);
   EXPECT_EQ(stats::Judge(1, 0, 1, 0), Verdict::SAME);
+  // As doubles, 1.01 - 1.00 is above 0.01 and 2.01 - 2.00 below it; in ten-thousandths both are
+  // 100.
+  for (double base : {1.0, 2.0, 1000.0, 123456.0}) {
+    EXPECT_EQ(stats::Judge(base, 0, base + 0.01, 0), Verdict::SLOWER) << base;
+    EXPECT_EQ(stats::Judge(base + 0.01, 0, base, 0), Verdict::FASTER) << base;
+  }
+  // Uncertainties past what squares in 64 bits: the bound, 2 x 500000, still holds to a cycle.
+  EXPECT_EQ(stats::Judge(1e6, 3e5, 2e6, 4e5), Verdict::SAME);
+  EXPECT_EQ(stats::Judge(1e6, 3e5, 2e6 + 1, 4e5), Verdict::SLOWER);
+}
+
+TEST(VerdictRule, AFiguresUncertaintyIsTakenAsAtLeastItsMeasuresNoiseFloor) {
+  // Both figures' own uncertainties are 0 by chance; the floors 0.05 make the bound 0.1414.
+  stats::ResultRecord base = stats_test::HandMadeRecord(3, 0);
+  stats::ResultRecord other = stats_test::HandMadeRecord(3.14, 0);
+  base.measures[0].noise_floor_cycles = other.measures[0].noise_floor_cycles = 0.05;
+  EXPECT_EQ(CompareTwo(base, other).tables[0].rows[0].cells[1].verdict, Verdict::SAME);
+  other = stats_test::HandMadeRecord(3.15, 0);
+  other.measures[0].noise_floor_cycles = 0.05;
+  const stats::ComparedCell cell = CompareTwo(base, other).tables[0].rows[0].cells[1];
+  EXPECT_EQ(cell.verdict, Verdict::SLOWER);
+  EXPECT_EQ(cell.uncertainty, 0) << "the figure's own uncertainty is what it shows";
 }
 
 TEST(Comparison, ARecordComparedWithItselfIsTheSameEverywhere) {
@@ -83,21 +104,47 @@ TEST(Comparison, NotesSayWhatMakesAFileLessComparable) {
   base.left_out.clear();
   stats::ResultRecord other = stats_test::HandMadeRecord();
   other.left_out.clear();
-  other.measures[0].end = "time_up";
-  other.schema_minor = 1;
+  other.schema_minor = 0;
   other.settings.precision_cycles = 0.05;
   other.settings.measures = {"latency", "throughput"};
   other.settings.rounds = 10;
   const stats::Comparison comparison = CompareTwo(base, other);
   EXPECT_EQ(comparison.notes,
             (std::vector<std::string>{
-                "other.json: latency did not reach its precision, 0.050 cycle: its time was up; "
-                "its uncertainties are wider",
-                "other.json: schema version 1.1, the baseline's 1.0: its figures may be "
+                "other.json: schema version 1.0, the baseline's 1.1: its figures may be "
                 "estimated in another way",
                 "other.json: measures latency,throughput, the baseline's latency",
                 "other.json: precision 0.050 cycle, the baseline's 0.020",
                 "other.json: rounds 10, the baseline's until the precision"}));
+}
+
+TEST(Comparison, EveryFileWhoseFiguresAreNotAllPreciseIsNotedWithWhy) {
+  const auto notes = [](const std::string& end, bool waited, bool shared) {
+    stats::ResultRecord record = stats_test::HandMadeRecord();
+    record.left_out.clear();
+    record.measures[0].end = end;
+    record.measures[0].waited = waited;
+    record.kernels[1].figures[0].precise = false;
+    record.kernels[1].figures[0].shared_core = shared;
+    return stats::Compare({{"base.json", stats_test::HandMadeRecord()}, {"f.json", record}}).notes;
+  };
+  const std::string counted = "f.json: latency: 1 of 4 figures short of the precision, 0.020 cycle";
+  const std::string wider = "; their uncertainties are wider";
+  EXPECT_EQ(
+      notes("rounds_done", false, false),
+      (std::vector<std::string>{"base.json: left out, not measured: bad: it faulted",
+                                counted + ": it ended after the 52 rounds asked for" + wider}));
+  EXPECT_EQ(notes("time_up", false, false).at(1), counted + ": its time was up" + wider);
+  EXPECT_EQ(notes("time_up", true, false).at(1),
+            counted + ": its wait for quieter rounds was up" + wider);
+  EXPECT_EQ(notes("precise", false, true).at(1),
+            counted + ": 1 measured on a shared core (its other thread was busy)" + wider);
+  // Time up with every figure precise all the same: nothing to note.
+  stats::ResultRecord record = stats_test::HandMadeRecord();
+  record.measures[0].end = "time_up";
+  EXPECT_EQ(CompareTwo(record, record).notes,
+            (std::vector<std::string>{"base.json: left out, not measured: bad: it faulted",
+                                      "other.json: left out, not measured: bad: it faulted"}));
 }
 
 }  // namespace

@@ -54,6 +54,22 @@ TEST(CompareOutput, TheTablesNameTheMachinesAndMarkChangedCode) {
       << markdown;
 }
 
+TEST(CompareOutput, TextFromARecordCannotBreakACsvRowOrAMarkdownTable) {
+  stats::ResultRecord record = stats_test::HandMadeRecord();
+  record.kernels[0].name = "a,b";
+  record.kernels[1].name = "c|d";
+  record.machine.microarchitecture = "";
+  record.machine.brand = "Core\\|[x](y)";
+  const stats::Comparison comparison = stats::Compare({{"1.json", record}, {"2.json", record}});
+  const std::string csv = stats::FormatComparisonCsv(comparison);
+  EXPECT_NE(csv.find("\nlatency,positive,\"a,b\",1.json,Core\\|[x](y),3.0000,"), std::string::npos)
+      << csv;
+  const std::string markdown = stats::FormatComparisonMarkdown(comparison);
+  EXPECT_NE(markdown.find("| kernel | Core\\\\\\|\\[x\\](y)<br>1.json |"), std::string::npos)
+      << markdown;
+  EXPECT_NE(markdown.find("\n| c\\|d | 3.00 | 3.00 0.00 same |\n"), std::string::npos) << markdown;
+}
+
 TEST(CompareOutput, EveryTextOfTheChartFitsEvenWithLongNamesAndManyFiles) {
   std::vector<stats::ComparedFile> files;
   for (int file = 0; file < 7; ++file) {

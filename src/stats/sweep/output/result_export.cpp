@@ -42,6 +42,8 @@ RecordFigure RecordFigureOf(const SweepResult& sweep, const MeasureResult& measu
   figure.median_cycles = spread.median;
   const FigurePrecision* precision = FigureOf(measure, pass, kernel);
   figure.uncertainty_cycles = precision != nullptr ? precision->uncertainty_cycles : 0;
+  figure.precise = precision != nullptr && precision->precise;
+  figure.shared_core = precision != nullptr && precision->shared_core;
   figure.iqr_cycles = spread.third_quartile - spread.first_quartile;
   figure.share_away = LayoutEffectShare(measure, pass, kernel);
   figure.layout_sensitive = figure.share_away > LAYOUT_SENSITIVE_SHARE;
@@ -96,7 +98,7 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
   for (const MeasureResult& measure : sweep.measures) {
     record.measures.push_back({MeasureName(measure.measure), EndName(measure.end), measure.rounds,
                                measure.noise_floor_cycles, measure.chunk_length,
-                               measure.grid.size()});
+                               measure.grid.size(), measure.waited});
   }
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
     const Procedure& procedure = sweep.kernels[kernel];
