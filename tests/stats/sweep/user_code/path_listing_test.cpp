@@ -46,6 +46,31 @@ TEST(Listing, PlacesEachInstructionAtTheOffsetItsEncodingMatchesAndNoneAcrossACo
       << "nothing at bytes it could not read";
 }
 
+TEST(Listing, PlacesAnInstructionItReEncodedAtItsOwnOffsetWithoutSkippingToALaterCopy) {
+  // The same kernel in two passes, `lea eax, [rax+0]` listed as `lea eax, [rax]`, whose bytes a
+  // third copy holds; then prefixes that the re-encoding leaves out.
+  const std::vector<Bytes> copies = {{0x8D, 0x40, 0x00, 0xF7, 0xD8},
+                                     {0x8D, 0x40, 0x00, 0xF7, 0xD8},
+                                     {0x8D, 0x00, 0xF7, 0xD8},
+                                     {0x66, 0x66, 0x90, 0x2E, 0x75, 0x00}};
+  const std::string lea = "\tleal\t(%rax), %eax                    # encoding: [0x8d,0x00]\n";
+  const std::string neg = "\tnegl\t%eax                            # encoding: [0xf7,0xd8]\n";
+  const std::string listing = "\t.text\n" + lea + neg + Int3s(15) + lea + neg + Int3s(15) + lea +
+                              neg + Int3s(15) +
+                              "\tnop                                     # encoding: [0x90]\n"
+                              "\tjne\t0                               # encoding: [0x75,A]\n"
+                              "                                        #   fixup A - offset: 1, "
+                              "value: 0-1, kind: FK_PCRel_1\n" +
+                              Int3s(15);
+  const std::vector<Instructions> read = stats::ReadListing(listing, copies);
+  ASSERT_EQ(read.size(), 4u);
+  const Instructions long_form = {{0, "leal (%rax), %eax"}, {3, "negl %eax"}};
+  EXPECT_EQ(read[0], long_form);
+  EXPECT_EQ(read[1], long_form);
+  EXPECT_EQ(read[2], (Instructions{{0, "leal (%rax), %eax"}, {2, "negl %eax"}}));
+  EXPECT_EQ(read[3], (Instructions{{0, "nop"}, {3, "jne 0"}}));
+}
+
 TEST(Listing, GivesAPathAsItsInstructionsInTheOrderTheyRanOrSaysWhichByteIsNotKnown) {
   const std::vector<Instructions> read = stats::ReadListing(LISTING, COPIES);
   std::string why_not;
