@@ -151,4 +151,35 @@ TEST(CopyPaths, SayWhyWhenTheCodeFaultsTrapsOrLeavesItsBytesAndRecordTheOthersSt
   EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->why_not, "");
 }
 
+TEST(CopyPaths, GiveAStringInstructionWithARepPrefixOnceForAllItsRoundsAndAJumpToItselfEachTime) {
+  const std::vector<Procedure> kernels = {
+      // mov rsi, rsp; mov ecx, 3; rep lodsb
+      UserKernel("rep", {0x48, 0x89, 0xE6, 0xB9, 0x03, 0, 0, 0, 0xF3, 0xAC}),
+      // mov ecx, 3; loop $
+      UserKernel("loop", {0xB9, 0x03, 0, 0, 0, 0xE2, 0xFE})};
+  const std::vector<CopyPath> paths =
+      stats::RecordCopyPaths(kernels, {stats::SweepMeasure::THROUGHPUT});
+  const auto by_kernel = ByKernel(paths);
+  EXPECT_EQ(by_kernel.at("rep")[stats::POSITIVE]->offsets, (Offsets{0, 2, 5, 10}));
+  EXPECT_EQ(by_kernel.at("loop")[stats::POSITIVE]->offsets, (Offsets{0, 2, 7, 7, 7}));
+}
+
+// MXCSR and the x87 control word set to 0, every exception unmasked.
+const std::vector<uint8_t> UNMASKS = {0x6A, 0x00, 0x0F, 0xAE, 0x14, 0x24,  // push 0; ldmxcsr [rsp]
+                                      0xD9, 0x2C, 0x24, 0x58};             // fldcw [rsp]; pop rax
+// 0/0 with SSE, then with the x87 (whose fault waits for the FSTP).
+const std::vector<uint8_t> SSE_DIVIDES = {0x0F, 0x57, 0xC0, 0xF3, 0x0F, 0x5E, 0xC0};
+const std::vector<uint8_t> X87_DIVIDES = {0xD9, 0xEE, 0xD8, 0xF0, 0xDD, 0xD8};
+
+TEST(CopyPaths, OfACopyAreNotHarmedByTheFloatingPointStateOneBeforeItLeft) {
+  const std::vector<CopyPath> paths =
+      stats::RecordCopyPaths({UserKernel("unmasks", UNMASKS), UserKernel("sse", SSE_DIVIDES),
+                              UserKernel("x87", X87_DIVIDES)},
+                             {stats::SweepMeasure::LATENCY});
+  for (const CopyPath& path : paths) {
+    EXPECT_EQ(path.why_not, "") << path.kernel << " " << stats::PASS_NAMES[path.pass];
+  }
+  EXPECT_EQ(ByKernel(paths).at("x87")[stats::POSITIVE]->offsets, (Offsets{0, 2, 4}));
+}
+
 }  // namespace
