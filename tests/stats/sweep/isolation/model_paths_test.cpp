@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -180,6 +181,33 @@ TEST(CopyPaths, OfACopyAreNotHarmedByTheFloatingPointStateOneBeforeItLeft) {
     EXPECT_EQ(path.why_not, "") << path.kernel << " " << stats::PASS_NAMES[path.pass];
   }
   EXPECT_EQ(ByKernel(paths).at("x87")[stats::POSITIVE]->offsets, (Offsets{0, 2, 4}));
+}
+
+TEST(CopyPaths, BlameOnlyTheCopyThatEndedOrHeldUpItsRecordingAndRecordTheLaterOnesStill) {
+  const std::vector<Procedure> kernels = {
+      UserKernel("exits", {0xB8, 0xE7, 0, 0, 0, 0x31, 0xFF, 0x0F, 0x05}),  // exit_group(0)
+      UserKernel("calls", {0xB8, 0x27, 0, 0, 0, 0x0F, 0x05}),              // getpid()
+      // pushfq; and qword ptr [rsp], -0x101; popfq; jmp $: the trap flag off, and on forever
+      UserKernel("spins", {0x9C, 0x48, 0x81, 0x24, 0x24, 0xFF, 0xFE, 0xFF, 0xFF, 0x9D, 0xEB, 0xFE}),
+      UserKernel("neg", {0xF7, 0xD8}), stats::EmptyProcedureCopy()};
+  const auto start = std::chrono::steady_clock::now();
+  const std::vector<CopyPath> paths =
+      stats::RecordCopyPaths(kernels, {stats::SweepMeasure::LATENCY});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  const auto by_kernel = ByKernel(paths);
+  for (stats::Pass pass : {stats::POSITIVE, stats::NEGATIVE}) {
+    EXPECT_EQ(by_kernel.at("exits")[pass]->why_not,
+              "the process recording its path exited with status 0");
+#if !defined(__SANITIZE_ADDRESS__)  // under it, no filter
+    EXPECT_EQ(by_kernel.at("calls")[pass]->why_not,
+              "its copy made the system call getpid (39) when its path was recorded");
+#endif
+    EXPECT_EQ(by_kernel.at("spins")[pass]->why_not,
+              "its copy ran 0.2 s of processor time without an end when its path was recorded");
+    EXPECT_EQ(by_kernel.at("neg")[pass]->why_not, "");
+    EXPECT_EQ(by_kernel.at("EmptyProcedure")[pass]->why_not, "") << "the glue, recorded last";
+  }
+  EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->offsets, (Offsets{0, 2}));
 }
 
 }  // namespace
