@@ -1,5 +1,6 @@
 #include "stats/sweep/isolation/model_paths.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,9 +40,10 @@ struct PathHeader {
   if (!arena.ok()) std::_Exit(CANNOT_PLACE);
   std::memset(arena.writable(), 0xCC, arena.size());
   for (size_t at = 0; at < copies.size(); ++at) {
-    uint8_t* slot = arena.writable() + at * SLOT;
-    std::memcpy(slot, copies[at].bytes.data(), copies[at].bytes.size());
-    slot[copies[at].bytes.size()] = RET;
+    // The glue's copy in the latency positive pass has no bytes, and no data() to copy from.
+    uint8_t* slot =
+        std::copy(copies[at].bytes.begin(), copies[at].bytes.end(), arena.writable() + at * SLOT);
+    *slot = RET;
   }
   if (!arena.MakeExecutable()) std::_Exit(CANNOT_PLACE);
   SandboxRules rules;
@@ -93,7 +95,7 @@ size_t ReadRecords(const std::string& report, size_t next, std::vector<CopyPath>
     if (header.copy != next || header.count > PATH_BOUND || at + length > report.size()) break;
     CopyPath& copy = copies[next++];
     copy.offsets.resize(header.count);
-    std::memcpy(copy.offsets.data(), report.data() + at, length);
+    if (length > 0) std::memcpy(copy.offsets.data(), report.data() + at, length);
     copy.why_not = WhyNot(header);
     at += length;
   }
