@@ -114,6 +114,29 @@ TEST(ModelHost, SaysWhenNativeGaveAnOlderModelThanTheHostsAndNotOtherwise) {
   EXPECT_EQ(stats::OlderModelNote(zen4, "znver4", "LLVM version 19.1.7"), "");
   EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 143}, "znver3", ""), "");
   EXPECT_EQ(stats::OlderModelNote(zen4, "generic", ""), "");
+  EXPECT_EQ(stats::OlderModelNote(zen4, "skylake", ""), "");
+}
+
+TEST(ModelHost, SaysWhenNativeTookAnIntelHostForAnOlderProcessorWhereItsModelNumberTellsWhich) {
+  const stats::HostProcessor sapphire_rapids{"GenuineIntel", 6, 0x8F};
+  EXPECT_EQ(stats::DescribeHost(sapphire_rapids), "Intel family 6 model 143");
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "icelake-server", "LLVM version 14.0.6"),
+            "LLVM 14 takes this host (sapphirerapids) for the older icelake-server; install "
+            "llvm-19");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0x97}, "goldmont", ""),
+            "this LLVM takes this host (alderlake) for the older goldmont; install llvm-19");
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "sapphirerapids", "LLVM version 19.1.7"), "");
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "graniterapids", ""), "") << "a newer one";
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "znver3", ""), "") << "another vendor's";
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "x86-64-v4", ""), "");
+  // Cascade Lake has Skylake's model number: a model of either is not older than the host.
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0x55}, "skylake-avx512", ""), "");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0x55}, "cascadelake", ""), "");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0x55}, "broadwell", ""),
+            "this LLVM takes this host (skylake-avx512) for the older broadwell; install llvm-19");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0xB7}, "alderlake", ""), "")
+      << "Raptor Lake, which LLVM may name after Alder Lake";
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 15, 0x8F}, "core2", ""), "");
 }
 
 }  // namespace
