@@ -32,7 +32,8 @@ struct RecordedPath {
 // by a RET at code[length], in executable memory. Signal handlers of this process and its
 // profiling timer are replaced while it runs, and user bytes may do anything: call this only in a
 // child process. The floating-point state (MXCSR, the x87 control word and stack) is put back as
-// it was, so that what one copy changes does not make the next one fault.
+// it was and the alignment-check flag cleared, so that what one copy changes does not make the
+// next one, or the recorder, fault.
 RecordedPath RecordPath(const uint8_t* code, size_t length, int32_t operand);
 
 }  // namespace stats

@@ -172,13 +172,26 @@ const std::vector<uint8_t> UNMASKS = {0x6A, 0x00, 0x0F, 0xAE, 0x14, 0x24,  // pu
 const std::vector<uint8_t> SSE_DIVIDES = {0x0F, 0x57, 0xC0, 0xF3, 0x0F, 0x5E, 0xC0};
 const std::vector<uint8_t> X87_DIVIDES = {0xD9, 0xEE, 0xD8, 0xF0, 0xDD, 0xD8};
 
-TEST(CopyPaths, OfACopyAreNotHarmedByTheFloatingPointStateOneBeforeItLeft) {
-  const std::vector<CopyPath> paths =
-      stats::RecordCopyPaths({UserKernel("unmasks", UNMASKS), UserKernel("sse", SSE_DIVIDES),
-                              UserKernel("x87", X87_DIVIDES)},
-                             {stats::SweepMeasure::LATENCY});
+// pushfq; or dword ptr [rsp], 0x40000; popfq: the alignment-check flag set, then an access that
+// it makes fault.
+const std::vector<uint8_t> CHECKS_ALIGNMENT = {0x9C, 0x81, 0x0C, 0x24, 0, 0, 4, 0, 0x9D};
+const std::vector<uint8_t> UNALIGNED = {0x8B, 0x44, 0x24, 0x01};  // mov eax, [rsp+1]
+
+TEST(CopyPaths, OfACopyAreNotHarmedByTheFloatingPointStateOrAlignmentCheckOneBeforeItLeft) {
+  std::vector<uint8_t> checks_and_faults = CHECKS_ALIGNMENT;
+  checks_and_faults.insert(checks_and_faults.end(), {0x0F, 0x0B});  // ud2
+  const std::vector<CopyPath> paths = stats::RecordCopyPaths(
+      {UserKernel("unmasks", UNMASKS), UserKernel("sse", SSE_DIVIDES),
+       UserKernel("x87", X87_DIVIDES), UserKernel("checks", CHECKS_ALIGNMENT),
+       UserKernel("unaligned", UNALIGNED), UserKernel("checks_faults", checks_and_faults),
+       UserKernel("unaligned_too", UNALIGNED)},
+      {stats::SweepMeasure::LATENCY});
   for (const CopyPath& path : paths) {
-    EXPECT_EQ(path.why_not, "") << path.kernel << " " << stats::PASS_NAMES[path.pass];
+    EXPECT_EQ(path.why_not,
+              path.kernel == "checks_faults"
+                  ? "its copy raised signal 4 (Illegal instruction) when its path was recorded"
+                  : "")
+        << path.kernel << " " << stats::PASS_NAMES[path.pass];
   }
   EXPECT_EQ(ByKernel(paths).at("x87")[stats::POSITIVE]->offsets, (Offsets{0, 2, 4}));
 }

@@ -12,7 +12,7 @@
 // void StepThrough(const void* code, int32_t operand): calls the code with the operand in EAX and
 // EBX and the trap flag set, so that every instruction from the call on ends in a SIGTRAP. It keeps
 // every register the caller keeps, since the code may not, and clears the alignment-check flag the
-// code may have set, as the trap flag.
+// code may have set, with the trap flag.
 extern "C" void StepThrough(const void* code, int32_t operand);
 asm(R"(
     .text
@@ -98,6 +98,10 @@ bool IsRepeatedString(const uint8_t* at, const uint8_t* end) {
 }
 
 void OnStep(int signal, siginfo_t* info, void* context) {
+  // The alignment-check flag the code may have set holds in here too, and an unaligned access of
+  // this handler's would end the process; past the red zone, which the compiler may be using.
+  asm volatile("subq $128, %%rsp\n pushfq\n andq $-0x40001, (%%rsp)\n popfq\n addq $128, %%rsp" ::
+                   : "memory", "cc");
   if (signal == SIGPROF) {
     if (recording.timing) Escape(RecordedPath::TIMED_OUT, 0);
     return;
