@@ -10,22 +10,30 @@ namespace stats {
 
 // A path longer than this is a loop that runs long; it is cut there and reported as too long.
 constexpr size_t PATH_BOUND = 1000;
+// Processor time one path may take to record: a path at its bound takes a few hundredths of it.
+constexpr int PATH_TIME_LIMIT_MS = 200;
 
 struct RecordedPath {
   enum Outcome {
-    RETURNED,  // it ran to the RET after it
-    TOO_LONG,  // more than PATH_BOUND instructions before that
-    LEFT,      // it went on outside its bytes
-    FAULTED,   // it raised a signal other than the step trap (signal says which)
-    UNTRACED,  // it turned the trap off, so its path is not known
+    RETURNED,   // it ran to the RET after it
+    TOO_LONG,   // more than PATH_BOUND instructions before that
+    LEFT,       // it went on outside its bytes
+    FAULTED,    // it raised a signal other than the step trap (signal says which)
+    UNTRACED,   // it turned the trap off, so its path is not known
+    TIMED_OUT,  // it ran PATH_TIME_LIMIT_MS of processor time without an end
   } outcome = UNTRACED;
   int signal = 0;
-  std::vector<uint32_t> offsets;  // of each instruction run, from the code's first byte
+  // Of each instruction run, from the code's first byte; a string instruction with a REP prefix
+  // once for all its rounds.
+  std::vector<uint32_t> offsets;
 };
 
 // Runs `code` once, as the blocks run a copy: the operand in EAX and EBX, `length` bytes followed
-// by a RET at code[length], in executable memory. Signal handlers of this process are replaced
-// while it runs, and user bytes may do anything: call this only in a child process.
+// by a RET at code[length], in executable memory. Signal handlers of this process and its
+// profiling timer are replaced while it runs, and user bytes may do anything: call this only in a
+// child process. The floating-point state (MXCSR, the x87 control word and stack) is put back as
+// it was and the alignment-check flag cleared, so that what one copy changes does not make the
+// next one, or the recorder, fault.
 RecordedPath RecordPath(const uint8_t* code, size_t length, int32_t operand);
 
 }  // namespace stats

@@ -1,8 +1,10 @@
 #include "stats/sweep/isolation/model_paths.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "stats/format.h"
 #include "stats/sweep/placed/blocks.h"
 #include "stats/system/code_arena.h"
 #include "stats/system/files.h"
@@ -14,7 +16,11 @@ namespace stats {
 
 namespace {
 
-constexpr int RECORDING_LIMIT_MS = 5000;
+// Wall time of one recording process: each copy is held to PATH_TIME_LIMIT_MS of processor time
+// by the recorder itself, so this ends only one that stopped its timer.
+constexpr int RECORDING_LIMIT_MS = 1000;
+// A process ended by a copy is started again from the copy after it, so many times at most.
+constexpr int RECORDING_PROCESSES = 6;
 // Room for one copy of the longest kernel a user may give, its glue and the RET after it.
 constexpr size_t SLOT = 256;
 constexpr uint8_t RET = 0xC3;
@@ -28,14 +34,16 @@ struct PathHeader {
   uint32_t copy, outcome, signal, count;
 };
 
-[[noreturn]] void RecordInChild(const std::vector<CopyPath>& copies, int report) {
+// Records the copies from `first` on, in order.
+[[noreturn]] void RecordInChild(const std::vector<CopyPath>& copies, size_t first, int report) {
   CodeArena arena(copies.size() * SLOT);
   if (!arena.ok()) std::_Exit(CANNOT_PLACE);
   std::memset(arena.writable(), 0xCC, arena.size());
   for (size_t at = 0; at < copies.size(); ++at) {
-    uint8_t* slot = arena.writable() + at * SLOT;
-    std::memcpy(slot, copies[at].bytes.data(), copies[at].bytes.size());
-    slot[copies[at].bytes.size()] = RET;
+    // The glue's copy in the latency positive pass has no bytes, and no data() to copy from.
+    uint8_t* slot =
+        std::copy(copies[at].bytes.begin(), copies[at].bytes.end(), arena.writable() + at * SLOT);
+    *slot = RET;
   }
   if (!arena.MakeExecutable()) std::_Exit(CANNOT_PLACE);
   SandboxRules rules;
@@ -43,7 +51,7 @@ struct PathHeader {
   rules.address_room = 64 << 20;
   rules.steps_through = true;
   if (!EnterSandbox(rules).empty()) std::_Exit(CANNOT_PLACE);
-  for (size_t at = 0; at < copies.size(); ++at) {
+  for (size_t at = first; at < copies.size(); ++at) {
     const RecordedPath path = RecordPath(arena.bytes() + at * SLOT, copies[at].bytes.size(),
                                          PASS_OPERANDS[copies[at].pass]);
     const PathHeader header{static_cast<uint32_t>(at), static_cast<uint32_t>(path.outcome),
@@ -68,9 +76,45 @@ std::string WhyNot(const PathHeader& header) {
     case RecordedPath::FAULTED:
       return "its copy raised signal " + std::to_string(header.signal) + " (" +
              strsignal(static_cast<int>(header.signal)) + ") when its path was recorded";
+    case RecordedPath::TIMED_OUT:
+      return "its copy ran " + Fixed(PATH_TIME_LIMIT_MS / 1000.0, 1) +
+             " s of processor time without an end when its path was recorded";
     default:
       return "it turned the trap flag off, so its path is not known";
   }
+}
+
+// Reads the child's records, in order from copy `next` on; returns the copy after the last read.
+size_t ReadRecords(const std::string& report, size_t next, std::vector<CopyPath>& copies) {
+  for (size_t at = 0; at + sizeof(PathHeader) <= report.size() && next < copies.size();) {
+    PathHeader header;
+    std::memcpy(&header, report.data() + at, sizeof header);
+    at += sizeof header;
+    const size_t length = header.count * sizeof(uint32_t);
+    // The record of another copy is not the child's own: a copy that wrote to the report.
+    if (header.copy != next || header.count > PATH_BOUND || at + length > report.size()) break;
+    CopyPath& copy = copies[next++];
+    copy.offsets.resize(header.count);
+    if (length > 0) std::memcpy(copy.offsets.data(), report.data() + at, length);
+    copy.why_not = WhyNot(header);
+    at += length;
+  }
+  return next;
+}
+
+// Why the copy that ran when the child ended has no path.
+std::string WhyEnded(const ChildRun& child) {
+  if (child.outcome == ChildRun::TIMED_OUT) {
+    return "its copy did not end within " + Fixed(RECORDING_LIMIT_MS / 1000.0, 1) +
+           " s when its path was recorded";
+  }
+  if (child.outcome == ChildRun::OVERFLOWED) {
+    return "its copy wrote more than " + std::to_string(RECORDING_OUTPUT_LIMIT >> 20) +
+           " MiB when its path was recorded";
+  }
+  const std::string call = RefusedSystemCall(child.status, child.report);
+  if (!call.empty()) return "its copy made the system call " + call + " when its path was recorded";
+  return "the process recording its path " + DescribeWaitStatus(child.status);
 }
 
 }  // namespace
@@ -92,37 +136,32 @@ std::vector<CopyPath> RecordCopyPaths(const std::vector<Procedure>& procedures,
   limits.time_limit_ms = RECORDING_LIMIT_MS;
   limits.output_limit = RECORDING_OUTPUT_LIMIT;
   limits.stops_with_us = true;
-  const ChildRun child = RunChild([&](int report) { RecordInChild(copies, report); }, limits);
-  std::vector<bool> recorded(copies.size(), false);
-  for (size_t at = 0; at + sizeof(PathHeader) <= child.report.size();) {
-    PathHeader header;
-    std::memcpy(&header, child.report.data() + at, sizeof header);
-    at += sizeof header;
-    const size_t length = header.count * sizeof(uint32_t);
-    if (header.copy >= copies.size() || header.count > PATH_BOUND ||
-        at + length > child.report.size()) {
+  size_t next = 0;
+  std::string lost;
+  for (int process = 0; next < copies.size() && lost.empty(); ++process) {
+    if (process == RECORDING_PROCESSES) {
+      lost = "its path was not recorded: copies before it ended " +
+             std::to_string(RECORDING_PROCESSES) + " processes recording paths";
       break;
     }
-    CopyPath& copy = copies[header.copy];
-    copy.offsets.resize(header.count);
-    std::memcpy(copy.offsets.data(), child.report.data() + at, length);
-    copy.why_not = WhyNot(header);
-    recorded[header.copy] = true;
-    at += length;
+    const size_t first = next;
+    const ChildRun child =
+        RunChild([&](int report) { RecordInChild(copies, first, report); }, limits);
+    next = ReadRecords(child.report, first, copies);
+    if (next == copies.size()) break;
+    if (child.outcome == ChildRun::STOPPED || child.outcome == ChildRun::FAILED ||
+        (child.outcome == ChildRun::ENDED && EndingOf(child.status).exit_code == CANNOT_PLACE)) {
+      lost = "its path could not be recorded: " +
+             (child.outcome == ChildRun::FAILED
+                  ? child.failure
+                  : "the process recording it " + DescribeWaitStatus(child.status));
+    } else if (child.outcome != ChildRun::TIMED_OUT || next == first) {
+      // Out of time after others, the copy running then may just have begun: it runs again.
+      copies[next].why_not = WhyEnded(child);
+      ++next;
+    }
   }
-  std::string lost = "its path could not be recorded: " + child.failure;
-  if (child.outcome == ChildRun::ENDED && !RefusedSystemCall(child.status, child.report).empty()) {
-    lost = "the process recording paths was ended: a copy made the system call " +
-           RefusedSystemCall(child.status, child.report);
-  } else if (child.outcome == ChildRun::ENDED) {
-    lost = "the process recording its path " + DescribeWaitStatus(child.status);
-  } else if (child.outcome == ChildRun::TIMED_OUT) {
-    lost = "the process recording its path did not end within " +
-           std::to_string(RECORDING_LIMIT_MS / 1000) + " s";
-  }
-  for (size_t at = 0; at < copies.size(); ++at) {
-    if (!recorded[at]) copies[at].why_not = lost;
-  }
+  for (; next < copies.size(); ++next) copies[next].why_not = lost;
   return copies;
 }
 

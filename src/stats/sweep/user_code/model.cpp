@@ -1,12 +1,11 @@
 #include "stats/sweep/user_code/model.h"
 
-#include <cstdlib>
 #include <map>
-#include <sstream>
 
 #include "stats/format.h"
 #include "stats/sweep/isolation/model_paths.h"
 #include "stats/sweep/placed/blocks.h"
+#include "stats/sweep/user_code/mca_report.h"
 #include "stats/sweep/user_code/model_host.h"
 #include "stats/sweep/user_code/path_listing.h"
 #include "stats/sweep/user_code/tool_runner.h"
@@ -41,25 +40,10 @@ std::string RunModelTool(std::vector<std::string> words, std::string& problem,
   return tool.child.output;
 }
 
-// The numbers after each `"key": ` in `json`, in order.
-std::vector<double> NumbersOf(const std::string& json, const std::string& key) {
-  std::vector<double> numbers;
-  const std::string marker = "\"" + key + "\": ";
-  for (size_t at = json.find(marker); at != std::string::npos; at = json.find(marker, at + 1)) {
-    numbers.push_back(std::strtod(json.c_str() + at + marker.size(), nullptr));
-  }
-  return numbers;
-}
-
-// The strings after each `"key": "`, in order.
-std::vector<std::string> StringsOf(const std::string& json, const std::string& key) {
-  std::vector<std::string> strings;
-  const std::string marker = "\"" + key + "\": \"";
-  for (size_t at = json.find(marker); at != std::string::npos; at = json.find(marker, at + 1)) {
-    const size_t start = at + marker.size();
-    strings.push_back(json.substr(start, json.find('"', start) - start));
-  }
-  return strings;
+// Adds `note` to what `notes` say, once.
+void AddNote(std::string& notes, const std::string& note) {
+  if (note.empty() || notes.find(note) != std::string::npos) return;
+  notes += (notes.empty() ? "" : "; ") + note;
 }
 
 // "znver5 uses its Zn4 resources": the note when the model is another processor's.
@@ -94,7 +78,8 @@ bool PredictPass(const ModelTools& tools, const std::string& cpu, SweepMeasure m
     }
   }
   std::string problem, errors, json, blame;
-  for (bool again = true; again;) {
+  // llvm-mca refuses a file without instructions: then there is nothing to model in this pass.
+  for (bool again = !regions.empty(); again;) {
     const ModelRegions input = RegionsOf(regions, sequences);
     const ScratchFolder folder({"blocks.s"});
     problem =
@@ -106,58 +91,63 @@ bool PredictPass(const ModelTools& tools, const std::string& cpu, SweepMeasure m
                            problem, &errors)
             : "";
     const int blamed = problem.empty() ? -1 : BlamedRegion(input, errors, blame);
-    again = blamed >= 0;
-    if (again) {
+    again = blamed >= 0 && regions.size() > 1;
+    if (blamed >= 0) {
       why_not[regions[blamed]] = blame;
       regions.erase(regions.begin() + blamed);
       sequences.erase(sequences.begin() + blamed);
+      if (regions.empty()) problem.clear();
     }
   }
-  const std::vector<std::string> names = StringsOf(json, "Name");
-  const std::vector<double> totals = NumbersOf(json, "TotalCycles");
-  const std::vector<double> iterations = NumbersOf(json, "Iterations");
-  const std::vector<std::string> cpus = StringsOf(json, "CPUName");
-  if (problem.empty() && (names.size() != totals.size() || names.size() != iterations.size() ||
-                          cpus.size() != 1 || regions.size() != names.size())) {
-    problem = tools.mca + " answered with what is not its JSON report: " + Quoted(json, '"');
+  McaReport report;
+  if (problem.empty() && !regions.empty()) {
+    std::string unread = ReadMcaReport(json, report);
+    for (const std::string& region : regions) {
+      if (unread.empty() && report.cycles.count(region) == 0) unread = "no region " + region;
+    }
+    if (unread.empty() && report.cycles.size() != regions.size()) unread = "regions not asked for";
+    if (!unread.empty()) {
+      problem = tools.mca + " answered with what is not its JSON report: " + Quoted(json, '"') +
+                " (" + unread + ")";
+    }
   }
   if (!problem.empty()) {
     predictions.problem = problem;
     return false;
   }
-  predictions.cpu = cpus[0];
-  const size_t first = json.find("\"Resources\": [");
-  std::string first_resource;
-  if (first != std::string::npos) {
-    const size_t quote = json.find('"', first + 14);
-    if (quote != std::string::npos) {
-      first_resource = json.substr(quote + 1, json.find('"', quote + 1) - quote - 1);
-    }
+  if (!report.cpu.empty()) {
+    predictions.cpu = report.cpu;
+    AddNote(predictions.note, NoteOn(report.cpu, report.first_resource, errors));
   }
-  predictions.note = NoteOn(predictions.cpu, first_resource, errors);
   auto cycles_of = [&](const std::string& name, double& cycles) {
-    for (size_t region = 0; region < names.size(); ++region) {
-      if (names[region] == name && iterations[region] > 0) {
-        cycles = totals[region] / iterations[region];
-        return true;
-      }
-    }
-    return false;
+    const auto region = report.cycles.find(name);
+    if (region != report.cycles.end()) cycles = region->second;
+    return region != report.cycles.end();
   };
   // Latency is measured net of the glue's own chain, the empty procedure's block; so it is here.
+  // A glue whose path runs nothing costs nothing; one whose path is not known leaves no net figure.
   double glue = 0;
-  if (measure == SweepMeasure::LATENCY) cycles_of(EmptyProcedureCopy().name, glue);
+  const std::string& glue_name = EmptyProcedureCopy().name;
+  std::string glue_unknown;
+  if (measure == SweepMeasure::LATENCY && !cycles_of(glue_name, glue) &&
+      !why_not[glue_name].empty()) {
+    glue_unknown =
+        "the glue's own chain, which its latency is measured net of, has no prediction: " +
+        why_not[glue_name];
+  }
   for (const Procedure& kernel : kernels) {
     ModelPredictions::Entry entry{measure, pass, kernel.name, {}};
     double cycles = 0;
     if (!kernel.inline_refusal.empty()) {
       entry.prediction.why_not = NOT_MEASURED;
-    } else if (cycles_of(kernel.name, cycles) || why_not[kernel.name].empty()) {
+    } else if (!cycles_of(kernel.name, cycles) && !why_not[kernel.name].empty()) {
+      entry.prediction.why_not = why_not[kernel.name];
+    } else if (!glue_unknown.empty()) {
+      entry.prediction.why_not = glue_unknown;
+    } else {
       // A copy without instructions runs nothing: it costs what the glue alone does.
       entry.prediction.made = true;
       entry.prediction.cycles = measure == SweepMeasure::LATENCY ? cycles - glue : cycles;
-    } else {
-      entry.prediction.why_not = why_not[kernel.name];
     }
     predictions.entries.push_back(entry);
   }
@@ -201,11 +191,10 @@ ModelPredictions Predict(const ModelTools& tools, const std::string& cpu,
   }
   const HostProcessor host = ReadHostProcessor();
   predictions.host = DescribeHost(host);
-  if (cpu == "native" && predictions.note.empty() &&
-      !OlderModelNote(host, predictions.cpu, "").empty()) {
+  if (cpu == "native" && !OlderModelNote(host, predictions.cpu, "").empty()) {
     std::string unused;
-    predictions.note =
-        OlderModelNote(host, predictions.cpu, RunModelTool({tools.mca, "--version"}, unused));
+    AddNote(predictions.note,
+            OlderModelNote(host, predictions.cpu, RunModelTool({tools.mca, "--version"}, unused)));
   }
   return predictions;
 }

@@ -19,9 +19,10 @@ std::string DescribeHost(const HostProcessor& host);
 // The Zen generation of an AMD family and model (1 to 5, 6 for a later family), or 0.
 int ZenGeneration(int family, int model);
 
-// For the model `cpu` that "native" gave on `host`: "LLVM 14 knows no model newer than znver3;
-// install llvm-19" when it is an older generation than the host's, else empty. `llvm_version`
-// is what llvm-mca --version says.
+// For the model `cpu` that "native" gave on `host`, when it is an older processor of the same
+// vendor: "LLVM 14 knows no model newer than znver3; install llvm-19" for AMD's, "LLVM 14 takes
+// this host (sapphirerapids) for the older icelake-server; install llvm-19" for Intel's whose
+// model number tells them. Else empty. `llvm_version` is what llvm-mca --version says.
 std::string OlderModelNote(const HostProcessor& host, const std::string& cpu,
                            const std::string& llvm_version);
 

@@ -1,5 +1,6 @@
 #include "stats/sweep/user_code/path_listing.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -33,6 +34,16 @@ bool MatchesAt(const std::vector<uint8_t>& stream, size_t at,
   if (encoding.empty() || at + encoding.size() > stream.size()) return false;
   for (size_t i = 0; i < encoding.size(); ++i) {
     if (encoding[i] && *encoding[i] != stream[at + i]) return false;
+  }
+  return true;
+}
+
+// Whether bytes [from, to) are all instruction prefixes: legacy ones and REX.
+bool IsPrefixRun(const std::vector<uint8_t>& stream, size_t from, size_t to) {
+  static const std::string LEGACY = "\x26\x2E\x36\x3E\x64\x65\x66\x67\xF0\xF2\xF3";
+  for (size_t at = from; at < to; ++at) {
+    const bool rex = (stream[at] & 0xF0) == 0x40;
+    if (!rex && LEGACY.find(static_cast<char>(stream[at])) == std::string::npos) return false;
   }
   return true;
 }
@@ -75,23 +86,34 @@ std::vector<Instructions> ReadListing(const std::string& listing,
     stream.insert(stream.end(), copy.begin(), copy.end());
     stream.insert(stream.end(), FILLER, INT3);
   }
+  starts.push_back(stream.size());
   std::vector<Instructions> read(copies.size());
   size_t at = 0, copy = 0;
   std::istringstream lines(listing);
   for (std::string line; std::getline(lines, line);) {
     const size_t marker = line.find(ENCODING);
     const size_t start = line.find_first_not_of(" \t");
-    if (marker == std::string::npos || start == marker) continue;
+    if (marker == std::string::npos || start == marker || copies.empty()) continue;
     const size_t list = marker + std::string(ENCODING).size();
     const auto encoding = EncodingOf(line.substr(list, line.find(']', list) - list));
+    while (copy + 1 < copies.size() && starts[copy + 1] <= at) ++copy;
+    // Only this copy and its filler: the same bytes come again in other copies. Once the copy's
+    // body is read, what is left of the filler may have been skipped, so the next copy may follow.
+    const bool in_filler = at >= starts[copy] + copies[copy].size();
+    const size_t window = starts[std::min(copy + (in_filler ? 2 : 1), copies.size())];
     size_t found = at;
-    while (found < stream.size() && !MatchesAt(stream, found, encoding)) ++found;
-    if (found == stream.size()) continue;  // not of these bytes
-    at = found + encoding.size();
-    while (copy + 1 < copies.size() && starts[copy + 1] <= found) ++copy;
+    while (found < window && !MatchesAt(stream, found, encoding)) ++found;
+    // Not there: re-encoded otherwise, but still the instruction read where the last one ended.
+    // After prefixes only: a re-encoding that leaves out prefixes which do nothing.
+    const bool here = found == window || IsPrefixRun(stream, at, found);
+    const size_t placed = here ? at : found;
+    const size_t next = found == window ? at + 1 : found + encoding.size();
+    at = next;
+    size_t owner = copy;
+    while (owner + 1 < copies.size() && starts[owner + 1] <= placed) ++owner;
     // One that runs past its copy's end, into the filler, is not an instruction of the copy.
-    if (at <= starts[copy] + copies[copy].size()) {
-      read[copy][static_cast<uint32_t>(found - starts[copy])] =
+    if (next <= starts[owner] + copies[owner].size()) {
+      read[owner][static_cast<uint32_t>(placed - starts[owner])] =
           Tidy(line.substr(start, marker - start));
     }
   }

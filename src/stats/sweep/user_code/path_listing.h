@@ -15,8 +15,9 @@ namespace stats {
 std::string DisassemblerInput(const std::vector<std::vector<uint8_t>>& copies);
 
 // Per copy, its instructions by offset, read from llvm-mc --show-encoding's listing of
-// DisassemblerInput(copies): each instruction is placed where its encoding matches the bytes,
-// so bytes llvm-mc could not read have no instruction.
+// DisassemblerInput(copies): each instruction is placed where its encoding matches the bytes of
+// its copy, so bytes llvm-mc could not read have no instruction; one re-encoded otherwise (fewer
+// prefixes, a shorter displacement) is placed where the one before it ended.
 using Instructions = std::map<uint32_t, std::string>;
 std::vector<Instructions> ReadListing(const std::string& listing,
                                       const std::vector<std::vector<uint8_t>>& copies);

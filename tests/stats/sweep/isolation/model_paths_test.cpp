@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -149,6 +150,77 @@ TEST(CopyPaths, SayWhyWhenTheCodeFaultsTrapsOrLeavesItsBytesAndRecordTheOthersSt
   EXPECT_EQ(by_kernel.at("away")[0]->why_not, "its path leaves its own bytes");
   EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->offsets, (Offsets{0, 2}));
   EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->why_not, "");
+}
+
+TEST(CopyPaths, GiveAStringInstructionWithARepPrefixOnceForAllItsRoundsAndAJumpToItselfEachTime) {
+  const std::vector<Procedure> kernels = {
+      // mov rsi, rsp; mov ecx, 3; rep lodsb
+      UserKernel("rep", {0x48, 0x89, 0xE6, 0xB9, 0x03, 0, 0, 0, 0xF3, 0xAC}),
+      // mov ecx, 3; loop $
+      UserKernel("loop", {0xB9, 0x03, 0, 0, 0, 0xE2, 0xFE})};
+  const std::vector<CopyPath> paths =
+      stats::RecordCopyPaths(kernels, {stats::SweepMeasure::THROUGHPUT});
+  const auto by_kernel = ByKernel(paths);
+  EXPECT_EQ(by_kernel.at("rep")[stats::POSITIVE]->offsets, (Offsets{0, 2, 5, 10}));
+  EXPECT_EQ(by_kernel.at("loop")[stats::POSITIVE]->offsets, (Offsets{0, 2, 7, 7, 7}));
+}
+
+// MXCSR and the x87 control word set to 0, every exception unmasked.
+const std::vector<uint8_t> UNMASKS = {0x6A, 0x00, 0x0F, 0xAE, 0x14, 0x24,  // push 0; ldmxcsr [rsp]
+                                      0xD9, 0x2C, 0x24, 0x58};             // fldcw [rsp]; pop rax
+// 0/0 with SSE, then with the x87 (whose fault waits for the FSTP).
+const std::vector<uint8_t> SSE_DIVIDES = {0x0F, 0x57, 0xC0, 0xF3, 0x0F, 0x5E, 0xC0};
+const std::vector<uint8_t> X87_DIVIDES = {0xD9, 0xEE, 0xD8, 0xF0, 0xDD, 0xD8};
+
+// pushfq; or dword ptr [rsp], 0x40000; popfq: the alignment-check flag set, then an access that
+// it makes fault.
+const std::vector<uint8_t> CHECKS_ALIGNMENT = {0x9C, 0x81, 0x0C, 0x24, 0, 0, 4, 0, 0x9D};
+const std::vector<uint8_t> UNALIGNED = {0x8B, 0x44, 0x24, 0x01};  // mov eax, [rsp+1]
+
+TEST(CopyPaths, OfACopyAreNotHarmedByTheFloatingPointStateOrAlignmentCheckOneBeforeItLeft) {
+  std::vector<uint8_t> checks_and_faults = CHECKS_ALIGNMENT;
+  checks_and_faults.insert(checks_and_faults.end(), {0x0F, 0x0B});  // ud2
+  const std::vector<CopyPath> paths = stats::RecordCopyPaths(
+      {UserKernel("unmasks", UNMASKS), UserKernel("sse", SSE_DIVIDES),
+       UserKernel("x87", X87_DIVIDES), UserKernel("checks", CHECKS_ALIGNMENT),
+       UserKernel("unaligned", UNALIGNED), UserKernel("checks_faults", checks_and_faults),
+       UserKernel("unaligned_too", UNALIGNED)},
+      {stats::SweepMeasure::LATENCY});
+  for (const CopyPath& path : paths) {
+    EXPECT_EQ(path.why_not,
+              path.kernel == "checks_faults"
+                  ? "its copy raised signal 4 (Illegal instruction) when its path was recorded"
+                  : "")
+        << path.kernel << " " << stats::PASS_NAMES[path.pass];
+  }
+  EXPECT_EQ(ByKernel(paths).at("x87")[stats::POSITIVE]->offsets, (Offsets{0, 2, 4}));
+}
+
+TEST(CopyPaths, BlameOnlyTheCopyThatEndedOrHeldUpItsRecordingAndRecordTheLaterOnesStill) {
+  const std::vector<Procedure> kernels = {
+      UserKernel("exits", {0xB8, 0xE7, 0, 0, 0, 0x31, 0xFF, 0x0F, 0x05}),  // exit_group(0)
+      UserKernel("calls", {0xB8, 0x27, 0, 0, 0, 0x0F, 0x05}),              // getpid()
+      // pushfq; and qword ptr [rsp], -0x101; popfq; jmp $: the trap flag off, and on forever
+      UserKernel("spins", {0x9C, 0x48, 0x81, 0x24, 0x24, 0xFF, 0xFE, 0xFF, 0xFF, 0x9D, 0xEB, 0xFE}),
+      UserKernel("neg", {0xF7, 0xD8}), stats::EmptyProcedureCopy()};
+  const auto start = std::chrono::steady_clock::now();
+  const std::vector<CopyPath> paths =
+      stats::RecordCopyPaths(kernels, {stats::SweepMeasure::LATENCY});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  const auto by_kernel = ByKernel(paths);
+  for (stats::Pass pass : {stats::POSITIVE, stats::NEGATIVE}) {
+    EXPECT_EQ(by_kernel.at("exits")[pass]->why_not,
+              "the process recording its path exited with status 0");
+#if !defined(__SANITIZE_ADDRESS__)  // under it, no filter
+    EXPECT_EQ(by_kernel.at("calls")[pass]->why_not,
+              "its copy made the system call getpid (39) when its path was recorded");
+#endif
+    EXPECT_EQ(by_kernel.at("spins")[pass]->why_not,
+              "its copy ran 0.2 s of processor time without an end when its path was recorded");
+    EXPECT_EQ(by_kernel.at("neg")[pass]->why_not, "");
+    EXPECT_EQ(by_kernel.at("EmptyProcedure")[pass]->why_not, "") << "the glue, recorded last";
+  }
+  EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->offsets, (Offsets{0, 2}));
 }
 
 }  // namespace

@@ -46,6 +46,31 @@ TEST(Listing, PlacesEachInstructionAtTheOffsetItsEncodingMatchesAndNoneAcrossACo
       << "nothing at bytes it could not read";
 }
 
+TEST(Listing, PlacesAnInstructionItReEncodedAtItsOwnOffsetWithoutSkippingToALaterCopy) {
+  // The same kernel in two passes, `lea eax, [rax+0]` listed as `lea eax, [rax]`, whose bytes a
+  // third copy holds; then prefixes that the re-encoding leaves out.
+  const std::vector<Bytes> copies = {{0x8D, 0x40, 0x00, 0xF7, 0xD8},
+                                     {0x8D, 0x40, 0x00, 0xF7, 0xD8},
+                                     {0x8D, 0x00, 0xF7, 0xD8},
+                                     {0x66, 0x66, 0x90, 0x2E, 0x75, 0x00}};
+  const std::string lea = "\tleal\t(%rax), %eax                    # encoding: [0x8d,0x00]\n";
+  const std::string neg = "\tnegl\t%eax                            # encoding: [0xf7,0xd8]\n";
+  const std::string listing = "\t.text\n" + lea + neg + Int3s(15) + lea + neg + Int3s(15) + lea +
+                              neg + Int3s(15) +
+                              "\tnop                                     # encoding: [0x90]\n"
+                              "\tjne\t0                               # encoding: [0x75,A]\n"
+                              "                                        #   fixup A - offset: 1, "
+                              "value: 0-1, kind: FK_PCRel_1\n" +
+                              Int3s(15);
+  const std::vector<Instructions> read = stats::ReadListing(listing, copies);
+  ASSERT_EQ(read.size(), 4u);
+  const Instructions long_form = {{0, "leal (%rax), %eax"}, {3, "negl %eax"}};
+  EXPECT_EQ(read[0], long_form);
+  EXPECT_EQ(read[1], long_form);
+  EXPECT_EQ(read[2], (Instructions{{0, "leal (%rax), %eax"}, {2, "negl %eax"}}));
+  EXPECT_EQ(read[3], (Instructions{{0, "nop"}, {3, "jne 0"}}));
+}
+
 TEST(Listing, GivesAPathAsItsInstructionsInTheOrderTheyRanOrSaysWhichByteIsNotKnown) {
   const std::vector<Instructions> read = stats::ReadListing(LISTING, COPIES);
   std::string why_not;
@@ -89,6 +114,29 @@ TEST(ModelHost, SaysWhenNativeGaveAnOlderModelThanTheHostsAndNotOtherwise) {
   EXPECT_EQ(stats::OlderModelNote(zen4, "znver4", "LLVM version 19.1.7"), "");
   EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 143}, "znver3", ""), "");
   EXPECT_EQ(stats::OlderModelNote(zen4, "generic", ""), "");
+  EXPECT_EQ(stats::OlderModelNote(zen4, "skylake", ""), "");
+}
+
+TEST(ModelHost, SaysWhenNativeTookAnIntelHostForAnOlderProcessorWhereItsModelNumberTellsWhich) {
+  const stats::HostProcessor sapphire_rapids{"GenuineIntel", 6, 0x8F};
+  EXPECT_EQ(stats::DescribeHost(sapphire_rapids), "Intel family 6 model 143");
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "icelake-server", "LLVM version 14.0.6"),
+            "LLVM 14 takes this host (sapphirerapids) for the older icelake-server; install "
+            "llvm-19");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0x97}, "goldmont", ""),
+            "this LLVM takes this host (alderlake) for the older goldmont; install llvm-19");
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "sapphirerapids", "LLVM version 19.1.7"), "");
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "graniterapids", ""), "") << "a newer one";
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "znver3", ""), "") << "another vendor's";
+  EXPECT_EQ(stats::OlderModelNote(sapphire_rapids, "x86-64-v4", ""), "");
+  // Cascade Lake has Skylake's model number: a model of either is not older than the host.
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0x55}, "skylake-avx512", ""), "");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0x55}, "cascadelake", ""), "");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0x55}, "broadwell", ""),
+            "this LLVM takes this host (skylake-avx512) for the older broadwell; install llvm-19");
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 6, 0xB7}, "alderlake", ""), "")
+      << "Raptor Lake, which LLVM may name after Alder Lake";
+  EXPECT_EQ(stats::OlderModelNote({"GenuineIntel", 15, 0x8F}, "core2", ""), "");
 }
 
 }  // namespace

@@ -2,14 +2,17 @@
 
 #include <setjmp.h>
 #include <signal.h>
+#include <sys/time.h>
 #include <ucontext.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
 // void StepThrough(const void* code, int32_t operand): calls the code with the operand in EAX and
 // EBX and the trap flag set, so that every instruction from the call on ends in a SIGTRAP. It keeps
-// every register the caller keeps, since the code may not.
+// every register the caller keeps, since the code may not, and clears the alignment-check flag the
+// code may have set, with the trap flag.
 extern "C" void StepThrough(const void* code, int32_t operand);
 asm(R"(
     .text
@@ -31,7 +34,7 @@ StepThrough:
     popfq
     call r11
     pushfq
-    and qword ptr [rsp], -0x101
+    and qword ptr [rsp], -0x40101
     popfq
     cld
     pop r15
@@ -56,6 +59,7 @@ constexpr int FAULTS[] = {SIGSEGV, SIGILL, SIGBUS, SIGFPE};
 struct Recording {
   uintptr_t start = 0, end = 0;  // the code, and the RET after it at `end`
   bool entered = false, returned = false;
+  volatile sig_atomic_t timing = 0;  // the profiling timer's signal ends the run
   RecordedPath::Outcome outcome = RecordedPath::UNTRACED;
   int signal = 0;
   size_t count = 0;
@@ -73,15 +77,49 @@ alignas(16) std::array<char, 64 * 1024> handler_stack;
   siglongjmp(recording.escape, 1);
 }
 
+// Whether a string instruction with a REP prefix starts at `at`: it traps after every round, each
+// time at its own start. Only a jump can otherwise come back to where it starts, and that is not
+// a string instruction.
+bool IsRepeatedString(const uint8_t* at, const uint8_t* end) {
+  constexpr uint8_t LEGACY[] = {0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x66, 0x67, 0xF0};
+  bool repeated = false;
+  for (; at < end; ++at) {
+    if (*at == 0xF2 || *at == 0xF3) {
+      repeated = true;
+    } else if ((*at & 0xF0) != 0x40 &&
+               std::find(std::begin(LEGACY), std::end(LEGACY), *at) == std::end(LEGACY)) {
+      break;
+    }
+  }
+  // INS, OUTS, MOVS, CMPS, STOS, LODS, SCAS
+  return repeated && at < end &&
+         ((*at >= 0x6C && *at <= 0x6F) || (*at >= 0xA4 && *at <= 0xA7) ||
+          (*at >= 0xAA && *at <= 0xAF));
+}
+
 void OnStep(int signal, siginfo_t* info, void* context) {
+  // The alignment-check flag the code may have set holds in here too, and an unaligned access of
+  // this handler's would end the process; past the red zone, which the compiler may be using.
+  asm volatile("subq $128, %%rsp\n pushfq\n andq $-0x40001, (%%rsp)\n popfq\n addq $128, %%rsp" ::
+                   : "memory", "cc");
+  if (signal == SIGPROF) {
+    if (recording.timing) Escape(RecordedPath::TIMED_OUT, 0);
+    return;
+  }
   auto* machine = static_cast<ucontext_t*>(context);
   const auto rip = static_cast<uintptr_t>(machine->uc_mcontext.gregs[REG_RIP]);
   // An INT3 in the code raises the same signal, as a breakpoint rather than a step.
   if (signal != SIGTRAP || info->si_code != TRAP_TRACE) Escape(RecordedPath::FAULTED, signal);
   if (rip >= recording.start && rip < recording.end) {
     recording.entered = true;
+    const auto offset = static_cast<uint32_t>(rip - recording.start);
+    if (recording.count > 0 && recording.offsets[recording.count - 1] == offset &&
+        IsRepeatedString(reinterpret_cast<const uint8_t*>(rip),
+                         reinterpret_cast<const uint8_t*>(recording.end))) {
+      return;
+    }
     if (recording.count == PATH_BOUND) Escape(RecordedPath::TOO_LONG, 0);
-    recording.offsets[recording.count++] = static_cast<uint32_t>(rip - recording.start);
+    recording.offsets[recording.count++] = offset;
   } else if (rip == recording.end) {
     recording.returned = true;
   } else if (recording.returned) {
@@ -107,16 +145,33 @@ RecordedPath RecordPath(const uint8_t* code, size_t length, int32_t operand) {
   own_stack.ss_size = handler_stack.size();
   sigaltstack(&own_stack, &old_stack);
   struct sigaction step {
-  }, old_trap{}, old_faults[std::size(FAULTS)];
+  }, old_trap{}, old_profile{}, old_faults[std::size(FAULTS)];
   step.sa_sigaction = OnStep;
   step.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&step.sa_mask);
+  sigaddset(&step.sa_mask, SIGPROF);
   sigaction(SIGTRAP, &step, &old_trap);
+  sigaction(SIGPROF, &step, &old_profile);
   for (size_t i = 0; i < std::size(FAULTS); ++i) sigaction(FAULTS[i], &step, &old_faults[i]);
+  alignas(16) std::array<uint8_t, 512> float_state;
+  asm volatile("fxsave64 %0" : "=m"(float_state));
+  // Processor time, so that a loaded host does not cut a path short; a run with the trap turned
+  // off is ended by it too.
+  const itimerval limit = {{0, 0}, {PATH_TIME_LIMIT_MS / 1000, PATH_TIME_LIMIT_MS % 1000 * 1000}};
+  const itimerval off = {};
+  recording.timing = 1;
+  setitimer(ITIMER_PROF, &limit, nullptr);
 
-  if (sigsetjmp(recording.escape, 1) == 0) StepThrough(code, operand);
+  if (sigsetjmp(recording.escape, 1) == 0) {
+    StepThrough(code, operand);
+    recording.timing = 0;
+  }
 
+  recording.timing = 0;
+  setitimer(ITIMER_PROF, &off, nullptr);
+  asm volatile("fxrstor64 %0" : : "m"(float_state));
   for (size_t i = 0; i < std::size(FAULTS); ++i) sigaction(FAULTS[i], &old_faults[i], nullptr);
+  sigaction(SIGPROF, &old_profile, nullptr);
   sigaction(SIGTRAP, &old_trap, nullptr);
   sigaltstack(&old_stack, nullptr);
   RecordedPath path;

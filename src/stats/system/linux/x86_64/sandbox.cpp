@@ -73,10 +73,12 @@ int AddRules(scmp_filter_ctx filter, const SandboxRules& rules) {
   allow(SCMP_SYS(munmap));
   allow(SCMP_SYS(brk));
   if (rules.steps_through) {
-    // The path recorder's trap handler, its stack, and the mask its escape restores.
+    // The path recorder's trap handler, its stack, the mask its escape restores, and the timer
+    // that ends a copy which runs too long.
     allow(SCMP_SYS(rt_sigaction));
     allow(SCMP_SYS(sigaltstack));
     allow(SCMP_SYS(rt_sigprocmask));
+    allow(SCMP_SYS(setitimer));
   }
   if (rules.maps_code) {
     // The code of each measure, placed afresh, and large blocks of the allocator.
