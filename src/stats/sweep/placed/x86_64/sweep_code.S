@@ -1,26 +1,9 @@
 #include "kernels/x86/procedures.inc"
 #include "bench/x86/loop_body.inc"
+#include "stats/system/linux/x86_64/callee_saved.inc"
 
     .intel_syntax noprefix
     .text
-
-# Every register the System V caller keeps, for code that runs what a user wrote.
-.macro SAVE_CALLEE_SAVED
-    push rbx
-    push rbp
-    push r12
-    push r13
-    push r14
-    push r15
-.endm
-.macro RESTORE_CALLEE_SAVED
-    pop r15
-    pop r14
-    pop r13
-    pop r12
-    pop rbp
-    pop rbx
-.endm
 
 # void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
 # Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. The

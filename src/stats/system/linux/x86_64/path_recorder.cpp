@@ -9,44 +9,8 @@
 #include <array>
 #include <cstdint>
 
-// void StepThrough(const void* code, int32_t operand): calls the code with the operand in EAX and
-// EBX and the trap flag set, so that every instruction from the call on ends in a SIGTRAP. It keeps
-// every register the caller keeps, since the code may not, and clears the alignment-check flag the
-// code may have set, with the trap flag.
+// In step_through.S: calls `code` with the trap flag set, keeping every register the caller keeps.
 extern "C" void StepThrough(const void* code, int32_t operand);
-asm(R"(
-    .text
-    .p2align 4
-    .type StepThrough, @function
-StepThrough:
-    .intel_syntax noprefix
-    push rbx
-    push rbp
-    push r12
-    push r13
-    push r14
-    push r15
-    mov r11, rdi
-    mov eax, esi
-    mov ebx, esi
-    pushfq
-    or qword ptr [rsp], 0x100
-    popfq
-    call r11
-    pushfq
-    and qword ptr [rsp], -0x40101
-    popfq
-    cld
-    pop r15
-    pop r14
-    pop r13
-    pop r12
-    pop rbp
-    pop rbx
-    ret
-    .att_syntax prefix
-    .size StepThrough, . - StepThrough
-)");
 
 namespace stats {
 
