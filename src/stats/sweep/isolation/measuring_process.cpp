@@ -75,17 +75,12 @@ std::string WhatHappened(const ChildRun& child, const NamedCell& cell) {
   if (child.outcome == ChildRun::OVERFLOWED) {
     return "it wrote more than " + std::to_string(MEASURING_OUTPUT_LIMIT >> 20) + " MiB" + where;
   }
-  if (child.outcome == ChildRun::ENDED && ending.signal != 0) {
-    return "killed by " + SignalName(ending.signal) + where;
-  }
-  if (child.outcome == ChildRun::ENDED && ending.exit_code >= 0) {
-    return "it ended the measuring process with exit status " + std::to_string(ending.exit_code) +
-           where;
-  }
+  if (child.outcome == ChildRun::ENDED)
+    return "the measuring process " + DescribeWaitStatus(child.status) + where;
   return "the measuring process failed" + where + ": " + child.failure;
 }
 
-// "the measuring process was killed by signal 11 (Segmentation fault)"
+// "the measuring process was killed by SIGSEGV (Segmentation fault)"
 std::string OwnFailure(const ChildRun& child) {
   if (child.outcome == ChildRun::ENDED) {
     const int exit_code = EndingOf(child.status).exit_code;
