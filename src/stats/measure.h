@@ -29,8 +29,14 @@ struct SweepSettings {
   double precision_cycles = 0.02;
   double seconds = 0;  // for all the measures together, a hard cap; 0: DefaultSweepSeconds, and
                        // up to BUSY_HOST_SECONDS while the host is too busy for the precision
-  uint64_t seed = 0;
-  int cpu = -1;  // where the measuring thread is pinned
+  uint64_t seed = 0;   // of the rounds' shuffle
+  int cpu = -1;        // where the measuring thread is pinned; -1: where the sweep starts
+};
+
+// A user's kernel as given: hex bytes (--kernel) or assembly text (--kernel-asm), NAME=...
+struct UserKernelArgument {
+  bool assembly = false;
+  std::string argument;
 };
 
 // 8 s for one measure and 4 s for each further one.
