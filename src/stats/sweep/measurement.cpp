@@ -7,6 +7,7 @@
 #include "stats/sweep/placed/blocks.h"
 #include "stats/sweep/placed/clock.h"
 #include "stats/sweep/placed/measure_code.h"
+#include "stats/sweep/placed/procedures.h"
 
 namespace stats {
 
@@ -28,13 +29,10 @@ constexpr double LEAST_BLOCK_SECONDS = 0.25;
 // The kernels a measure times, as indices into `kernels`; the others are refused with the reason.
 std::vector<size_t> KernelsFor(SweepMeasure measure, const std::vector<Procedure>& kernels,
                                std::vector<std::string>& refusals) {
-  std::vector<size_t> measured;
+  const std::vector<size_t> measured = KernelsMeasured(measure, kernels).kernels;
   for (size_t kernel = 0; kernel < kernels.size(); ++kernel) {
-    if (measure != SweepMeasure::CALL && !kernels[kernel].inline_refusal.empty()) {
+    if (std::find(measured.begin(), measured.end(), kernel) == measured.end())
       refusals.push_back(kernels[kernel].name + ": " + kernels[kernel].inline_refusal);
-    } else {
-      measured.push_back(kernel);
-    }
   }
   return measured;
 }

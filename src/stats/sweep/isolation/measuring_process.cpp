@@ -158,8 +158,9 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     }
     std::vector<std::string> names;
     for (const Procedure& kernel : kernels) names.push_back(kernel.name);
+    const std::vector<MeasureKernels> timed = KernelsMeasured(to_come, kernels);
     const ReportReadBack read =
-        ReadReportBack(child.report, {names, to_come, settings.precision_cycles});
+        ReadReportBack(child.report, {names, timed, settings.precision_cycles});
     // Measures that ended are kept, and never measured again.
     if (!read.measures.empty()) {
       const bool first = result.measures.empty();
@@ -189,7 +190,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     // The last cell named, else the one before it (damage that shows later), if it fails again.
     std::optional<NamedCell> blamed;
     for (int back = 0; back < 2 && !blamed; ++back) {
-      const std::optional<NamedCell> cell = beacon.Named(back, kernels.size(), to_come);
+      const std::optional<NamedCell> cell = beacon.Named(back, timed);
       if (!cell || cell->kernel < 0 ||
           kernels[static_cast<size_t>(cell->kernel)].origin != Procedure::Origin::USER)
         continue;

@@ -1,5 +1,6 @@
 #include "stats/sweep/isolation/wire_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +48,8 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
   const size_t index = read.measures.size();
   if (index >= expected.measures.size()) return "more measures than were asked for";
   MeasureResult measure;
-  measure.measure = expected.measures[index];
+  const MeasureKernels& timed = expected.measures[index];
+  measure.measure = timed.measure;
   if (head.size() < 11 || head[1] != MeasureName(measure.measure))
     return "expected the measure " + std::string(MeasureName(measure.measure));
   uint64_t chunk, copies, pairs, rounds, end, shared, waited, all_shared;
@@ -68,11 +70,14 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
   measure.grid = GridFor(measure.measure);
   for (size_t at = 11; at < head.size(); ++at) {
     uint64_t kernel;
-    if (!Whole(head[at], expected.kernel_names.size() - 1, kernel) ||
-        (!measure.kernels.empty() && kernel <= measure.kernels.back()) ||
-        expected.kernel_names.empty())
-      return "a kernel index out of range or out of order";
+    if (!Whole(head[at], UINT32_MAX, kernel)) return "a kernel index unreadable";
     measure.kernels.push_back(kernel);
+  }
+  if (measure.kernels != timed.kernels) return "other kernels than the measure times";
+  std::vector<std::string> refused;
+  for (size_t kernel = 0; kernel < expected.kernel_names.size(); ++kernel) {
+    if (std::find(timed.kernels.begin(), timed.kernels.end(), kernel) == timed.kernels.end())
+      refused.push_back(expected.kernel_names[kernel]);
   }
   // The samples come pass by pass, kernel by kernel, placement by placement: each where expected.
   const size_t per_pass = measure.kernels.size() * measure.grid.size();
@@ -81,10 +86,11 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
     if (lines.eof()) break;  // a line without its end
     const std::vector<std::string> words = Words(line);
     if (line.rfind("refusal ", 0) == 0) {
-      const std::string name = line.substr(8, line.find(": ") - 8);
-      bool known = false;
-      for (const std::string& kernel : expected.kernel_names) known = known || kernel == name;
-      if (!known || line.find(": ") == std::string::npos) return "a refusal of no kernel";
+      const auto name =
+          std::find(refused.begin(), refused.end(), line.substr(8, line.find(": ") - 8));
+      if (name == refused.end() || line.find(": ") == std::string::npos)
+        return "a refusal of no kernel the measure leaves out";
+      refused.erase(name);
       measure.refusals.push_back(line.substr(8));
     } else if (words.size() == 8 && words[0] == "s") {
       const size_t at = measure.samples.size();
@@ -113,6 +119,7 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
       if (!std::getline(lines, line) || line != "done") return "a measure without its end";
       ++line_number;
       if (measure.samples.size() != 2 * per_pass) return "fewer samples than cells";
+      if (!refused.empty()) return "no refusal of " + refused.front();
       read.slowest_clock_ghz = clock[0];
       read.fastest_clock_ghz = clock[1];
       read.median_clock_ghz = clock[2];

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "stats/sweep/estimate/results.h"
+#include "stats/sweep/placed/procedures.h"
 
 namespace stats {
 
@@ -16,10 +17,11 @@ std::string MeasureLines(const SweepResult& so_far, size_t measure);
 std::string ErrorLine(const std::string& error);
 constexpr const char* END_LINE = "end\n";
 
-// What a report may hold: the kernels the process measured, and the measures asked, in order.
+// What a report may hold: the kernels the process measured, and the measures asked, in order,
+// each with exactly the kernels it times; the others it refuses, each once.
 struct ReportExpected {
   std::vector<std::string> kernel_names;
-  std::vector<SweepMeasure> measures;
+  std::vector<MeasureKernels> measures;
   double precision_cycles = 0.02;  // that the figures are held to
 };
 
