@@ -122,6 +122,8 @@ TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElse
   const std::string flood =
       "push rsi; push rdi; push rax; mov eax, 1; mov edi, 1; lea rsi, [rsp "
       "- 4096]; mov edx, 4096; syscall; pop rax; pop rdi; pop rsi";
+  // Its call made with the stack pointer at 0, where no signal frame fits.
+  const std::string stackless = "mov r8, rsp; xor esp, esp; mov eax, 39; syscall; mov rsp, r8";
   const std::string dodge = "cmp esi, 0x5E070004; je 1f; ";
   const struct {
     std::string kernel, said;
@@ -135,6 +137,9 @@ TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElse
        "left out: forker: it made the system call fork (57) at placement "},
       {"flood=" + dodge + flood + "; 1:",
        "left out: flood: it made the system call write (1) at placement "},
+      {"stackless=" + stackless, "left out: stackless: it made the system call getpid (39)\n"},
+      {"stackless=" + dodge + stackless + "; 1:",
+       "left out: stackless: it made the system call getpid (39) at placement "},
   };
   for (const auto& kernel : hostile) {
     const std::string folder = TemporaryDirectory(), csv = folder + "/sweep.csv";
