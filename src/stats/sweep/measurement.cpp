@@ -83,8 +83,11 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     const RoundsPlan plan = PlanFor(measured, settings);
     expected_visits.push_back(CellCount(plan) * plan.least_rounds);
   }
-  const double cap =
-      settings.seconds > 0 ? settings.seconds : DefaultSweepSeconds(settings.measures.size());
+  const double cap = SweepCapSeconds(settings);
+  const double all_measures =
+      static_cast<double>(settings.measures_before + settings.measures.size());
+  // The time of the measures done in an earlier measuring process counts too.
+  auto spent = [&] { return settings.seconds_before + seconds_since(start); };
   const double ticks_per_ns = TicksPerNs();
   if (hooks.prepared) hooks.prepared();
 
@@ -135,12 +138,10 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
             : CallsPerChunk(CalibrateNsPerCall(machine, plan, calibration_calls), CHUNK_NS);
     // Each measure may use its share of the time, and what the measures before it left over.
     measure_start = Clock::now();
-    const double share =
-        static_cast<double>(at + 1) / static_cast<double>(settings.measures.size());
-    plan.seconds = cap * share - seconds_since(start);
-    plan.busy_seconds = settings.seconds > 0 || settings.rounds != 0
-                            ? 0
-                            : BUSY_HOST_SECONDS * share - seconds_since(start);
+    const double share = static_cast<double>(settings.measures_before + at + 1) / all_measures;
+    plan.seconds = cap * share - spent();
+    plan.busy_seconds =
+        settings.seconds > 0 || settings.rounds != 0 ? 0 : BUSY_HOST_SECONDS * share - spent();
     plan.chain_overhead_cycles = ChainOverheadCycles(machine, CHAIN_ADDS);
     const RoundsRecord record = MeasureInRounds(plan, machine);
     if (record.end == RoundsRecord::STOPPED) {
