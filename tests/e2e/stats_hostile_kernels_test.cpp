@@ -112,7 +112,8 @@ size_t RunningCompanions(const std::string& marker) {
   return count;
 }
 
-TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElseDown) {
+TEST(HostileKernels,
+     ThoseThatCallTheSystemOrSpeakForTheMeasuringProcessAreNamedAndTakeNothingElse) {
   // Each keeps its registers; the second of each pair dodges the check, whose RSI holds a
   // sentinel, and makes its call only where the sweep's loop calls it.
   const std::string kill =
@@ -125,6 +126,13 @@ TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElse
   // Its call made with the stack pointer at 0, where no signal frame fits.
   const std::string stackless = "mov r8, rsp; xor esp, esp; mov eax, 39; syscall; mov rsp, r8";
   const std::string dodge = "cmp esi, 0x5E070004; je 1f; ";
+  // "garbage\n" on the measuring process's report: descriptor 8, after the standard streams and
+  // the pipes for its output and errors. Then two that end it as it ends itself when it cannot
+  // write its report or close itself in.
+  const std::string garbage =
+      "push rsi; push rdi; push rax; mov rax, 0x0A65676162726167; push rax; mov eax, 1; "
+      "mov edi, 8; mov rsi, rsp; mov edx, 8; syscall; pop rax; pop rax; pop rdi; pop rsi";
+  const std::string exit_with = "mov eax, 231; mov edi, ";
   const struct {
     std::string kernel, said;
   } hostile[] = {
@@ -140,6 +148,13 @@ TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElse
       {"stackless=" + stackless, "left out: stackless: it made the system call getpid (39)\n"},
       {"stackless=" + dodge + stackless + "; 1:",
        "left out: stackless: it made the system call getpid (39) at placement "},
+      {"garbage=" + dodge + garbage + "; 1:",
+       "left out: garbage: it wrote to the measuring process's report (line 1: unexpected) at "
+       "placement "},
+      {"four=" + dodge + exit_with + "4; syscall; 1:",
+       "left out: four: the measuring process exited with status 4 at placement "},
+      {"five=" + dodge + exit_with + "5; syscall; 1:",
+       "left out: five: the measuring process exited with status 5 at placement "},
   };
   for (const auto& kernel : hostile) {
     const std::string folder = TemporaryDirectory(), csv = folder + "/sweep.csv";

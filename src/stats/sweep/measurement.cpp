@@ -165,10 +165,6 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
                                    : std::min(result.slowest_clock_ghz, record.slowest_clock_ghz);
     if (at == 0) result.median_clock_ghz = record.median_clock_ghz;
     result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, record.fastest_clock_ghz);
-    // Every figure in ms at one clock, the one the header states: the same figures as the cycles.
-    for (SweepSample& sample : measured.samples) {
-      sample.net_ms = 1000 * sample.net_cycles / result.median_clock_ghz;
-    }
     if (hooks.finished) hooks.finished(result, at);
   }
   return result;

@@ -92,7 +92,7 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
         return "a refusal of no kernel the measure leaves out";
       refused.erase(name);
       measure.refusals.push_back(line.substr(8));
-    } else if (words.size() == 8 && words[0] == "s") {
+    } else if (words.size() == 7 && words[0] == "s") {
       const size_t at = measure.samples.size();
       if (at >= 2 * per_pass) return "more samples than cells";
       const size_t in_pass = at % per_pass;
@@ -106,9 +106,8 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
       if (words[1] != std::to_string(sample.pass) || words[2] != std::to_string(sample.kernel) ||
           words[3] != std::to_string(sample.placement))
         return "a sample out of its place";
-      if (!Figure(words[4], sample.net_ms) || !Figure(words[5], sample.net_cycles) ||
-          !Figure(words[6], sample.first_half_cycles) ||
-          !Figure(words[7], sample.second_half_cycles))
+      if (!Figure(words[4], sample.net_cycles) || !Figure(words[5], sample.first_half_cycles) ||
+          !Figure(words[6], sample.second_half_cycles))
         return "a sample's figure unreadable";
       measure.samples.push_back(sample);
     } else if (words.size() == 4 && words[0] == "clock") {
@@ -149,8 +148,8 @@ std::string MeasureLines(const SweepResult& so_far, size_t measure) {
   for (const std::string& refusal : found.refusals) out << "refusal " << refusal << "\n";
   for (const SweepSample& sample : found.samples) {
     out << "s " << sample.pass << " " << sample.kernel << " " << sample.placement << " "
-        << Number(sample.net_ms) << " " << Number(sample.net_cycles) << " "
-        << Number(sample.first_half_cycles) << " " << Number(sample.second_half_cycles) << "\n";
+        << Number(sample.net_cycles) << " " << Number(sample.first_half_cycles) << " "
+        << Number(sample.second_half_cycles) << "\n";
   }
   out << "clock " << Number(so_far.slowest_clock_ghz) << " " << Number(so_far.fastest_clock_ghz)
       << " " << Number(so_far.median_clock_ghz) << "\ndone\n";

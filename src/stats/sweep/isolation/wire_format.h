@@ -11,7 +11,8 @@
 
 namespace stats {
 
-// The measure `measure` of the sweep so far, with the clock figures so far, as lines.
+// The measure `measure` of the sweep so far, with the clock figures so far, as lines. The nets go
+// in cycles alone: their ms are made by the reader, at the one clock of the whole sweep.
 std::string MeasureLines(const SweepResult& so_far, size_t measure);
 // The sweep's own failure, one line.
 std::string ErrorLine(const std::string& error);

@@ -92,6 +92,11 @@ TEST(WireFormat, KeepsTheMeasuresThatEndedBeforeAFailureAndLeavesItsLineToOthers
   EXPECT_FALSE(read.complete);
   ASSERT_EQ(read.measures.size(), 1u);
   EXPECT_EQ(read.measures[0].measure, SweepMeasure::CALL);
+  // Bytes a kernel wrote to the report spoil what follows them, not what came before.
+  const stats::ReportReadBack spoilt =
+      stats::ReadReportBack(stats::MeasureLines(sent, 0) + "garbage\n" + Report(sent), EXPECTED);
+  EXPECT_EQ(spoilt.problem, "line 388: unexpected");
+  EXPECT_EQ(spoilt.measures.size(), 1u);
 }
 
 TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
@@ -102,7 +107,7 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
   };
   std::vector<Bad> bad = {
       {"measure call 700 1 5 40 0 x 0 0 0 0 1 2\n", "line 1: a measure's settings out of range"},
-      {good.substr(0, second + 300), "line 392: a measure cut short"},
+      {good.substr(0, second + 300), "line 393: a measure cut short"},
       {good.substr(0, good.size() - 20), "a measure cut short"},
       {"hello\n" + good, "line 1: unexpected"},
       // A report that drops a kernel, adds one, or times one the measure refuses.
@@ -133,7 +138,7 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
       {good.substr(0, second) + good.substr(0, second), "expected the measure latency"},
   };
   stats::SweepResult infinite = KernelsOverTwoMeasures();
-  infinite.measures[0].samples[3].net_ms = INFINITY;
+  infinite.measures[0].samples[3].net_cycles = INFINITY;
   bad.push_back({Report(infinite), "line 5: a sample's figure unreadable"});
   stats::SweepResult not_a_number = KernelsOverTwoMeasures();
   not_a_number.measures[0].samples[3].second_half_cycles = NAN;
