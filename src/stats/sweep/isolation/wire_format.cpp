@@ -180,7 +180,9 @@ ReportReadBack ReadReportBack(const std::string& report, const ReportExpected& e
     } else if (line.rfind("measure ", 0) == 0) {
       problem = ReadMeasure(Words(line), lines, line_number, expected, read);
     } else if (line.rfind("state ", 0) == 0 || line.rfind("system call ", 0) == 0) {
-      return read;
+      // The process ends as it writes one; anything after it was written by something else.
+      if (whole_line && lines.peek() == EOF) return read;
+      problem = "more after a failure's own line";
     } else {
       problem = "unexpected";
     }

@@ -35,7 +35,7 @@ struct ReportReadBack {
 };
 
 // Every whole measure of `report`. What follows the last one may be a failure's own line ("state
-// ...", "system call ..."), left for others to read.
+// ...", "system call ..."), left for others to read; it must end the report.
 ReportReadBack ReadReportBack(const std::string& report, const ReportExpected& expected);
 
 }  // namespace stats

@@ -134,6 +134,8 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
       {Replaced(good, "", "measure call", "measure latency"), "line 1: expected the measure call"},
       {Replaced(good, "", "s 0 2 63 ", "clock 1 1 1\ndone\ns 0 2 63 "), "fewer samples than"},
       {good + "end\n", "more after the end"},
+      {"state it changed MXCSR from 1F80 to 0000\n" + good, "line 1: more after a failure's own"},
+      {"system call 62\n" + good, "line 1: more after a failure's own line"},
       {stats::ErrorLine("it broke") + good, "line 2: more after the sweep's own failure"},
       {good.substr(0, second) + good.substr(0, second), "expected the measure latency"},
   };
