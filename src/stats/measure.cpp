@@ -35,4 +35,15 @@ double DefaultSweepSeconds(size_t measures) {
   return 8 + 4 * static_cast<double>(measures > 0 ? measures - 1 : 0);
 }
 
+double SweepCapSeconds(const SweepSettings& settings) {
+  return settings.seconds > 0
+             ? settings.seconds
+             : DefaultSweepSeconds(settings.measures_before + settings.measures.size());
+}
+
+double LongestSweepSeconds(const SweepSettings& settings) {
+  const bool waits = settings.seconds == 0 && settings.rounds == 0;
+  return std::max(SweepCapSeconds(settings), waits ? BUSY_HOST_SECONDS : 0);
+}
+
 }  // namespace stats

@@ -29,13 +29,27 @@ struct SweepSettings {
   double precision_cycles = 0.02;
   double seconds = 0;  // for all the measures together, a hard cap; 0: DefaultSweepSeconds, and
                        // up to BUSY_HOST_SECONDS while the host is too busy for the precision
-  uint64_t seed = 0;
-  int cpu = -1;  // where the measuring thread is pinned
+  uint64_t seed = 0;   // of the rounds' shuffle
+  int cpu = -1;        // where the measuring thread is pinned; -1: where the sweep starts
+  // A sweep taken up again in a new measuring process after a kernel was left out: the measures
+  // done before these, and the seconds spent so far, both counted against the caps.
+  size_t measures_before = 0;
+  double seconds_before = 0;
+};
+
+// A user's kernel as given: hex bytes (--kernel) or assembly text (--kernel-asm), NAME=...
+struct UserKernelArgument {
+  bool assembly = false;
+  std::string argument;
 };
 
 // 8 s for one measure and 4 s for each further one.
 double DefaultSweepSeconds(size_t measures);
 // How long a sweep without --seconds may wait for quieter rounds, all its measures together.
 constexpr double BUSY_HOST_SECONDS = 40;
+// The usual cap of all the sweep's measures together: --seconds, or DefaultSweepSeconds.
+double SweepCapSeconds(const SweepSettings& settings);
+// The longest all its rounds may take: the cap, or the wait for quieter rounds where there is one.
+double LongestSweepSeconds(const SweepSettings& settings);
 
 }  // namespace stats

@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <random>
 
 #include "stats/format.h"
 #include "stats/option_values.h"
@@ -26,6 +27,12 @@ struct Given {
   std::string csv_path, svg_path, json_path;
   std::vector<std::string> reports;
 };
+
+// A seed of its own for each sweep not given one, so that runs differ in their rounds' order.
+uint64_t RandomSeed() {
+  std::random_device device;
+  return uint64_t{device()} << 32 ^ device();
+}
 
 // `value` as a whole number from `least` to `most` into `into`; empty, or what the option `needs`.
 std::string TakeNumber(const std::string& value, uint64_t least, uint64_t most,
@@ -210,8 +217,8 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     if (given.predict_for) sweep.predict_for = *given.predict_for;
     sweep.mca = given.mca.value_or("");
     if (given.calls) sweep.settings.calls = static_cast<uint32_t>(*given.calls);
-    sweep.seed = given.seed;
-    if (given.cpu) sweep.cpu = static_cast<int>(*given.cpu);
+    sweep.settings.seed = given.seed ? *given.seed : RandomSeed();
+    if (given.cpu) sweep.settings.cpu = static_cast<int>(*given.cpu);
     sweep.user_kernels = given.user_kernels;
     if (given.measures) sweep.settings.measures = *given.measures;
     sweep.csv_path = given.csv_path;

@@ -21,19 +21,11 @@ struct SummaryOptions {
   std::string csv_path, svg_path;
 };
 
-// A user's kernel as given: hex bytes (--kernel) or assembly text (--kernel-asm), NAME=...
-struct UserKernelArgument {
-  bool assembly = false;
-  std::string argument;
-};
-
 // Every kernel timed at many code placements, in a measuring process.
 struct SweepOptions {
   std::optional<int> fixed_layout_runs;  // -n: also run the benchmark and compare its layout
   std::string benchmark;                 // with -n: empty for the absbench beside this program
-  SweepSettings settings;                // its seed and processor come from the two below
-  std::optional<uint64_t> seed;
-  std::optional<int> cpu;
+  SweepSettings settings;                // the seed drawn at random when not given
   std::vector<UserKernelArgument> user_kernels;
   bool predict = false;                // a static model's latency and throughput beside each
   std::string predict_for = "native";  // the model's processor, as llvm-mca names it

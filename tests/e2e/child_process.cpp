@@ -55,6 +55,7 @@ void Exec(const std::vector<std::string>& command) {
   for (const std::string& argument : command)
     arguments.push_back(const_cast<char*>(argument.c_str()));
   arguments.push_back(nullptr);
+  closefrom(STDERR_FILENO + 1);
   execvp(arguments[0], arguments.data());
   _exit(127);
 }

@@ -24,7 +24,8 @@ std::vector<std::string> QuickBenchmark();
 // absbench-stats of this build with `arguments`.
 std::vector<std::string> StatsCommand(const std::vector<std::string>& arguments);
 
-// Replaces this process with `command`; exits with 127 if it cannot.
+// Replaces this process with `command`, which gets the standard streams alone, as from a shell;
+// exits with 127 if it cannot.
 [[noreturn]] void Exec(const std::vector<std::string>& command);
 
 // Runs a command with standard output and error to files; fails the test if it runs past `limit`.

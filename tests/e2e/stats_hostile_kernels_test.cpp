@@ -30,12 +30,14 @@ TEST(HostileKernels, EachIsLeftOutWithWhatItDidWhileTheOthersAreMeasuredAndWritt
   } hostile[] = {
       // Right when called; inline its RET pops what the block saved.
       {"early=test eax, eax; js 1f; ret; 1: neg eax", "latency",
-       "left out: early: killed by SIGSEGV at placement "},
+       "left out: early: the measuring process was killed by SIGSEGV (Segmentation fault) at "
+       "placement "},
       {"fe=push 0; ldmxcsr [rsp]; pop rcx", "call",
        "left out: fe: it changed MXCSR from 1F80 to 0000 at placement "},
       {"bye=mov eax, 231; xor edi, edi; syscall", "call",
-       "left out: bye: it ends the process it runs in (exit status 0)"},
-      {"stack=mov qword ptr [rsp + 8], 0", "call", "left out: stack: it faults (signal 11"},
+       "left out: bye: the process running it exited with status 0"},
+      {"stack=mov qword ptr [rsp + 8], 0", "call",
+       "left out: stack: the process running it was killed by SIGSEGV (Segmentation fault)"},
       // Returns under the check, whose RSI holds a sentinel; spins where RSI counts the loop.
       {"hang=cmp esi, 0x5E070004; je 1f; 2: jmp 2b; 1:", "call",
        "left out: hang: it ran for 5 s without finishing at placement "},
@@ -67,7 +69,7 @@ TEST(HostileKernels, EachIsLeftOutWithWhatItDidWhileTheOthersAreMeasuredAndWritt
 
 TEST(HostileKernels, ThoseThatFailTheCheckBeforeTimingAreLeftOutTooWithTheirReasons) {
   const std::vector<std::string> said = {
-      "left out: ud2: it faults",
+      "left out: ud2: the process running it was killed by SIGILL (Illegal instruction)",
       "left out: spin: it does not return within 1 s",
       "left out: ebx: it changes RBX",
       "left out: esi: it changes RSI",
@@ -110,7 +112,8 @@ size_t RunningCompanions(const std::string& marker) {
   return count;
 }
 
-TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElseDown) {
+TEST(HostileKernels,
+     ThoseThatCallTheSystemOrSpeakForTheMeasuringProcessAreNamedAndTakeNothingElse) {
   // Each keeps its registers; the second of each pair dodges the check, whose RSI holds a
   // sentinel, and makes its call only where the sweep's loop calls it.
   const std::string kill =
@@ -120,7 +123,16 @@ TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElse
   const std::string flood =
       "push rsi; push rdi; push rax; mov eax, 1; mov edi, 1; lea rsi, [rsp "
       "- 4096]; mov edx, 4096; syscall; pop rax; pop rdi; pop rsi";
+  // Its call made with the stack pointer at 0, where no signal frame fits.
+  const std::string stackless = "mov r8, rsp; xor esp, esp; mov eax, 39; syscall; mov rsp, r8";
   const std::string dodge = "cmp esi, 0x5E070004; je 1f; ";
+  // "garbage\n" on the measuring process's report: descriptor 8, after the standard streams and
+  // the pipes for its output and errors. Then two that end it as it ends itself when it cannot
+  // write its report or close itself in.
+  const std::string garbage =
+      "push rsi; push rdi; push rax; mov rax, 0x0A65676162726167; push rax; mov eax, 1; "
+      "mov edi, 8; mov rsi, rsp; mov edx, 8; syscall; pop rax; pop rax; pop rdi; pop rsi";
+  const std::string exit_with = "mov eax, 231; mov edi, ";
   const struct {
     std::string kernel, said;
   } hostile[] = {
@@ -133,6 +145,16 @@ TEST(HostileKernels, ThoseThatCallTheSystemAreNamedWithTheCallAndTakeNothingElse
        "left out: forker: it made the system call fork (57) at placement "},
       {"flood=" + dodge + flood + "; 1:",
        "left out: flood: it made the system call write (1) at placement "},
+      {"stackless=" + stackless, "left out: stackless: it made the system call getpid (39)\n"},
+      {"stackless=" + dodge + stackless + "; 1:",
+       "left out: stackless: it made the system call getpid (39) at placement "},
+      {"garbage=" + dodge + garbage + "; 1:",
+       "left out: garbage: it wrote to the measuring process's report (line 1: unexpected) at "
+       "placement "},
+      {"four=" + dodge + exit_with + "4; syscall; 1:",
+       "left out: four: the measuring process exited with status 4 at placement "},
+      {"five=" + dodge + exit_with + "5; syscall; 1:",
+       "left out: five: the measuring process exited with status 5 at placement "},
   };
   for (const auto& kernel : hostile) {
     const std::string folder = TemporaryDirectory(), csv = folder + "/sweep.csv";

@@ -42,8 +42,10 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   EXPECT_EQ(defaults.settings.rounds, 0u) << "rounds go on until the precision is reached";
   EXPECT_EQ(defaults.settings.precision_cycles, 0.02);
   EXPECT_EQ(defaults.settings.calls, 0u) << "calls come from the calibration unless given";
-  EXPECT_FALSE(defaults.seed);
-  EXPECT_FALSE(defaults.cpu);
+  EXPECT_NE(defaults.settings.seed,
+            std::get<stats::SweepOptions>(stats::ParseCommandLine({"--sweep"})).settings.seed)
+      << "a seed of its own for each sweep";
+  EXPECT_EQ(defaults.settings.cpu, -1) << "the processor it starts on";
   EXPECT_TRUE(defaults.user_kernels.empty());
   EXPECT_EQ(defaults.settings.measures,
             std::vector<stats::SweepMeasure>{stats::SweepMeasure::CALL});
@@ -76,8 +78,8 @@ TEST(ParseCommandLine, GivesTheSweepItsDefaultsAndTakesEverySweepSetting) {
   EXPECT_EQ(sweep.benchmark, "/b");
   EXPECT_EQ(sweep.settings.seconds, 60);
   EXPECT_EQ(sweep.settings.rounds, 20u);
-  EXPECT_EQ(sweep.seed, UINT64_MAX);
-  EXPECT_EQ(sweep.cpu, 1);
+  EXPECT_EQ(sweep.settings.seed, UINT64_MAX);
+  EXPECT_EQ(sweep.settings.cpu, 1);
   ASSERT_EQ(sweep.user_kernels.size(), 2u);
   EXPECT_FALSE(sweep.user_kernels[0].assembly);
   EXPECT_EQ(sweep.user_kernels[0].argument, "a=90");

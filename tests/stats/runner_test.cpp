@@ -44,7 +44,7 @@ TEST(CaptureOneRun, SaysWhichSignalKilledTheBenchmarkAndItsLastWords) {
   const Script killed("echo 'about to go' >&2; kill -KILL $$");
   const stats::CapturedRun run = stats::CaptureOneRun(killed.path(), [] {});
   EXPECT_EQ(run.outcome, stats::CapturedRun::FAILED);
-  EXPECT_EQ(run.failure, "the benchmark was killed by signal 9 (Killed); it said: \"about to go\"");
+  EXPECT_EQ(run.failure, "the benchmark was killed by SIGKILL (Killed); it said: \"about to go\"");
 }
 
 TEST(CaptureOneRun, TakesAZeroExitWithItsOutputAsACompletedRun) {

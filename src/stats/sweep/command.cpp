@@ -2,7 +2,6 @@
 // one processor, the table, and the CSV, chart and result record if asked.
 #include <iostream>
 #include <optional>
-#include <random>
 
 #include "stats/commands.h"
 #include "stats/file_output.h"
@@ -88,14 +87,13 @@ int RunSweepCommand(const SweepOptions& options) {
     }
   }
   SweepSettings settings = options.settings;
-  settings.seed = options.seed ? *options.seed
-                               : (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
-  settings.cpu = options.cpu ? *options.cpu : CurrentCpu();
+  const bool cpu_given = settings.cpu >= 0;
+  if (!cpu_given) settings.cpu = CurrentCpu();
   if (settings.cpu < 0) {
     return Failure("the system does not say which processor this runs on; choose one with --cpu N");
   }
   if (const std::string problem = PinAndRaisePriority(settings.cpu); !problem.empty()) {
-    return options.cpu ? UsageFailure(problem) : Failure(problem);
+    return cpu_given ? UsageFailure(problem) : Failure(problem);
   }
   const std::vector<std::string> failed_check = LeaveOutMisbehaving(kernels);
   if (StopSignal() != 0) return 128 + StopSignal();

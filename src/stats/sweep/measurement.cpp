@@ -7,6 +7,7 @@
 #include "stats/sweep/placed/blocks.h"
 #include "stats/sweep/placed/clock.h"
 #include "stats/sweep/placed/measure_code.h"
+#include "stats/sweep/placed/procedures.h"
 
 namespace stats {
 
@@ -28,13 +29,10 @@ constexpr double LEAST_BLOCK_SECONDS = 0.25;
 // The kernels a measure times, as indices into `kernels`; the others are refused with the reason.
 std::vector<size_t> KernelsFor(SweepMeasure measure, const std::vector<Procedure>& kernels,
                                std::vector<std::string>& refusals) {
-  std::vector<size_t> measured;
+  const std::vector<size_t> measured = KernelsMeasured(measure, kernels).kernels;
   for (size_t kernel = 0; kernel < kernels.size(); ++kernel) {
-    if (measure != SweepMeasure::CALL && !kernels[kernel].inline_refusal.empty()) {
+    if (std::find(measured.begin(), measured.end(), kernel) == measured.end())
       refusals.push_back(kernels[kernel].name + ": " + kernels[kernel].inline_refusal);
-    } else {
-      measured.push_back(kernel);
-    }
   }
   return measured;
 }
@@ -85,8 +83,11 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     const RoundsPlan plan = PlanFor(measured, settings);
     expected_visits.push_back(CellCount(plan) * plan.least_rounds);
   }
-  const double cap =
-      settings.seconds > 0 ? settings.seconds : DefaultSweepSeconds(settings.measures.size());
+  const double cap = SweepCapSeconds(settings);
+  const double all_measures =
+      static_cast<double>(settings.measures_before + settings.measures.size());
+  // The time of the measures done in an earlier measuring process counts too.
+  auto spent = [&] { return settings.seconds_before + seconds_since(start); };
   const double ticks_per_ns = TicksPerNs();
   if (hooks.prepared) hooks.prepared();
 
@@ -137,12 +138,10 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
             : CallsPerChunk(CalibrateNsPerCall(machine, plan, calibration_calls), CHUNK_NS);
     // Each measure may use its share of the time, and what the measures before it left over.
     measure_start = Clock::now();
-    const double share =
-        static_cast<double>(at + 1) / static_cast<double>(settings.measures.size());
-    plan.seconds = cap * share - seconds_since(start);
-    plan.busy_seconds = settings.seconds > 0 || settings.rounds != 0
-                            ? 0
-                            : BUSY_HOST_SECONDS * share - seconds_since(start);
+    const double share = static_cast<double>(settings.measures_before + at + 1) / all_measures;
+    plan.seconds = cap * share - spent();
+    plan.busy_seconds =
+        settings.seconds > 0 || settings.rounds != 0 ? 0 : BUSY_HOST_SECONDS * share - spent();
     plan.chain_overhead_cycles = ChainOverheadCycles(machine, CHAIN_ADDS);
     const RoundsRecord record = MeasureInRounds(plan, machine);
     if (record.end == RoundsRecord::STOPPED) {
@@ -166,10 +165,6 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
                                    : std::min(result.slowest_clock_ghz, record.slowest_clock_ghz);
     if (at == 0) result.median_clock_ghz = record.median_clock_ghz;
     result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, record.fastest_clock_ghz);
-    // Every figure in ms at one clock, the one the header states: the same figures as the cycles.
-    for (SweepSample& sample : measured.samples) {
-      sample.net_ms = 1000 * sample.net_cycles / result.median_clock_ghz;
-    }
     if (hooks.finished) hooks.finished(result, at);
   }
   return result;

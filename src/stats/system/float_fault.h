@@ -7,8 +7,9 @@
 namespace stats {
 
 // Called in the signal handler with the interrupted code's MXCSR (without its sticky flags) and
-// x87 control word; it must be safe there. When it returns, the fault is not a kernel's doing: it
-// is raised again with the default action, and ends the process.
+// x87 control word; it must be safe there. When it returns (the control state as recorded: an
+// integer division by zero, a kernel's or not), the fault is raised again with the default action
+// and ends the process.
 using FloatFaultHandler = void (*)(uint32_t mxcsr, uint16_t x87_control);
 
 void OnFloatingPointFault(FloatFaultHandler handler);

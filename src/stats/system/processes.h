@@ -53,16 +53,19 @@ struct ChildRun {
 // and SIGTERM at their defaults, and runs `body` there with a report descriptor that closes on
 // exec; `body` must end the child (exec or ExitAtOnce). Collects all three streams as they come,
 // so that none fills up and stalls the child, up to the output limit, then reaps it. The child
-// leads a process group of its own, which is ended whole when the call returns; the system also
-// kills the child itself when this process ends, however.
+// leads a process group of its own, which is ended whole when the call returns; should this
+// process end first, the system kills the child itself, but not the rest of its group.
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits);
 
 // Runs a program (`words`: its path or, with `search_path`, a name to look up in PATH, then its
 // arguments) through RunChild; one that cannot be started is FAILED, "cannot start NAME: reason".
 ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path);
 
-// "exited with status 3", "was killed by signal 9 (Killed)".
+// How a child ended, as every message says it: "exited with status 3", "was killed by SIGKILL
+// (Killed)".
 std::string DescribeWaitStatus(int status);
+// "SIGSEGV (Segmentation fault)", or "signal 70 (Unknown signal 70)" when the system has no name.
+std::string DescribeSignal(int signal);
 
 // How an ENDED child ended, read from its wait status: its exit code, or the signal that killed
 // it.
@@ -74,9 +77,6 @@ Ending EndingOf(int status);
 // Whether the child ended by exiting with 0.
 bool Succeeded(const ChildRun& run);
 
-// "SIGSEGV" (or the number when the system has no name for it), and "Segmentation fault".
-std::string SignalName(int signal);
-std::string SignalText(int signal);
 // The signal that a file past the file-size limit raises.
 int FileSizeSignal();
 

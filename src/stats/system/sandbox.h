@@ -19,7 +19,8 @@ struct SandboxRules {
 constexpr int SANDBOX_EXIT = 124;
 
 // In the child, once its setup is done: no new privileges, no core dump, no file written, the
-// address space bounded, and the filter on. Empty, or why the room could not be closed.
+// address space bounded, and the filter on. Signal handlers marked SA_ONSTACK run on a stack of
+// the sandbox's own from here on. Empty, or why the room could not be closed.
 std::string EnterSandbox(const SandboxRules& rules);
 
 // In the parent, from the child's wait status and report: "kill (62)" when the filter ended it,

@@ -36,16 +36,20 @@ void Beacon::Count(size_t done, size_t total, bool waiting) {
   Store(fields_[DONE], static_cast<int64_t>(done));
 }
 
-std::optional<NamedCell> Beacon::Named(int back, size_t kernels,
-                                       const std::vector<SweepMeasure>& measures) const {
+std::optional<NamedCell> Beacon::Named(int back,
+                                       const std::vector<MeasureKernels>& measures) const {
   const auto cell = static_cast<uint64_t>(Load(fields_[back == 0 ? LAST : BEFORE]));
   const auto measure = static_cast<SweepMeasure>((cell >> 56) & 0x7F);
   const int kernel = static_cast<int>((cell >> 32) & 0xFFFF) - 1;
   const size_t placement = cell & 0xFFFFFFFF;
-  if ((cell & NAMED) == 0 || std::find(measures.begin(), measures.end(), measure) == measures.end())
+  const auto timed = std::find_if(measures.begin(), measures.end(),
+                                  [&](const MeasureKernels& m) { return m.measure == measure; });
+  if ((cell & NAMED) == 0 || timed == measures.end() || placement >= GridFor(measure).size())
     return std::nullopt;
-  const size_t grid = GridFor(measure).size();
-  if (kernel >= static_cast<int>(kernels) || placement >= grid) return std::nullopt;
+  // A kernel the measure does not time never ran there: its copy may be one refused inline.
+  if (kernel >= 0 && std::find(timed->kernels.begin(), timed->kernels.end(),
+                               static_cast<size_t>(kernel)) == timed->kernels.end())
+    return std::nullopt;
   return NamedCell{measure, kernel, placement};
 }
 

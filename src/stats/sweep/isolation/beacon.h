@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "stats/measure.h"
+#include "stats/sweep/placed/procedures.h"
 #include "stats/system/shared_page.h"
 
 namespace stats {
@@ -32,9 +33,9 @@ class Beacon {
   void Count(size_t done, size_t total, bool waiting);
 
   // In the parent: the last cell named (`back` 0) or the one before it (1), when one was and it
-  // names a measure of `measures`, a kernel below `kernels` and a placement on that grid.
-  std::optional<NamedCell> Named(int back, size_t kernels,
-                                 const std::vector<SweepMeasure>& measures) const;
+  // names a measure of `measures`, the empty procedure or a kernel that measure times, and a
+  // placement on its grid.
+  std::optional<NamedCell> Named(int back, const std::vector<MeasureKernels>& measures) const;
   // The visits done and expected, the first never past the second.
   size_t done() const;
   size_t total() const;

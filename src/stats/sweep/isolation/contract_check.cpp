@@ -86,18 +86,12 @@ void CallAndReport(const CodeArena& arena, size_t at, int report) {
   ExitAtOnce(0);
 }
 
-// "faults (signal 4, Illegal instruction)"
-std::string Faults(int signal) {
-  return "faults (signal " + std::to_string(signal) + ", " + SignalText(signal) + ")";
-}
-
 // Why an inline copy cannot stand for the called kernel, or empty.
 std::string InlineRefusal(const ChildRun& child, const uint64_t (&called)[2][RECORD_SIZE],
                           const uint64_t (&inline_copy)[2][RECORD_SIZE], bool complete) {
   if (child.outcome == ChildRun::TIMED_OUT) return "its inline copy does not return within 1 s";
-  if (const int signal = EndingOf(child.status).signal; signal != 0) {
-    return "its inline copy " + Faults(signal);
-  }
+  if (child.outcome == ChildRun::ENDED && (!complete || EndingOf(child.status).signal != 0))
+    return "the process running its inline copy " + DescribeWaitStatus(child.status);
   if (!complete) return "its inline copy could not be checked";
   for (int i = 0; i < 2; ++i) {
     const auto got = static_cast<uint32_t>(inline_copy[i][RAX]);
@@ -133,13 +127,11 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
   if (!called) {
     if (child.outcome == ChildRun::TIMED_OUT) return {"it does not return within 1 s", ""};
     if (child.outcome != ChildRun::ENDED) return {"cannot check it: " + child.failure, ""};
-    const Ending ending = EndingOf(child.status);
-    if (ending.signal != 0) return {"it " + Faults(ending.signal), ""};
-    if (ending.exit_code == CHECK_CANNOT_MAP || ending.exit_code == CHECK_CANNOT_MAKE_EXECUTABLE) {
+    const int exit_code = EndingOf(child.status).exit_code;
+    if (exit_code == CHECK_CANNOT_MAP || exit_code == CHECK_CANNOT_MAKE_EXECUTABLE) {
       return {"it could not be placed in executable memory to be checked", ""};
     }
-    return {"it ends the process it runs in (exit status " + std::to_string(ending.exit_code) + ")",
-            ""};
+    return {"the process running it " + DescribeWaitStatus(child.status), ""};
   }
   for (int i = 0; i < 2; ++i) {
     const std::string operand = " (operand " + std::to_string(PASS_OPERANDS[i]) + ")";

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "stats/sweep/isolation/beacon.h"
+#include "stats/sweep/isolation/blame.h"
 #include "stats/sweep/isolation/cell_alone.h"
 #include "stats/sweep/isolation/fp_guard.h"
 #include "stats/sweep/isolation/wire_format.h"
@@ -15,11 +16,9 @@ namespace stats {
 
 namespace {
 
-// The measuring process's own exit statuses: it could not write its report, or not close itself
-// in. Any other ending is taken for a kernel's doing, until running its cell alone says otherwise.
-constexpr int CANNOT_REPORT = 4, CANNOT_SANDBOX = 5;
-// Far above the largest report (three measures of a long list of kernels).
-constexpr size_t MEASURING_OUTPUT_LIMIT = 64 << 20;
+// Beyond the sweep's own time: what it builds and calibrates before its rounds, and a last round
+// that runs over.
+constexpr double MEASURING_TIME_MARGIN_SECONDS = 5;
 
 // In the measuring process: the parent reads each measure whole or not at all.
 void SendToParent(int fd, const std::string& text) {
@@ -55,49 +54,51 @@ void SendToParent(int fd, const std::string& text) {
   ExitAtOnce(0);
 }
 
-// Why the measuring process ended without its whole report, for the cell blamed.
-std::string WhatHappened(const ChildRun& child, const NamedCell& cell) {
-  const std::string where =
-      " at placement " + std::to_string(cell.placement) + " of " + MeasureName(cell.measure);
-  const std::string call = RefusedSystemCall(child.status, child.report);
-  if (child.outcome == ChildRun::ENDED && !call.empty())
-    return "it made the system call " + call + where;
-  const size_t state = child.report.rfind("state ");
-  const Ending ending = EndingOf(child.status);
-  if (state != std::string::npos && ending.exit_code == FLOAT_STATE_CHANGED) {
-    const size_t end = child.report.find('\n', state);
-    return child.report.substr(state + 6, end - state - 6) + where;
-  }
-  if (child.outcome == ChildRun::WENT_QUIET) {
-    return "it ran for " + std::to_string(MEASURING_QUIET_LIMIT_MS / 1000) +
-           " s without finishing" + where;
-  }
-  if (child.outcome == ChildRun::OVERFLOWED) {
-    return "it wrote more than " + std::to_string(MEASURING_OUTPUT_LIMIT >> 20) + " MiB" + where;
-  }
-  if (child.outcome == ChildRun::ENDED && ending.signal != 0) {
-    return "killed by " + SignalName(ending.signal) + where;
-  }
-  if (child.outcome == ChildRun::ENDED && ending.exit_code >= 0) {
-    return "it ended the measuring process with exit status " + std::to_string(ending.exit_code) +
-           where;
-  }
-  return "the measuring process failed" + where + ": " + child.failure;
+// A measuring process for `settings`, watched: it is taken for hung when its count of visits stands
+// still, and stopped when it goes on past the time the sweep has left.
+ChildRun RunMeasuringProcess(const std::vector<Procedure>& kernels, const SweepSettings& settings,
+                             const std::function<void(size_t, size_t, bool)>& progress,
+                             const MeasureSweep& measure_sweep, Beacon& beacon) {
+  ChildLimits limits;
+  limits.stops_with_us = true;
+  limits.output_limit = MEASURING_OUTPUT_LIMIT;
+  const double seconds_left =
+      std::max(0.0, LongestSweepSeconds(settings) - settings.seconds_before);
+  limits.time_limit_ms = static_cast<int>(1000 * (seconds_left + MEASURING_TIME_MARGIN_SECONDS));
+  size_t last_done = 0;
+  auto last_change = std::chrono::steady_clock::now();
+  limits.still_working = [&] {
+    const auto at = std::chrono::steady_clock::now();
+    if (beacon.done() != last_done) {
+      last_done = beacon.done();
+      last_change = at;
+      progress(last_done, beacon.total(), beacon.waiting());
+    }
+    return at - last_change < std::chrono::milliseconds(MEASURING_QUIET_LIMIT_MS);
+  };
+  return RunChild([&](int report) { Measure(kernels, settings, measure_sweep, beacon, report); },
+                  limits);
 }
 
-// "the measuring process was killed by signal 11 (Segmentation fault)"
-std::string OwnFailure(const ChildRun& child) {
-  if (child.outcome == ChildRun::ENDED) {
-    const int exit_code = EndingOf(child.status).exit_code;
-    if (exit_code == CANNOT_REPORT) return "the measuring process could not write its report";
-    if (exit_code == CANNOT_SANDBOX)
-      return "cannot close in the measuring process: " + child.errors;
+// The measures that ended in one measuring process, kept and never measured again.
+void Keep(SweepResult& result, const ReportReadBack& read) {
+  if (read.measures.empty()) return;
+  const bool first = result.measures.empty();
+  result.slowest_clock_ghz =
+      first ? read.slowest_clock_ghz : std::min(result.slowest_clock_ghz, read.slowest_clock_ghz);
+  result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, read.fastest_clock_ghz);
+  if (first) result.median_clock_ghz = read.median_clock_ghz;
+  result.measures.insert(result.measures.end(), read.measures.begin(), read.measures.end());
+}
+
+// Every ms from its cycles at the one clock the header states, whichever process measured it.
+void AtOneClock(SweepResult& result) {
+  for (MeasureResult& measure : result.measures) {
+    for (SweepSample& sample : measure.samples) {
+      sample.net_ms =
+          result.median_clock_ghz > 0 ? 1000 * sample.net_cycles / result.median_clock_ghz : 0;
+    }
   }
-  return "the measuring process " +
-         (child.outcome == ChildRun::ENDED        ? DescribeWaitStatus(child.status)
-          : child.outcome == ChildRun::WENT_QUIET ? "went silent"
-          : child.outcome == ChildRun::OVERFLOWED ? "wrote more than its output limit"
-                                                  : "failed: " + child.failure);
 }
 
 // The measures kept so far, without the kernel `left`: its samples and refusals go, and the
@@ -128,6 +129,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
                                        const std::function<void(size_t, size_t, bool)>& progress,
                                        const MeasureSweep& measure_sweep) {
+  const auto start = std::chrono::steady_clock::now();
   SweepResult result;
   result.settings = settings;
   std::vector<SweepMeasure> to_come = settings.measures;
@@ -139,77 +141,47 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
           std::string("cannot share a page with the measuring process: ") + beacon.error();
       return result;
     }
+    // A process taken up again has the time left, not the whole cap again.
     SweepSettings now = settings;
     now.measures = to_come;
-    ChildLimits limits;
-    limits.stops_with_us = true;
-    limits.output_limit = MEASURING_OUTPUT_LIMIT;
-    size_t last_done = 0;
-    auto last_change = std::chrono::steady_clock::now();
-    limits.still_working = [&] {
-      const auto at = std::chrono::steady_clock::now();
-      if (beacon.done() != last_done) {
-        last_done = beacon.done();
-        last_change = at;
-        progress(last_done, beacon.total(), beacon.waiting());
-      }
-      return at - last_change < std::chrono::milliseconds(MEASURING_QUIET_LIMIT_MS);
-    };
-    const ChildRun child =
-        RunChild([&](int report) { Measure(kernels, now, measure_sweep, beacon, report); }, limits);
+    now.measures_before = settings.measures.size() - to_come.size();
+    now.seconds_before =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const ChildRun child = RunMeasuringProcess(kernels, now, progress, measure_sweep, beacon);
     if (child.outcome == ChildRun::STOPPED) {
       result.stopped = true;
       return result;
     }
     std::vector<std::string> names;
     for (const Procedure& kernel : kernels) names.push_back(kernel.name);
+    const std::vector<MeasureKernels> timed = KernelsMeasured(to_come, kernels);
+    // What came before a line that cannot be read is kept; that line is for the blame.
     const ReportReadBack read =
-        ReadReportBack(child.report, {names, to_come, settings.precision_cycles});
-    // Measures that ended are kept, and never measured again.
-    if (!read.measures.empty()) {
-      const bool first = result.measures.empty();
-      result.slowest_clock_ghz = first ? read.slowest_clock_ghz
-                                       : std::min(result.slowest_clock_ghz, read.slowest_clock_ghz);
-      result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, read.fastest_clock_ghz);
-      if (first) result.median_clock_ghz = read.median_clock_ghz;
-      result.measures.insert(result.measures.end(), read.measures.begin(), read.measures.end());
-      to_come.erase(to_come.begin(), to_come.begin() + static_cast<long>(read.measures.size()));
-    }
-    if (!read.problem.empty()) {
-      result.error =
-          "the measuring process sent a report that cannot be read (" + read.problem + ")";
-      return result;
-    }
-    if (!read.error.empty()) {
-      result.error = read.error;
-      return result;
-    }
-    // Whole only with every measure asked for: a kernel may write to the report and end too.
-    if (Succeeded(child) && read.complete && to_come.empty()) return result;
-    const int exit_code = child.outcome == ChildRun::ENDED ? EndingOf(child.status).exit_code : -1;
-    if (exit_code == CANNOT_REPORT || exit_code == CANNOT_SANDBOX) {
-      result.error = OwnFailure(child);
-      return result;
-    }
-    // The last cell named, else the one before it (damage that shows later), if it fails again.
-    std::optional<NamedCell> blamed;
-    for (int back = 0; back < 2 && !blamed; ++back) {
-      const std::optional<NamedCell> cell = beacon.Named(back, kernels.size(), to_come);
-      if (!cell || cell->kernel < 0 ||
-          kernels[static_cast<size_t>(cell->kernel)].origin != Procedure::Origin::USER)
-        continue;
-      if (FailsAgainAlone(kernels, *cell, settings)) blamed = cell;
-      if (StopSignal() != 0) {
-        result.stopped = true;
+        ReadReportBack(child.report, {names, timed, settings.precision_cycles});
+    Keep(result, read);
+    to_come.erase(to_come.begin(), to_come.begin() + static_cast<long>(read.measures.size()));
+    // The sweep's own failure, or the whole sweep, only from a report that ended as it should.
+    if (Succeeded(child) && read.complete && read.problem.empty()) {
+      if (!read.error.empty()) {
+        result.error = read.error;
+        return result;
+      }
+      if (to_come.empty()) {
+        AtOneClock(result);
         return result;
       }
     }
-    if (!blamed) {
-      result.error = OwnFailure(child) + ", and no kernel's cell failed again alone";
+    const Blame blame = ConfirmBlame(child, read.problem, beacon, kernels, timed, now);
+    if (blame.stopped) {
+      result.stopped = true;
       return result;
     }
-    const auto kernel = static_cast<size_t>(blamed->kernel);
-    result.left_out.push_back(kernels[kernel].name + ": " + WhatHappened(child, *blamed));
+    if (!blame.kernel) {
+      result.error = blame.what;
+      return result;
+    }
+    const size_t kernel = *blame.kernel;
+    result.left_out.push_back(kernels[kernel].name + ": " + blame.what);
     Without(result.measures, kernel, kernels[kernel].name, settings.precision_cycles);
     kernels.erase(kernels.begin() + static_cast<long>(kernel));
   }

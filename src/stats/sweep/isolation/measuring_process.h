@@ -2,9 +2,10 @@
 // go wrong in more ways than any check can list (a store into its caller's frame, a system call,
 // a floating-point mode changed), so none of its bytes ever run in the process that reports. The
 // child runs behind a system-call filter, names each cell before it runs it and reports each
-// measure as it ends. When it dies, goes silent, or finds the floating-point control state changed
-// after a cell, that cell (or the one before it) runs again alone; a kernel whose cell fails again
-// is left out with the reason, and the measures still to come are made again without it.
+// measure as it ends. When it dies, goes silent, runs past the sweep's time, sends a report that
+// cannot be read, or finds the floating-point control state changed after a cell, the cells
+// suspected run again alone (blame.h); a kernel whose cell fails again is left out with the
+// reason, and the measures still to come are made again without it, in the time left.
 #pragma once
 
 #include <functional>
@@ -23,7 +24,8 @@ using MeasureSweep = std::function<SweepResult(const std::vector<Procedure>&, co
                                                const SweepHooks&)>;
 
 // The sweep of `kernels`, all measured in child processes; SweepResult::left_out names every
-// kernel that took its measuring process down, and how.
+// kernel that took its measuring process down, and how. Every ms is made here from the cycles, at
+// the median clock of the first measure that ended.
 SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
                                        const std::function<void(size_t, size_t, bool)>& progress,

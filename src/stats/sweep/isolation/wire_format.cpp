@@ -1,5 +1,6 @@
 #include "stats/sweep/isolation/wire_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +48,8 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
   const size_t index = read.measures.size();
   if (index >= expected.measures.size()) return "more measures than were asked for";
   MeasureResult measure;
-  measure.measure = expected.measures[index];
+  const MeasureKernels& timed = expected.measures[index];
+  measure.measure = timed.measure;
   if (head.size() < 11 || head[1] != MeasureName(measure.measure))
     return "expected the measure " + std::string(MeasureName(measure.measure));
   uint64_t chunk, copies, pairs, rounds, end, shared, waited, all_shared;
@@ -68,11 +70,14 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
   measure.grid = GridFor(measure.measure);
   for (size_t at = 11; at < head.size(); ++at) {
     uint64_t kernel;
-    if (!Whole(head[at], expected.kernel_names.size() - 1, kernel) ||
-        (!measure.kernels.empty() && kernel <= measure.kernels.back()) ||
-        expected.kernel_names.empty())
-      return "a kernel index out of range or out of order";
+    if (!Whole(head[at], UINT32_MAX, kernel)) return "a kernel index unreadable";
     measure.kernels.push_back(kernel);
+  }
+  if (measure.kernels != timed.kernels) return "other kernels than the measure times";
+  std::vector<std::string> refused;
+  for (size_t kernel = 0; kernel < expected.kernel_names.size(); ++kernel) {
+    if (std::find(timed.kernels.begin(), timed.kernels.end(), kernel) == timed.kernels.end())
+      refused.push_back(expected.kernel_names[kernel]);
   }
   // The samples come pass by pass, kernel by kernel, placement by placement: each where expected.
   const size_t per_pass = measure.kernels.size() * measure.grid.size();
@@ -81,12 +86,13 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
     if (lines.eof()) break;  // a line without its end
     const std::vector<std::string> words = Words(line);
     if (line.rfind("refusal ", 0) == 0) {
-      const std::string name = line.substr(8, line.find(": ") - 8);
-      bool known = false;
-      for (const std::string& kernel : expected.kernel_names) known = known || kernel == name;
-      if (!known || line.find(": ") == std::string::npos) return "a refusal of no kernel";
+      const auto name =
+          std::find(refused.begin(), refused.end(), line.substr(8, line.find(": ") - 8));
+      if (name == refused.end() || line.find(": ") == std::string::npos)
+        return "a refusal of no kernel the measure leaves out";
+      refused.erase(name);
       measure.refusals.push_back(line.substr(8));
-    } else if (words.size() == 8 && words[0] == "s") {
+    } else if (words.size() == 7 && words[0] == "s") {
       const size_t at = measure.samples.size();
       if (at >= 2 * per_pass) return "more samples than cells";
       const size_t in_pass = at % per_pass;
@@ -100,9 +106,8 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
       if (words[1] != std::to_string(sample.pass) || words[2] != std::to_string(sample.kernel) ||
           words[3] != std::to_string(sample.placement))
         return "a sample out of its place";
-      if (!Figure(words[4], sample.net_ms) || !Figure(words[5], sample.net_cycles) ||
-          !Figure(words[6], sample.first_half_cycles) ||
-          !Figure(words[7], sample.second_half_cycles))
+      if (!Figure(words[4], sample.net_cycles) || !Figure(words[5], sample.first_half_cycles) ||
+          !Figure(words[6], sample.second_half_cycles))
         return "a sample's figure unreadable";
       measure.samples.push_back(sample);
     } else if (words.size() == 4 && words[0] == "clock") {
@@ -113,6 +118,7 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
       if (!std::getline(lines, line) || line != "done") return "a measure without its end";
       ++line_number;
       if (measure.samples.size() != 2 * per_pass) return "fewer samples than cells";
+      if (!refused.empty()) return "no refusal of " + refused.front();
       read.slowest_clock_ghz = clock[0];
       read.fastest_clock_ghz = clock[1];
       read.median_clock_ghz = clock[2];
@@ -142,8 +148,8 @@ std::string MeasureLines(const SweepResult& so_far, size_t measure) {
   for (const std::string& refusal : found.refusals) out << "refusal " << refusal << "\n";
   for (const SweepSample& sample : found.samples) {
     out << "s " << sample.pass << " " << sample.kernel << " " << sample.placement << " "
-        << Number(sample.net_ms) << " " << Number(sample.net_cycles) << " "
-        << Number(sample.first_half_cycles) << " " << Number(sample.second_half_cycles) << "\n";
+        << Number(sample.net_cycles) << " " << Number(sample.first_half_cycles) << " "
+        << Number(sample.second_half_cycles) << "\n";
   }
   out << "clock " << Number(so_far.slowest_clock_ghz) << " " << Number(so_far.fastest_clock_ghz)
       << " " << Number(so_far.median_clock_ghz) << "\ndone\n";
@@ -174,7 +180,9 @@ ReportReadBack ReadReportBack(const std::string& report, const ReportExpected& e
     } else if (line.rfind("measure ", 0) == 0) {
       problem = ReadMeasure(Words(line), lines, line_number, expected, read);
     } else if (line.rfind("state ", 0) == 0 || line.rfind("system call ", 0) == 0) {
-      return read;
+      // The process ends as it writes one; anything after it was written by something else.
+      if (whole_line && lines.peek() == EOF) return read;
+      problem = "more after a failure's own line";
     } else {
       problem = "unexpected";
     }

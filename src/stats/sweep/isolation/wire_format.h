@@ -7,19 +7,22 @@
 #include <vector>
 
 #include "stats/sweep/estimate/results.h"
+#include "stats/sweep/placed/procedures.h"
 
 namespace stats {
 
-// The measure `measure` of the sweep so far, with the clock figures so far, as lines.
+// The measure `measure` of the sweep so far, with the clock figures so far, as lines. The nets go
+// in cycles alone: their ms are made by the reader, at the one clock of the whole sweep.
 std::string MeasureLines(const SweepResult& so_far, size_t measure);
 // The sweep's own failure, one line.
 std::string ErrorLine(const std::string& error);
 constexpr const char* END_LINE = "end\n";
 
-// What a report may hold: the kernels the process measured, and the measures asked, in order.
+// What a report may hold: the kernels the process measured, and the measures asked, in order,
+// each with exactly the kernels it times; the others it refuses, each once.
 struct ReportExpected {
   std::vector<std::string> kernel_names;
-  std::vector<SweepMeasure> measures;
+  std::vector<MeasureKernels> measures;
   double precision_cycles = 0.02;  // that the figures are held to
 };
 
@@ -32,7 +35,7 @@ struct ReportReadBack {
 };
 
 // Every whole measure of `report`. What follows the last one may be a failure's own line ("state
-// ...", "system call ..."), left for others to read.
+// ...", "system call ..."), left for others to read; it must end the report.
 ReportReadBack ReadReportBack(const std::string& report, const ReportExpected& expected);
 
 }  // namespace stats

@@ -88,8 +88,7 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
     record.settings.measures.push_back(MeasureName(measure));
   }
   record.settings.precision_cycles = settings.precision_cycles;
-  record.settings.seconds =
-      settings.seconds > 0 ? settings.seconds : DefaultSweepSeconds(settings.measures.size());
+  record.settings.seconds = SweepCapSeconds(settings);
   record.settings.rounds = settings.rounds;
   record.settings.calls = settings.calls;
   record.settings.seed = settings.seed;

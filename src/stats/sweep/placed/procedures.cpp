@@ -42,4 +42,20 @@ std::vector<uint8_t> BodyOf(const Procedure& procedure) {
                               procedure.bytes.end() - EmptyProcedure_length);
 }
 
+MeasureKernels KernelsMeasured(SweepMeasure measure, const std::vector<Procedure>& kernels) {
+  MeasureKernels measured{measure, {}};
+  for (size_t kernel = 0; kernel < kernels.size(); ++kernel) {
+    if (measure == SweepMeasure::CALL || kernels[kernel].inline_refusal.empty())
+      measured.kernels.push_back(kernel);
+  }
+  return measured;
+}
+
+std::vector<MeasureKernels> KernelsMeasured(const std::vector<SweepMeasure>& measures,
+                                            const std::vector<Procedure>& kernels) {
+  std::vector<MeasureKernels> measured;
+  for (SweepMeasure measure : measures) measured.push_back(KernelsMeasured(measure, kernels));
+  return measured;
+}
+
 }  // namespace stats

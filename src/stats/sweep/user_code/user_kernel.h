@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "stats/options.h"
+#include "stats/measure.h"
 #include "stats/sweep/estimate/procedure.h"
 
 namespace stats {

@@ -36,8 +36,7 @@ int StopSignal() { return stop_signal; }
 std::string DescribeWaitStatus(int status) {
   if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
   if (WIFSIGNALED(status)) {
-    return "was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
-           strsignal(WTERMSIG(status)) + ")";
+    return "was killed by " + DescribeSignal(WTERMSIG(status));
   }
   return "ended with wait status " + std::to_string(status);
 }
@@ -53,12 +52,11 @@ bool Succeeded(const ChildRun& run) {
   return run.outcome == ChildRun::ENDED && EndingOf(run.status).exit_code == 0;
 }
 
-std::string SignalName(int signal) {
+std::string DescribeSignal(int signal) {
   const char* name = sigabbrev_np(signal);
-  return name != nullptr ? "SIG" + std::string(name) : std::to_string(signal);
+  return (name != nullptr ? "SIG" + std::string(name) : "signal " + std::to_string(signal)) + " (" +
+         strsignal(signal) + ")";
 }
-
-std::string SignalText(int signal) { return strsignal(signal); }
 
 int FileSizeSignal() { return SIGXFSZ; }
 

@@ -15,8 +15,8 @@ namespace {
 
 using stats::SweepMeasure;
 
-// Two kernels over the call loop and the latency blocks, every cell filled.
-stats::SweepResult TwoKernelsOverTwoMeasures() {
+// Three kernels over the call loop and two over the latency blocks, every cell filled.
+stats::SweepResult KernelsOverTwoMeasures() {
   stats::SweepResult result;
   result.slowest_clock_ghz = 2.5;
   result.fastest_clock_ghz = 3.25;
@@ -31,7 +31,8 @@ stats::SweepResult TwoKernelsOverTwoMeasures() {
     measure.rounds = 40;
     measure.end = stats::RoundsRecord::PRECISE;
     measure.noise_floor_cycles = 0.5;
-    measure.kernels = {0, 2};
+    measure.kernels =
+        which == SweepMeasure::CALL ? std::vector<size_t>{0, 1, 2} : std::vector<size_t>{0, 2};
     if (which == SweepMeasure::LATENCY) measure.refusals = {"b: its inline copy faults"};
     for (stats::Pass pass : {stats::POSITIVE, stats::NEGATIVE}) {
       for (size_t kernel : measure.kernels) {
@@ -46,8 +47,8 @@ stats::SweepResult TwoKernelsOverTwoMeasures() {
   return result;
 }
 
-const stats::ReportExpected EXPECTED = {{"a", "b", "c"},
-                                        {SweepMeasure::CALL, SweepMeasure::LATENCY}};
+const stats::ReportExpected EXPECTED = {
+    {"a", "b", "c"}, {{SweepMeasure::CALL, {0, 1, 2}}, {SweepMeasure::LATENCY, {0, 2}}}};
 
 std::string Report(const stats::SweepResult& result) {
   return stats::MeasureLines(result, 0) + stats::MeasureLines(result, 1) + stats::END_LINE;
@@ -61,7 +62,7 @@ std::string Replaced(std::string text, const std::string& after, const std::stri
 }
 
 TEST(WireFormat, ReadsBackEveryMeasureAndFigureExactlyAsSent) {
-  const stats::SweepResult sent = TwoKernelsOverTwoMeasures();
+  const stats::SweepResult sent = KernelsOverTwoMeasures();
   const stats::ReportReadBack read = stats::ReadReportBack(Report(sent), EXPECTED);
   ASSERT_EQ(read.problem, "");
   EXPECT_TRUE(read.complete);
@@ -84,30 +85,43 @@ TEST(WireFormat, ReadsBackEveryMeasureAndFigureExactlyAsSent) {
 }
 
 TEST(WireFormat, KeepsTheMeasuresThatEndedBeforeAFailureAndLeavesItsLineToOthers) {
-  const stats::SweepResult sent = TwoKernelsOverTwoMeasures();
+  const stats::SweepResult sent = KernelsOverTwoMeasures();
   const stats::ReportReadBack read =
       stats::ReadReportBack(stats::MeasureLines(sent, 0) + "system call 62\n", EXPECTED);
   EXPECT_EQ(read.problem, "");
   EXPECT_FALSE(read.complete);
   ASSERT_EQ(read.measures.size(), 1u);
   EXPECT_EQ(read.measures[0].measure, SweepMeasure::CALL);
+  // Bytes a kernel wrote to the report spoil what follows them, not what came before.
+  const stats::ReportReadBack spoilt =
+      stats::ReadReportBack(stats::MeasureLines(sent, 0) + "garbage\n" + Report(sent), EXPECTED);
+  EXPECT_EQ(spoilt.problem, "line 388: unexpected");
+  EXPECT_EQ(spoilt.measures.size(), 1u);
 }
 
 TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
-  const std::string good = Report(TwoKernelsOverTwoMeasures());
+  const std::string good = Report(KernelsOverTwoMeasures());
   const size_t second = good.find("measure latency");
   struct Bad {
     std::string report, problem;
   };
   std::vector<Bad> bad = {
-      {"measure call 700 1 5 40 0 x 0 0 0 0 2\n", "line 1: a measure's settings out of range"},
-      {good.substr(0, second + 300), "line 264: a measure cut short"},
+      {"measure call 700 1 5 40 0 x 0 0 0 0 1 2\n", "line 1: a measure's settings out of range"},
+      {good.substr(0, second + 300), "line 393: a measure cut short"},
       {good.substr(0, good.size() - 20), "a measure cut short"},
       {"hello\n" + good, "line 1: unexpected"},
-      {Replaced(good, "", "40 0 0.5 0 0 0 0 2", "40 0 0.5 0 0 0 0 3"),
-       "line 1: a kernel index out"},
-      {Replaced(good, "", "40 0 0.5 0 0 0 0 2", "40 0 0.5 0 0 0 2 0"),
-       "line 1: a kernel index out"},
+      // A report that drops a kernel, adds one, or times one the measure refuses.
+      {Replaced(good, "", "0 0 0 0 1 2\n", "0 0 0 0 1 3\n"), "line 1: other kernels than"},
+      {Replaced(good, "", "0 0 0 0 1 2\n", "0 0 0 0 2 1\n"), "line 1: other kernels than"},
+      {Replaced(good, "", "0 0 0 0 1 2\n", "0 0 0 0 0 2\n"), "line 1: other kernels than"},
+      {Replaced(good, "latency", "0.5 0 0 0 0 2\n", "0.5 0 0 0 0 1 2\n"), "other kernels than"},
+      {Replaced(good, "latency", "0.5 0 0 0 0 2\n", "0.5 0 0 0 0\n"), "other kernels than"},
+      {Replaced(good, "latency", "0.5 0 0 0 0 2\n", "0.5 0 0 0 0 2 x\n"), "a kernel index unread"},
+      {Replaced(good, "", "refusal b: its inline copy faults\n", ""), "no refusal of b"},
+      {Replaced(good, "refusal", "refusal b:", "refusal a:"), "a refusal of no kernel the"},
+      {Replaced(good, "refusal", "refusal b: its inline copy faults\n",
+                "refusal b: its inline copy faults\nrefusal b: twice\n"),
+       "a refusal of no kernel the"},
       {Replaced(good, "", "40 0 0.5 0 0 0", "40 0 0.5 41 0 0"), "settings out of range"},
       {Replaced(good, "", "40 0 0.5 0 0 0", "40 0 0.5 0 2 0"), "settings out of range"},
       {Replaced(good, "", "40 0 0.5", "40 9 0.5"), "settings out of range"},
@@ -120,13 +134,15 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
       {Replaced(good, "", "measure call", "measure latency"), "line 1: expected the measure call"},
       {Replaced(good, "", "s 0 2 63 ", "clock 1 1 1\ndone\ns 0 2 63 "), "fewer samples than"},
       {good + "end\n", "more after the end"},
+      {"state it changed MXCSR from 1F80 to 0000\n" + good, "line 1: more after a failure's own"},
+      {"system call 62\n" + good, "line 1: more after a failure's own line"},
       {stats::ErrorLine("it broke") + good, "line 2: more after the sweep's own failure"},
       {good.substr(0, second) + good.substr(0, second), "expected the measure latency"},
   };
-  stats::SweepResult infinite = TwoKernelsOverTwoMeasures();
-  infinite.measures[0].samples[3].net_ms = INFINITY;
+  stats::SweepResult infinite = KernelsOverTwoMeasures();
+  infinite.measures[0].samples[3].net_cycles = INFINITY;
   bad.push_back({Report(infinite), "line 5: a sample's figure unreadable"});
-  stats::SweepResult not_a_number = TwoKernelsOverTwoMeasures();
+  stats::SweepResult not_a_number = KernelsOverTwoMeasures();
   not_a_number.measures[0].samples[3].second_half_cycles = NAN;
   bad.push_back({Report(not_a_number), "line 5: a sample's figure unreadable"});
   for (const auto& report : bad) {
@@ -140,20 +156,27 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
 TEST(Beacon, NamesOnlyCellsThatExistInTheSweepThatRuns) {
   stats::Beacon beacon;
   ASSERT_TRUE(beacon.ok());
-  const std::vector<SweepMeasure> call = {SweepMeasure::CALL};
-  EXPECT_FALSE(beacon.Named(0, 3, call)) << "nothing named yet";
+  const std::vector<stats::MeasureKernels> call = {{SweepMeasure::CALL, {0, 1, 2}}};
+  EXPECT_FALSE(beacon.Named(0, call)) << "nothing named yet";
   beacon.Enter(SweepMeasure::CALL, 2, 63);
   beacon.Enter(SweepMeasure::CALL, -1, 5);
-  const auto last = beacon.Named(0, 3, call), before = beacon.Named(1, 3, call);
+  const auto last = beacon.Named(0, call), before = beacon.Named(1, call);
   ASSERT_TRUE(last && before);
   EXPECT_EQ(last->kernel, -1);
   EXPECT_EQ(last->placement, 5u);
   EXPECT_EQ(before->kernel, 2);
   EXPECT_EQ(before->placement, 63u);
-  EXPECT_FALSE(beacon.Named(1, 2, call)) << "a kernel past the sweep's";
-  EXPECT_FALSE(beacon.Named(0, 3, {SweepMeasure::LATENCY})) << "a measure not asked for";
+  EXPECT_FALSE(beacon.Named(1, {{SweepMeasure::CALL, {0, 1}}})) << "a kernel past the sweep's";
+  EXPECT_FALSE(beacon.Named(0, {{SweepMeasure::LATENCY, {0, 1, 2}}})) << "a measure not asked for";
   beacon.Enter(SweepMeasure::CALL, 0, 64);
-  EXPECT_FALSE(beacon.Named(0, 3, call)) << "a placement past the grid";
+  EXPECT_FALSE(beacon.Named(0, call)) << "a placement past the grid";
+  // Latency leaves kernel 1 out (its inline copy is refused): a cell of it never ran there.
+  const std::vector<stats::MeasureKernels> both = {{SweepMeasure::CALL, {0, 1, 2}},
+                                                   {SweepMeasure::LATENCY, {0, 2}}};
+  beacon.Enter(SweepMeasure::LATENCY, 1, 3);
+  EXPECT_FALSE(beacon.Named(0, both)) << "a kernel the measure does not time";
+  beacon.Enter(SweepMeasure::CALL, 1, 3);
+  EXPECT_TRUE(beacon.Named(0, both)) << "the same kernel in the call loop";
   beacon.Count(500, 100, false);
   EXPECT_EQ(beacon.total(), 500u) << "the visits done never pass the total";
 }

@@ -21,7 +21,8 @@ void OnFloatingPointFault(FloatFaultHandler handler) {
   float_fault_handler = handler;
   struct sigaction on_fault = {};
   on_fault.sa_sigaction = OnFault;
-  on_fault.sa_flags = SA_SIGINFO | SA_RESETHAND;
+  // On the sandbox's own stack, once there is one: the kernel may have moved RSP anywhere.
+  on_fault.sa_flags = SA_SIGINFO | SA_RESETHAND | SA_ONSTACK;
   sigaction(SIGFPE, &on_fault, nullptr);
 }
 

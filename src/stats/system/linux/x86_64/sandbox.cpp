@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,8 @@ namespace stats {
 namespace {
 
 int refused_report = -1;
+// The handlers that name what a kernel did run here: it may have pointed RSP at anything.
+alignas(16) std::array<char, 64 * 1024> sandbox_signal_stack;
 
 // The address sanitizer's run-time maps its shadow and reports faults with calls of its own, at
 // moments no list can foresee: under it the room stays open (address space and system calls), and
@@ -99,13 +102,17 @@ std::string EnterSandbox(const SandboxRules& rules) {
   refused_report = rules.report;
   struct sigaction on_refused = {};
   on_refused.sa_sigaction = OnRefusedCall;
-  on_refused.sa_flags = SA_SIGINFO;
+  on_refused.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&on_refused.sa_mask);
+  stack_t own_stack = {};
+  own_stack.ss_sp = sandbox_signal_stack.data();
+  own_stack.ss_size = sandbox_signal_stack.size();
   const rlimit nothing = {0, 0};
   const size_t space = AddressSpace() + rules.address_room;
   const rlimit address = {space, space};
-  if (sigaction(SIGSYS, &on_refused, nullptr) != 0 || prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-      setrlimit(RLIMIT_CORE, &nothing) != 0 || setrlimit(RLIMIT_FSIZE, &nothing) != 0) {
+  if (sigaltstack(&own_stack, nullptr) != 0 || sigaction(SIGSYS, &on_refused, nullptr) != 0 ||
+      prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || setrlimit(RLIMIT_CORE, &nothing) != 0 ||
+      setrlimit(RLIMIT_FSIZE, &nothing) != 0) {
     return std::strerror(errno);
   }
   if (UNDER_ADDRESS_SANITIZER) return "";

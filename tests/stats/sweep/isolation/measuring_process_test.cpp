@@ -1,0 +1,154 @@
+// The measuring process as its parent sees it, with a sweep that times nothing: each measure
+// filled with nets of 1.5 cycles, and an act of its own before each, which may end the process
+// while a cell of a kernel is named. The kernels are real, so that blame is confirmed alone.
+#include "stats/sweep/isolation/measuring_process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+#include "stats/sweep/isolation/blame.h"
+#include "stats/sweep/placed/blocks.h"
+#include "stats/sweep/user_code/user_kernel.h"
+#include "stats/system/processes.h"
+
+namespace {
+
+using stats::SweepMeasure;
+
+// In the child, before a measure: the kernels and the hooks it was handed.
+using Act = std::function<void(SweepMeasure, const std::vector<stats::Procedure>&,
+                               const stats::SweepHooks&)>;
+
+stats::Procedure MeasuredKernel(const std::string& argument) {
+  return std::get<stats::Procedure>(stats::ParseUserKernel({false, argument}, {}));
+}
+
+int IndexOfKernel(const std::vector<stats::Procedure>& kernels, const std::string& name) {
+  for (size_t at = 0; at < kernels.size(); ++at) {
+    if (kernels[at].name == name) return static_cast<int>(at);
+  }
+  return -1;
+}
+
+// Its clock is 2 GHz in the first process and 3 GHz in the next; its noise floor says how many
+// seconds of the sweep it was told had gone before it.
+stats::MeasureSweep FakeSweep(const Act& act) {
+  return [act](const std::vector<stats::Procedure>& kernels, const stats::SweepSettings& settings,
+               const stats::SweepHooks& hooks) {
+    hooks.prepared();
+    stats::SweepResult result;
+    result.kernels = kernels;
+    result.settings = settings;
+    const double clock = 2.0 + static_cast<double>(settings.measures_before);
+    result.slowest_clock_ghz = result.fastest_clock_ghz = result.median_clock_ghz = clock;
+    for (size_t at = 0; at < settings.measures.size(); ++at) {
+      const SweepMeasure which = settings.measures[at];
+      act(which, kernels, hooks);
+      stats::MeasureResult& measure = result.measures.emplace_back();
+      measure.measure = which;
+      measure.grid = stats::GridFor(which);
+      measure.kernels = stats::KernelsMeasured(which, kernels).kernels;
+      measure.chunk_length = 100;
+      measure.copies = which == SweepMeasure::CALL ? 1 : stats::COPIES_PER_BLOCK;
+      measure.pairs = 5;
+      measure.rounds = 2;
+      measure.noise_floor_cycles = settings.seconds_before;
+      for (stats::Pass pass : {stats::POSITIVE, stats::NEGATIVE}) {
+        for (size_t kernel : measure.kernels) {
+          for (size_t placement = 0; placement < measure.grid.size(); ++placement)
+            measure.samples.push_back({pass, kernel, placement, 0, 1.5, 1.5, 1.5});
+        }
+      }
+      hooks.finished(result, at);
+    }
+    return result;
+  };
+}
+
+stats::SweepResult SweepWith(const std::vector<stats::Procedure>& kernels,
+                             const std::vector<SweepMeasure>& measures, double seconds,
+                             const Act& act) {
+  stats::SweepSettings settings;
+  settings.measures = measures;
+  settings.seconds = seconds;
+  settings.calls = 50;
+  return stats::RunSweepInMeasuringProcess(
+      kernels, settings, [](size_t, size_t, bool) {}, FakeSweep(act));
+}
+
+const std::vector<stats::Procedure> GOOD_AND_BAD = {MeasuredKernel("good=85c0"),
+                                                    MeasuredKernel("bad=0f0b")};
+
+TEST(MeasuringProcess, TakenUpAgainHasTheTimeLeftAndGivesEveryMsAtTheOneClockTheHeaderStates) {
+  const stats::SweepResult result = SweepWith(
+      GOOD_AND_BAD, {SweepMeasure::CALL, SweepMeasure::LATENCY}, 30,
+      [](SweepMeasure measure, const std::vector<stats::Procedure>& kernels,
+         const stats::SweepHooks& hooks) {
+        if (measure != SweepMeasure::LATENCY || IndexOfKernel(kernels, "bad") < 0) return;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        hooks.entering(measure, IndexOfKernel(kernels, "bad"), 7);
+        stats::ExitAtOnce(9);
+      });
+  ASSERT_EQ(result.error, "");
+  EXPECT_EQ(result.left_out, std::vector<std::string>{"bad: the measuring process exited with "
+                                                      "status 9 at placement 7 of latency"});
+  ASSERT_EQ(result.measures.size(), 2u) << "the call measure kept, latency made again";
+  EXPECT_EQ(result.measures[0].kernels, std::vector<size_t>{0});
+  EXPECT_LT(result.measures[0].noise_floor_cycles, 0.1) << "the first process had the whole cap";
+  EXPECT_GE(result.measures[1].noise_floor_cycles, 0.3) << "the next, what the first left";
+  EXPECT_EQ(result.median_clock_ghz, 2.0);
+  for (const stats::MeasureResult& measure : result.measures) {
+    for (const stats::SweepSample& sample : measure.samples)
+      ASSERT_EQ(sample.net_ms, 750) << "1.5 cycles at 2 GHz, though latency ran at 3";
+  }
+}
+
+TEST(MeasuringProcess, ItsOwnExitStatusesNameAKernelOnlyWhenItsCellFailsAgainAlone) {
+  // Ends with 4 (as when it cannot write its report) where `named` names a cell of call.
+  auto ending_in = [](const std::string& named) {
+    return SweepWith(GOOD_AND_BAD, {SweepMeasure::CALL}, 30,
+                     [named](SweepMeasure measure, const std::vector<stats::Procedure>& kernels,
+                             const stats::SweepHooks& hooks) {
+                       if (IndexOfKernel(kernels, "bad") < 0) return;
+                       if (!named.empty())
+                         hooks.entering(measure, IndexOfKernel(kernels, named), 3);
+                       stats::ExitAtOnce(stats::CANNOT_REPORT);
+                     });
+  };
+  const stats::SweepResult bad = ending_in("bad");
+  EXPECT_EQ(bad.error, "");
+  EXPECT_EQ(bad.left_out, std::vector<std::string>{
+                              "bad: the measuring process exited with status 4 at placement 3 "
+                              "of call"});
+  EXPECT_EQ(bad.measures.size(), 1u) << "the others measured";
+  EXPECT_EQ(ending_in("good").error,
+            "the measuring process could not write its report, and no kernel's cell failed "
+            "again alone");
+  EXPECT_EQ(ending_in("").error, "the measuring process could not write its report")
+      << "no cell named: no kernel ran";
+}
+
+TEST(MeasuringProcess, OneThatKeepsSayingItWorksPastTheSweepsTimeIsAHangOfTheCellNamed) {
+  const std::vector<stats::Procedure> kernels = {MeasuredKernel("good=85c0"),
+                                                 MeasuredKernel("spin=ebfe")};
+  const auto start = std::chrono::steady_clock::now();
+  const stats::SweepResult result =
+      SweepWith(kernels, {SweepMeasure::CALL}, 1,
+                [](SweepMeasure measure, const std::vector<stats::Procedure>& kernels,
+                   const stats::SweepHooks& hooks) {
+                  if (IndexOfKernel(kernels, "spin") < 0) return;
+                  hooks.entering(measure, IndexOfKernel(kernels, "spin"), 5);
+                  for (size_t done = 0;; ++done) hooks.progress(done, done + 1, false);
+                });
+  EXPECT_EQ(result.left_out,
+            std::vector<std::string>{"spin: it kept the measuring process going past the sweep's "
+                                     "time at placement 5 of call"});
+  EXPECT_EQ(result.measures.size(), 1u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+}
+
+}  // namespace
