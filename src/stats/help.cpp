@@ -82,6 +82,7 @@ const char HELP[] =
     "                    and a sweep short of its precision then waits for quieter rounds, up\n"
     "                    to 40 s in all. The noise line says which ended the rounds\n"
     "  --rounds N        exactly N rounds, an even number from 2 to 1000, instead of --precision\n"
+    "                    (and of the usual time, unless --seconds caps it)\n"
     "  --calls N         calls per timed chunk (for latency and throughput, iterations of a\n"
     "                    block), 1 to 1000000, instead of the few microseconds a calibration\n"
     "                    aims at\n"

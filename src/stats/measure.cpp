@@ -36,6 +36,7 @@ double DefaultSweepSeconds(size_t measures) {
 }
 
 double SweepCapSeconds(const SweepSettings& settings) {
+  if (settings.seconds == 0 && settings.rounds != 0) return 0;
   return settings.seconds > 0
              ? settings.seconds
              : DefaultSweepSeconds(settings.measures_before + settings.measures.size());

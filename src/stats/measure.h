@@ -47,9 +47,11 @@ struct UserKernelArgument {
 double DefaultSweepSeconds(size_t measures);
 // How long a sweep without --seconds may wait for quieter rounds, all its measures together.
 constexpr double BUSY_HOST_SECONDS = 40;
-// The usual cap of all the sweep's measures together: --seconds, or DefaultSweepSeconds.
+// The usual cap of all the sweep's measures together: --seconds, or DefaultSweepSeconds; 0 for
+// none, when --rounds alone says how many rounds to make.
 double SweepCapSeconds(const SweepSettings& settings);
-// The longest all its rounds may take: the cap, or the wait for quieter rounds where there is one.
+// The longest all its rounds may take: the cap, or the wait for quieter rounds where there is one;
+// 0 for no limit.
 double LongestSweepSeconds(const SweepSettings& settings);
 
 }  // namespace stats

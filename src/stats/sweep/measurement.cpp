@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "stats/sweep/estimate/calibration.h"
 #include "stats/sweep/placed/blocks.h"
@@ -139,7 +140,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     // Each measure may use its share of the time, and what the measures before it left over.
     measure_start = Clock::now();
     const double share = static_cast<double>(settings.measures_before + at + 1) / all_measures;
-    plan.seconds = cap * share - spent();
+    plan.seconds = cap > 0 ? cap * share - spent() : HUGE_VAL;
     plan.busy_seconds =
         settings.seconds > 0 || settings.rounds != 0 ? 0 : BUSY_HOST_SECONDS * share - spent();
     plan.chain_overhead_cycles = ChainOverheadCycles(machine, CHAIN_ADDS);

@@ -16,8 +16,7 @@ namespace stats {
 
 namespace {
 
-// Beyond the sweep's own time: what it builds and calibrates before its rounds, and a last round
-// that runs over.
+// Beyond twice the sweep's own time: what it builds and calibrates before its rounds.
 constexpr double MEASURING_TIME_MARGIN_SECONDS = 5;
 
 // In the measuring process: the parent reads each measure whole or not at all.
@@ -62,9 +61,15 @@ ChildRun RunMeasuringProcess(const std::vector<Procedure>& kernels, const SweepS
   ChildLimits limits;
   limits.stops_with_us = true;
   limits.output_limit = MEASURING_OUTPUT_LIMIT;
-  const double seconds_left =
-      std::max(0.0, LongestSweepSeconds(settings) - settings.seconds_before);
-  limits.time_limit_ms = static_cast<int>(1000 * (seconds_left + MEASURING_TIME_MARGIN_SECONDS));
+  // Rounds end at their time only between two rounds, and calls per chunk fixed by hand can make a
+  // round long: the process may take twice the time it has left. Without a time (--rounds alone)
+  // it is watched for hangs alone.
+  const double longest = LongestSweepSeconds(settings);
+  if (longest > 0) {
+    const double seconds_left = std::max(0.0, longest - settings.seconds_before);
+    limits.time_limit_ms =
+        static_cast<int>(1000 * (2 * seconds_left + MEASURING_TIME_MARGIN_SECONDS));
+  }
   size_t last_done = 0;
   auto last_change = std::chrono::steady_clock::now();
   limits.still_working = [&] {

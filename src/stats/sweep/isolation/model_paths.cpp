@@ -74,8 +74,8 @@ std::string WhyNot(const PathHeader& header) {
     case RecordedPath::LEFT:
       return "its path leaves its own bytes";
     case RecordedPath::FAULTED:
-      return "its copy raised signal " + std::to_string(header.signal) + " (" +
-             strsignal(static_cast<int>(header.signal)) + ") when its path was recorded";
+      return "its copy raised " + DescribeSignal(static_cast<int>(header.signal)) +
+             " when its path was recorded";
     case RecordedPath::TIMED_OUT:
       return "its copy ran " + Fixed(PATH_TIME_LIMIT_MS / 1000.0, 1) +
              " s of processor time without an end when its path was recorded";

@@ -145,8 +145,8 @@ TEST(CopyPaths, SayWhyWhenTheCodeFaultsTrapsOrLeavesItsBytesAndRecordTheOthersSt
       stats::RecordCopyPaths(kernels, {stats::SweepMeasure::LATENCY});
   const auto by_kernel = ByKernel(paths);
   EXPECT_EQ(by_kernel.at("ud2")[0]->why_not,
-            "its copy raised signal 4 (Illegal instruction) when its path was recorded");
-  EXPECT_EQ(by_kernel.at("int3")[0]->why_not.rfind("its copy raised signal 5 (", 0), 0u);
+            "its copy raised SIGILL (Illegal instruction) when its path was recorded");
+  EXPECT_EQ(by_kernel.at("int3")[0]->why_not.rfind("its copy raised SIGTRAP (", 0), 0u);
   EXPECT_EQ(by_kernel.at("away")[0]->why_not, "its path leaves its own bytes");
   EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->offsets, (Offsets{0, 2}));
   EXPECT_EQ(by_kernel.at("neg")[stats::NEGATIVE]->why_not, "");
@@ -189,7 +189,7 @@ TEST(CopyPaths, OfACopyAreNotHarmedByTheFloatingPointStateOrAlignmentCheckOneBef
   for (const CopyPath& path : paths) {
     EXPECT_EQ(path.why_not,
               path.kernel == "checks_faults"
-                  ? "its copy raised signal 4 (Illegal instruction) when its path was recorded"
+                  ? "its copy raised SIGILL (Illegal instruction) when its path was recorded"
                   : "")
         << path.kernel << " " << stats::PASS_NAMES[path.pass];
   }
