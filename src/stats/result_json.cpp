@@ -50,7 +50,10 @@ std::string ResultToJson(const ResultRecord& record) {
                         {"rounds", measure.rounds},
                         {"noise_floor_cycles", Rounded(measure.noise_floor_cycles)},
                         {"chunk_length", measure.chunk_length},
-                        {"placements", measure.placements}});
+                        {"placements", measure.placements},
+                        {"clock_ghz",
+                         {{"slowest", Rounded(measure.slowest_clock_ghz)},
+                          {"fastest", Rounded(measure.fastest_clock_ghz)}}}});
   }
   for (const RecordKernel& kernel : record.kernels) {
     Json figures = Json::array();

@@ -93,6 +93,10 @@ ResultRecord ReadRecord(const ReadJson& json) {
     measure.chunk_length = static_cast<uint32_t>(item["chunk_length"].Whole(UINT32_MAX));
     measure.placements = item["placements"].Whole(RESULT_MOST_PLACEMENTS);
     if (measure.placements == 0) item["placements"].Refuse("none");
+    if (record.schema_minor >= 1) {
+      measure.slowest_clock_ghz = item["clock_ghz"]["slowest"].Number();
+      measure.fastest_clock_ghz = item["clock_ghz"]["fastest"].Number();
+    }
   }
   record.kernels = ReadRecordKernels(top["kernels"], record);
   // A kernel left out of the sweep, or of each measure.

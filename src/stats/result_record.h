@@ -51,6 +51,7 @@ struct RecordMeasure {
   uint32_t chunk_length = 0;
   size_t placements = 0;
   bool waited = false;  // went on past its usual time, waiting for quieter rounds; since 1.1
+  double slowest_clock_ghz = 0, fastest_clock_ghz = 0;  // seen by its chains; since 1.1
 };
 
 struct RecordCell {

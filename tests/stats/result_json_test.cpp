@@ -49,6 +49,8 @@ TEST(ResultRecordJson, ARecordReadsBackAsItWasWritten) {
   EXPECT_EQ(figure.cells[1].kernel_offset, 1);
   EXPECT_EQ(back.kernels[0].assembly, "imul eax, eax");
   EXPECT_EQ(back.left_out, written.left_out);
+  ASSERT_EQ(back.measures.size(), 1u);
+  EXPECT_DOUBLE_EQ(back.measures[0].slowest_clock_ghz, 2.75) << "each measure's clocks";
   EXPECT_EQ(stats::ResultToJson(back), stats::ResultToJson(written)) << "a second trip changes it";
 }
 

@@ -18,7 +18,7 @@ inline stats::ResultRecord HandMadeRecord(double median = 3, double uncertainty 
   record.settings = {{"latency"}, 0.02, 8, 0, 0, 18446744073709551615u};
   record.slowest_clock_ghz = 2.5;
   record.fastest_clock_ghz = 3.7;
-  record.measures.push_back({"latency", "precise", 52, 0.012, 100, 2});
+  record.measures.push_back({"latency", "precise", 52, 0.012, 100, 2, false, 2.75, 3.5});
   for (const char* name : {"plain", "twice"}) {
     stats::RecordKernel& kernel = record.kernels.emplace_back();
     kernel.name = name;

@@ -161,6 +161,8 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     measured.pairs = plan.pairs;
     measured.rounds = static_cast<uint32_t>(record.rounds.size());
     measured.end = record.end;
+    measured.slowest_clock_ghz = record.slowest_clock_ghz;
+    measured.fastest_clock_ghz = record.fastest_clock_ghz;
     result.slowest_clock_ghz = at == 0
                                    ? record.slowest_clock_ghz
                                    : std::min(result.slowest_clock_ghz, record.slowest_clock_ghz);

@@ -32,6 +32,7 @@ struct MeasureResult {
   std::vector<FigurePrecision> figures;
   uint32_t shared_rounds = 0;  // left out: the witness saw this core's other thread busy
   bool waited = false;         // went on past the usual time, waiting for quieter rounds
+  double slowest_clock_ghz = 0, fastest_clock_ghz = 0;  // seen by this measure's paired chains
 };
 
 struct SweepResult {

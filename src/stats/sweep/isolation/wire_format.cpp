@@ -110,9 +110,10 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
           !Figure(words[6], sample.second_half_cycles))
         return "a sample's figure unreadable";
       measure.samples.push_back(sample);
-    } else if (words.size() == 4 && words[0] == "clock") {
-      double clock[3];
-      for (int i = 0; i < 3; ++i) {
+    } else if (words.size() == 6 && words[0] == "clock") {
+      // The sweep's range so far and its median, then this measure's range.
+      double clock[5];
+      for (int i = 0; i < 5; ++i) {
         if (!Figure(words[1 + i], clock[i]) || !(clock[i] >= 0)) return "a clock out of range";
       }
       if (!std::getline(lines, line) || line != "done") return "a measure without its end";
@@ -122,6 +123,8 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
       read.slowest_clock_ghz = clock[0];
       read.fastest_clock_ghz = clock[1];
       read.median_clock_ghz = clock[2];
+      measure.slowest_clock_ghz = clock[3];
+      measure.fastest_clock_ghz = clock[4];
       // The figures follow from the samples, as the process made them: nothing more to trust.
       measure.figures = FiguresOf(measure.samples, expected.precision_cycles, all_shared == 1);
       read.measures.push_back(std::move(measure));
@@ -152,7 +155,8 @@ std::string MeasureLines(const SweepResult& so_far, size_t measure) {
         << Number(sample.second_half_cycles) << "\n";
   }
   out << "clock " << Number(so_far.slowest_clock_ghz) << " " << Number(so_far.fastest_clock_ghz)
-      << " " << Number(so_far.median_clock_ghz) << "\ndone\n";
+      << " " << Number(so_far.median_clock_ghz) << " " << Number(found.slowest_clock_ghz) << " "
+      << Number(found.fastest_clock_ghz) << "\ndone\n";
   return out.str();
 }
 

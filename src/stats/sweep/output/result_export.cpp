@@ -97,7 +97,8 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
   for (const MeasureResult& measure : sweep.measures) {
     record.measures.push_back({MeasureName(measure.measure), EndName(measure.end), measure.rounds,
                                measure.noise_floor_cycles, measure.chunk_length,
-                               measure.grid.size(), measure.waited});
+                               measure.grid.size(), measure.waited, measure.slowest_clock_ghz,
+                               measure.fastest_clock_ghz});
   }
   for (size_t kernel = 0; kernel < sweep.kernels.size(); ++kernel) {
     const Procedure& procedure = sweep.kernels[kernel];

@@ -31,6 +31,8 @@ stats::SweepResult KernelsOverTwoMeasures() {
     measure.rounds = 40;
     measure.end = stats::RoundsRecord::PRECISE;
     measure.noise_floor_cycles = 0.5;
+    measure.slowest_clock_ghz = which == SweepMeasure::CALL ? 2.5 : 2.75;
+    measure.fastest_clock_ghz = which == SweepMeasure::CALL ? 3.0 : 3.25;
     measure.kernels =
         which == SweepMeasure::CALL ? std::vector<size_t>{0, 1, 2} : std::vector<size_t>{0, 2};
     if (which == SweepMeasure::LATENCY) measure.refusals = {"b: its inline copy faults"};
@@ -75,6 +77,8 @@ TEST(WireFormat, ReadsBackEveryMeasureAndFigureExactlyAsSent) {
     EXPECT_EQ(got.kernels, want.kernels);
     EXPECT_EQ(got.refusals, want.refusals);
     EXPECT_EQ(got.noise_floor_cycles, want.noise_floor_cycles);
+    EXPECT_EQ(got.slowest_clock_ghz, want.slowest_clock_ghz) << "each measure's own clocks";
+    EXPECT_EQ(got.fastest_clock_ghz, want.fastest_clock_ghz);
     ASSERT_EQ(got.samples.size(), want.samples.size());
     for (size_t s = 0; s < got.samples.size(); ++s) {
       EXPECT_EQ(got.samples[s].kernel, want.samples[s].kernel);
@@ -132,7 +136,7 @@ TEST(WireFormat, RefusesGarbledTruncatedAndOutOfRangeReportsNamingTheLine) {
       {Replaced(good, "refusal", "refusal b:", "refusal z:"), "a refusal of no kernel"},
       {Replaced(good, "", "clock 2.5", "clock -2.5"), "a clock out of range"},
       {Replaced(good, "", "measure call", "measure latency"), "line 1: expected the measure call"},
-      {Replaced(good, "", "s 0 2 63 ", "clock 1 1 1\ndone\ns 0 2 63 "), "fewer samples than"},
+      {Replaced(good, "", "s 0 2 63 ", "clock 1 1 1 1 1\ndone\ns 0 2 63 "), "fewer samples than"},
       {good + "end\n", "more after the end"},
       {"state it changed MXCSR from 1F80 to 0000\n" + good, "line 1: more after a failure's own"},
       {"system call 62\n" + good, "line 1: more after a failure's own line"},
