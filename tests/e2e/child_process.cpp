@@ -12,6 +12,12 @@
 #include <sstream>
 #include <thread>
 
+int LineCount(const std::string& text) {
+  int lines = 0;
+  for (char c : text) lines += c == '\n';
+  return lines;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream content;

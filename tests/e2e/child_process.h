@@ -40,6 +40,7 @@ pid_t StartQuietly(const std::vector<std::string>& command);
 int WaitOrKill(pid_t pid, std::chrono::seconds limit, long* peak_memory_kb = nullptr);
 
 std::string ReadFile(const std::string& path);
+int LineCount(const std::string& text);
 
 // A new folder of its own under /tmp, and the names in a folder (without . and ..).
 std::string TemporaryDirectory();
