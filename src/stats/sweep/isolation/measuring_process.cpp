@@ -17,7 +17,7 @@ namespace stats {
 namespace {
 
 // Beyond twice the sweep's own time: what it builds and calibrates before its rounds.
-constexpr double MEASURING_TIME_MARGIN_SECONDS = 5;
+constexpr double MEASURING_TIME_MARGIN_SECONDS = 3;
 
 // In the measuring process: the parent reads each measure whole or not at all.
 void SendToParent(int fd, const std::string& text) {
