@@ -53,8 +53,9 @@ std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
            : " (" + std::to_string(measure.shared_rounds) + " rounds on a shared core left out)") +
       "; " + ended + "\n";
   if (all_shared) {
-    lines += "noise: " + (named ? name + ": " : "") +
-             "this core's other thread was busy: throughput is that of a shared core\n";
+    lines += "noise: " + (named ? name + ": " : "") + "this core's other thread was busy: " +
+             (measure.measure == SweepMeasure::CALL ? std::string("the call cost") : name) +
+             " is that of a shared core\n";
   }
   if (measure.noise_floor_cycles > NOISY_HOST_CYCLES) {
     lines +=

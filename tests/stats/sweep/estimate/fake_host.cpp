@@ -46,7 +46,7 @@ stats::Instruments FakeHost::Instruments() {
       per_call -= state_shift_cycles;
     }
     double cycles = code_overhead_cycles + calls * per_call;
-    if (throughput_bound && Shared()) cycles *= shared_slowdown;
+    if (Shared()) cycles *= shared_slowdown;
     return Run(cycles, true, calls);
   };
   instruments.chain_ticks = [this](uint32_t adds) {
@@ -113,7 +113,6 @@ double TrueNet(const stats::RoundsPlan& plan, Pass pass, size_t kernel, size_t p
 FakeHost HostFor(const stats::RoundsPlan& plan) {
   FakeHost host;
   host.cells_per_round = stats::CellCount(plan);
-  host.throughput_bound = plan.rule == NetRule::PER_COPY;
   host.codes_per_procedure = plan.rule == NetRule::AGAINST_EMPTY ? 1 : 2;
   host.chunks_per_visit = static_cast<uint32_t>(host.codes_per_procedure * (plan.pairs + 1));
   host.cycles_per_call = [plan](const Cell& cell) {

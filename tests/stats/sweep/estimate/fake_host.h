@@ -42,11 +42,11 @@ struct FakeHost {
   // `state_shift_cycles` per call faster.
   double state_shift_cycles = 0, state_on_ns = 0, state_off_ns = 1;
   std::function<bool(size_t procedure)> state_spares = [](size_t) { return false; };
-  // The core's other thread busy until `shared_until_ns`: code bound by throughput, and the
-  // witness of independent additions, take `shared_slowdown` times their cycles; a serial chain
-  // does not notice.
+  // The core's other thread busy until `shared_until_ns`: the measured code (calls, taken jumps
+  // and chains of several instructions alike, as a real shared core showed) and the witness of
+  // independent additions take `shared_slowdown` times their cycles; the chain of additions that
+  // counts the cycles does not notice.
   double shared_until_ns = 0, shared_slowdown = 1.25;
-  bool throughput_bound = false;
 
   std::mt19937_64 random{5};
   double now_ns = 0, span_end_ns = 0, clock_ghz = 3.3;
