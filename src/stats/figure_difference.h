@@ -13,9 +13,11 @@ namespace stats {
 // and in integers, so that every build (the IA-32 one's x87 arithmetic too) judges alike.
 constexpr double DIFFERENCE_UNITS_PER_CYCLE = 1e4;
 // A difference counts only past DIFFERENCE_FACTOR times the root of the sum of the two
-// uncertainties' squares, and from the 0.01 cycle the tables show.
+// uncertainties' squares, and from 0.05 cycle: sweeps of one quiet machine, on two processors or
+// an hour apart, have read kernels 0.01 to 0.03 cycle apart with floors of a few thousandths,
+// a state of the machine that no sweep's halves can see.
 constexpr int64_t DIFFERENCE_FACTOR = 2;
-constexpr int64_t DIFFERENCE_LEAST_UNITS = 100;
+constexpr int64_t DIFFERENCE_LEAST_UNITS = 500;
 // Figures are held within this, so that their units fit 64 bits with room to square.
 constexpr double DIFFERENCE_LARGEST_CYCLES = 1e12;
 

@@ -93,24 +93,38 @@ Row FirstRowOf(const std::string& output, const std::string& kernel) {
   return row;
 }
 
-TEST(SweepRecords, AKernelChangedFromOneImulToTwoIsSlowerByItsLatencyAndSaidToDiffer) {
-  const std::string folder = TemporaryDirectory();
-  const std::vector<std::string> sweep = {"--sweep", "--measure", "latency", "--rounds", "8"};
-  std::vector<std::string> once = sweep, twice = sweep;
-  once.insert(once.end(), {"--kernel-asm", "k=imul eax, eax", "--json", "once.json"});
-  twice.insert(twice.end(),
-               {"--kernel-asm", "k=imul eax, eax; imul eax, eax", "--json", "twice.json"});
-  const FinishedRun first = StatsIn(folder, once);
-  ASSERT_TRUE(ExitedWith(first, 0)) << first.errors;
-  EXPECT_NE(first.output.find("\nresult record: once.json ("), std::string::npos) << first.output;
-  ASSERT_TRUE(ExitedWith(StatsIn(folder, twice), 0));
-
+// Sweeps `k` once as `once` and once as `twice`, pinned to `cpu`, and compares them.
+FinishedRun CompareChangedKernel(const std::string& folder, const std::string& cpu,
+                                 const std::string& once, const std::string& twice) {
+  const std::vector<std::string> sweep = {"--sweep", "--measure", "latency", "--rounds",
+                                          "8",       "--cpu",     cpu};
+  std::vector<std::string> first = sweep, second = sweep;
+  first.insert(first.end(), {"--kernel-asm", "k=" + once, "--json", "once.json"});
+  second.insert(second.end(), {"--kernel-asm", "k=" + twice, "--json", "twice.json"});
+  const FinishedRun ran = StatsIn(folder, first);
+  EXPECT_TRUE(ExitedWith(ran, 0)) << ran.errors;
+  EXPECT_NE(ran.output.find("\nresult record: once.json ("), std::string::npos) << ran.output;
+  EXPECT_TRUE(ExitedWith(StatsIn(folder, second), 0));
   const FinishedRun compared = StatsIn(folder, {"--compare", "once.json", "twice.json"});
   EXPECT_TRUE(ExitedWith(compared, 0)) << compared.errors;
+  return compared;
+}
+
+TEST(SweepRecords, AKernelChangedFromOneImulToTwoIsSlowerByItsLatencyAndSaidToDiffer) {
+  const std::string folder = TemporaryDirectory();
+  // A processor whose core has a busy other thread (another tenant's, on a shared host) gives no
+  // verdict: then the other processor is tried, and if both are shared, that is what is checked.
+  FinishedRun compared;
+  bool shared = true;
+  for (const char* cpu : {"0", "1"}) {
+    compared = CompareChangedKernel(folder, cpu, "imul eax, eax", "imul eax, eax; imul eax, eax");
+    shared = compared.output.find("on a shared core (its other thread was busy)") != std::string::npos;
+    if (!shared) break;
+  }
   const Row k = FirstRowOf(compared.output, "k");
   ASSERT_TRUE(k.found) << compared.output;
-  EXPECT_EQ(k.verdict, "slower");
-  EXPECT_NEAR(k.difference, 3, 0.15) << "an IMUL's latency is 3 cycles";
+  EXPECT_EQ(k.verdict, shared ? "same" : "slower") << compared.output;
+  EXPECT_NEAR(k.difference, 3, shared ? 1.5 : 0.15) << "an IMUL's latency is 3 cycles";
   EXPECT_NE(compared.output.find("k: the code differs in twice.json from the baseline's"),
             std::string::npos)
       << compared.output;

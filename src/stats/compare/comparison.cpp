@@ -10,9 +10,9 @@ namespace stats {
 
 const char VERDICT_RULE[] =
     "faster or slower when the difference from the baseline, in whole ten-thousandths of a "
-    "cycle, is at least 0.01 cycle and larger than twice the root of the sum of the squares of "
+    "cycle, is at least 0.05 cycle and larger than twice the root of the sum of the squares of "
     "the two figures' uncertainties, each taken as at least its measure's noise floor in its "
-    "file; same otherwise";
+    "file; same otherwise, and always for a figure measured on a shared core";
 
 namespace {
 
@@ -38,8 +38,10 @@ const RecordKernel* FindKernel(const FileIndex& index, const std::string& name) 
 }
 
 // The uncertainty a verdict takes: one draw of how far the halves differ can be near 0 by chance,
-// so it is taken as at least what is typical of its measure in its file.
+// so it is taken as at least what is typical of its measure in its file. A figure measured on a
+// shared core may be off by far more than its halves show, and tells nothing of the kernel.
 double JudgedUncertainty(const FileIndex& index, const RecordFigure& figure) {
+  if (figure.shared_core) return DIFFERENCE_LARGEST_CYCLES;
   const auto floor = index.floors.find(figure.measure);
   return std::max(figure.uncertainty_cycles, floor == index.floors.end() ? 0.0 : floor->second);
 }
