@@ -118,7 +118,8 @@ TEST(SweepRecords, AKernelChangedFromOneImulToTwoIsSlowerByItsLatencyAndSaidToDi
   bool shared = true;
   for (const char* cpu : {"0", "1"}) {
     compared = CompareChangedKernel(folder, cpu, "imul eax, eax", "imul eax, eax; imul eax, eax");
-    shared = compared.output.find("on a shared core (its other thread was busy)") != std::string::npos;
+    shared =
+        compared.output.find("on a shared core (its other thread was busy)") != std::string::npos;
     if (!shared) break;
   }
   const Row k = FirstRowOf(compared.output, "k");
