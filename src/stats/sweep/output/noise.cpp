@@ -48,9 +48,10 @@ std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
       " typical" + worst +
       ": how far each kernel's median over the placements moved between the first " +
       std::to_string(half) + " and the last " + std::to_string(half) + " rounds" +
-      (!left_out
-           ? ""
-           : " (" + std::to_string(measure.shared_rounds) + " rounds on a shared core left out)") +
+      (!left_out ? ""
+                 : " (" + std::to_string(measure.shared_rounds) +
+                       (measure.shared_rounds == 1 ? " round" : " rounds") +
+                       " on a shared core left out)") +
       "; " + ended + "\n";
   if (all_shared) {
     lines += "noise: " + (named ? name + ": " : "") + "this core's other thread was busy: " +
