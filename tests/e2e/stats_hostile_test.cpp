@@ -103,23 +103,34 @@ TEST(StatsUnderHostileInput, StopsABenchmarkThatWritesWithoutEndAndSaysItIsNotAR
   EXPECT_TRUE(EndsWithin(flooder.Pid(), std::chrono::milliseconds(0))) << "the child was left";
 }
 
+// absbench-stats with `arguments`, once the benchmark it starts has written its pid.
+pid_t StartedWithItsBenchmark(const Flooder& flooder, const std::vector<std::string>& arguments) {
+  const pid_t stats = StartQuietly(StatsCommand(arguments));
+  for (int tries = 0; tries < 300 && flooder.Pid() == 0; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return stats;
+}
+
+// Sends `stop` to absbench-stats: it must end by it within 2 s, its benchmark gone.
+void ExpectAPromptStop(pid_t stats, const Flooder& flooder, int stop) {
+  const auto stopped_at = std::chrono::steady_clock::now();
+  kill(stats, stop);
+  const int status = WaitOrKill(stats, seconds(10));
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped_at, seconds(2)) << "not a prompt stop";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + stop) << "status " << status;
+  EXPECT_TRUE(EndsWithin(flooder.Pid(), std::chrono::milliseconds(0))) << "the child was left";
+}
+
 TEST(StatsUnderHostileInput, CtrlCOrSigtermDuringAFloodEndsItPromptlyWithTheChildGoneAndNoFiles) {
   for (const int stop : {SIGINT, SIGTERM}) {
     // 40 KB a second: a flood that stays under the bound long enough to be stopped in it.
     const Flooder flooder("while :; do head -c 2000 /dev/zero; sleep 0.05; done");
-    const pid_t stats = StartQuietly(
-        StatsCommand({"-n", "1", "--benchmark", flooder.benchmark(), "--csv", flooder.csv()}));
-    for (int tries = 0; tries < 300 && flooder.Pid() == 0; ++tries) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const pid_t stats = StartedWithItsBenchmark(
+        flooder, {"-n", "1", "--benchmark", flooder.benchmark(), "--csv", flooder.csv()});
     ASSERT_GT(flooder.Pid(), 0) << "the benchmark never started";
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const auto stopped_at = std::chrono::steady_clock::now();
-    kill(stats, stop);
-    const int status = WaitOrKill(stats, seconds(10));
-    EXPECT_LT(std::chrono::steady_clock::now() - stopped_at, seconds(2)) << "not a prompt stop";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + stop) << "status " << status;
-    EXPECT_TRUE(EndsWithin(flooder.Pid(), std::chrono::milliseconds(0))) << "the child was left";
+    ExpectAPromptStop(stats, flooder, stop);
     EXPECT_NE(access(flooder.csv().c_str(), F_OK), 0) << "a file was written";
   }
 }
@@ -127,19 +138,12 @@ TEST(StatsUnderHostileInput, CtrlCOrSigtermDuringAFloodEndsItPromptlyWithTheChil
 TEST(StatsUnderHostileInput, CtrlCOrSigtermEndsABenchmarkThatClosedItsOutputsWithItsGroup) {
   for (const int stop : {SIGINT, SIGTERM}) {
     const Flooder flooder("exec >&- 2>&-; sleep 30");
-    const pid_t stats = StartQuietly(StatsCommand({"-n", "1", "--benchmark", flooder.benchmark()}));
-    for (int tries = 0; tries < 300 && flooder.Pid() == 0; ++tries) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const pid_t stats =
+        StartedWithItsBenchmark(flooder, {"-n", "1", "--benchmark", flooder.benchmark()});
     ASSERT_GT(flooder.Pid(), 0) << "the benchmark never started";
     // Past the closing of its outputs, into the wait for it to end.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const auto stopped_at = std::chrono::steady_clock::now();
-    kill(stats, stop);
-    const int status = WaitOrKill(stats, seconds(10));
-    EXPECT_LT(std::chrono::steady_clock::now() - stopped_at, seconds(2)) << "not a prompt stop";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + stop) << "status " << status;
-    EXPECT_TRUE(EndsWithin(flooder.Pid(), std::chrono::milliseconds(0))) << "the child was left";
+    ExpectAPromptStop(stats, flooder, stop);
     // The benchmark led a group of its own: its sleep went with it (a moment is left for the system
     // to reap what it adopted). Under qemu-user the group still answers a second later, though
     // the benchmark itself is gone (checked above), so this is checked where programs run natively.
@@ -155,10 +159,8 @@ TEST(StatsUnderHostileInput, CtrlCOrSigtermEndsABenchmarkThatClosedItsOutputsWit
 
 TEST(StatsUnderHostileInput, LeavesNoBenchmarkRunningWhenItIsKilledItself) {
   const Flooder flooder("sleep 60");
-  const pid_t stats = StartQuietly(StatsCommand({"-n", "1", "--benchmark", flooder.benchmark()}));
-  for (int tries = 0; tries < 300 && flooder.Pid() == 0; ++tries) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  const pid_t stats =
+      StartedWithItsBenchmark(flooder, {"-n", "1", "--benchmark", flooder.benchmark()});
   ASSERT_GT(flooder.Pid(), 0) << "the benchmark never started";
   kill(stats, SIGKILL);
   WaitOrKill(stats, seconds(10));

@@ -35,17 +35,20 @@ class FakeModel {
   std::string folder_;
 };
 
-// 10 cycles per iteration for every code region it is given, on a processor named "fakecpu".
-const char ANSWERS_TEN[] =
-    "for last; do :; done\n"
-    "printf '{\"CodeRegions\": ['\n"
-    "sep=''\n"
-    "for name in $(sed -n 's/^# LLVM-MCA-BEGIN //p' \"$last\"); do\n"
-    "  printf '%s{\"Name\": \"%s\", \"SummaryView\": {\"Iterations\": 1000, \"TotalCycles\": "
-    "10000}}' \"$sep\" \"$name\"\n"
-    "  sep=','\n"
-    "done\n"
-    "printf '], \"TargetInfo\": {\"CPUName\": \"fakecpu\", \"Resources\": [\"Fk0\"]}}\\n'\n";
+// A stand-in for llvm-mca, in sh: 10 cycles per iteration for every code region of the file it is
+// given last, on the processor `cpu`; `first` runs before it answers.
+std::string AnswersTen(const std::string& cpu, const std::string& first = "") {
+  return "for last; do :; done\n" + first +
+         "printf '{\"CodeRegions\": ['\n"
+         "sep=''\n"
+         "for name in $(sed -n 's/^# LLVM-MCA-BEGIN //p' \"$last\"); do\n"
+         "  printf '%s{\"Name\": \"%s\", \"SummaryView\": {\"Iterations\": 1000, "
+         "\"TotalCycles\": 10000}}' \"$sep\" \"$name\"\n"
+         "  sep=','\n"
+         "done\n"
+         "printf '], \"TargetInfo\": {\"CPUName\": \"" +
+         cpu + "\", \"Resources\": [\"Fk0\"]}}\\n'\n";
+}
 
 std::vector<std::string> PredictingSweep(const std::string& mca,
                                          std::vector<std::string> more = {}) {
@@ -64,7 +67,7 @@ std::string LineWith(const std::string& text, const std::string& part) {
 }
 
 TEST(Predict, PutsTheModelsFiguresBesideTheMeasuredOnesAndMarksWhereTheyDisagree) {
-  const FakeModel model(ANSWERS_TEN);
+  const FakeModel model(AnswersTen("fakecpu"));
   const std::string csv = "/tmp/absbench-predict-" + std::to_string(getpid()) + ".csv";
   const FinishedRun run =
       RunCommand(PredictingSweep(model.path(), {"--kernel-asm", "mine=neg eax", "--csv", csv}),
@@ -105,21 +108,13 @@ std::string HostFromCpuinfo() {
 }
 
 // An LLVM 14 whose model for this host is znver1, and that cannot model LFENCE.
-const char ANSWERS_OLD[] =
-    "for last; do :; done\n"
+const std::string ANSWERS_OLD = AnswersTen(
+    "znver1",
     "if [ \"$1\" = --version ]; then echo 'Debian LLVM version 14.0.6'; exit 0; fi\n"
     "if grep -q lfence \"$last\"; then\n"
     "  echo 'error: found an unsupported instruction in the input assembly sequence' >&2\n"
     "  printf 'note: instruction: \\tlfence\\n' >&2; exit 1\n"
-    "fi\n"
-    "printf '{\"CodeRegions\": ['\n"
-    "sep=''\n"
-    "for name in $(sed -n 's/^# LLVM-MCA-BEGIN //p' \"$last\"); do\n"
-    "  printf '%s{\"Name\": \"%s\", \"SummaryView\": {\"Iterations\": 1000, \"TotalCycles\": "
-    "10000}}' \"$sep\" \"$name\"\n"
-    "  sep=','\n"
-    "done\n"
-    "printf '], \"TargetInfo\": {\"CPUName\": \"znver1\", \"Resources\": [\"Zn1\"]}}\\n'\n";
+    "fi\n");
 
 TEST(Predict, FillsEveryRowWhosePathItCanModelAndSaysOnceWhyNotForTheOthers) {
   const FakeModel model(ANSWERS_OLD);

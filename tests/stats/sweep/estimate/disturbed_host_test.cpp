@@ -14,20 +14,6 @@
 namespace stats_test {
 namespace {
 
-using stats::Cell;
-using stats::NEGATIVE;
-using stats::NetRule;
-using stats::Pass;
-using stats::POSITIVE;
-using stats_test::FAKE_SECOND;
-using stats_test::FakeHost;
-using stats_test::HostFor;
-using stats_test::LargestMiss;
-using stats_test::MeasureOnFakeHost;
-using stats_test::Outcome;
-using stats_test::Plan;
-using stats_test::TrueNet;
-
 // A quarter of four kernels spared by a state that makes every other loop, the empty one's too,
 // 0.3 cycle faster for a stretch of the rounds: a net that subtracts the empty procedure's
 // visit of another moment reads 0.3 high. It lasts one to one and a half seconds.

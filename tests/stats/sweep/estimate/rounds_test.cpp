@@ -16,20 +16,6 @@
 namespace stats_test {
 namespace {
 
-using stats::Cell;
-using stats::NEGATIVE;
-using stats::NetRule;
-using stats::Pass;
-using stats::POSITIVE;
-using stats_test::FAKE_SECOND;
-using stats_test::FakeHost;
-using stats_test::HostFor;
-using stats_test::LargestMiss;
-using stats_test::MeasureOnFakeHost;
-using stats_test::Outcome;
-using stats_test::Plan;
-using stats_test::TrueNet;
-
 TEST(MeasureInRounds, VisitsEveryCellOncePerRoundInADifferentShuffledOrderEachRound) {
   stats::RoundsPlan plan = Plan(NetRule::AGAINST_EMPTY);
   plan.least_rounds = plan.most_rounds = 4;
