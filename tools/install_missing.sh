@@ -19,6 +19,11 @@ install_missing() {
     dpkg --print-foreign-architectures | grep -qx "$foreign" || dpkg --add-architecture "$foreign"
   fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update
+  # A mirror caught mid-sync fails an update now and then; the lists it did fetch may still do.
+  local try
+  for try in 1 2 3; do
+    apt-get update && break
+    ((try < 3)) && sleep 10
+  done
   apt-get install -y --no-install-recommends "${missing[@]}"
 }
