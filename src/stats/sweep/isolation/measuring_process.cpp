@@ -61,11 +61,11 @@ ChildRun RunMeasuringProcess(const std::vector<Procedure>& kernels, const SweepS
   ChildLimits limits;
   limits.stops_with_us = true;
   limits.output_limit = MEASURING_OUTPUT_LIMIT;
-  // Rounds end at their time only between two rounds, and calls per chunk fixed by hand can make a
-  // round long: the process may take twice the time it has left. Without a time (--rounds alone)
-  // it is watched for hangs alone.
+  // Rounds end at their time only between two rounds, each measure makes two at least, and calls
+  // per chunk fixed by hand can make a round take minutes: those sweeps, and those without a time
+  // (--rounds alone), are watched for hangs alone. Others may take twice the time they have left.
   const double longest = LongestSweepSeconds(settings);
-  if (longest > 0) {
+  if (longest > 0 && settings.calls == 0) {
     const double seconds_left = std::max(0.0, longest - settings.seconds_before);
     limits.time_limit_ms =
         static_cast<int>(1000 * (2 * seconds_left + MEASURING_TIME_MARGIN_SECONDS));

@@ -73,7 +73,6 @@ stats::SweepResult SweepWith(const std::vector<stats::Procedure>& kernels,
   stats::SweepSettings settings;
   settings.measures = measures;
   settings.seconds = seconds;
-  settings.calls = 50;
   return stats::RunSweepInMeasuringProcess(
       kernels, settings, [](size_t, size_t, bool) {}, FakeSweep(act));
 }
