@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The first command's preset configures and builds the two programs with nothing but CMake, Ninja,
-# a C++ compiler and binutils: GoogleTest hidden from CMake, clang-format hidden from PATH.
+# The first command's preset configures with nothing but CMake, Ninja, a C++ compiler and binutils
+# (GoogleTest hidden from CMake, clang-format hidden from PATH), to build the two programs alone.
 set -euo pipefail
 source_dir=$1
 work=$(mktemp -d)
