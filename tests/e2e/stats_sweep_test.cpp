@@ -100,7 +100,7 @@ TEST(StatsSweep, AllThreeMeasuresWriteTheirRowsWithAMeasureColumnAndLeaveOutAFau
 }
 
 TEST(StatsSweep, StoppedByCtrlCOrSigtermWithinASecondExitsByThatSignalAndLeavesNoCsvOrChart) {
-  // More rounds than the time allows, and for Ctrl-C the longest chunks there are.
+  // Far more rounds than the test waits for, and for Ctrl-C the longest chunks there are.
   const std::vector<std::string> longest = {"--calls", "1000000"};
   for (const int stop : {SIGINT, SIGTERM}) {
     const std::string directory = TemporaryDirectory();

@@ -33,14 +33,15 @@ void NotePrecision(const ComparedFile& file, std::vector<std::string>& notes) {
       why.push_back(measure.waited ? "its wait for quieter rounds was up" : "its time was up");
     }
     if (shared != 0) {
-      why.push_back(std::to_string(shared) +
-                    " measured on a shared core (its other thread was busy)");
+      why.push_back(
+          std::to_string(shared) +
+          " measured on a shared core (its other thread was busy), which give no verdict");
     }
     notes.push_back(file.name + ": " + measure.measure + ": " + std::to_string(short_of) + " of " +
                     std::to_string(figures) + " figures short of the precision, " +
                     Fixed(record.settings.precision_cycles, 3) + " cycle" +
                     (why.empty() ? "" : ": " + Joined(why, "; ")) +
-                    "; their uncertainties are wider");
+                    (shared == short_of ? "" : "; their uncertainties are wider"));
   }
 }
 

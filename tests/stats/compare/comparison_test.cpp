@@ -153,7 +153,9 @@ TEST(Comparison, EveryFileWhoseFiguresAreNotAllPreciseIsNotedWithWhy) {
   EXPECT_EQ(notes("time_up", true, false).at(1),
             counted + ": its wait for quieter rounds was up" + wider);
   EXPECT_EQ(notes("precise", false, true).at(1),
-            counted + ": 1 measured on a shared core (its other thread was busy)" + wider);
+            counted +
+                ": 1 measured on a shared core (its other thread was busy), which give no "
+                "verdict");
   // Time up with every figure precise all the same: nothing to note.
   stats::ResultRecord record = stats_test::HandMadeRecord();
   record.measures[0].end = "time_up";

@@ -10,14 +10,14 @@ namespace stats {
 
 namespace {
 
-// A call loop's rounds are cut into groups of about five consecutive rounds (a third of a second),
-// and its net is made within each group, from the lowest visits of the kernel and of the empty
-// procedure in that group alone, so that both come from one stretch of the machine's life. The
-// cell keeps the median of its groups' nets: a state that shifts some loops for a while moves only
-// the groups it lasts through, and is outvoted while it holds for less than half the time, however
-// often it comes back. Lowest, because other tenants, a busy other thread and slow spells of the
-// front end only ever add time, and a kernel's loop and the empty procedure's are of a size, so
-// the slight low bias of a lowest ratio cancels in their net.
+// A call loop's rounds kept are cut into groups of five to nine consecutive ones (a third of a
+// second or so), and its net is made within each group, from the lowest visits of the kernel and
+// of the empty procedure in that group alone, so that both come from one stretch of the machine's
+// life. The cell keeps the median of its groups' nets: a state that shifts some loops for a while
+// moves only the groups it lasts through, and is outvoted while it holds for less than half the
+// time, however often it comes back. Lowest, because other tenants, a busy other thread and slow
+// spells of the front end only ever add time, and a kernel's loop and the empty procedure's are of
+// a size, so the slight low bias of a lowest ratio cancels in their net.
 constexpr size_t ROUNDS_PER_GROUP = 5;
 // A block subtracts within a round: its visit is the difference of N and 2N copies timed in the
 // same pairs, and latency's net its visit less the glue's of that round. The cell keeps the median

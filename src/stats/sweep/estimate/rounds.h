@@ -6,12 +6,13 @@
 // A block's visit times its N and 2N copies back to back in each pair, so that a slow spell cancels
 // in their difference. A net is formed within a stretch of time, from the kernel's and the empty
 // procedure's visits of that stretch alone, so that both come from one state of the machine: for a
-// call loop a group of consecutive rounds, whose lowest visits are subtracted; for a block a
-// round. A cell's net is then the median of its groups' (or rounds') nets. For throughput a witness
-// of independent additions is timed with each visit, and rounds in which it says the core's other
-// thread was busy are left out. Rounds go on until every figure is precise (figure_precision.h) on
-// checks that hold again on new rounds (stop_rule.h), or the time is up. The machine is reached
-// through Instruments, so that all of this can be tested against a fake host.
+// call loop a group of five to nine consecutive rounds, whose lowest visits are subtracted; for a
+// block a round. A cell's net is then the median of its groups' (or rounds') nets, or for
+// throughput a low quantile. A witness of independent additions is timed with each visit, and
+// rounds in which it says the core's other thread was busy are left out. Rounds go on until every
+// figure is precise (figure_precision.h) on checks that hold again on new rounds (stop_rule.h), or
+// the time is up. The machine is reached through Instruments, so that all of this can be tested
+// against a fake host.
 #pragma once
 
 #include <cstddef>

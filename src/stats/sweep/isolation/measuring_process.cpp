@@ -120,6 +120,7 @@ void Without(std::vector<MeasureResult>& measures, size_t left, const std::strin
     for (SweepSample& sample : measure.samples) sample.kernel -= sample.kernel > left ? 1 : 0;
     const bool shared_core = !measure.figures.empty() && measure.figures.front().shared_core;
     measure.figures = FiguresOf(measure.samples, precision_cycles, shared_core);
+    measure.noise_floor_cycles = TypicalUncertainty(measure.figures);
     measure.refusals.erase(std::remove_if(measure.refusals.begin(), measure.refusals.end(),
                                           [&](const std::string& refusal) {
                                             return refusal.rfind(name + ": ", 0) == 0;

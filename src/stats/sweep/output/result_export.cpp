@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 
 #include "stats/statistics.h"
 #include "stats/sweep/output/table.h"

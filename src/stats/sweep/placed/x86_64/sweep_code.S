@@ -1,6 +1,6 @@
 #include "kernels/x86/procedures.inc"
 #include "bench/x86/loop_body.inc"
-#include "stats/system/linux/x86_64/callee_saved.inc"
+#include "stats/system/x86_64/callee_saved.inc"
 
     .intel_syntax noprefix
     .text

@@ -1,4 +1,4 @@
-#include "stats/system/linux/x86_64/callee_saved.inc"
+#include "stats/system/x86_64/callee_saved.inc"
 
     .intel_syntax noprefix
     .text
