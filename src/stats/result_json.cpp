@@ -26,6 +26,7 @@ Json FigureJson(const RecordFigure& figure) {
           {"pass", figure.pass},
           {"median_cycles", Rounded(figure.median_cycles)},
           {"uncertainty_cycles", Rounded(figure.uncertainty_cycles)},
+          {"rounds_uncertainty_cycles", Rounded(figure.rounds_uncertainty_cycles)},
           {"iqr_cycles", Rounded(figure.iqr_cycles)},
           {"share_away", Rounded(figure.share_away)},
           {"layout_sensitive", figure.layout_sensitive},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "stats/placement_uncertainty.h"
 #include "stats/result_json_field.h"
 
 namespace stats {
@@ -28,6 +29,13 @@ RecordFigure ReadFigure(const RecordField& field, const ResultRecord& record) {
   figure.median_cycles = field["median_cycles"].Number();
   figure.uncertainty_cycles = field["uncertainty_cycles"].Number();
   if (figure.uncertainty_cycles < 0) field["uncertainty_cycles"].Refuse("below zero");
+  figure.rounds_uncertainty_cycles = figure.uncertainty_cycles;
+  if (record.schema_minor >= 2) {
+    figure.rounds_uncertainty_cycles = field["rounds_uncertainty_cycles"].Number();
+    if (figure.rounds_uncertainty_cycles < 0) {
+      field["rounds_uncertainty_cycles"].Refuse("below zero");
+    }
+  }
   figure.iqr_cycles = field["iqr_cycles"].Number();
   figure.share_away = field["share_away"].Number();
   figure.layout_sensitive = field["layout_sensitive"].Flag();
@@ -52,6 +60,14 @@ RecordFigure ReadFigure(const RecordField& field, const ResultRecord& record) {
     cell.net_cycles = item["net_cycles"].Number();
     cell.first_half_cycles = item["first_half_cycles"].Number();
     cell.second_half_cycles = item["second_half_cycles"].Number();
+  }
+  // Before 1.2 a layout-sensitive figure's uncertainty left out how far its median may move with
+  // the placements alone; its cells tell.
+  if (record.schema_minor < 2) {
+    std::vector<double> nets;
+    for (const RecordCell& cell : figure.cells) nets.push_back(cell.net_cycles);
+    figure.uncertainty_cycles =
+        FigureUncertainty(figure.uncertainty_cycles, nets, figure.layout_sensitive);
   }
   return figure;
 }

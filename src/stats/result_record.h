@@ -14,7 +14,7 @@ constexpr const char RESULT_SCHEMA[] = "absbench-result";
 // MAJOR.MINOR: a reader reads every minor of its major (they only add fields or change how a
 // figure is estimated) and refuses any other major.
 constexpr int RESULT_SCHEMA_MAJOR = 1;
-constexpr int RESULT_SCHEMA_MINOR = 1;
+constexpr int RESULT_SCHEMA_MINOR = 2;
 // Far above the largest real record (a few MiB with many user kernels), so that a stray file
 // is refused before it is read whole.
 constexpr size_t RESULT_FILE_BOUND = 16 * 1024 * 1024;
@@ -65,6 +65,9 @@ struct RecordFigure {
   std::string measure, pass;
   double median_cycles = 0;       // over the placements
   double uncertainty_cycles = 0;  // how far the median may be from its true value
+  // The part of it more rounds make smaller: the halves' medians apart; since 1.2, and for an
+  // older record the uncertainty it gives.
+  double rounds_uncertainty_cycles = 0;
   double iqr_cycles = 0;
   double share_away = 0;  // of placements off the median in both halves alike, 0 to 1
   bool layout_sensitive = false;

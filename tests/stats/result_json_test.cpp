@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -56,9 +57,18 @@ TEST(ResultRecordJson, ARecordReadsBackAsItWasWritten) {
 
 TEST(ResultRecordJson, ALaterMinorVersionIsReadAndItsExtraFieldsPassedOver) {
   auto read = stats::ResultFromJson(
-      Edited("\"schema_version\": \"1.1\"", "\"schema_version\": \"1.7\", \"new_field\": [1]"));
+      Edited("\"schema_version\": \"1.2\"", "\"schema_version\": \"1.7\", \"new_field\": [1]"));
   ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(read)) << std::get<std::string>(read);
   EXPECT_EQ(std::get<stats::ResultRecord>(read).schema_minor, 7);
+}
+
+TEST(ResultRecordJson, AnOlderLayoutSensitiveFigureIsTrustedNoFurtherThanItsCellsAllow) {
+  // Before 1.2 the uncertainty was the rounds' alone; these cells are 3.0 and 3.5.
+  auto read = stats::ResultFromJson(Edited("\"1.2\"", "\"1.1\""));
+  ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(read)) << std::get<std::string>(read);
+  const stats::RecordFigure& figure = std::get<stats::ResultRecord>(read).kernels[0].figures[0];
+  EXPECT_DOUBLE_EQ(figure.rounds_uncertainty_cycles, 0.05);
+  EXPECT_NEAR(figure.uncertainty_cycles, std::hypot(0.05, 0.25), 1e-9);
 }
 
 TEST(ResultRecordJson, TextThatIsNotAWholeRecordOfThisSchemaIsRefusedWithWhatIsWrong) {
@@ -72,9 +82,9 @@ TEST(ResultRecordJson, TextThatIsNotAWholeRecordOfThisSchemaIsRefusedWithWhatIsW
   EXPECT_EQ(Refusal("[1, 2, 3]"), "JSON, but not an absbench result (no \"schema\" field)");
   EXPECT_EQ(Refusal(Edited("\"absbench-result\"", "\"other-result\"")),
             "not an absbench result: its schema is \"other-result\"");
-  EXPECT_EQ(Refusal(Edited("\"1.1\"", "\"2.0\"")),
+  EXPECT_EQ(Refusal(Edited("\"1.2\"", "\"2.0\"")),
             "schema version 2.0; this absbench-stats reads 1.x");
-  EXPECT_EQ(Refusal(Edited("\"1.1\"", "\"one\"")), "schema_version: not MAJOR.MINOR, but \"one\"");
+  EXPECT_EQ(Refusal(Edited("\"1.2\"", "\"one\"")), "schema_version: not MAJOR.MINOR, but \"one\"");
   EXPECT_EQ(Refusal("garbage"), "not JSON (at byte 1)");
   EXPECT_EQ(Refusal(Edited("\"seed\": 18446744073709551615", "\"seed\": 1e999")),
             "a number too large for any figure");

@@ -30,6 +30,7 @@ inline stats::ResultRecord HandMadeRecord(double median = 3, double uncertainty 
       figure.pass = pass;
       figure.median_cycles = median;
       figure.uncertainty_cycles = uncertainty;
+      figure.rounds_uncertainty_cycles = uncertainty;
       figure.iqr_cycles = 0.25;
       figure.share_away = 0.125;
       figure.layout_sensitive = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "stats/placement_uncertainty.h"
 #include "stats/statistics.h"
 
 namespace stats {
@@ -31,9 +32,14 @@ std::vector<FigurePrecision> FiguresOf(const std::vector<SweepSample>& samples,
     figure.pass = nets.pass;
     figure.kernel = nets.kernel;
     figure.median_cycles = Quantile(nets.all, 0.5);
-    figure.uncertainty_cycles = std::abs(Quantile(nets.first, 0.5) - Quantile(nets.second, 0.5));
+    figure.rounds_uncertainty_cycles =
+        std::abs(Quantile(nets.first, 0.5) - Quantile(nets.second, 0.5));
+    figure.layout_sensitive =
+        RepeatedShareAway(nets.first, nets.second, LAYOUT_AWAY_CYCLES) > LAYOUT_SENSITIVE_SHARE;
+    figure.uncertainty_cycles =
+        FigureUncertainty(figure.rounds_uncertainty_cycles, nets.all, figure.layout_sensitive);
     figure.shared_core = shared_core;
-    figure.precise = !shared_core && figure.uncertainty_cycles <= precision_cycles;
+    figure.precise = !shared_core && figure.rounds_uncertainty_cycles <= precision_cycles;
   }
   return figures;
 }
@@ -48,14 +54,18 @@ bool AllPrecise(const std::vector<FigurePrecision>& figures) {
 const FigurePrecision* LeastPrecise(const std::vector<FigurePrecision>& figures) {
   const FigurePrecision* least = nullptr;
   for (const FigurePrecision& figure : figures) {
-    if (least == nullptr || figure.uncertainty_cycles > least->uncertainty_cycles) least = &figure;
+    if (least == nullptr || figure.rounds_uncertainty_cycles > least->rounds_uncertainty_cycles) {
+      least = &figure;
+    }
   }
   return least;
 }
 
 double TypicalUncertainty(const std::vector<FigurePrecision>& figures) {
   std::vector<double> uncertainties;
-  for (const FigurePrecision& figure : figures) uncertainties.push_back(figure.uncertainty_cycles);
+  for (const FigurePrecision& figure : figures) {
+    uncertainties.push_back(figure.rounds_uncertainty_cycles);
+  }
   return uncertainties.empty() ? 0 : Quantile(uncertainties, 0.5);
 }
 

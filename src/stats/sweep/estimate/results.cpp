@@ -1,5 +1,6 @@
 #include "stats/sweep/estimate/results.h"
 
+#include "stats/placement_uncertainty.h"
 #include "stats/statistics.h"
 
 namespace stats {
@@ -19,7 +20,8 @@ std::vector<double> NetsOf(const MeasureResult& measure, Pass pass, size_t kerne
 
 double LayoutEffectShare(const MeasureResult& measure, Pass pass, size_t kernel) {
   return RepeatedShareAway(NetsOf(measure, pass, kernel, &SweepSample::first_half_cycles),
-                           NetsOf(measure, pass, kernel, &SweepSample::second_half_cycles), 0.5);
+                           NetsOf(measure, pass, kernel, &SweepSample::second_half_cycles),
+                           LAYOUT_AWAY_CYCLES);
 }
 
 const FigurePrecision* FigureOf(const MeasureResult& measure, Pass pass, size_t kernel) {

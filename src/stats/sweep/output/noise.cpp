@@ -40,7 +40,7 @@ std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
   const std::string unit = IsBlock(measure) ? " cycle per copy" : " cycle";
   std::string worst;
   if (const FigurePrecision* least = LeastPrecise(measure.figures)) {
-    worst = ", at most " + Fixed(least->uncertainty_cycles, 3) + " (" +
+    worst = ", at most " + Fixed(least->rounds_uncertainty_cycles, 3) + " (" +
             sweep.kernels[least->kernel].name + ", " + PASS_NAMES[least->pass] + " pass)";
   }
   std::string lines =

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "stats/placement_uncertainty.h"
 #include "stats/statistics.h"
-#include "stats/sweep/output/table.h"
 
 namespace stats {
 
@@ -41,6 +41,8 @@ RecordFigure RecordFigureOf(const SweepResult& sweep, const MeasureResult& measu
   figure.median_cycles = spread.median;
   const FigurePrecision* precision = FigureOf(measure, pass, kernel);
   figure.uncertainty_cycles = precision != nullptr ? precision->uncertainty_cycles : 0;
+  figure.rounds_uncertainty_cycles =
+      precision != nullptr ? precision->rounds_uncertainty_cycles : 0;
   figure.precise = precision != nullptr && precision->precise;
   figure.shared_core = precision != nullptr && precision->shared_core;
   figure.iqr_cycles = spread.third_quartile - spread.first_quartile;

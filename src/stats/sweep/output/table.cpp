@@ -56,7 +56,8 @@ std::string PrecisionMark(const MeasureResult& measure, Pass pass, size_t kernel
   const FigurePrecision* figure = FigureOf(measure, pass, kernel);
   if (figure == nullptr || figure->precise) return "";
   return "  not precise: " + name + (name.empty() ? "" : " ") + "+-" +
-         Fixed(figure->uncertainty_cycles, 3) + (figure->shared_core ? " on a shared core" : "");
+         Fixed(figure->rounds_uncertainty_cycles, 3) +
+         (figure->shared_core ? " on a shared core" : "");
 }
 
 // A figure's own uncertainty, or 0 when the measure has none for it.

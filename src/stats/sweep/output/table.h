@@ -5,12 +5,11 @@
 #include <string>
 
 #include "stats/machine_facts.h"
+#include "stats/placement_uncertainty.h"
 #include "stats/sweep/estimate/results.h"
 
 namespace stats {
 
-// A share of placements above this, off in both halves alike, makes a kernel "layout-sensitive".
-constexpr double LAYOUT_SENSITIVE_SHARE = 0.10;
 // A figure this many cycles from its prediction, and this many of its own floors, disagrees with
 // it.
 constexpr double DISAGREEMENT_CYCLES = 0.25;

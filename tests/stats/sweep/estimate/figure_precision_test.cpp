@@ -26,10 +26,13 @@ TEST(FiguresOf, TrustsEachKernelsMedianAsFarAsItsHalvesAgreeAndNoFurtherOnAShare
   const std::vector<stats::FigurePrecision> figures = stats::FiguresOf(samples, 0.02, false);
   ASSERT_EQ(figures.size(), 2u);
   EXPECT_DOUBLE_EQ(figures[0].median_cycles, 2.0);
-  EXPECT_NEAR(figures[0].uncertainty_cycles, 0, 1e-12);
+  EXPECT_NEAR(figures[0].rounds_uncertainty_cycles, 0, 1e-12);
   EXPECT_TRUE(figures[0].precise);
+  EXPECT_TRUE(figures[0].layout_sensitive);
+  EXPECT_NEAR(figures[0].uncertainty_cycles, 1.0, 1e-12)
+      << "its placements a cycle apart: the median could be either neighbour's";
   EXPECT_DOUBLE_EQ(figures[1].median_cycles, 0.1);
-  EXPECT_NEAR(figures[1].uncertainty_cycles, 0.3, 1e-12);
+  EXPECT_NEAR(figures[1].rounds_uncertainty_cycles, 0.3, 1e-12);
   EXPECT_FALSE(figures[1].precise);
   EXPECT_FALSE(stats::AllPrecise(figures));
   EXPECT_EQ(stats::LeastPrecise(figures), &figures[1]);
