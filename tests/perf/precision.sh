@@ -4,7 +4,8 @@
 #      longest time, and any precise sweep with a kernel further than max(0.06, 3 x its floor)
 #      from the consensus (the median of the sweeps), leaving aside its layout-sensitive kernels;
 #   2. --measure all three times: the median time, the latency of abs3, abs4, abs5, abs7 and abs11
-#      against their chains (3, 3, 3, 2, 2 on AMD), and the largest difference between two runs;
+#      against their chains (3, 3, 3, 2, 2 on AMD), the largest difference between two runs, and
+#      which figures are further apart than 0.02 and whether --compare tells them apart;
 #   3. throughput with a spin loop of independent ADDs on the other CPU, then on the measuring CPU
 #      itself: the largest distance from the idle figures, and whether the sweep said shared.
 # Targets: 90% precise, median at most 3 s, none over 40 s, no precise sweep off; --measure all at
@@ -72,7 +73,10 @@ done
 echo "precise sweeps with a kernel off: $off"
 
 echo "== --measure all, three times"
-for run in 1 2 3; do echo "$(timed "all$run" --measure all)" >>"$work/all_times"; figures "$work/all$run.csv" >"$work/all$run.figures"; done
+for run in 1 2 3; do
+  echo "$(timed "all$run" --measure all --json "$work/all$run.json")" >>"$work/all_times"
+  figures "$work/all$run.csv" >"$work/all$run.figures"
+done
 sort -n "$work/all_times" | awk '{ t[NR] = $1 } END { printf "times: %s %s %s s, median %s s\n", t[1], t[2], t[3], t[2] }'
 for kernel in abs3:3 abs4:3 abs5:3 abs7:2 abs11:2; do
   grep "^latency/positive/${kernel%%:*}," "$work/all1.figures" |
@@ -80,6 +84,11 @@ for kernel in abs3:3 abs4:3 abs5:3 abs7:2 abs11:2; do
 done
 join -t, "$work/all1.figures" "$work/all2.figures" | awk -F, '{ d = $2 - $4; if (d < 0) d = -d
   if (d >= largest) { largest = d; where = $1 } } END { printf "largest difference between two runs: %.3f (%s)\n", largest, where }'
+# Those further apart than 0.02, and whether --compare, by their uncertainties, tells them apart.
+"$stats" --compare "$work/all1.json" "$work/all2.json" --csv "$work/runs.csv" >/dev/null
+awk -F, -v second="$work/all2.json" '$4 == second { d = $7 < 0 ? -$7 : $7
+    if (d > 0.02) { apart++; if ($8 != "same") told++; list = list " " $1 "/" $2 "/" $3 " " $7 " " $8 } }
+  END { printf "further apart than 0.02: %d; of them told apart by --compare: %d%s\n", apart, told, list }' "$work/runs.csv"
 
 # Throughput with a spin loop of four independent ADDs pinned to a CPU, against the idle figures.
 spun() {
