@@ -35,6 +35,9 @@ RecordFigure ReadFigure(const RecordField& field, const ResultRecord& record) {
     if (figure.rounds_uncertainty_cycles < 0) {
       field["rounds_uncertainty_cycles"].Refuse("below zero");
     }
+    if (figure.rounds_uncertainty_cycles > figure.uncertainty_cycles) {
+      field["rounds_uncertainty_cycles"].Refuse("above uncertainty_cycles, of which it is a part");
+    }
   }
   figure.iqr_cycles = field["iqr_cycles"].Number();
   figure.share_away = field["share_away"].Number();

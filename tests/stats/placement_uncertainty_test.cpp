@@ -22,6 +22,25 @@ std::vector<double> Placements(int slow, std::mt19937& random, double shift = 0)
   return nets;
 }
 
+constexpr int PAIRS = 2000;
+
+// Of PAIRS pairs of runs, each putting `fewest` to `most` of 64 placements in the slow group, how
+// many the second run, `shift` cycles slower everywhere, is told apart from the first.
+int ToldApart(int fewest, int most, double shift, bool layout_sensitive = true) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> slow(fewest, most);
+  const double rounds = 0.004;
+  int told = 0;
+  for (int pair = 0; pair < PAIRS; ++pair) {
+    const std::vector<double> one = Placements(slow(random), random);
+    const std::vector<double> other = Placements(slow(random), random, shift);
+    told += stats::Distinguishable(
+        stats::Quantile(one, 0.5), stats::FigureUncertainty(rounds, one, layout_sensitive),
+        stats::Quantile(other, 0.5), stats::FigureUncertainty(rounds, other, layout_sensitive));
+  }
+  return told;
+}
+
 TEST(PlacementUncertainty, ReachesTheOtherGroupOnlyWhenTheMedianStandsNearIt) {
   std::mt19937 random(3);
   const std::vector<double> split = Placements(33, random);
@@ -38,31 +57,24 @@ TEST(PlacementUncertainty, ReachesTheOtherGroupOnlyWhenTheMedianStandsNearIt) {
   EXPECT_EQ(stats::PlacementUncertainty({2.5}), 0);
 }
 
-TEST(PlacementUncertainty, KeepsRunsOfOneMachineTheSameYetTellsAKernelThreeCyclesSlower) {
-  std::mt19937 random(7);
-  std::uniform_int_distribution<int> slow(13, 33);
-  const double rounds = 0.004;
-  int told_apart_alike = 0, told_apart_slower = 0;
-  constexpr int PAIRS = 2000;
-  for (int pair = 0; pair < PAIRS; ++pair) {
-    const std::vector<double> one = Placements(slow(random), random);
-    const std::vector<double> other = Placements(slow(random), random);
-    const std::vector<double> slower = Placements(slow(random), random, 3.0);
-    const double one_uncertainty = stats::FigureUncertainty(rounds, one, true);
-    if (stats::Distinguishable(stats::Quantile(one, 0.5), one_uncertainty,
-                               stats::Quantile(other, 0.5),
-                               stats::FigureUncertainty(rounds, other, true))) {
-      ++told_apart_alike;
-    }
-    if (stats::Distinguishable(stats::Quantile(one, 0.5), one_uncertainty,
-                               stats::Quantile(slower, 0.5),
-                               stats::FigureUncertainty(rounds, slower, true))) {
-      ++told_apart_slower;
-    }
+TEST(PlacementUncertainty, ReachesTwelvePlacesEitherSideOfAMedianOfSixtyFourOnTheFartherSide) {
+  std::vector<double> squares, negated;
+  for (int at = 0; at < 64; ++at) {
+    squares.push_back(at * at);
+    negated.push_back(-at * at);
   }
-  // The rounds' uncertainty alone tells about one pair in five apart.
-  EXPECT_LE(told_apart_alike, PAIRS / 1000);
-  EXPECT_GE(told_apart_slower, PAIRS * 9 / 10);
+  // The median is 992.5, between 31 and 32 squared; 12 places on are 20 and 43 squared.
+  EXPECT_DOUBLE_EQ(stats::PlacementUncertainty(squares), 43 * 43 - 992.5);
+  EXPECT_DOUBLE_EQ(stats::PlacementUncertainty(negated), 43 * 43 - 992.5);
+}
+
+TEST(PlacementUncertainty, KeepsRunsOfOneMachineTheSameYetTellsAKernelThreeCyclesSlower) {
+  EXPECT_GT(ToldApart(13, 33, 0, false), PAIRS / 10)
+      << "the rounds' uncertainty alone tells about one pair in five apart";
+  EXPECT_LE(ToldApart(13, 33, 0), PAIRS / 1000);
+  // A host whose runs spread far wider than this one's: 71 pairs; with sqrt(n) places, 290.
+  EXPECT_LE(ToldApart(3, 45, 0), PAIRS / 20);
+  EXPECT_GE(ToldApart(13, 33, 3.0), PAIRS * 9 / 10);
 }
 
 }  // namespace

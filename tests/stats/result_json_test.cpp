@@ -44,6 +44,7 @@ TEST(ResultRecordJson, ARecordReadsBackAsItWasWritten) {
   EXPECT_EQ(figure.pass, "negative");
   EXPECT_DOUBLE_EQ(figure.median_cycles, 2.1235);  // to the four decimals written
   EXPECT_DOUBLE_EQ(figure.uncertainty_cycles, 0.0312);
+  EXPECT_DOUBLE_EQ(figure.rounds_uncertainty_cycles, 0.0156);
   ASSERT_TRUE(figure.predicted_cycles.has_value());
   EXPECT_EQ(figure.model, "znver4");
   ASSERT_EQ(figure.cells.size(), 2u);
@@ -101,6 +102,10 @@ TEST(ResultRecordJson, AFieldMissingOrOfTheWrongKindIsNamedByItsPlace) {
             "kernels[0].bytes: not lower-case hex bytes");
   EXPECT_EQ(Refusal(Edited("\"uncertainty_cycles\": 0.05", "\"uncertainty_cycles\": -1")),
             "kernels[0].figures[0].uncertainty_cycles: below zero");
+  EXPECT_EQ(Refusal(Edited("\"rounds_uncertainty_cycles\": 0.025",
+                           "\"rounds_uncertainty_cycles\": 0.06")),
+            "kernels[0].figures[0].rounds_uncertainty_cycles: above uncertainty_cycles, of which "
+            "it is a part");
   EXPECT_EQ(Refusal(Edited("\"placement\": 1", "\"placement\": 2")),
             "kernels[0].figures[0].cells[1].placement: not a whole number up to 1");
   stats::ResultRecord unlisted = stats_test::HandMadeRecord();

@@ -37,8 +37,9 @@ const RecordKernel* FindKernel(const FileIndex& index, const std::string& name) 
   return found == index.kernels.end() ? nullptr : found->second;
 }
 
-// The uncertainty a verdict takes: one draw of how far the halves differ can be near 0 by chance,
-// so it is taken as at least what is typical of its measure in its file. A figure measured on a
+// The uncertainty a verdict takes: one draw of how far the halves differ (the whole of it, unless
+// the figure is layout-sensitive) can be near 0 by chance, so it is taken as at least what is
+// typical of its measure in its file. A figure measured on a
 // shared core may be off by far more than its halves show, and tells nothing of the kernel.
 double JudgedUncertainty(const FileIndex& index, const RecordFigure& figure) {
   if (figure.shared_core) return DIFFERENCE_LARGEST_CYCLES;

@@ -40,7 +40,7 @@ std::string PredictionCells(const Prediction* prediction, double measured, doubl
   if (!prediction->made) return Padded("-", 11, true) + Padded("-", 11, true);
   const double difference = measured - prediction->cycles;
   disagrees = std::abs(difference) > DISAGREEMENT_CYCLES &&
-              std::abs(difference) > DISAGREEMENT_FLOORS * uncertainty;
+              std::abs(difference) > DISAGREEMENT_UNCERTAINTIES * uncertainty;
   return Padded(Fixed(prediction->cycles, 2), 11, true) + Padded(Signed(difference, 2), 11, true);
 }
 

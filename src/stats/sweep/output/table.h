@@ -10,10 +10,10 @@
 
 namespace stats {
 
-// A figure this many cycles from its prediction, and this many of its own floors, disagrees with
-// it.
+// A figure this many cycles from its prediction, and this many of its own uncertainties, disagrees
+// with it.
 constexpr double DISAGREEMENT_CYCLES = 0.25;
-constexpr double DISAGREEMENT_FLOORS = 3;
+constexpr double DISAGREEMENT_UNCERTAINTIES = 3;
 std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machine);
 
 }  // namespace stats
