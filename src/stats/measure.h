@@ -45,8 +45,10 @@ struct UserKernelArgument {
 
 // 8 s for one measure and 4 s for each further one.
 double DefaultSweepSeconds(size_t measures);
-// How long a sweep without --seconds may wait for quieter rounds, all its measures together.
+// How long a sweep without --seconds may take when it waits for quieter rounds. Its rounds end a
+// second sooner: the checks before them and the output after them took 0.2 s on a waiting sweep.
 constexpr double BUSY_HOST_SECONDS = 40;
+constexpr double BUSY_HOST_ROUNDS_SECONDS = BUSY_HOST_SECONDS - 1;
 // The usual cap of all the sweep's measures together: --seconds, or DefaultSweepSeconds; 0 for
 // none, when --rounds alone says how many rounds to make.
 double SweepCapSeconds(const SweepSettings& settings);

@@ -142,8 +142,9 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     measure_start = Clock::now();
     const double share = static_cast<double>(settings.measures_before + at + 1) / all_measures;
     plan.seconds = cap > 0 ? cap * share - spent() : HUGE_VAL;
-    plan.busy_seconds =
-        settings.seconds > 0 || settings.rounds != 0 ? 0 : BUSY_HOST_SECONDS * share - spent();
+    plan.busy_seconds = settings.seconds > 0 || settings.rounds != 0
+                            ? 0
+                            : BUSY_HOST_ROUNDS_SECONDS * share - spent();
     plan.chain_overhead_cycles = ChainOverheadCycles(machine, CHAIN_ADDS);
     const RoundsRecord record = MeasureInRounds(plan, machine);
     if (record.end == RoundsRecord::STOPPED) {
