@@ -51,7 +51,7 @@ for sweep in $(seq "$sweeps"); do
   echo "$seconds $precise" >>"$work/times"
   figures "$work/d$sweep.csv" >"$work/d$sweep.figures"
   grep 'layout-sensitive' "$work/d$sweep.txt" | grep -o 'abs[0-9]*' | sort -u >"$work/d$sweep.layout" || true
-  printf 'sweep %2d: %5s s, %s; %s\n' "$sweep" "$seconds" "$(grep -m1 -o 'typical, at most [0-9.]* ([^)]*)' "$work/d$sweep.txt")" \
+  printf 'sweep %2d: %5s s, %s; %s\n' "$sweep" "$seconds" "$(grep -m1 -o '[0-9.]* cycle typical, at most [0-9.]* ([^)]*)' "$work/d$sweep.txt")" \
     "$(grep -m1 -o 'ended when [^,;]*' "$work/d$sweep.txt")$(grep -q 'other thread was busy' "$work/d$sweep.txt" && echo '; a shared core')"
 done
 sort -n "$work/times" | awk '{ t[NR] = $1; p += $2 } END {
