@@ -31,6 +31,11 @@ const FigurePrecision* FigureOf(const MeasureResult& measure, Pass pass, size_t 
   return nullptr;
 }
 
+bool LayoutSensitive(const MeasureResult& measure, Pass pass, size_t kernel) {
+  const FigurePrecision* figure = FigureOf(measure, pass, kernel);
+  return figure != nullptr && figure->layout_sensitive;
+}
+
 const MeasureResult* Find(const SweepResult& result, SweepMeasure measure) {
   for (const MeasureResult& measured : result.measures) {
     if (measured.measure == measure) return &measured;

@@ -76,6 +76,9 @@ std::vector<double> NetsOf(const MeasureResult& measure, Pass pass, size_t kerne
 // The share of a kernel's placements more than half a cycle from its median in both halves alike.
 double LayoutEffectShare(const MeasureResult& measure, Pass pass, size_t kernel);
 
+// Whether a kernel's figure in one pass is layout-sensitive; false when the measure left it out.
+bool LayoutSensitive(const MeasureResult& measure, Pass pass, size_t kernel);
+
 // A kernel's figure in one pass, or null when the measure left the kernel out.
 const FigurePrecision* FigureOf(const MeasureResult& measure, Pass pass, size_t kernel);
 

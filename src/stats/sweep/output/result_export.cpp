@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "stats/placement_uncertainty.h"
 #include "stats/statistics.h"
 
 namespace stats {
@@ -47,7 +46,7 @@ RecordFigure RecordFigureOf(const SweepResult& sweep, const MeasureResult& measu
   figure.shared_core = precision != nullptr && precision->shared_core;
   figure.iqr_cycles = spread.third_quartile - spread.first_quartile;
   figure.share_away = LayoutEffectShare(measure, pass, kernel);
-  figure.layout_sensitive = figure.share_away > LAYOUT_SENSITIVE_SHARE;
+  figure.layout_sensitive = precision != nullptr && precision->layout_sensitive;
   if (sweep.predicted) {
     const Prediction* prediction =
         sweep.model.For(measure.measure, pass, sweep.kernels[kernel].name);

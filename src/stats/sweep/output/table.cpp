@@ -131,7 +131,7 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
         << Padded(Fixed(100 * share, 0) + "%", 32, true)
         << PredictionCells(PredictionOf(sweep, measure, pass, kernel), spread.median,
                            UncertaintyOf(measure, pass, kernel), disagrees)
-        << (share > LAYOUT_SENSITIVE_SHARE ? "  layout-sensitive" : "")
+        << (LayoutSensitive(measure, pass, kernel) ? "  layout-sensitive" : "")
         << (disagrees ? "  disagrees with the model" : "") << PrecisionMark(measure, pass, kernel)
         << "\n";
   }
@@ -177,7 +177,7 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
       }
       if (disagrees) disagreeing += (disagreeing.empty() ? "" : ", ") + name;
       imprecise += PrecisionMark(measure, pass, kernel, name);
-      if (!nets.empty() && LayoutEffectShare(measure, pass, kernel) > LAYOUT_SENSITIVE_SHARE) {
+      if (LayoutSensitive(measure, pass, kernel)) {
         marked += (marked.empty() ? "  layout-sensitive: " : ", ") + name;
       }
     }

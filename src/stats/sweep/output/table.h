@@ -5,7 +5,6 @@
 #include <string>
 
 #include "stats/machine_facts.h"
-#include "stats/placement_uncertainty.h"
 #include "stats/sweep/estimate/results.h"
 
 namespace stats {
