@@ -5,8 +5,8 @@
 #include <variant>
 #include <vector>
 
-#include "stats/commands.h"
-#include "stats/options.h"
+#include "stats/cli/commands.h"
+#include "stats/cli/options.h"
 
 int main(int argc, char** argv) {
   const stats::Command command = stats::ParseCommandLine({argv + 1, argv + argc});

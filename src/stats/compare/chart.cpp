@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "stats/compare/output.h"
-#include "stats/format.h"
-#include "stats/svg_frame.h"
+#include "stats/text/format.h"
+#include "stats/text/svg_frame.h"
 
 namespace stats {
 

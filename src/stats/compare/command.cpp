@@ -2,10 +2,10 @@
 // file leaves only its one line.
 #include <iostream>
 
-#include "stats/commands.h"
+#include "stats/cli/commands.h"
 #include "stats/compare/output.h"
-#include "stats/file_output.h"
-#include "stats/result_json.h"
+#include "stats/record/result_json.h"
+#include "stats/text/file_output.h"
 
 namespace stats {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "stats/figure_difference.h"
-#include "stats/result_record.h"
+#include "stats/math/figure_difference.h"
+#include "stats/record/result_record.h"
 
 namespace stats {
 

@@ -1,6 +1,6 @@
 #include "stats/compare/notes.h"
 
-#include "stats/format.h"
+#include "stats/text/format.h"
 
 namespace stats {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "stats/compare/output.h"
-#include "stats/format.h"
+#include "stats/text/format.h"
 
 namespace stats {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "stats/format.h"
-#include "stats/svg_frame.h"
+#include "stats/text/format.h"
+#include "stats/text/svg_frame.h"
 
 namespace stats {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "stats/figures.h"
-#include "stats/machine_facts.h"
+#include "stats/host/machine_facts.h"
+#include "stats/runs/figures.h"
 
 namespace stats {
 

@@ -1,10 +1,10 @@
 // The summary command: repeated runs or saved reports, a table, and the CSV and chart if asked.
 #include <iostream>
 
-#include "stats/commands.h"
-#include "stats/file_output.h"
-#include "stats/runner.h"
+#include "stats/cli/commands.h"
+#include "stats/runs/runner.h"
 #include "stats/summary/chart.h"
+#include "stats/text/file_output.h"
 
 namespace stats {
 

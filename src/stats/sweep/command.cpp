@@ -3,12 +3,10 @@
 #include <iostream>
 #include <optional>
 
-#include "stats/commands.h"
-#include "stats/file_output.h"
-#include "stats/machine_facts.h"
-#include "stats/progress.h"
-#include "stats/result_json.h"
-#include "stats/runner.h"
+#include "stats/cli/commands.h"
+#include "stats/host/machine_facts.h"
+#include "stats/record/result_json.h"
+#include "stats/runs/runner.h"
 #include "stats/sweep/isolation/contract_check.h"
 #include "stats/sweep/isolation/measuring_process.h"
 #include "stats/sweep/measurement.h"
@@ -18,10 +16,12 @@
 #include "stats/sweep/output/result_export.h"
 #include "stats/sweep/output/table.h"
 #include "stats/sweep/placed/procedures.h"
-#include "stats/sweep/user_code/model.h"
+#include "stats/sweep/prediction/model.h"
 #include "stats/sweep/user_code/user_kernel.h"
 #include "stats/system/machine.h"
 #include "stats/system/processes.h"
+#include "stats/text/file_output.h"
+#include "stats/text/progress.h"
 
 namespace stats {
 

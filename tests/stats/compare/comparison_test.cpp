@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "tests/stats/result_record_fixture.h"
+#include "tests/stats/record/result_record_fixture.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/stats/result_record_fixture.h"
-#include "tests/stats/svg_text_fit.h"
+#include "tests/stats/record/result_record_fixture.h"
+#include "tests/stats/text/svg_text_fit.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "stats/placement_uncertainty.h"
-#include "stats/statistics.h"
+#include "stats/math/placement_uncertainty.h"
+#include "stats/math/statistics.h"
 
 namespace stats {
 

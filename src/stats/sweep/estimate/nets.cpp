@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "stats/statistics.h"
+#include "stats/math/statistics.h"
 #include "stats/sweep/estimate/rounds.h"
 
 namespace stats {

@@ -1,7 +1,7 @@
 #include "stats/sweep/estimate/results.h"
 
-#include "stats/placement_uncertainty.h"
-#include "stats/statistics.h"
+#include "stats/math/placement_uncertainty.h"
+#include "stats/math/statistics.h"
 
 namespace stats {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <random>
 
-#include "stats/statistics.h"
+#include "stats/math/statistics.h"
 #include "stats/sweep/estimate/figure_precision.h"
 #include "stats/sweep/estimate/stop_rule.h"
 

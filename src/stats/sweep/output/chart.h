@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "stats/machine_facts.h"
+#include "stats/host/machine_facts.h"
 #include "stats/sweep/estimate/results.h"
 
 namespace stats {

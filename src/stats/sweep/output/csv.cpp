@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "stats/format.h"
 #include "stats/sweep/output/sweep_figures.h"
+#include "stats/text/format.h"
 
 namespace stats {
 

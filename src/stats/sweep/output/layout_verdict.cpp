@@ -4,9 +4,9 @@
 #include <cmath>
 #include <sstream>
 
-#include "stats/format.h"
-#include "stats/statistics.h"
+#include "stats/math/statistics.h"
 #include "stats/sweep/output/sweep_figures.h"
+#include "stats/text/format.h"
 
 namespace stats {
 

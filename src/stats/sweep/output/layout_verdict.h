@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "stats/figures.h"
+#include "stats/runs/figures.h"
 #include "stats/sweep/estimate/results.h"
 
 namespace stats {

@@ -1,7 +1,7 @@
 #include "stats/sweep/output/noise.h"
 
-#include "stats/format.h"
 #include "stats/sweep/output/sweep_figures.h"
+#include "stats/text/format.h"
 
 namespace stats {
 

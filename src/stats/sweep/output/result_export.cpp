@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "stats/statistics.h"
+#include "stats/math/statistics.h"
 
 namespace stats {
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "stats/machine_facts.h"
-#include "stats/processor_facts.h"
-#include "stats/result_record.h"
+#include "stats/host/machine_facts.h"
+#include "stats/host/processor_facts.h"
+#include "stats/record/result_record.h"
 #include "stats/sweep/estimate/results.h"
 
 namespace stats {

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <sstream>
 
-#include "stats/figure_difference.h"
-#include "stats/format.h"
-#include "stats/statistics.h"
+#include "stats/math/figure_difference.h"
+#include "stats/math/statistics.h"
 #include "stats/sweep/output/noise.h"
 #include "stats/sweep/output/prediction_gaps.h"
 #include "stats/sweep/output/sweep_figures.h"
+#include "stats/text/format.h"
 
 namespace stats {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "stats/machine_facts.h"
+#include "stats/host/machine_facts.h"
 #include "stats/sweep/estimate/results.h"
 
 namespace stats {

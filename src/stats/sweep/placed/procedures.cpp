@@ -2,7 +2,7 @@
 
 #include "bench/bench.h"
 #include "kernels/kernel_table.h"
-#include "stats/report.h"
+#include "stats/runs/report.h"
 
 namespace stats {
 

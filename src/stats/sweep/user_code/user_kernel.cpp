@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "stats/format.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/sweep/user_code/assembler.h"
+#include "stats/text/format.h"
 
 namespace stats {
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "stats/statistics.h"
+#include "stats/math/statistics.h"
 #include "stats/sweep/estimate/results.h"
 #include "tests/stats/sweep/estimate/fake_host.h"
 

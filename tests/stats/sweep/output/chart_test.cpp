@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "stats/sweep/placed/procedures.h"
-#include "tests/stats/svg_text_fit.h"
+#include "tests/stats/text/svg_text_fit.h"
 
 namespace {
 

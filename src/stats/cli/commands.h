@@ -1,0 +1,17 @@
+// The commands, each returning the exit code. The sweep is built only where its machine code
+// runs; elsewhere a stand-in says so.
+#pragma once
+
+#include "stats/cli/options.h"
+#include "stats/text/failure.h"
+
+namespace stats {
+
+int RunSummaryCommand(const SummaryOptions& options);
+int RunSweepCommand(const SweepOptions& options);
+int RunCompareCommand(const CompareOptions& options);
+
+// What the line got wrong, on standard error, the usage after it, and the exit code for that.
+int UsageFailure(const std::string& problem);
+
+}  // namespace stats

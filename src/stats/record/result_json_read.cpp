@@ -1,0 +1,156 @@
+// Reading validates every field, so that a comparison never rests on a value it guessed, and
+// bounds what a file can make it do: its size, its nesting, its counts.
+#include <array>
+#include <set>
+
+#include "stats/record/result_json.h"
+#include "stats/record/result_json_field.h"
+#include "stats/system/files.h"
+
+namespace stats {
+
+namespace {
+
+// The record nests seven deep (kernels[].figures[].cells[].net_cycles); one more for a later
+// minor version.
+constexpr int RECORD_MOST_DEPTH = 8;
+// Its objects have a dozen fields.
+constexpr size_t RECORD_MOST_FIELDS = 64;
+
+// The version "MAJOR.MINOR" this program reads, or the refusal.
+void ReadVersion(const RecordField& field, ResultRecord& record) {
+  const std::string version = field.Text();
+  const size_t point = version.find('.');
+  const auto digits = [](const std::string& text) {
+    return !text.empty() && text.size() < 6 &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if (point == std::string::npos || !digits(version.substr(0, point)) ||
+      !digits(version.substr(point + 1))) {
+    field.Refuse("not MAJOR.MINOR, but " + Quoted(version));
+  }
+  record.schema_major = std::stoi(version.substr(0, point));
+  record.schema_minor = std::stoi(version.substr(point + 1));
+  if (record.schema_major != RESULT_SCHEMA_MAJOR) {
+    throw RecordRefusal{"schema version " + version + "; this absbench-stats reads " +
+                        std::to_string(RESULT_SCHEMA_MAJOR) + ".x"};
+  }
+}
+
+void ReadMachine(const RecordField& machine, RecordMachine& read) {
+  read.vendor = machine["vendor"].Text();
+  read.family = static_cast<int>(machine["family"].Whole(0xffff));
+  read.model = static_cast<int>(machine["model"].Whole(0xffff));
+  read.stepping = static_cast<int>(machine["stepping"].Whole(0xff));
+  read.brand = machine["brand"].Text();
+  read.microarchitecture = machine["microarchitecture"].Text();
+  read.logical_cpus = static_cast<int>(machine["logical_cpus"].Whole(1 << 20));
+  read.hypervisor = machine["hypervisor"].Flag();
+  read.kernel_release = machine["kernel_release"].Text();
+  read.pinned_cpu = static_cast<int>(machine["pinned_cpu"].Whole(1 << 20));
+  read.priority_raise_allowed = machine["priority_raise_allowed"].Flag();
+}
+
+// Each measure once.
+std::string ReadMeasureName(const RecordField& field, std::set<std::string>& seen) {
+  std::string name = field.OneOf(RECORD_MEASURES);
+  if (!seen.insert(name).second) field.Refuse("a measure given twice");
+  return name;
+}
+
+ResultRecord ReadRecord(const ReadJson& json) {
+  const RecordField top(json, "");
+  if (!top.Has("schema"))
+    throw RecordRefusal{"JSON, but not an absbench result (no \"schema\" field)"};
+  ResultRecord record;
+  record.schema = top["schema"].Text();
+  if (record.schema != RESULT_SCHEMA) {
+    throw RecordRefusal{"not an absbench result: its schema is " + Quoted(record.schema)};
+  }
+  ReadVersion(top["schema_version"], record);
+  record.program_version = top["program_version"].Text();
+  record.date_utc = top["date_utc"].Text();
+  ReadMachine(top["machine"], record.machine);
+  const RecordField settings = top["settings"];
+  std::set<std::string> asked, measured;
+  for (const RecordField& item : settings["measures"].Items(RECORD_MEASURES.size())) {
+    record.settings.measures.push_back(ReadMeasureName(item, asked));
+  }
+  record.settings.precision_cycles = settings["precision_cycles"].Number();
+  record.settings.seconds = settings["seconds"].Number();
+  record.settings.rounds = static_cast<uint32_t>(settings["rounds"].Whole(UINT32_MAX));
+  record.settings.calls = static_cast<uint32_t>(settings["calls"].Whole(UINT32_MAX));
+  record.settings.seed = settings["seed"].Whole(UINT64_MAX);
+  record.slowest_clock_ghz = top["clock_ghz"]["slowest"].Number();
+  record.fastest_clock_ghz = top["clock_ghz"]["fastest"].Number();
+  for (const RecordField& item : top["measures"].Items(RECORD_MEASURES.size())) {
+    RecordMeasure& measure = record.measures.emplace_back();
+    measure.measure = ReadMeasureName(item["measure"], measured);
+    measure.end = item["end"].OneOf({"precise", "time_up", "rounds_done"});
+    if (record.schema_minor >= 1) measure.waited = item["waited"].Flag();
+    measure.rounds = static_cast<uint32_t>(item["rounds"].Whole(UINT32_MAX));
+    measure.noise_floor_cycles = item["noise_floor_cycles"].Number();
+    measure.chunk_length = static_cast<uint32_t>(item["chunk_length"].Whole(UINT32_MAX));
+    measure.placements = item["placements"].Whole(RESULT_MOST_PLACEMENTS);
+    if (measure.placements == 0) item["placements"].Refuse("none");
+    if (record.schema_minor >= 1) {
+      measure.slowest_clock_ghz = item["clock_ghz"]["slowest"].Number();
+      measure.fastest_clock_ghz = item["clock_ghz"]["fastest"].Number();
+    }
+  }
+  record.kernels = ReadRecordKernels(top["kernels"], record);
+  // A kernel left out of the sweep, or of each measure.
+  for (const RecordField& item : top["left_out"].Items(4 * RESULT_MOST_KERNELS)) {
+    record.left_out.push_back(item.Text());
+  }
+  return record;
+}
+
+}  // namespace
+
+std::variant<ResultRecord, std::string> ResultFromJson(const std::string& text) {
+  if (text.rfind("pass,kernel,", 0) == 0) {
+    return std::string("a sweep's CSV, not its --json record");
+  }
+  // Deeper nesting, and objects of many fields, are refused as they come, before they take memory.
+  std::array<size_t, RECORD_MOST_DEPTH + 2> fields{};  // of the object open at each depth
+  const ReadJson::parser_callback_t bounded = [&fields](int depth, ReadJson::parse_event_t event,
+                                                        ReadJson&) {
+    if (depth > RECORD_MOST_DEPTH) {
+      throw RecordRefusal{"nested deeper than a result record (" +
+                          std::to_string(RECORD_MOST_DEPTH) + " levels)"};
+    }
+    const auto at = static_cast<size_t>(depth);
+    if (event == ReadJson::parse_event_t::object_start) fields[at + 1] = 0;
+    if (event == ReadJson::parse_event_t::key && ++fields[at] > RECORD_MOST_FIELDS) {
+      throw RecordRefusal{"an object of more than " + std::to_string(RECORD_MOST_FIELDS) +
+                          " fields, far more than a result record's"};
+    }
+    return true;
+  };
+  try {
+    return ReadRecord(ReadJson::parse(text, bounded));
+  } catch (const RecordRefusal& refusal) {
+    return refusal.why;
+  } catch (const ReadJson::parse_error& error) {
+    if (error.byte >= text.size()) return std::string("not whole: the JSON ends early");
+    return "not JSON (at byte " + std::to_string(error.byte) + ")";
+  } catch (const ReadJson::out_of_range&) {
+    return std::string("a number too large for any figure");
+  } catch (const ReadJson::exception& error) {
+    return "not readable as JSON (error " + std::to_string(error.id) + ")";
+  }
+}
+
+std::variant<ResultRecord, std::string> ReadResultFile(const std::string& path) {
+  const BoundedRead read = ReadBounded(path, RESULT_FILE_BOUND);
+  if (read.outcome == BoundedRead::FAILED) return path + ": cannot read: " + read.error;
+  if (read.outcome == BoundedRead::TOO_LARGE) {
+    return path + ": larger than 16 MiB, far above any result record";
+  }
+  auto parsed = ResultFromJson(read.bytes);
+  if (const auto* problem = std::get_if<std::string>(&parsed)) return path + ": " + *problem;
+  return parsed;
+}
+
+}  // namespace stats

@@ -1,0 +1,69 @@
+#include <cstdlib>
+#include <sstream>
+
+#include "stats/sweep/prediction/model.h"
+#include "stats/system/files.h"
+
+namespace stats {
+
+namespace {
+
+// The newest "NAME-NN" on PATH, else "NAME" if it is there; empty when neither is.
+std::string NewestOnPath(const std::string& name) {
+  std::string best, plain;
+  int best_version = -1;
+  std::istringstream folders(EnvironmentValue("PATH"));
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    if (folder.empty()) continue;
+    if (plain.empty() && IsExecutable(folder + "/" + name)) plain = folder + "/" + name;
+    for (const std::string& file : FolderEntries(folder)) {
+      if (file.rfind(name + "-", 0) != 0) continue;
+      const std::string version = file.substr(name.size() + 1);
+      if (version.empty() || version.find_first_not_of("0123456789") != std::string::npos ||
+          version.size() > 4 || !IsExecutable(folder + "/" + file)) {
+        continue;
+      }
+      if (std::atoi(version.c_str()) > best_version) {
+        best_version = std::atoi(version.c_str());
+        best = folder + "/" + file;
+      }
+    }
+  }
+  return best.empty() ? plain : best;
+}
+
+}  // namespace
+
+ModelTools FindModelTools(const std::string& given, std::string& problem) {
+  ModelTools tools;
+  if (!given.empty()) {
+    if (!IsExecutable(given)) {
+      problem = "--mca " + given + " is not a program this can run";
+      return {};
+    }
+    tools.mca = given;
+    const size_t slash = given.rfind('/');
+    std::string beside = given;
+    const size_t mca = beside.find("mca", slash == std::string::npos ? 0 : slash);
+    if (mca != std::string::npos) beside.erase(mca + 2, 1);
+    tools.mc = mca != std::string::npos && IsExecutable(beside) ? beside : NewestOnPath("llvm-mc");
+  } else {
+    tools.mca = NewestOnPath("llvm-mca");
+    const size_t dash = tools.mca.rfind("llvm-mca-");
+    const std::string same_version =
+        dash == std::string::npos
+            ? ""
+            : tools.mca.substr(0, dash) + "llvm-mc-" + tools.mca.substr(dash + 9);
+    tools.mc = !same_version.empty() && IsExecutable(same_version) ? same_version
+                                                                   : NewestOnPath("llvm-mc");
+  }
+  if (tools.mca.empty() || tools.mc.empty()) {
+    problem = std::string("--predict needs ") + (tools.mca.empty() ? "llvm-mca" : "llvm-mc") +
+              ", and none is on PATH: Debian's package llvm-19 brings both (apt-get install "
+              "llvm-19), or give --mca PATH";
+    return {};
+  }
+  return tools;
+}
+
+}  // namespace stats

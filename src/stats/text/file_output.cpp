@@ -1,0 +1,20 @@
+#include "stats/text/file_output.h"
+
+#include "stats/system/files.h"
+#include "stats/system/processes.h"
+#include "stats/text/failure.h"
+
+namespace stats {
+
+int WriteRequestedFiles(const std::vector<std::pair<std::string, std::string>>& files) {
+  for (const auto& [path, content] : files) {
+    if (StopSignal() != 0) return 128 + StopSignal();
+    if (path.empty()) continue;
+    if (const std::string problem = WriteWholeFile(path, content); !problem.empty()) {
+      return Failure(problem);
+    }
+  }
+  return 0;
+}
+
+}  // namespace stats
