@@ -9,6 +9,8 @@
 #include "stats/cli/options.h"
 
 int main(int argc, char** argv) {
+  // A child process of this program's own plays its role and never comes back here.
+  stats::PlayRoleIfAsked(argc, argv, stats::CompanionRoles());
   const stats::Command command = stats::ParseCommandLine({argv + 1, argv + argc});
   if (const auto* error = std::get_if<stats::UsageError>(&command)) {
     return stats::UsageFailure(error->message);

@@ -126,12 +126,12 @@ TEST(HostileKernels,
   // Its call made with the stack pointer at 0, where no signal frame fits.
   const std::string stackless = "mov r8, rsp; xor esp, esp; mov eax, 39; syscall; mov rsp, r8";
   const std::string dodge = "cmp esi, 0x5E070004; je 1f; ";
-  // "garbage\n" on the measuring process's report: descriptor 8, after the standard streams and
-  // the pipes for its output and errors. Then two that end it as it ends itself when it cannot
-  // write its report or close itself in.
+  // "garbage\n" on the measuring process's report: descriptor 3, where every child role of the
+  // companion finds it. Then two that end it as it ends itself when it cannot write its report or
+  // close itself in.
   const std::string garbage =
       "push rsi; push rdi; push rax; mov rax, 0x0A65676162726167; push rax; mov eax, 1; "
-      "mov edi, 8; mov rsi, rsp; mov edx, 8; syscall; pop rax; pop rax; pop rdi; pop rsi";
+      "mov edi, 3; mov rsi, rsp; mov edx, 8; syscall; pop rax; pop rax; pop rdi; pop rsi";
   const std::string exit_with = "mov eax, 231; mov edi, ";
   const struct {
     std::string kernel, said;

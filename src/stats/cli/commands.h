@@ -3,6 +3,7 @@
 #pragma once
 
 #include "stats/cli/options.h"
+#include "stats/system/child_roles.h"
 #include "stats/text/failure.h"
 
 namespace stats {
@@ -10,6 +11,9 @@ namespace stats {
 int RunSummaryCommand(const SummaryOptions& options);
 int RunSweepCommand(const SweepOptions& options);
 int RunCompareCommand(const CompareOptions& options);
+
+// The roles this program plays as its own child process: the sweep's, where it is built.
+RoleTable CompanionRoles();
 
 // What the line got wrong, on standard error, the usage after it, and the exit code for that.
 int UsageFailure(const std::string& problem);

@@ -7,4 +7,6 @@ int RunSweepCommand(const SweepOptions&) {
   return UsageFailure("--sweep is built for Linux x86-64 only");
 }
 
+RoleTable CompanionRoles() { return {}; }
+
 }  // namespace stats

@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "stats/system/machine.h"
-#include "stats/system/processes.h"
 
 namespace stats {
 
@@ -18,10 +17,6 @@ std::string ProcessorModelIn(std::istream& cpuinfo) {
   return "unknown processor";
 }
 
-bool PriorityRaiseAllowed() {
-  return Succeeded(RunChild([](int) { ExitAtOnce(RaisePriority() ? 0 : 1); }, {}));
-}
-
 std::string PinAndRaisePriority(int cpu) {
   if (std::string problem = PinThread(cpu); !problem.empty()) return problem;
   RaisePriority();
@@ -33,7 +28,7 @@ MachineFacts ReadMachineFacts() {
   std::istringstream cpuinfo(SystemFileText("/proc/cpuinfo"));
   facts.processor = ProcessorModelIn(cpuinfo);
   facts.system = SystemName();
-  facts.priority_raise_allowed = PriorityRaiseAllowed();
+  facts.priority_raise_allowed = PriorityRaiseGranted();
   return facts;
 }
 

@@ -18,10 +18,6 @@ MachineFacts ReadMachineFacts();
 // The first "model name" of a /proc/cpuinfo text, or "unknown processor".
 std::string ProcessorModelIn(std::istream& cpuinfo);
 
-// Whether RaisePriority would be granted here (root, CAP_SYS_NICE, or an RLIMIT_NICE that allows
-// it): a child process tries it, so that this process keeps its own priority.
-bool PriorityRaiseAllowed();
-
 // Pins the calling thread to `cpu`, then raises its priority (refused silently without
 // privilege, as the benchmark's is); empty, or why it could not be pinned.
 std::string PinAndRaisePriority(int cpu);

@@ -106,13 +106,11 @@ int RunSweepCommand(const SweepOptions& options) {
   SweepResult sweep;
   {
     ProgressLine progress("sweep: measurement");
-    sweep = RunSweepInMeasuringProcess(
-        kernels, settings,
-        [&](size_t done, size_t total, bool waiting) {
+    sweep =
+        RunSweepInMeasuringProcess(kernels, settings, [&](size_t done, size_t total, bool waiting) {
           if (waiting) progress.Rename(BUSY_HOST_PROGRESS);
           progress.Show(done, total);
-        },
-        RunSweep);
+        });
   }
   if (sweep.stopped) return 128 + StopSignal();
   if (!sweep.error.empty()) return Failure(sweep.error);

@@ -17,6 +17,9 @@ std::string PinThread(int cpu);
 
 // Asks for nice -10, as the benchmark does; false when the system refuses.
 bool RaisePriority();
+// Whether RaisePriority would be granted here (root, CAP_SYS_NICE or a permissive RLIMIT_NICE),
+// tried and undone in this process, which needs no child.
+bool PriorityRaiseGranted();
 
 // The system's name, release and architecture ("Linux 6.1.0 x86_64"), or "unknown system"; and
 // the release alone, or empty.

@@ -1,5 +1,7 @@
-// The one way absbench-stats runs something in a child process (the benchmark, a user's kernel
-// under check, a try at raising the priority), and how Ctrl-C and SIGTERM reach it.
+// How absbench-stats runs another program in a child process (the benchmark, the assembler and
+// the model's tools) and what it learns of how a child ended, and how Ctrl-C and SIGTERM reach it.
+// Children that play a role of this program's own are started by child_roles.h, within the same
+// limits.
 #pragma once
 
 #include <cstddef>
@@ -49,16 +51,12 @@ struct ChildRun {
   std::string failure;         // for FAILED: what went wrong on this side, in words
 };
 
-// Forks a child with standard input from /dev/null, standard output and error on pipes, SIGINT
-// and SIGTERM at their defaults, and runs `body` there with a report descriptor that closes on
-// exec; `body` must end the child (exec or ExitAtOnce). Collects all three streams as they come,
-// so that none fills up and stalls the child, up to the output limit, then reaps it. The child
-// leads a process group of its own, which is ended whole when the call returns; should this
-// process end first, the system kills the child itself, but not the rest of its group.
-ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits);
-
 // Runs a program (`words`: its path or, with `search_path`, a name to look up in PATH, then its
-// arguments) through RunChild; one that cannot be started is FAILED, "cannot start NAME: reason".
+// arguments) with standard input from /dev/null, standard output and error collected as they come
+// (so that none fills up and stalls it) up to the output limit, then reaps it. It leads a process
+// group of its own, ended whole when the call returns; should this process end first, the system
+// kills the child itself, but not the rest of its group. One that cannot be started is FAILED,
+// "cannot start NAME: reason". This program itself starts again as a child through RunRole.
 ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path);
 
 // How a child ended, as every message says it: "exited with status 3", "was killed by SIGKILL

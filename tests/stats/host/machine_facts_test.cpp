@@ -33,13 +33,13 @@ bool DropCapability(int capability) {
   return syscall(SYS_capset, &header, data) == 0;
 }
 
-TEST(PriorityRaiseAllowed, IsRefusedToRootWithoutCapSysNiceAndGrantedWithIt) {
+TEST(PriorityRaiseGranted, IsRefusedToRootWithoutCapSysNiceAndGrantedWithIt) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root, to take CAP_SYS_NICE away from root";
-  EXPECT_TRUE(stats::PriorityRaiseAllowed());
+  EXPECT_TRUE(stats::PriorityRaiseGranted());
   const pid_t child = fork();
   if (child == 0) {
     if (!DropCapability(CAP_SYS_NICE)) _exit(2);
-    _exit(stats::PriorityRaiseAllowed() ? 1 : 0);
+    _exit(stats::PriorityRaiseGranted() ? 1 : 0);
   }
   int status = 0;
   waitpid(child, &status, 0);

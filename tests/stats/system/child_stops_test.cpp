@@ -11,7 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "stats/system/child_roles.h"
 #include "stats/system/processes.h"
+#include "tests/stats/test_roles.h"
 
 namespace {
 
@@ -55,7 +57,7 @@ std::string TemporaryFile(const char* name_template) {
   return fd >= 0 ? path : "";
 }
 
-TEST(RunChild, KeepsItsTimeLimitForAChildThatClosedItsOutputsAndGoesOn) {
+TEST(ChildRun, KeepsItsTimeLimitForAChildThatClosedItsOutputsAndGoesOn) {
   stats::ChildLimits limits;
   limits.time_limit_ms = 300;
   const auto start = std::chrono::steady_clock::now();
@@ -67,17 +69,40 @@ TEST(RunChild, KeepsItsTimeLimitForAChildThatClosedItsOutputsAndGoesOn) {
 // How a child keeps going after it was asked to stop.
 enum class Stubborn { CLOSES_ITS_OUTPUTS, IGNORES_SIGTERM, LEAVES_ITS_GROUP };
 
+// Roles that write their pid to the file their input names, then go on.
+const bool STOPPING_ROLES_ADDED =
+    testing_roles::Add("leaves-its-group",
+                       [](const std::string&, const stats::RoleContext&) {
+                         setpgid(0, getpgid(getppid()));
+                         sleep(30);
+                         _exit(0);
+                       }) &&
+    testing_roles::Add("says-its-pid-and-sleeps",
+                       [](const std::string& pid_file, const stats::RoleContext&) {
+                         std::ofstream(pid_file) << getpid() << "\n";
+                         sleep(60);
+                         _exit(0);
+                       }) &&
+    testing_roles::Add("kills-its-group",
+                       [](const std::string&, const stats::RoleContext&) { kill(0, SIGKILL); }) &&
+    testing_roles::Add("leaves-a-child-behind",
+                       [](const std::string& pid_file, const stats::RoleContext&) {
+                         if (fork() == 0) {
+                           for (int fd = STDOUT_FILENO; fd < 1024; ++fd)
+                             close(fd);  // every end of every pipe
+                           std::ofstream(pid_file) << getpid() << "\n";
+                           sleep(30);
+                           _exit(0);
+                         }
+                         PidWrittenTo(pid_file);
+                         _exit(0);
+                       });
+
 stats::ChildRun RunStubborn(Stubborn how, const stats::ChildLimits& limits) {
   if (how != Stubborn::LEAVES_ITS_GROUP)
     return stats::RunProgram(ClosesItsOutputsAndSleeps(how == Stubborn::IGNORES_SIGTERM), limits,
                              true);
-  return stats::RunChild(
-      [](int) {
-        setpgid(0, getpgid(getppid()));
-        sleep(30);
-        _exit(0);
-      },
-      limits);
+  return stats::RunRole("leaves-its-group", "", limits);
 }
 
 // In a fresh process, whose stop flag no earlier test set: the stop comes from another process,
@@ -105,7 +130,8 @@ stats::ChildRun RunStubborn(Stubborn how, const stats::ChildLimits& limits) {
   _exit(run.outcome == stats::ChildRun::STOPPED && prompt ? 0 : 1);
 }
 
-TEST(RunChild, ObeysEveryStopSignalFromAnotherProcessWhateverTheChildDoesToGoOn) {
+TEST(ChildRun, ObeysEveryStopSignalFromAnotherProcessWhateverTheChildDoesToGoOn) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   for (const auto& [stop, how] : {std::pair{SIGINT, Stubborn::CLOSES_ITS_OUTPUTS},
                                   std::pair{SIGTERM, Stubborn::CLOSES_ITS_OUTPUTS},
                                   std::pair{SIGHUP, Stubborn::CLOSES_ITS_OUTPUTS},
@@ -122,18 +148,13 @@ TEST(RunChild, ObeysEveryStopSignalFromAnotherProcessWhateverTheChildDoesToGoOn)
   }
 }
 
-TEST(RunChild, NeverLeavesTheChildRunningWhenThisProcessIsKilled) {
+TEST(ChildRun, NeverLeavesTheChildRunningWhenThisProcessIsKilled) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   const std::string pid_file = TemporaryFile("/tmp/absbench-orphan-XXXXXX");
   ASSERT_FALSE(pid_file.empty());
   const pid_t middle = fork();
   if (middle == 0) {
-    stats::RunChild(
-        [&](int) {
-          std::ofstream(pid_file) << getpid() << "\n";
-          sleep(60);
-          _exit(0);
-        },
-        {});
+    stats::RunRole("says-its-pid-and-sleeps", pid_file, {});
     _exit(0);
   }
   const pid_t grandchild = PidWrittenTo(pid_file);
@@ -146,24 +167,14 @@ TEST(RunChild, NeverLeavesTheChildRunningWhenThisProcessIsKilled) {
   unlink(pid_file.c_str());
 }
 
-TEST(RunChild, KeepsKillOfItsOwnGroupInsideAndEndsWhatTheChildLeftInIt) {
+TEST(ChildRun, KeepsKillOfItsOwnGroupInsideAndEndsWhatTheChildLeftInIt) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   const std::string pid_file = TemporaryFile("/tmp/absbench-group-XXXXXX");
   ASSERT_FALSE(pid_file.empty());
-  const stats::ChildRun killed = stats::RunChild([](int) { kill(0, SIGKILL); }, {});
+  const stats::ChildRun killed = stats::RunRole("kills-its-group", "", {});
   EXPECT_TRUE(WIFSIGNALED(killed.status) && WTERMSIG(killed.status) == SIGKILL)
       << "only the child's group was killed, and this process lives";
-  const stats::ChildRun left = stats::RunChild(
-      [&](int) {
-        if (fork() == 0) {
-          for (int fd = STDOUT_FILENO; fd < 1024; ++fd) close(fd);  // every end of every pipe
-          std::ofstream(pid_file) << getpid() << "\n";
-          sleep(30);
-          _exit(0);
-        }
-        PidWrittenTo(pid_file);
-        _exit(0);
-      },
-      {});
+  const stats::ChildRun left = stats::RunRole("leaves-a-child-behind", pid_file, {});
   EXPECT_EQ(left.outcome, stats::ChildRun::ENDED);
   const pid_t grandchild = PidWrittenTo(pid_file);
   ASSERT_GT(grandchild, 0);

@@ -1,4 +1,4 @@
-// The one child-process helper: what it collects, and what it does when the system fails it.
+// The child-process helpers: what they collect, and what they do when the system fails them.
 #include "stats/system/processes.h"
 
 #include <fcntl.h>
@@ -14,22 +14,40 @@
 #include <string>
 #include <vector>
 
+#include "stats/system/child_roles.h"
 #include "tests/stats/system/system_call_wrappers.h"
+#include "tests/stats/test_roles.h"
 
 namespace {
 
 void Say(int fd, const char* text) { (void)!write(fd, text, std::strlen(text)); }
 
-TEST(RunChild, CollectsOutputErrorsReportAndExitStatus) {
-  const stats::ChildRun run = stats::RunChild(
-      [](int report) {
-        Say(STDOUT_FILENO, "out");
-        Say(STDERR_FILENO, "err");
-        Say(report, "rep");
-        char byte;
-        _exit(read(STDIN_FILENO, &byte, 1) == 0 ? 3 : 4);  // /dev/null: at its end at once
-      },
-      {});
+[[noreturn]] void SleepsLong(const std::string&, const stats::RoleContext&) {
+  sleep(30);
+  _exit(0);
+}
+
+const bool COLLECTING_ROLES_ADDED =
+    testing_roles::Add("says-on-each-stream",
+                       [](const std::string& input, const stats::RoleContext& context) {
+                         Say(STDOUT_FILENO, "out");
+                         Say(STDERR_FILENO, "err");
+                         Say(context.report, input.c_str());
+                         char byte;
+                         // Its input read whole: standard input is at its end.
+                         _exit(read(STDIN_FILENO, &byte, 1) == 0 ? 3 : 4);
+                       }) &&
+    testing_roles::Add("sleeps-long", SleepsLong) &&
+    testing_roles::Add("exits-at-once",
+                       [](const std::string&, const stats::RoleContext&) { _exit(0); }) &&
+    testing_roles::Add("floods-its-output", [](const std::string&, const stats::RoleContext&) {
+      const std::string line(4096, 'y');
+      for (;;) (void)!write(STDOUT_FILENO, line.data(), line.size());
+    });
+
+TEST(ChildRun, CollectsOutputErrorsReportAndExitStatus) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
+  const stats::ChildRun run = stats::RunRole("says-on-each-stream", "rep", {});
   ASSERT_EQ(run.outcome, stats::ChildRun::ENDED) << run.failure;
   EXPECT_EQ(run.output, "out");
   EXPECT_EQ(run.errors, "err");
@@ -37,52 +55,40 @@ TEST(RunChild, CollectsOutputErrorsReportAndExitStatus) {
   EXPECT_EQ(stats::DescribeWaitStatus(run.status), "exited with status 3");
 }
 
-TEST(RunChild, KillsAndReapsAChildThatOutlivesItsTimeLimit) {
+TEST(ChildRun, KillsAndReapsAChildThatOutlivesItsTimeLimit) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   stats::ChildLimits limits;
   limits.time_limit_ms = 200;
   const auto start = std::chrono::steady_clock::now();
-  const stats::ChildRun run = stats::RunChild(
-      [](int) {
-        sleep(30);
-        _exit(0);
-      },
-      limits);
+  const stats::ChildRun run = stats::RunRole("sleeps-long", "", limits);
   EXPECT_EQ(run.outcome, stats::ChildRun::TIMED_OUT);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a child was left to reap";
 }
 
-TEST(RunChild, NeverLetsAChildKeepThisProcesssInputWhenDevNullCannotBeOpened) {
+TEST(ChildRun, NeverLetsAChildKeepThisProcesssInputWhenDevNullCannotBeOpened) {
   wrapped::open_dev_null_fails = true;
-  const stats::ChildRun run = stats::RunChild(
-      [](int report) {
-        Say(report, "ran");
-        _exit(0);
-      },
-      {});
+  const stats::ChildRun run = stats::RunProgram({"sh", "-c", "echo ran"}, {}, true);
   wrapped::open_dev_null_fails = false;
   EXPECT_EQ(run.outcome, stats::ChildRun::FAILED);
   EXPECT_NE(run.failure.find("/dev/null"), std::string::npos) << run.failure;
   EXPECT_NE(run.failure.find(std::strerror(EMFILE)), std::string::npos) << run.failure;
-  EXPECT_EQ(run.report, "") << "the body ran without its input";
+  EXPECT_EQ(run.output, "") << "the program ran without its input";
 }
 
-TEST(RunChild, ReportsAFailedWaitAsAFailureNotAsACompletedRun) {
+TEST(ChildRun, ReportsAFailedWaitAsAFailureNotAsACompletedRun) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   wrapped::waitpid_fails = true;
-  const stats::ChildRun run = stats::RunChild([](int) { _exit(0); }, {});
+  const stats::ChildRun run = stats::RunRole("exits-at-once", "", {});
   wrapped::waitpid_fails = false;
   EXPECT_EQ(run.outcome, stats::ChildRun::FAILED);
   EXPECT_NE(run.failure.find(std::strerror(ECHILD)), std::string::npos) << run.failure;
 }
 
-TEST(RunChild, GivesUpWithTheReasonWhenItCannotWaitForTheOutput) {
+TEST(ChildRun, GivesUpWithTheReasonWhenItCannotWaitForTheOutput) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   wrapped::poll_fails = true;
-  const stats::ChildRun run = stats::RunChild(
-      [](int) {
-        sleep(30);
-        _exit(0);
-      },
-      {});
+  const stats::ChildRun run = stats::RunRole("sleeps-long", "", {});
   wrapped::poll_fails = false;
   EXPECT_EQ(run.outcome, stats::ChildRun::FAILED);
   EXPECT_NE(run.failure.find(std::strerror(ENOMEM)), std::string::npos) << run.failure;
@@ -95,10 +101,11 @@ size_t OpenDescriptors() {
   return count;
 }
 
-TEST(RunChild, ClosesThePipesItMadeWhenALaterOneCannotBeMade) {
+TEST(ChildRun, ClosesThePipesItMadeWhenALaterOneCannotBeMade) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   const size_t before = OpenDescriptors();
   wrapped::pipe2_fails_at = 3;
-  const stats::ChildRun run = stats::RunChild([](int) { _exit(0); }, {});
+  const stats::ChildRun run = stats::RunRole("exits-at-once", "", {});
   wrapped::pipe2_fails_at = 0;
   EXPECT_EQ(run.outcome, stats::ChildRun::FAILED);
   EXPECT_NE(run.failure.find("cannot create a pipe"), std::string::npos) << run.failure;
@@ -122,15 +129,11 @@ TEST(RunProgram, GivesTheProgramDevNullAsItsInputAndAsNoOtherDescriptor) {
   EXPECT_EQ(on_dev_null, std::vector<std::string>{"0"}) << run.output;
 }
 
-TEST(RunChild, StopsAChildThatWritesPastTheOutputLimitAndReadsNoFurther) {
+TEST(ChildRun, StopsAChildThatWritesPastTheOutputLimitAndReadsNoFurther) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   stats::ChildLimits limits;
   limits.output_limit = 64 * 1024;
-  const stats::ChildRun run = stats::RunChild(
-      [](int) {
-        const std::string line(4096, 'y');
-        for (;;) (void)!write(STDOUT_FILENO, line.data(), line.size());
-      },
-      limits);
+  const stats::ChildRun run = stats::RunRole("floods-its-output", "", limits);
   EXPECT_EQ(run.outcome, stats::ChildRun::OVERFLOWED);
   EXPECT_EQ(run.output.size(), limits.output_limit + 1) << "one byte past the limit, no more";
   EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the child was left running";

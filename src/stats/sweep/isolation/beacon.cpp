@@ -20,6 +20,10 @@ Beacon::Beacon() : page_(FIELDS * sizeof(int64_t)) {
   fields_ = static_cast<int64_t*>(page_.bytes());
 }
 
+Beacon::Beacon(SharedPage::Handle handle) : page_(handle, FIELDS * sizeof(int64_t)) {
+  fields_ = static_cast<int64_t*>(page_.bytes());
+}
+
 void Beacon::Enter(SweepMeasure measure, int kernel, size_t placement) {
   const uint64_t cell = NAMED | uint64_t{static_cast<uint8_t>(measure)} << 56 |
                         uint64_t{static_cast<uint16_t>(kernel + 1)} << 32 |

@@ -23,7 +23,10 @@ struct NamedCell {
 
 class Beacon {
  public:
+  // In the parent: a new page.
   Beacon();
+  // In the measuring process: the parent's page, by the handle it was given.
+  explicit Beacon(SharedPage::Handle handle);
   bool ok() const { return fields_ != nullptr; }
   const char* error() const { return page_.error(); }
 
@@ -40,6 +43,7 @@ class Beacon {
   size_t done() const;
   size_t total() const;
   bool waiting() const;
+  const SharedPage& page() const { return page_; }
 
  private:
   enum Field { LAST, BEFORE, DONE, TOTAL, WAITING, FIELDS };

@@ -1,6 +1,7 @@
 #include "stats/sweep/isolation/cell_alone.h"
 
 #include "stats/pass.h"
+#include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/isolation/fp_guard.h"
 #include "stats/sweep/placed/clock.h"
 #include "stats/sweep/placed/measure_code.h"
@@ -18,10 +19,9 @@ constexpr char ALONE_DONE[] = "alone: done\n";
 
 // In the child: the kernel's code of the cell, then the empty procedure's, in both passes, a few
 // times over; reports that it is done only if nothing went wrong.
-[[noreturn]] void RunAlone(const std::vector<Procedure>& kernels, const NamedCell& cell,
-                           uint32_t calls, int report) {
-  const std::vector<Procedure> procedures = {kernels[static_cast<size_t>(cell.kernel)],
-                                             EmptyProcedureCopy()};
+[[noreturn]] void RunAlone(const Procedure& kernel, const NamedCell& cell, uint32_t calls,
+                           int report) {
+  const std::vector<Procedure> procedures = {kernel, EmptyProcedureCopy()};
   MeasureCode code(cell.measure, procedures);
   if (!code.ok()) ExitAtOnce(1);
   GuardFloatControl(report);
@@ -42,6 +42,18 @@ constexpr char ALONE_DONE[] = "alone: done\n";
 
 }  // namespace
 
+void PlayCellAlone(const std::string& input, const RoleContext& context) {
+  InputReader read(input);
+  const Procedure kernel = read.Kernel();
+  NamedCell cell;
+  cell.measure = static_cast<SweepMeasure>(read.Below(MEASURE_NAMES.size()));
+  cell.kernel = 0;
+  cell.placement = read.Number();
+  const auto calls = static_cast<uint32_t>(read.Below(uint64_t{1} << 32));
+  if (!read.whole()) RefuseRoleInput(CELL_ALONE_ROLE, "its cell is garbled");
+  RunAlone(kernel, cell, calls, context.report);
+}
+
 SandboxRules MeasuringSandbox(int report) {
   SandboxRules rules;
   rules.report = report;
@@ -58,8 +70,12 @@ bool FailsAgainAlone(const std::vector<Procedure>& kernels, const NamedCell& cel
   limits.time_limit_ms = ALONE_LIMIT_MS;
   limits.output_limit = 64 << 10;
   limits.stops_with_us = true;
-  const ChildRun child =
-      RunChild([&](int report) { RunAlone(kernels, cell, calls, report); }, limits);
+  InputWriter input;
+  input.Kernel(kernels[static_cast<size_t>(cell.kernel)]);
+  input.Number(static_cast<uint64_t>(cell.measure));
+  input.Number(cell.placement);
+  input.Number(calls);
+  const ChildRun child = RunRole(CELL_ALONE_ROLE, input.bytes(), limits);
   if (child.outcome == ChildRun::STOPPED) return false;
   return !(Succeeded(child) && child.report == ALONE_DONE);
 }

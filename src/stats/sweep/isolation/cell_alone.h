@@ -8,6 +8,7 @@
 #include "stats/sweep/estimate/procedure.h"
 #include "stats/sweep/estimate/results.h"
 #include "stats/sweep/isolation/beacon.h"
+#include "stats/system/child_roles.h"
 #include "stats/system/sandbox.h"
 
 namespace stats {
@@ -20,5 +21,9 @@ SandboxRules MeasuringSandbox(int report);
 // alone; false too when a stop came first.
 bool FailsAgainAlone(const std::vector<Procedure>& kernels, const NamedCell& cell,
                      const SweepSettings& settings);
+
+// The child that runs the cell alone.
+constexpr const char* CELL_ALONE_ROLE = "cell-alone";
+void PlayCellAlone(const std::string& input, const RoleContext& context);
 
 }  // namespace stats

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "stats/pass.h"
+#include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/code_arena.h"
 #include "stats/system/processes.h"
@@ -109,11 +110,20 @@ std::string InlineRefusal(const ChildRun& child, const uint64_t (&called)[2][REC
 
 }  // namespace
 
+void PlayContractCheck(const std::string& input, const RoleContext& context) {
+  InputReader read(input);
+  const Procedure kernel = read.Kernel();
+  if (!read.whole()) RefuseRoleInput(CONTRACT_CHECK_ROLE, "its kernel is garbled");
+  CallInChild(kernel, context.report);
+}
+
 ContractCheck CheckUserKernel(const Procedure& kernel) {
   ChildLimits limits;
   limits.time_limit_ms = CHECK_LIMIT_MS;
   limits.output_limit = CHECK_OUTPUT_LIMIT;
-  const ChildRun child = RunChild([&](int report) { CallInChild(kernel, report); }, limits);
+  InputWriter input;
+  input.Kernel(kernel);
+  const ChildRun child = RunRole(CONTRACT_CHECK_ROLE, input.bytes(), limits);
   if (child.outcome == ChildRun::OVERFLOWED) return {"it writes more than 64 KiB", ""};
   if (child.outcome == ChildRun::ENDED) {
     const std::string call = RefusedSystemCall(child.status, child.report);

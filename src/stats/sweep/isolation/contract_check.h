@@ -4,6 +4,7 @@
 #include <string>
 
 #include "stats/sweep/estimate/procedure.h"
+#include "stats/system/child_roles.h"
 
 namespace stats {
 
@@ -17,5 +18,9 @@ struct ContractCheck {
 // is also run as an inline copy; when that faults, hangs or gives another result, the kernel
 // keeps its place in the call measure and gets an inline refusal for the others.
 ContractCheck CheckUserKernel(const Procedure& kernel);
+
+// The child that runs the kernel under check.
+constexpr const char* CONTRACT_CHECK_ROLE = "contract-check";
+void PlayContractCheck(const std::string& input, const RoleContext& context);
 
 }  // namespace stats

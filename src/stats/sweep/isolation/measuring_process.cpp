@@ -6,6 +6,7 @@
 #include "stats/sweep/isolation/beacon.h"
 #include "stats/sweep/isolation/blame.h"
 #include "stats/sweep/isolation/cell_alone.h"
+#include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/isolation/fp_guard.h"
 #include "stats/sweep/isolation/wire_format.h"
 #include "stats/system/files.h"
@@ -57,7 +58,7 @@ void SendToParent(int fd, const std::string& text) {
 // still, and stopped when it goes on past the time the sweep has left.
 ChildRun RunMeasuringProcess(const std::vector<Procedure>& kernels, const SweepSettings& settings,
                              const std::function<void(size_t, size_t, bool)>& progress,
-                             const MeasureSweep& measure_sweep, Beacon& beacon) {
+                             const std::string& role, Beacon& beacon) {
   ChildLimits limits;
   limits.stops_with_us = true;
   limits.output_limit = MEASURING_OUTPUT_LIMIT;
@@ -81,8 +82,10 @@ ChildRun RunMeasuringProcess(const std::vector<Procedure>& kernels, const SweepS
     }
     return at - last_change < std::chrono::milliseconds(MEASURING_QUIET_LIMIT_MS);
   };
-  return RunChild([&](int report) { Measure(kernels, settings, measure_sweep, beacon, report); },
-                  limits);
+  InputWriter input;
+  input.Kernels(kernels);
+  input.Settings(settings);
+  return RunRole(role, input.bytes(), limits, &beacon.page());
 }
 
 // The measures that ended in one measuring process, kept and never measured again.
@@ -131,10 +134,22 @@ void Without(std::vector<MeasureResult>& measures, size_t left, const std::strin
 
 }  // namespace
 
+Role MeasuringRole(MeasureSweep measure_sweep) {
+  return [measure_sweep](const std::string& input, const RoleContext& context) {
+    InputReader read(input);
+    const std::vector<Procedure> kernels = read.Kernels();
+    const SweepSettings settings = read.Settings();
+    if (!read.whole()) RefuseRoleInput(MEASURING_ROLE, "its kernels or settings are garbled");
+    Beacon beacon(context.shared_page);
+    if (!beacon.ok()) ExitAtOnce(CANNOT_REPORT);
+    Measure(kernels, settings, measure_sweep, beacon, context.report);
+  };
+}
+
 SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
                                        const std::function<void(size_t, size_t, bool)>& progress,
-                                       const MeasureSweep& measure_sweep) {
+                                       const std::string& role) {
   const auto start = std::chrono::steady_clock::now();
   SweepResult result;
   result.settings = settings;
@@ -153,7 +168,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     now.measures_before = settings.measures.size() - to_come.size();
     now.seconds_before =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const ChildRun child = RunMeasuringProcess(kernels, now, progress, measure_sweep, beacon);
+    const ChildRun child = RunMeasuringProcess(kernels, now, progress, role, beacon);
     if (child.outcome == ChildRun::STOPPED) {
       result.stopped = true;
       return result;

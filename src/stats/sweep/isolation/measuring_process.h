@@ -13,6 +13,7 @@
 
 #include "stats/sweep/estimate/procedure.h"
 #include "stats/sweep/estimate/results.h"
+#include "stats/system/child_roles.h"
 
 namespace stats {
 
@@ -23,12 +24,17 @@ constexpr int MEASURING_QUIET_LIMIT_MS = 5000;
 using MeasureSweep = std::function<SweepResult(const std::vector<Procedure>&, const SweepSettings&,
                                                const SweepHooks&)>;
 
-// The sweep of `kernels`, all measured in child processes; SweepResult::left_out names every
-// kernel that took its measuring process down, and how. Every ms is made here from the cycles, at
-// the median clock of the first measure that ended.
+// The measuring process's role, with the sweep it runs; the companion's own is MEASURING_ROLE,
+// with the real sweep. Its input is the kernels and the settings; its page, the beacon.
+constexpr const char* MEASURING_ROLE = "measuring";
+Role MeasuringRole(MeasureSweep measure_sweep);
+
+// The sweep of `kernels`, all measured in child processes playing `role`; SweepResult::left_out
+// names every kernel that took its measuring process down, and how. Every ms is made here from the
+// cycles, at the median clock of the first measure that ended.
 SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
                                        const std::function<void(size_t, size_t, bool)>& progress,
-                                       const MeasureSweep& measure_sweep);
+                                       const std::string& role = MEASURING_ROLE);
 
 }  // namespace stats

@@ -1,9 +1,9 @@
 #include "stats/sweep/prediction/model_paths.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
+#include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/placed/blocks.h"
 #include "stats/system/code_arena.h"
 #include "stats/system/files.h"
@@ -37,7 +37,7 @@ struct PathHeader {
 // Records the copies from `first` on, in order.
 [[noreturn]] void RecordInChild(const std::vector<CopyPath>& copies, size_t first, int report) {
   CodeArena arena(copies.size() * SLOT);
-  if (!arena.ok()) std::_Exit(CANNOT_PLACE);
+  if (!arena.ok()) ExitAtOnce(CANNOT_PLACE);
   std::memset(arena.writable(), 0xCC, arena.size());
   for (size_t at = 0; at < copies.size(); ++at) {
     // The glue's copy in the latency positive pass has no bytes, and no data() to copy from.
@@ -45,12 +45,12 @@ struct PathHeader {
         std::copy(copies[at].bytes.begin(), copies[at].bytes.end(), arena.writable() + at * SLOT);
     *slot = RET;
   }
-  if (!arena.MakeExecutable()) std::_Exit(CANNOT_PLACE);
+  if (!arena.MakeExecutable()) ExitAtOnce(CANNOT_PLACE);
   SandboxRules rules;
   rules.report = report;
   rules.address_room = 64 << 20;
   rules.steps_through = true;
-  if (!EnterSandbox(rules).empty()) std::_Exit(CANNOT_PLACE);
+  if (!EnterSandbox(rules).empty()) ExitAtOnce(CANNOT_PLACE);
   for (size_t at = first; at < copies.size(); ++at) {
     const RecordedPath path = RecordPath(arena.bytes() + at * SLOT, copies[at].bytes.size(),
                                          PASS_OPERANDS[copies[at].pass]);
@@ -60,9 +60,9 @@ struct PathHeader {
     std::string record(reinterpret_cast<const char*>(&header), sizeof header);
     record.append(reinterpret_cast<const char*>(path.offsets.data()),
                   path.offsets.size() * sizeof(uint32_t));
-    if (WriteAll(report, record) != 0) std::_Exit(CANNOT_PLACE);
+    if (WriteAll(report, record) != 0) ExitAtOnce(CANNOT_PLACE);
   }
-  std::_Exit(0);
+  ExitAtOnce(0);
 }
 
 std::string WhyNot(const PathHeader& header) {
@@ -119,6 +119,20 @@ std::string WhyEnded(const ChildRun& child) {
 
 }  // namespace
 
+void PlayPathRecording(const std::string& input, const RoleContext& context) {
+  InputReader read(input);
+  std::vector<CopyPath> copies(read.Below(1 << 16));
+  for (CopyPath& copy : copies) {
+    copy.pass = static_cast<Pass>(read.Below(2));
+    copy.bytes = read.Bytes();
+    if (copy.bytes.size() >= SLOT) RefuseRoleInput(PATH_RECORDING_ROLE, "a copy is too long");
+  }
+  const uint64_t first = read.Number();
+  if (!read.whole() || first > copies.size())
+    RefuseRoleInput(PATH_RECORDING_ROLE, "its copies are garbled");
+  RecordInChild(copies, first, context.report);
+}
+
 std::vector<CopyPath> RecordCopyPaths(const std::vector<Procedure>& procedures,
                                       const std::vector<SweepMeasure>& measures) {
   std::vector<CopyPath> copies;
@@ -145,8 +159,14 @@ std::vector<CopyPath> RecordCopyPaths(const std::vector<Procedure>& procedures,
       break;
     }
     const size_t first = next;
-    const ChildRun child =
-        RunChild([&](int report) { RecordInChild(copies, first, report); }, limits);
+    InputWriter input;
+    input.Number(copies.size());
+    for (const CopyPath& copy : copies) {
+      input.Number(copy.pass);
+      input.Bytes(copy.bytes);
+    }
+    input.Number(first);
+    const ChildRun child = RunRole(PATH_RECORDING_ROLE, input.bytes(), limits);
     next = ReadRecords(child.report, first, copies);
     if (next == copies.size()) break;
     if (child.outcome == ChildRun::STOPPED || child.outcome == ChildRun::FAILED ||

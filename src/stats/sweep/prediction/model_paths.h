@@ -9,6 +9,7 @@
 #include "stats/measure.h"
 #include "stats/pass.h"
 #include "stats/sweep/placed/procedures.h"
+#include "stats/system/child_roles.h"
 
 namespace stats {
 
@@ -26,5 +27,9 @@ struct CopyPath {
 // that pass's operand, as a block runs it. Procedures with an inline refusal have no copies.
 std::vector<CopyPath> RecordCopyPaths(const std::vector<Procedure>& procedures,
                                       const std::vector<SweepMeasure>& measures);
+
+// The child that records the paths.
+constexpr const char* PATH_RECORDING_ROLE = "path-recording";
+void PlayPathRecording(const std::string& input, const RoleContext& context);
 
 }  // namespace stats

@@ -38,6 +38,15 @@ std::string PinThread(int cpu) {
 
 bool RaisePriority() { return setpriority(PRIO_PROCESS, 0, -10) == 0; }
 
+bool PriorityRaiseGranted() {
+  errno = 0;
+  const int now = getpriority(PRIO_PROCESS, 0);
+  if ((now == -1 && errno != 0) || !RaisePriority()) return false;
+  // Lowering it again is always allowed.
+  setpriority(PRIO_PROCESS, 0, now);
+  return true;
+}
+
 std::string SystemName() {
   utsname names;
   return uname(&names) == 0 ? std::string(names.sysname) + " " + names.release + " " + names.machine

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "stats/system/descendants.h"
+#include "stats/system/linux/child_start.h"
 #include "stats/system/linux/stop_signals.h"
 
 namespace stats {
@@ -30,19 +31,20 @@ std::string ErrorText(int error) { return std::strerror(error); }
 
 // In the child: its input, outputs and signals, or the errno of the step that failed, on `setup`.
 [[noreturn]] void StartBody(const std::function<void(int)>& body, const ChildLimits& limits,
-                            int output, int errors, int report, int setup, pid_t parent) {
+                            int input, int output, int errors, int report, int setup,
+                            pid_t parent) {
   // Killed with this process whatever ends it; if that already happened, go no further. A group of
   // its own keeps kill(0) and group signals inside, and lets the whole group be ended.
   if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent || setpgid(0, 0) != 0)
     _exit(127);
-  const int null_input = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  if (null_input < 0 || dup2(null_input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
+  if (input < 0) input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (input < 0 || dup2(input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
       dup2(errors, STDERR_FILENO) < 0) {
     const int error = errno;
     (void)!write(setup, &error, sizeof error);
     _exit(127);
   }
-  if (null_input != STDIN_FILENO) close(null_input);
+  if (input != STDIN_FILENO) close(input);
   close(setup);
   for (const int stop : STOP_SIGNALS) {
     struct sigaction now = {};
@@ -115,7 +117,8 @@ void Descriptor::reset(int fd) {
   fd_ = fd;
 }
 
-ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits) {
+ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits,
+                  int input) {
   // From the first child on, no process a child starts outlives this one, even one that leaves
   // its child's group.
   static const bool adopting = (AdoptOrphans(), true);
@@ -143,8 +146,8 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     return run;
   }
   if (child == 0) {
-    StartBody(body, limits, output_end.get(), errors_end.get(), report_end.get(), setup_end.get(),
-              parent);
+    StartBody(body, limits, input, output_end.get(), errors_end.get(), report_end.get(),
+              setup_end.get(), parent);
   }
   // Made here too, so that the group exists before any signal is sent to it.
   setpgid(child, child);

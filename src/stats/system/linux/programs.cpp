@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "stats/system/processes.h"
+#include "stats/system/linux/child_start.h"
 
 namespace stats {
 

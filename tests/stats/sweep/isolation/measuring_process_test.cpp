@@ -12,6 +12,7 @@
 #include "stats/sweep/placed/blocks.h"
 #include "stats/sweep/user_code/user_kernel.h"
 #include "stats/system/processes.h"
+#include "tests/stats/test_roles.h"
 
 namespace {
 
@@ -67,31 +68,39 @@ stats::MeasureSweep FakeSweep(const Act& act) {
   };
 }
 
+// A measuring role of this test program's own: the fake sweep, with `act` before each measure.
+bool AddFakeMeasuring(const std::string& role, const Act& act) {
+  return testing_roles::Add(role, stats::MeasuringRole(FakeSweep(act)));
+}
+
 stats::SweepResult SweepWith(const std::vector<stats::Procedure>& kernels,
                              const std::vector<SweepMeasure>& measures, double seconds,
-                             const Act& act) {
+                             const std::string& role) {
   stats::SweepSettings settings;
   settings.measures = measures;
   settings.seconds = seconds;
   return stats::RunSweepInMeasuringProcess(
-      kernels, settings, [](size_t, size_t, bool) {}, FakeSweep(act));
+      kernels, settings, [](size_t, size_t, bool) {}, role);
 }
 
 const std::vector<stats::Procedure> GOOD_AND_BAD = {MeasuredKernel("good=85c0"),
                                                     MeasuredKernel("bad=0f0b")};
 
+const bool LATENCY_OF_BAD_EXITS =
+    AddFakeMeasuring("latency-of-bad-exits-with-9", [](SweepMeasure measure,
+                                                       const std::vector<stats::Procedure>& kernels,
+                                                       const stats::SweepHooks& hooks) {
+      if (measure != SweepMeasure::LATENCY || IndexOfKernel(kernels, "bad") < 0) return;
+      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+      while (std::chrono::steady_clock::now() < until) {
+      }
+      hooks.entering(measure, IndexOfKernel(kernels, "bad"), 7);
+      stats::ExitAtOnce(9);
+    });
+
 TEST(MeasuringProcess, TakenUpAgainHasTheTimeLeftAndGivesEveryMsAtTheOneClockTheHeaderStates) {
   const stats::SweepResult result = SweepWith(
-      GOOD_AND_BAD, {SweepMeasure::CALL, SweepMeasure::LATENCY}, 30,
-      [](SweepMeasure measure, const std::vector<stats::Procedure>& kernels,
-         const stats::SweepHooks& hooks) {
-        if (measure != SweepMeasure::LATENCY || IndexOfKernel(kernels, "bad") < 0) return;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-        while (std::chrono::steady_clock::now() < until) {
-        }
-        hooks.entering(measure, IndexOfKernel(kernels, "bad"), 7);
-        stats::ExitAtOnce(9);
-      });
+      GOOD_AND_BAD, {SweepMeasure::CALL, SweepMeasure::LATENCY}, 30, "latency-of-bad-exits-with-9");
   ASSERT_EQ(result.error, "");
   EXPECT_EQ(result.left_out, std::vector<std::string>{"bad: the measuring process exited with "
                                                       "status 9 at placement 7 of latency"});
@@ -106,17 +115,23 @@ TEST(MeasuringProcess, TakenUpAgainHasTheTimeLeftAndGivesEveryMsAtTheOneClockThe
   }
 }
 
+// Ends with 4 (as when it cannot write its report) where `named` names a cell of call.
+bool AddCannotReportIn(const std::string& named) {
+  return AddFakeMeasuring(
+      "cannot-report-in-" + named,
+      [named](SweepMeasure measure, const std::vector<stats::Procedure>& kernels,
+              const stats::SweepHooks& hooks) {
+        if (IndexOfKernel(kernels, "bad") < 0) return;
+        if (!named.empty()) hooks.entering(measure, IndexOfKernel(kernels, named), 3);
+        stats::ExitAtOnce(stats::CANNOT_REPORT);
+      });
+}
+const bool CANNOT_REPORT_ADDED =
+    AddCannotReportIn("bad") && AddCannotReportIn("good") && AddCannotReportIn("");
+
 TEST(MeasuringProcess, ItsOwnExitStatusesNameAKernelOnlyWhenItsCellFailsAgainAlone) {
-  // Ends with 4 (as when it cannot write its report) where `named` names a cell of call.
   auto ending_in = [](const std::string& named) {
-    return SweepWith(GOOD_AND_BAD, {SweepMeasure::CALL}, 30,
-                     [named](SweepMeasure measure, const std::vector<stats::Procedure>& kernels,
-                             const stats::SweepHooks& hooks) {
-                       if (IndexOfKernel(kernels, "bad") < 0) return;
-                       if (!named.empty())
-                         hooks.entering(measure, IndexOfKernel(kernels, named), 3);
-                       stats::ExitAtOnce(stats::CANNOT_REPORT);
-                     });
+    return SweepWith(GOOD_AND_BAD, {SweepMeasure::CALL}, 30, "cannot-report-in-" + named);
   };
   const stats::SweepResult bad = ending_in("bad");
   EXPECT_EQ(bad.error, "");
@@ -131,18 +146,20 @@ TEST(MeasuringProcess, ItsOwnExitStatusesNameAKernelOnlyWhenItsCellFailsAgainAlo
       << "no cell named: no kernel ran";
 }
 
+const bool SPIN_KEEPS_COUNTING = AddFakeMeasuring(
+    "spin-keeps-counting", [](SweepMeasure measure, const std::vector<stats::Procedure>& kernels,
+                              const stats::SweepHooks& hooks) {
+      if (IndexOfKernel(kernels, "spin") < 0) return;
+      hooks.entering(measure, IndexOfKernel(kernels, "spin"), 5);
+      for (size_t done = 0;; ++done) hooks.progress(done, done + 1, false);
+    });
+
 TEST(MeasuringProcess, OneThatKeepsSayingItWorksPastTheSweepsTimeIsAHangOfTheCellNamed) {
   const std::vector<stats::Procedure> kernels = {MeasuredKernel("good=85c0"),
                                                  MeasuredKernel("spin=ebfe")};
   const auto start = std::chrono::steady_clock::now();
   const stats::SweepResult result =
-      SweepWith(kernels, {SweepMeasure::CALL}, 0.5,
-                [](SweepMeasure measure, const std::vector<stats::Procedure>& kernels,
-                   const stats::SweepHooks& hooks) {
-                  if (IndexOfKernel(kernels, "spin") < 0) return;
-                  hooks.entering(measure, IndexOfKernel(kernels, "spin"), 5);
-                  for (size_t done = 0;; ++done) hooks.progress(done, done + 1, false);
-                });
+      SweepWith(kernels, {SweepMeasure::CALL}, 0.5, "spin-keeps-counting");
   EXPECT_EQ(result.left_out,
             std::vector<std::string>{"spin: it kept the measuring process going past the sweep's "
                                      "time at placement 5 of call"});
