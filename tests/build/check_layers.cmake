@@ -37,7 +37,7 @@ set(MAY_USE_stats/sweep stats/sweep stats/sweep/output stats/sweep/prediction
     ${MAY_USE_stats/sweep/prediction} ${TOOLKIT})
 set(MAY_USE_stats/main stats/cli)
 # The headers through which only stats/system reaches the operating system.
-set(SYSTEM_HEADERS "unistd|sys/[a-z_/]+|signal|fcntl|poll|dirent|sched|spawn|linux/[a-z_/]+|ucontext|time")
+set(SYSTEM_HEADERS "getopt|unistd|sys/[a-z_/]+|signal|fcntl|poll|dirent|sched|spawn|linux/[a-z_/]+|ucontext|time")
 set(THE_CALL_UPWARD "platform/posix.cpp includes shell/shell.h")
 
 # The layer of a path below src: its folder, with the companion's command folders and main apart.

@@ -1,11 +1,10 @@
 #include "stats/cli/options.h"
 
-#include <getopt.h>
-
 #include <algorithm>
 #include <random>
 
 #include "stats/cli/option_values.h"
+#include "stats/system/command_line.h"
 #include "stats/system/machine.h"
 #include "stats/text/format.h"
 
@@ -156,54 +155,31 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
   if (std::find(arguments.begin(), arguments.end(), "--compare") != arguments.end()) {
     return ParseCompareLine(arguments);
   }
-  static const option LONG_OPTIONS[] = {{"csv", required_argument, nullptr, 'c'},
-                                        {"svg", required_argument, nullptr, 's'},
-                                        {"benchmark", required_argument, nullptr, 'b'},
-                                        {"help", no_argument, nullptr, 'h'},
-                                        {"sweep", no_argument, nullptr, 'w'},
-                                        {"calls", required_argument, nullptr, 'C'},
-                                        {"seed", required_argument, nullptr, 'S'},
-                                        {"cpu", required_argument, nullptr, 'P'},
-                                        {"kernel", required_argument, nullptr, 'k'},
-                                        {"rounds", required_argument, nullptr, 'R'},
-                                        {"seconds", required_argument, nullptr, 'T'},
-                                        {"measure", required_argument, nullptr, 'M'},
-                                        {"kernel-asm", required_argument, nullptr, 'A'},
-                                        {"precision", required_argument, nullptr, 'p'},
-                                        {"predict", no_argument, nullptr, 'D'},
-                                        {"predict-for", required_argument, nullptr, 'F'},
-                                        {"mca", required_argument, nullptr, 'm'},
-                                        {"json", required_argument, nullptr, 'j'},
-                                        {nullptr, 0, nullptr, 0}};
-  std::vector<std::string> words = {"absbench-stats"};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  const int argc = static_cast<int>(words.size());
-
+  static const std::vector<LongOption> LONG_OPTIONS = {
+      {"csv", true, 'c'},         {"svg", true, 's'},       {"benchmark", true, 'b'},
+      {"help", false, 'h'},       {"sweep", false, 'w'},    {"calls", true, 'C'},
+      {"seed", true, 'S'},        {"cpu", true, 'P'},       {"kernel", true, 'k'},
+      {"rounds", true, 'R'},      {"seconds", true, 'T'},   {"measure", true, 'M'},
+      {"kernel-asm", true, 'A'},  {"precision", true, 'p'}, {"predict", false, 'D'},
+      {"predict-for", true, 'F'}, {"mca", true, 'm'},       {"json", true, 'j'}};
+  const ScannedLine line = ScanCommandLine(arguments, LONG_OPTIONS, "n:");
   Given given;
-  optind = 0;  // a fresh scan, however often this is called
-  opterr = 0;
-  int letter;
-  while ((letter = getopt_long(argc, argv.data(), ":n:", LONG_OPTIONS, nullptr)) != -1) {
-    if (letter == 'h') return HelpRequest{};
-    if (letter == 'w') {
+  for (const ScannedOption& option : line.options) {
+    if (option.key == 'h') return HelpRequest{};
+    if (option.key == 'w') {
       given.sweep = true;
-    } else if (letter == 'D') {
+    } else if (option.key == 'D') {
       given.predict = true;
-    } else if (letter == ':') {
-      return UsageError{"option " + Quoted(argv[optind - 1], '\'') + " needs a value"};
-    } else if (letter == '?') {
-      return UsageError{"unknown option " +
-                        Quoted(optopt != 0 ? std::string("-") + static_cast<char>(optopt)
-                                           : std::string(argv[optind - 1]),
-                               '\'')};
-    } else if (const std::string problem = Take(given, letter, optarg); !problem.empty()) {
+    } else if (option.key == NEEDS_A_VALUE) {
+      return UsageError{"option " + Quoted(option.value, '\'') + " needs a value"};
+    } else if (option.key == UNKNOWN_OPTION) {
+      return UsageError{"unknown option " + Quoted(option.value, '\'')};
+    } else if (const std::string problem = Take(given, option.key, option.value);
+               !problem.empty()) {
       return UsageError{problem};
     }
   }
-  given.reports.assign(argv.begin() + optind, argv.end() - 1);
+  given.reports = line.operands;
   if (const std::string conflict = Conflict(given); !conflict.empty()) return UsageError{conflict};
 
   if (given.sweep) {
