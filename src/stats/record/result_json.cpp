@@ -93,7 +93,8 @@ std::string ResultToJson(const ResultRecord& record) {
                        {"fastest", Rounded(record.fastest_clock_ghz)}}},
                      {"measures", measures},
                      {"kernels", kernels},
-                     {"left_out", record.left_out}};
+                     {"left_out", record.left_out},
+                     {"containment", record.containment}};
   // Text the sweep was given or found (an assembler's message, a brand) may not be UTF-8: its
   // bytes are kept as U+FFFD rather than fail the record after the table was printed.
   return json.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";

@@ -99,6 +99,7 @@ ResultRecord ReadRecord(const ReadJson& json) {
     }
   }
   record.kernels = ReadRecordKernels(top["kernels"], record);
+  if (record.schema_minor >= 3) record.containment = top["containment"].Text();
   // A kernel left out of the sweep, or of each measure.
   for (const RecordField& item : top["left_out"].Items(4 * RESULT_MOST_KERNELS)) {
     record.left_out.push_back(item.Text());

@@ -14,7 +14,7 @@ constexpr const char RESULT_SCHEMA[] = "absbench-result";
 // MAJOR.MINOR: a reader reads every minor of its major (they only add fields or change how a
 // figure is estimated) and refuses any other major.
 constexpr int RESULT_SCHEMA_MAJOR = 1;
-constexpr int RESULT_SCHEMA_MINOR = 2;
+constexpr int RESULT_SCHEMA_MINOR = 3;
 // Far above the largest real record (a few MiB with many user kernels), so that a stray file
 // is refused before it is read whole.
 constexpr size_t RESULT_FILE_BOUND = 16 * 1024 * 1024;
@@ -98,6 +98,7 @@ struct ResultRecord {
   std::vector<RecordMeasure> measures;
   std::vector<RecordKernel> kernels;
   std::vector<std::string> left_out;  // "NAME: why"
+  std::string containment;            // "system-call filter, process group, limits"; since 1.3
 };
 
 // The name a column of a comparison is headed by: the microarchitecture, else the brand string.

@@ -126,7 +126,7 @@ TEST(Comparison, NotesSayWhatMakesAFileLessComparable) {
   const stats::Comparison comparison = CompareTwo(base, other);
   EXPECT_EQ(comparison.notes,
             (std::vector<std::string>{
-                "other.json: schema version 1.0, the baseline's 1.2: its figures may be "
+                "other.json: schema version 1.0, the baseline's 1.3: its figures may be "
                 "estimated in another way",
                 "other.json: measures latency,throughput, the baseline's latency",
                 "other.json: precision 0.050 cycle, the baseline's 0.020",

@@ -51,6 +51,7 @@ TEST(ResultRecordJson, ARecordReadsBackAsItWasWritten) {
   EXPECT_EQ(figure.cells[1].kernel_offset, 1);
   EXPECT_EQ(back.kernels[0].assembly, "imul eax, eax");
   EXPECT_EQ(back.left_out, written.left_out);
+  EXPECT_EQ(back.containment, written.containment);
   ASSERT_EQ(back.measures.size(), 1u);
   EXPECT_DOUBLE_EQ(back.measures[0].slowest_clock_ghz, 2.75) << "each measure's clocks";
   EXPECT_EQ(stats::ResultToJson(back), stats::ResultToJson(written)) << "a second trip changes it";
@@ -58,14 +59,27 @@ TEST(ResultRecordJson, ARecordReadsBackAsItWasWritten) {
 
 TEST(ResultRecordJson, ALaterMinorVersionIsReadAndItsExtraFieldsPassedOver) {
   auto read = stats::ResultFromJson(
-      Edited("\"schema_version\": \"1.2\"", "\"schema_version\": \"1.7\", \"new_field\": [1]"));
+      Edited("\"schema_version\": \"1.3\"", "\"schema_version\": \"1.7\", \"new_field\": [1]"));
   ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(read)) << std::get<std::string>(read);
   EXPECT_EQ(std::get<stats::ResultRecord>(read).schema_minor, 7);
 }
 
+TEST(ResultRecordJson, ContainmentIsRequiredFromVersionOnePointThreeOnAndNotBefore) {
+  const std::string field = ",\n \"containment\": \"system-call filter, process group, limits\"";
+  ASSERT_NE(Written().find(field), std::string::npos) << Written();
+  std::string older = Edited("\"1.3\"", "\"1.2\"");
+  older.erase(older.find(field), field.size());
+  auto read = stats::ResultFromJson(older);
+  ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(read)) << std::get<std::string>(read);
+  EXPECT_EQ(std::get<stats::ResultRecord>(read).containment, "");
+  std::string without = Written();
+  without.erase(without.find(field), field.size());
+  EXPECT_NE(Refusal(without).find("containment"), std::string::npos) << Refusal(without);
+}
+
 TEST(ResultRecordJson, AnOlderLayoutSensitiveFigureIsTrustedNoFurtherThanItsCellsAllow) {
   // Before 1.2 the uncertainty was the rounds' alone; these cells are 3.0 and 3.5.
-  auto read = stats::ResultFromJson(Edited("\"1.2\"", "\"1.1\""));
+  auto read = stats::ResultFromJson(Edited("\"1.3\"", "\"1.1\""));
   ASSERT_TRUE(std::holds_alternative<stats::ResultRecord>(read)) << std::get<std::string>(read);
   const stats::RecordFigure& figure = std::get<stats::ResultRecord>(read).kernels[0].figures[0];
   EXPECT_DOUBLE_EQ(figure.rounds_uncertainty_cycles, 0.05);
@@ -83,9 +97,9 @@ TEST(ResultRecordJson, TextThatIsNotAWholeRecordOfThisSchemaIsRefusedWithWhatIsW
   EXPECT_EQ(Refusal("[1, 2, 3]"), "JSON, but not an absbench result (no \"schema\" field)");
   EXPECT_EQ(Refusal(Edited("\"absbench-result\"", "\"other-result\"")),
             "not an absbench result: its schema is \"other-result\"");
-  EXPECT_EQ(Refusal(Edited("\"1.2\"", "\"2.0\"")),
+  EXPECT_EQ(Refusal(Edited("\"1.3\"", "\"2.0\"")),
             "schema version 2.0; this absbench-stats reads 1.x");
-  EXPECT_EQ(Refusal(Edited("\"1.2\"", "\"one\"")), "schema_version: not MAJOR.MINOR, but \"one\"");
+  EXPECT_EQ(Refusal(Edited("\"1.3\"", "\"one\"")), "schema_version: not MAJOR.MINOR, but \"one\"");
   EXPECT_EQ(Refusal("garbage"), "not JSON (at byte 1)");
   EXPECT_EQ(Refusal(Edited("\"seed\": 18446744073709551615", "\"seed\": 1e999")),
             "a number too large for any figure");

@@ -43,6 +43,7 @@ inline stats::ResultRecord HandMadeRecord(double median = 3, double uncertainty 
     }
   }
   record.left_out = {"bad: it faulted"};
+  record.containment = "system-call filter, process group, limits";
   return record;
 }
 

@@ -44,6 +44,7 @@ struct SweepResult {
   bool predicted = false;               // with --predict
   ModelPredictions model;
   std::vector<std::string> left_out;  // "NAME: why", each a kernel not measured at all
+  std::string containment;            // the walls the measuring processes stood behind
   bool stopped = false;               // by Ctrl-C or SIGTERM
   std::string error;                  // empty when the sweep ran
 };

@@ -9,6 +9,7 @@
 #include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/isolation/fp_guard.h"
 #include "stats/sweep/isolation/wire_format.h"
+#include "stats/system/containment.h"
 #include "stats/system/files.h"
 #include "stats/system/processes.h"
 #include "stats/system/sandbox.h"
@@ -153,6 +154,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
   const auto start = std::chrono::steady_clock::now();
   SweepResult result;
   result.settings = settings;
+  result.containment = ContainmentWords(ChildContainment());
   std::vector<SweepMeasure> to_come = settings.measures;
   while (true) {
     result.kernels = kernels;

@@ -114,6 +114,7 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
     }
   }
   record.left_out = sweep.left_out;
+  record.containment = sweep.containment;
   for (const MeasureResult& measure : sweep.measures) {
     for (const std::string& refusal : measure.refusals) {
       record.left_out.push_back(std::string(MeasureName(measure.measure)) + ": " + refusal);

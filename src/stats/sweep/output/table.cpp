@@ -216,6 +216,7 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
            "is not charged\n";
   }
   out << "priority raise: " << (machine.priority_raise_allowed ? "allowed" : "refused") << "\n"
+      << "containment: " << sweep.containment << "\n"
       << "core clock: " << Fixed(sweep.slowest_clock_ghz, 2) << " to "
       << Fixed(sweep.fastest_clock_ghz, 2)
       << " GHz seen; no figure depends on it: every timing is paired with a chain of dependent "

@@ -1,0 +1,22 @@
+// The walls around a child of this program's own on this system, as capabilities: those the
+// parent puts up as it creates the child, and those the child puts up itself once its code is
+// placed. A child that cannot put up its own ends before any user byte runs, so a sweep that ran
+// stood behind all of them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace stats {
+
+struct Containment {
+  std::vector<std::string> at_creation;  // "process group", "limits"
+  std::vector<std::string> once_placed;  // "system-call filter"
+};
+
+Containment ChildContainment();
+
+// "system-call filter, process group, limits": the child's own walls first.
+std::string ContainmentWords(const Containment& containment);
+
+}  // namespace stats
