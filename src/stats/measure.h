@@ -19,6 +19,9 @@ inline const char* MeasureName(SweepMeasure measure) {
   return MEASURE_NAMES[static_cast<size_t>(measure)];
 }
 
+// Latency and throughput time blocks of inline copies; call times the benchmark's loop.
+inline bool IsBlock(SweepMeasure measure) { return measure != SweepMeasure::CALL; }
+
 // "call,latency" or "all", each measure once, in the order given; empty when a name is unknown.
 std::optional<std::vector<SweepMeasure>> ParseMeasureList(const std::string& list);
 

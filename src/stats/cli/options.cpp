@@ -129,7 +129,7 @@ std::string Conflict(const Given& given) {
   }
   if (given.predict && (!given.measures || std::find_if(given.measures->begin(),
                                                         given.measures->end(), [](SweepMeasure m) {
-                                                          return m != SweepMeasure::CALL;
+                                                          return IsBlock(m);
                                                         }) == given.measures->end())) {
     return "--predict predicts latency and throughput; ask for one of them with --measure";
   }

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "stats/compare/notes.h"
+#include "stats/pass.h"
 
 namespace stats {
 
@@ -109,7 +110,7 @@ Comparison Compare(const std::vector<ComparedFile>& files) {
   std::vector<std::string> differing;
   std::set<std::string> differing_seen;
   for (const std::string& measure : measures) {
-    for (const char* pass : {"positive", "negative"}) {
+    for (const char* pass : PASS_NAMES) {
       ComparedTable& table = comparison.tables.emplace_back();
       table.measure = measure;
       table.pass = pass;

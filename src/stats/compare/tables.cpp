@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "stats/compare/output.h"
+#include "stats/pass.h"
 #include "stats/text/format.h"
 
 namespace stats {
@@ -11,8 +12,8 @@ namespace stats {
 namespace {
 
 std::string Heading(const ComparedTable& table) {
-  return table.measure + ", " + table.pass + " pass (operand " +
-         (table.pass == "positive" ? "1" : "-1") + ")";
+  const int32_t operand = PASS_OPERANDS[table.pass == PASS_NAMES[POSITIVE] ? POSITIVE : NEGATIVE];
+  return table.measure + ", " + table.pass + " pass (operand " + std::to_string(operand) + ")";
 }
 
 // "1.23", or after the baseline "1.25 +0.02 same", with a star where the code differs; `columns`

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "stats/math/figure_difference.h"
+#include "stats/measure.h"
+#include "stats/pass.h"
 #include "stats/record/result_record.h"
 #include "stats/text/format.h"
 
@@ -67,6 +69,11 @@ class RecordField {
     return text;
   }
   std::string OneOf(std::initializer_list<const char*> allowed) const {
+    return OneOf<std::initializer_list<const char*>>(allowed);
+  }
+  // Of a list of names kept elsewhere, such as MEASURE_NAMES.
+  template <typename Names>
+  std::string OneOf(const Names& allowed) const {
     if (!value_.is_string()) Refuse("not a text");
     const std::string& text = value_.get_ref<const std::string&>();
     for (const char* name : allowed) {
@@ -99,8 +106,6 @@ class RecordField {
   const ReadJson& value_;
   std::string where_;
 };
-
-constexpr std::initializer_list<const char*> RECORD_MEASURES = {"call", "latency", "throughput"};
 
 // The record's kernels, read against its measures and settings.
 std::vector<RecordKernel> ReadRecordKernels(const RecordField& kernels, const ResultRecord& record);

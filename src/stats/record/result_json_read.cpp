@@ -53,7 +53,7 @@ void ReadMachine(const RecordField& machine, RecordMachine& read) {
 
 // Each measure once.
 std::string ReadMeasureName(const RecordField& field, std::set<std::string>& seen) {
-  std::string name = field.OneOf(RECORD_MEASURES);
+  std::string name = field.OneOf(MEASURE_NAMES);
   if (!seen.insert(name).second) field.Refuse("a measure given twice");
   return name;
 }
@@ -73,7 +73,7 @@ ResultRecord ReadRecord(const ReadJson& json) {
   ReadMachine(top["machine"], record.machine);
   const RecordField settings = top["settings"];
   std::set<std::string> asked, measured;
-  for (const RecordField& item : settings["measures"].Items(RECORD_MEASURES.size())) {
+  for (const RecordField& item : settings["measures"].Items(MEASURE_NAMES.size())) {
     record.settings.measures.push_back(ReadMeasureName(item, asked));
   }
   record.settings.precision_cycles = settings["precision_cycles"].Number();
@@ -83,7 +83,7 @@ ResultRecord ReadRecord(const ReadJson& json) {
   record.settings.seed = settings["seed"].Whole(UINT64_MAX);
   record.slowest_clock_ghz = top["clock_ghz"]["slowest"].Number();
   record.fastest_clock_ghz = top["clock_ghz"]["fastest"].Number();
-  for (const RecordField& item : top["measures"].Items(RECORD_MEASURES.size())) {
+  for (const RecordField& item : top["measures"].Items(MEASURE_NAMES.size())) {
     RecordMeasure& measure = record.measures.emplace_back();
     measure.measure = ReadMeasureName(item["measure"], measured);
     measure.end = item["end"].OneOf({"precise", "time_up", "rounds_done"});

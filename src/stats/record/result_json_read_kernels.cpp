@@ -19,8 +19,8 @@ bool KernelNameOk(const std::string& name) {
 
 RecordFigure ReadFigure(const RecordField& field, const ResultRecord& record) {
   RecordFigure figure;
-  figure.measure = field["measure"].OneOf(RECORD_MEASURES);
-  figure.pass = field["pass"].OneOf({"positive", "negative"});
+  figure.measure = field["measure"].OneOf(MEASURE_NAMES);
+  figure.pass = field["pass"].OneOf(PASS_NAMES);
   size_t placements = 0;
   for (const RecordMeasure& measure : record.measures) {
     if (measure.measure == figure.measure) placements = measure.placements;
@@ -88,7 +88,7 @@ RecordKernel ReadKernel(const RecordField& field, const ResultRecord& record) {
   }
   kernel.assembly = field["assembly"].Text(true);
   // A figure per measure and pass, at most.
-  for (const RecordField& item : field["figures"].Items(2 * RECORD_MEASURES.size())) {
+  for (const RecordField& item : field["figures"].Items(2 * MEASURE_NAMES.size())) {
     RecordFigure figure = ReadFigure(item, record);
     if (FindFigure(kernel, figure.measure, figure.pass) != nullptr) {
       item.Refuse("a second figure of " + figure.measure + ", " + figure.pass + " pass");

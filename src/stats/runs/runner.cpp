@@ -54,7 +54,7 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
   CapturedRun run;
   run.output = child.output;
   run.errors = child.errors;
-  if (child.outcome == ChildRun::STOPPED || StopSignal() != 0) {
+  if (child.outcome == ChildRun::STOPPED || StopRequested() != StopRequest::NONE) {
     run.outcome = CapturedRun::STOPPED;
   } else if (child.outcome == ChildRun::OVERFLOWED) {
     run.failure =
@@ -65,7 +65,7 @@ CapturedRun CaptureOneRun(const std::string& benchmark, const std::function<void
   } else if (Succeeded(child)) {
     run.outcome = CapturedRun::COMPLETED;
   } else {
-    run.failure = "the benchmark " + DescribeWaitStatus(child.status);
+    run.failure = "the benchmark " + child.ending.words;
     const std::string said = LastLine(run.errors);
     // Long enough for the benchmark's own diagnostics, which name the system's reason last.
     if (!said.empty()) run.failure += "; it said: " + Quoted(said, '"', 100);
@@ -84,7 +84,7 @@ CollectedRuns CollectRuns(const std::string& benchmark, int count) {
     progress.Show(done, total);
     const CapturedRun captured = CaptureOneRun(benchmark, [&] { progress.Show(done, total); });
     if (captured.outcome == CapturedRun::STOPPED) {
-      collected.exit_code = 128 + StopSignal();
+      collected.exit_code = ExitCodeOf(StopRequested());
       return collected;
     }
     const std::string which = "run " + std::to_string(run);

@@ -36,7 +36,7 @@ std::optional<int> AddUserKernels(const SweepOptions& options, std::vector<Proce
     std::vector<std::string> taken = {EmptyProcedureCopy().name};
     for (const Procedure& kernel : kernels) taken.push_back(kernel.name);
     auto parsed = ParseUserKernel(argument, taken);
-    if (StopSignal() != 0) return 128 + StopSignal();
+    if (StopRequested() != StopRequest::NONE) return ExitCodeOf(StopRequested());
     // What the user typed wrong; the reason is enough, without the whole usage.
     if (const auto* problem = std::get_if<std::string>(&parsed))
       return Failure(*problem, EXIT_USAGE);
@@ -96,11 +96,11 @@ int RunSweepCommand(const SweepOptions& options) {
     return cpu_given ? UsageFailure(problem) : Failure(problem);
   }
   const std::vector<std::string> failed_check = LeaveOutMisbehaving(kernels);
-  if (StopSignal() != 0) return 128 + StopSignal();
+  if (StopRequested() != StopRequest::NONE) return ExitCodeOf(StopRequested());
   ModelPredictions model;
   if (options.predict) {
     model = Predict(model_tools, options.predict_for, kernels, settings.measures);
-    if (StopSignal() != 0) return 128 + StopSignal();
+    if (StopRequested() != StopRequest::NONE) return ExitCodeOf(StopRequested());
     if (!model.problem.empty()) return Failure("no prediction: " + model.problem, EXIT_USAGE);
   }
   SweepResult sweep;
@@ -112,7 +112,7 @@ int RunSweepCommand(const SweepOptions& options) {
           progress.Show(done, total);
         });
   }
-  if (sweep.stopped) return 128 + StopSignal();
+  if (sweep.stopped) return ExitCodeOf(StopRequested());
   if (!sweep.error.empty()) return Failure(sweep.error);
   sweep.left_out.insert(sweep.left_out.begin(), failed_check.begin(), failed_check.end());
   sweep.predicted = options.predict;

@@ -42,7 +42,7 @@ RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings)
   RoundsPlan plan;
   plan.procedures = measured.kernels.size() + 1;
   plan.placements = measured.grid.size();
-  plan.rule = measured.measure == SweepMeasure::CALL      ? NetRule::AGAINST_EMPTY
+  plan.rule = !IsBlock(measured.measure)                  ? NetRule::AGAINST_EMPTY
               : measured.measure == SweepMeasure::LATENCY ? NetRule::PER_COPY_AGAINST_EMPTY
                                                           : NetRule::PER_COPY;
   plan.copies = measured.copies;
@@ -56,8 +56,7 @@ RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings)
     plan.precision_cycles = 0;
   } else {
     plan.least_rounds = LEAST_ROUNDS;
-    plan.least_seconds =
-        measured.measure == SweepMeasure::CALL ? LEAST_CALL_SECONDS : LEAST_BLOCK_SECONDS;
+    plan.least_seconds = IsBlock(measured.measure) ? LEAST_BLOCK_SECONDS : LEAST_CALL_SECONDS;
     plan.precision_cycles = settings.precision_cycles;
   }
   return plan;
@@ -81,7 +80,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     measured.measure = measure;
     measured.kernels = KernelsFor(measure, kernels, measured.refusals);
     measured.grid = GridFor(measure);
-    measured.copies = measure == SweepMeasure::CALL ? 1 : COPIES_PER_BLOCK;
+    measured.copies = IsBlock(measure) ? COPIES_PER_BLOCK : 1;
     const RoundsPlan plan = PlanFor(measured, settings);
     expected_visits.push_back(CellCount(plan) * plan.least_rounds);
   }

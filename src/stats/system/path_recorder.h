@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace stats {
@@ -18,11 +19,11 @@ struct RecordedPath {
     RETURNED,   // it ran to the RET after it
     TOO_LONG,   // more than PATH_BOUND instructions before that
     LEFT,       // it went on outside its bytes
-    FAULTED,    // it raised a signal other than the step trap (signal says which)
+    FAULTED,    // it raised a fault other than the step trap (fault says which)
     UNTRACED,   // it turned the trap off, so its path is not known
     TIMED_OUT,  // it ran PATH_TIME_LIMIT_MS of processor time without an end
   } outcome = UNTRACED;
-  int signal = 0;
+  uint32_t fault = 0;  // the system's own code for it, told in words by DescribeFault
   // Of each instruction run, from the code's first byte; a string instruction with a REP prefix
   // once for all its rounds.
   std::vector<uint32_t> offsets;
@@ -35,5 +36,8 @@ struct RecordedPath {
 // it was and the alignment-check flag cleared, so that what one copy changes does not make the
 // next one, or the recorder, fault.
 RecordedPath RecordPath(const uint8_t* code, size_t length, int32_t operand);
+
+// A recorded path's fault in words: "SIGSEGV (Segmentation fault)".
+std::string DescribeFault(uint32_t fault);
 
 }  // namespace stats

@@ -12,11 +12,14 @@
 
 namespace stats {
 
-// From here on SIGINT, SIGTERM and SIGHUP no longer end the process; they are recorded instead,
-// so that children are stopped and no half-written file is left.
+// From here on a stop asked of this process (Ctrl-C, a job's end, its terminal closed) no longer
+// ends it; it is recorded instead, so that children are stopped and no half-written file is left.
 void InstallStopHandlers();
-// The signal that asked us to stop, or 0.
-int StopSignal();
+enum class StopRequest { NONE, INTERRUPT, TERMINATE, HANG_UP };
+// The stop asked so far, or NONE.
+StopRequest StopRequested();
+// The exit code a stop ends this program with: on Linux 130, 143 and 129, as a shell reads them.
+int ExitCodeOf(StopRequest stop);
 
 // Closes the descriptor when the scope ends.
 class Descriptor {
@@ -43,9 +46,20 @@ struct ChildLimits {
   std::function<bool()> still_working;
 };
 
+// How a child that ENDED by itself ended, in this program's own terms on every system.
+struct ChildEnding {
+  int exit_code = -1;           // the code it exited with; -1 when a fault ended it
+  std::string fault;            // what ended it otherwise: "SIGSEGV (Segmentation fault)"
+  bool past_file_size = false;  // ended for writing a file past its size limit
+  std::string words;            // as every message says it: "exited with status 3", "was killed
+                                // by SIGKILL (Killed)"
+};
+
 struct ChildRun {
+  // It ENDED by itself; was killed by us at a limit of time, quiet or output; STOPPED with this
+  // program; or FAILED on this side, with `failure`.
   enum Outcome { ENDED, TIMED_OUT, WENT_QUIET, OVERFLOWED, STOPPED, FAILED } outcome = FAILED;
-  int status = 0;              // the wait status, when it ENDED
+  ChildEnding ending;          // how it ended, once it did
   std::string output, errors;  // its standard output and standard error
   std::string report;          // what it wrote to the descriptor it was given
   std::string failure;         // for FAILED: what went wrong on this side, in words
@@ -59,24 +73,8 @@ struct ChildRun {
 // "cannot start NAME: reason". This program itself starts again as a child through RunRole.
 ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path);
 
-// How a child ended, as every message says it: "exited with status 3", "was killed by SIGKILL
-// (Killed)".
-std::string DescribeWaitStatus(int status);
-// "SIGSEGV (Segmentation fault)", or "signal 70 (Unknown signal 70)" when the system has no name.
-std::string DescribeSignal(int signal);
-
-// How an ENDED child ended, read from its wait status: its exit code, or the signal that killed
-// it.
-struct Ending {
-  int exit_code = -1;  // -1 when it did not exit
-  int signal = 0;      // 0 when no signal killed it
-};
-Ending EndingOf(int status);
 // Whether the child ended by exiting with 0.
 bool Succeeded(const ChildRun& run);
-
-// The signal that a file past the file-size limit raises.
-int FileSizeSignal();
 
 constexpr int STANDARD_ERROR = 2;
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "stats/system/processes.h"
+
 namespace stats {
 
 struct SandboxRules {
@@ -23,8 +25,8 @@ constexpr int SANDBOX_EXIT = 124;
 // the sandbox's own from here on. Empty, or why the room could not be closed.
 std::string EnterSandbox(const SandboxRules& rules);
 
-// In the parent, from the child's wait status and report: "kill (62)" when the filter ended it,
+// In the parent, from how the child ended and its report: "kill (62)" when the filter ended it,
 // otherwise empty.
-std::string RefusedSystemCall(int status, const std::string& report);
+std::string RefusedSystemCall(const ChildRun& child);
 
 }  // namespace stats

@@ -8,7 +8,7 @@ namespace stats {
 
 int WriteRequestedFiles(const std::vector<std::pair<std::string, std::string>>& files) {
   for (const auto& [path, content] : files) {
-    if (StopSignal() != 0) return 128 + StopSignal();
+    if (StopRequested() != StopRequest::NONE) return ExitCodeOf(StopRequested());
     if (path.empty()) continue;
     if (const std::string problem = WriteWholeFile(path, content); !problem.empty()) {
       return Failure(problem);

@@ -52,7 +52,7 @@ TEST(ChildRun, CollectsOutputErrorsReportAndExitStatus) {
   EXPECT_EQ(run.output, "out");
   EXPECT_EQ(run.errors, "err");
   EXPECT_EQ(run.report, "rep");
-  EXPECT_EQ(stats::DescribeWaitStatus(run.status), "exited with status 3");
+  EXPECT_EQ(run.ending.words, "exited with status 3");
 }
 
 TEST(ChildRun, KillsAndReapsAChildThatOutlivesItsTimeLimit) {

@@ -12,7 +12,7 @@ constexpr int THROUGHPUT_LEAD = 2;
 
 std::vector<Placement> GridFor(SweepMeasure measure) {
   std::vector<Placement> grid;
-  if (measure == SweepMeasure::CALL) {
+  if (!IsBlock(measure)) {
     for (int loop = 0; loop < BLOCK; loop += 4) {
       for (int kernel = 0; kernel < BLOCK; kernel += 16) grid.push_back({loop, kernel});
     }

@@ -25,11 +25,11 @@ std::string WhatHappened(const ChildRun& child, const std::string& report_proble
                          const NamedCell& cell) {
   const std::string where =
       " at placement " + std::to_string(cell.placement) + " of " + MeasureName(cell.measure);
-  const std::string call = RefusedSystemCall(child.status, child.report);
+  const std::string call = RefusedSystemCall(child);
   if (child.outcome == ChildRun::ENDED && !call.empty())
     return "it made the system call " + call + where;
   const std::string state = LastLineAfter(child.report, "state ");
-  if (child.outcome == ChildRun::ENDED && EndingOf(child.status).exit_code == FLOAT_STATE_CHANGED &&
+  if (child.outcome == ChildRun::ENDED && child.ending.exit_code == FLOAT_STATE_CHANGED &&
       !state.empty())
     return state + where;
   if (child.outcome == ChildRun::WENT_QUIET) {
@@ -41,18 +41,17 @@ std::string WhatHappened(const ChildRun& child, const std::string& report_proble
   if (child.outcome == ChildRun::OVERFLOWED) {
     return "it wrote more than " + std::to_string(MEASURING_OUTPUT_LIMIT >> 20) + " MiB" + where;
   }
-  if (child.outcome == ChildRun::ENDED && EndingOf(child.status).signal == 0 &&
-      !report_problem.empty())
+  if (child.outcome == ChildRun::ENDED && child.ending.fault.empty() && !report_problem.empty())
     return "it wrote to the measuring process's report (" + report_problem + ")" + where;
   if (child.outcome == ChildRun::ENDED)
-    return "the measuring process " + DescribeWaitStatus(child.status) + where;
+    return "the measuring process " + child.ending.words + where;
   return "the measuring process failed" + where + ": " + child.failure;
 }
 
 // "the measuring process was killed by SIGSEGV (Segmentation fault)"
 std::string OwnFailure(const ChildRun& child, const std::string& report_problem) {
   if (child.outcome == ChildRun::ENDED) {
-    const int exit_code = EndingOf(child.status).exit_code;
+    const int exit_code = child.ending.exit_code;
     if (exit_code == CANNOT_REPORT) return "the measuring process could not write its report";
     if (exit_code == CANNOT_SANDBOX)
       return "cannot close in the measuring process: " + child.errors;
@@ -60,7 +59,7 @@ std::string OwnFailure(const ChildRun& child, const std::string& report_problem)
       return "the measuring process sent a report that cannot be read (" + report_problem + ")";
   }
   return "the measuring process " +
-         (child.outcome == ChildRun::ENDED        ? DescribeWaitStatus(child.status)
+         (child.outcome == ChildRun::ENDED        ? child.ending.words
           : child.outcome == ChildRun::WENT_QUIET ? "went silent"
           : child.outcome == ChildRun::TIMED_OUT  ? "went on past the sweep's time"
           : child.outcome == ChildRun::OVERFLOWED ? "wrote more than its output limit"
@@ -102,7 +101,7 @@ Blame ConfirmBlame(const ChildRun& child, const std::string& report_problem, con
       blame.what = WhatHappened(child, report_problem, cell);
       return blame;
     }
-    if (StopSignal() != 0) {
+    if (StopRequested() != StopRequest::NONE) {
       blame.stopped = true;
       return blame;
     }

@@ -27,7 +27,7 @@ constexpr char ALONE_DONE[] = "alone: done\n";
   GuardFloatControl(report);
   if (!EnterSandbox(MeasuringSandbox(report)).empty()) ExitAtOnce(1);
   // A call loop is one code per procedure; blocks are two, of N and 2N copies.
-  const size_t codes = cell.measure == SweepMeasure::CALL ? 1 : 2;
+  const size_t codes = IsBlock(cell.measure) ? 2 : 1;
   for (int repeat = 0; repeat < ALONE_REPEATS; ++repeat) {
     for (size_t at = 0; at < 2 * codes; ++at) {
       for (Pass pass : {POSITIVE, NEGATIVE}) {
@@ -63,9 +63,7 @@ SandboxRules MeasuringSandbox(int report) {
 
 bool FailsAgainAlone(const std::vector<Procedure>& kernels, const NamedCell& cell,
                      const SweepSettings& settings) {
-  const uint32_t calls = settings.calls != 0                  ? settings.calls
-                         : cell.measure == SweepMeasure::CALL ? 1000
-                                                              : 100;
+  const uint32_t calls = settings.calls != 0 ? settings.calls : IsBlock(cell.measure) ? 100 : 1000;
   ChildLimits limits;
   limits.time_limit_ms = ALONE_LIMIT_MS;
   limits.output_limit = 64 << 10;

@@ -91,8 +91,8 @@ void CallAndReport(const CodeArena& arena, size_t at, int report) {
 std::string InlineRefusal(const ChildRun& child, const uint64_t (&called)[2][RECORD_SIZE],
                           const uint64_t (&inline_copy)[2][RECORD_SIZE], bool complete) {
   if (child.outcome == ChildRun::TIMED_OUT) return "its inline copy does not return within 1 s";
-  if (child.outcome == ChildRun::ENDED && (!complete || EndingOf(child.status).signal != 0))
-    return "the process running its inline copy " + DescribeWaitStatus(child.status);
+  if (child.outcome == ChildRun::ENDED && (!complete || !child.ending.fault.empty()))
+    return "the process running its inline copy " + child.ending.words;
   if (!complete) return "its inline copy could not be checked";
   for (int i = 0; i < 2; ++i) {
     const auto got = static_cast<uint32_t>(inline_copy[i][RAX]);
@@ -126,9 +126,9 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
   const ChildRun child = RunRole(CONTRACT_CHECK_ROLE, input.bytes(), limits);
   if (child.outcome == ChildRun::OVERFLOWED) return {"it writes more than 64 KiB", ""};
   if (child.outcome == ChildRun::ENDED) {
-    const std::string call = RefusedSystemCall(child.status, child.report);
+    const std::string call = RefusedSystemCall(child);
     if (!call.empty()) return {"it made the system call " + call, ""};
-    if (EndingOf(child.status).exit_code == CHECK_CANNOT_SANDBOX)
+    if (child.ending.exit_code == CHECK_CANNOT_SANDBOX)
       return {"cannot check it: " + child.errors, ""};
   }
   uint64_t records[2][RECORD_SIZE] = {}, inline_records[2][RECORD_SIZE] = {};
@@ -137,11 +137,11 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
   if (!called) {
     if (child.outcome == ChildRun::TIMED_OUT) return {"it does not return within 1 s", ""};
     if (child.outcome != ChildRun::ENDED) return {"cannot check it: " + child.failure, ""};
-    const int exit_code = EndingOf(child.status).exit_code;
+    const int exit_code = child.ending.exit_code;
     if (exit_code == CHECK_CANNOT_MAP || exit_code == CHECK_CANNOT_MAKE_EXECUTABLE) {
       return {"it could not be placed in executable memory to be checked", ""};
     }
-    return {"the process running it " + DescribeWaitStatus(child.status), ""};
+    return {"the process running it " + child.ending.words, ""};
   }
   for (int i = 0; i < 2; ++i) {
     const std::string operand = " (operand " + std::to_string(PASS_OPERANDS[i]) + ")";

@@ -54,7 +54,7 @@ std::string ReadMeasure(const std::vector<std::string>& head, std::istringstream
     return "expected the measure " + std::string(MeasureName(measure.measure));
   uint64_t chunk, copies, pairs, rounds, end, shared, waited, all_shared;
   if (!Whole(head[2], UINT32_MAX, chunk) || chunk == 0 || !Whole(head[3], UINT32_MAX, copies) ||
-      copies != (measure.measure == SweepMeasure::CALL ? 1 : COPIES_PER_BLOCK) ||
+      copies != (IsBlock(measure.measure) ? COPIES_PER_BLOCK : 1) ||
       !Whole(head[4], UINT32_MAX, pairs) || pairs == 0 || !Whole(head[5], UINT32_MAX, rounds) ||
       !Whole(head[6], RoundsRecord::WAITED_OUT, end) ||
       !Figure(head[7], measure.noise_floor_cycles) || !Whole(head[8], rounds, shared) ||

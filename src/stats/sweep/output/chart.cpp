@@ -25,7 +25,7 @@ std::string Panel(const SweepResult& sweep, const MeasureResult& measure) {
   }
   const ChartFrame frame(std::floor(low * 2) / 2, std::ceil(high * 2) / 2, sweep.kernels.size());
   const double box = frame.GroupWidth() * 0.3;
-  const bool per_copy = measure.measure != SweepMeasure::CALL;
+  const bool per_copy = IsBlock(measure.measure);
   std::ostringstream svg;
   svg << frame.Grid(
       0.5, [](double tick) { return Fixed(tick, 1); },

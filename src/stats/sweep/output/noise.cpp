@@ -37,7 +37,7 @@ std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
     default:
       ended = "ended after the rounds asked for";
   }
-  const std::string unit = IsBlock(measure) ? " cycle per copy" : " cycle";
+  const std::string unit = IsBlock(measure.measure) ? " cycle per copy" : " cycle";
   std::string worst;
   if (const FigurePrecision* least = LeastPrecise(measure.figures)) {
     worst = ", at most " + Fixed(least->rounds_uncertainty_cycles, 3) + " (" +
@@ -55,7 +55,7 @@ std::string NoiseLines(const SweepResult& sweep, const MeasureResult& measure) {
       "; " + ended + "\n";
   if (all_shared) {
     lines += "noise: " + (named ? name + ": " : "") + "this core's other thread was busy: " +
-             (measure.measure == SweepMeasure::CALL ? std::string("the call cost") : name) +
+             (!IsBlock(measure.measure) ? std::string("the call cost") : name) +
              " is that of a shared core\n";
   }
   if (measure.noise_floor_cycles > NOISY_HOST_CYCLES) {

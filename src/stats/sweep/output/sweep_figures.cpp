@@ -14,11 +14,9 @@ std::vector<Spread> SpreadsOf(const SweepResult& sweep, const MeasureResult& mea
   return spreads;
 }
 
-bool IsBlock(const MeasureResult& measure) { return measure.measure != SweepMeasure::CALL; }
-
 const Prediction* PredictionOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
                                size_t kernel) {
-  if (!sweep.predicted || !IsBlock(measure)) return nullptr;
+  if (!sweep.predicted || !IsBlock(measure.measure)) return nullptr;
   return sweep.model.For(measure.measure, pass, sweep.kernels[kernel].name);
 }
 

@@ -12,9 +12,6 @@ namespace stats {
 std::vector<Spread> SpreadsOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
                               double SweepSample::*net = &SweepSample::net_cycles);
 
-// Latency and throughput time blocks of inline copies; call times the benchmark's loop.
-bool IsBlock(const MeasureResult& measure);
-
 // The model's prediction for a kernel's block measure, or null when none was asked for.
 const Prediction* PredictionOf(const SweepResult& sweep, const MeasureResult& measure, Pass pass,
                                size_t kernel);

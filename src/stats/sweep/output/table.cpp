@@ -21,8 +21,8 @@ std::string Describe(const MeasureResult& measure) {
   const std::string each = ", " + std::to_string(measure.rounds) + " rounds of " +
                            std::to_string(measure.pairs) + " pairs of " +
                            std::to_string(measure.chunk_length) +
-                           (IsBlock(measure) ? " iterations" : " calls");
-  if (!IsBlock(measure)) {
+                           (IsBlock(measure.measure) ? " iterations" : " calls");
+  if (!IsBlock(measure.measure)) {
     return placements +
            "(loop body at every 4th byte of a 64-byte block, kernel at 0, 16, 32 and 48)" + each;
   }
@@ -109,7 +109,7 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
   out << "\n"
       << PASS_NAMES[pass] << " pass (operand " << PASS_OPERANDS[pass] << "), "
       << (measure.measure == SweepMeasure::THROUGHPUT ? "glue and kernel" : "net") << " per "
-      << (IsBlock(measure) ? "copy" : "call")
+      << (IsBlock(measure.measure) ? "copy" : "call")
       << " over the placements, ranked by median (\"=\": a rank shared by kernels the same within "
          "their "
          "uncertainties)\n"
@@ -149,7 +149,7 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
       << Padded("rank  kernel", column + 6, false);
   for (const MeasureResult& measure : sweep.measures) {
     out << Padded(MeasureName(measure.measure), 12, true)
-        << (sweep.predicted && IsBlock(measure) ? "  predicted  meas-pred" : "");
+        << (sweep.predicted && IsBlock(measure.measure) ? "  predicted  meas-pred" : "");
   }
   out << "\n";
   const std::vector<Spread> first = SpreadsOf(sweep, sweep.measures[0], pass);

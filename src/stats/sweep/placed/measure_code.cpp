@@ -3,7 +3,7 @@
 namespace stats {
 
 MeasureCode::MeasureCode(SweepMeasure measure, const std::vector<Procedure>& procedures) {
-  if (measure == SweepMeasure::CALL) {
+  if (!IsBlock(measure)) {
     calls_ = std::make_unique<PlacedCode>(procedures, GridFor(SweepMeasure::CALL));
     if (calls_->ok()) calls_->Write(procedures);
     ok_ = calls_->ok() && calls_->MakeExecutable();

@@ -45,7 +45,7 @@ std::vector<uint8_t> BodyOf(const Procedure& procedure) {
 MeasureKernels KernelsMeasured(SweepMeasure measure, const std::vector<Procedure>& kernels) {
   MeasureKernels measured{measure, {}};
   for (size_t kernel = 0; kernel < kernels.size(); ++kernel) {
-    if (measure == SweepMeasure::CALL || kernels[kernel].inline_refusal.empty())
+    if (!IsBlock(measure) || kernels[kernel].inline_refusal.empty())
       measured.kernels.push_back(kernel);
   }
   return measured;

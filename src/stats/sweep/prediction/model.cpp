@@ -34,8 +34,7 @@ std::string RunModelTool(std::vector<std::string> words, std::string& problem,
     problem = name + " wrote more than " + std::to_string(MODEL_OUTPUT_LIMIT >> 20) +
               " MiB: that is not its answer";
   } else if (!Succeeded(tool.child)) {
-    problem =
-        name + " " + DescribeWaitStatus(tool.child.status) + ": " + Quoted(tool.child.errors, '"');
+    problem = name + " " + tool.child.ending.words + ": " + Quoted(tool.child.errors, '"');
   }
   return tool.child.output;
 }
@@ -182,7 +181,7 @@ ModelPredictions Predict(const ModelTools& tools, const std::string& cpu,
     }
   }
   for (SweepMeasure measure : measures) {
-    if (measure == SweepMeasure::CALL) continue;
+    if (!IsBlock(measure)) continue;
     for (Pass pass : {POSITIVE, NEGATIVE}) {
       if (!PredictPass(tools, cpu, measure, pass, kernels, copies, predictions)) {
         return predictions;

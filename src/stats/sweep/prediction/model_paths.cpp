@@ -55,8 +55,7 @@ struct PathHeader {
     const RecordedPath path = RecordPath(arena.bytes() + at * SLOT, copies[at].bytes.size(),
                                          PASS_OPERANDS[copies[at].pass]);
     const PathHeader header{static_cast<uint32_t>(at), static_cast<uint32_t>(path.outcome),
-                            static_cast<uint32_t>(path.signal),
-                            static_cast<uint32_t>(path.offsets.size())};
+                            path.fault, static_cast<uint32_t>(path.offsets.size())};
     std::string record(reinterpret_cast<const char*>(&header), sizeof header);
     record.append(reinterpret_cast<const char*>(path.offsets.data()),
                   path.offsets.size() * sizeof(uint32_t));
@@ -74,8 +73,7 @@ std::string WhyNot(const PathHeader& header) {
     case RecordedPath::LEFT:
       return "its path leaves its own bytes";
     case RecordedPath::FAULTED:
-      return "its copy raised " + DescribeSignal(static_cast<int>(header.signal)) +
-             " when its path was recorded";
+      return "its copy raised " + DescribeFault(header.signal) + " when its path was recorded";
     case RecordedPath::TIMED_OUT:
       return "its copy ran " + Fixed(PATH_TIME_LIMIT_MS / 1000.0, 1) +
              " s of processor time without an end when its path was recorded";
@@ -112,9 +110,9 @@ std::string WhyEnded(const ChildRun& child) {
     return "its copy wrote more than " + std::to_string(RECORDING_OUTPUT_LIMIT >> 20) +
            " MiB when its path was recorded";
   }
-  const std::string call = RefusedSystemCall(child.status, child.report);
+  const std::string call = RefusedSystemCall(child);
   if (!call.empty()) return "its copy made the system call " + call + " when its path was recorded";
-  return "the process recording its path " + DescribeWaitStatus(child.status);
+  return "the process recording its path " + child.ending.words;
 }
 
 }  // namespace
@@ -137,7 +135,7 @@ std::vector<CopyPath> RecordCopyPaths(const std::vector<Procedure>& procedures,
                                       const std::vector<SweepMeasure>& measures) {
   std::vector<CopyPath> copies;
   for (SweepMeasure measure : measures) {
-    if (measure == SweepMeasure::CALL) continue;
+    if (!IsBlock(measure)) continue;
     for (Pass pass : {POSITIVE, NEGATIVE}) {
       for (const Procedure& procedure : procedures) {
         if (!procedure.inline_refusal.empty()) continue;
@@ -170,11 +168,10 @@ std::vector<CopyPath> RecordCopyPaths(const std::vector<Procedure>& procedures,
     next = ReadRecords(child.report, first, copies);
     if (next == copies.size()) break;
     if (child.outcome == ChildRun::STOPPED || child.outcome == ChildRun::FAILED ||
-        (child.outcome == ChildRun::ENDED && EndingOf(child.status).exit_code == CANNOT_PLACE)) {
+        (child.outcome == ChildRun::ENDED && child.ending.exit_code == CANNOT_PLACE)) {
       lost = "its path could not be recorded: " +
-             (child.outcome == ChildRun::FAILED
-                  ? child.failure
-                  : "the process recording it " + DescribeWaitStatus(child.status));
+             (child.outcome == ChildRun::FAILED ? child.failure
+                                                : "the process recording it " + child.ending.words);
     } else if (child.outcome != ChildRun::TIMED_OUT || next == first) {
       // Out of time after others, the copy running then may just have begun: it runs again.
       copies[next].why_not = WhyEnded(child);

@@ -38,11 +38,11 @@ std::string RunToolchain(const std::vector<std::string>& words, std::string* out
   }
   if (output != nullptr) *output = run.output;
   if (Succeeded(run)) return "";
-  if (EndingOf(run.status).signal == FileSizeSignal()) {
+  if (run.ending.past_file_size) {
     return words[0] + " wrote more than " + std::to_string(ASSEMBLER_FILE_SIZE_LIMIT >> 20) +
            " MiB: far more than a kernel";
   }
-  return run.errors.empty() ? words[0] + " " + DescribeWaitStatus(run.status) : run.errors;
+  return run.errors.empty() ? words[0] + " " + run.ending.words : run.errors;
 }
 
 // The assembled bytes, or why they are not a kernel.

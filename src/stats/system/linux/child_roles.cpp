@@ -124,12 +124,12 @@ ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,
       limits, input);
   close(input);
   if (run.outcome == ChildRun::ENDED && run.report.size() == sizeof(int) && run.output.empty() &&
-      run.errors.empty() && EndingOf(run.status).exit_code == 127) {
+      run.errors.empty() && run.ending.exit_code == 127) {
     int error;
     std::memcpy(&error, run.report.data(), sizeof error);
     run.outcome = ChildRun::FAILED;
     run.failure = std::string("cannot start this program again: ") + std::strerror(error);
-  } else if (run.outcome == ChildRun::ENDED && EndingOf(run.status).exit_code == ROLE_REFUSED &&
+  } else if (run.outcome == ChildRun::ENDED && run.ending.exit_code == ROLE_REFUSED &&
              run.errors.rfind(REFUSAL, 0) == 0) {
     run.outcome = ChildRun::FAILED;
     run.failure = run.errors.substr(std::strlen("absbench-stats: "));

@@ -14,4 +14,9 @@ namespace stats {
 ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits,
                   int input = -1);
 
+// A wait status as this program's own ending.
+ChildEnding EndingOfStatus(int status);
+// "SIGSEGV (Segmentation fault)", or "signal 70 (Unknown signal 70)" when the system has no name.
+std::string DescribeSignal(int signal);
+
 }  // namespace stats

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "stats/system/linux/child_start.h"
 #include "stats/system/linux/stop_signals.h"
-#include "stats/system/processes.h"
 
 namespace stats {
 
@@ -31,25 +31,50 @@ void InstallStopHandlers() {
   }
 }
 
-int StopSignal() { return stop_signal; }
-
-std::string DescribeWaitStatus(int status) {
-  if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) {
-    return "was killed by " + DescribeSignal(WTERMSIG(status));
+StopRequest StopRequested() {
+  switch (stop_signal) {
+    case SIGINT:
+      return StopRequest::INTERRUPT;
+    case SIGTERM:
+      return StopRequest::TERMINATE;
+    case SIGHUP:
+      return StopRequest::HANG_UP;
+    default:
+      return StopRequest::NONE;
   }
-  return "ended with wait status " + std::to_string(status);
 }
 
-Ending EndingOf(int status) {
-  Ending ending;
-  if (WIFEXITED(status)) ending.exit_code = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) ending.signal = WTERMSIG(status);
+int ExitCodeOf(StopRequest stop) {
+  switch (stop) {
+    case StopRequest::INTERRUPT:
+      return 128 + SIGINT;
+    case StopRequest::TERMINATE:
+      return 128 + SIGTERM;
+    case StopRequest::HANG_UP:
+      return 128 + SIGHUP;
+    default:
+      return 0;
+  }
+}
+
+ChildEnding EndingOfStatus(int status) {
+  ChildEnding ending;
+  if (WIFEXITED(status)) {
+    ending.exit_code = WEXITSTATUS(status);
+    ending.words = "exited with status " + std::to_string(ending.exit_code);
+  } else if (WIFSIGNALED(status)) {
+    ending.fault = DescribeSignal(WTERMSIG(status));
+    ending.past_file_size = WTERMSIG(status) == SIGXFSZ;
+    ending.words = "was killed by " + ending.fault;
+  } else {
+    ending.fault = "wait status " + std::to_string(status);
+    ending.words = "ended with " + ending.fault;
+  }
   return ending;
 }
 
 bool Succeeded(const ChildRun& run) {
-  return run.outcome == ChildRun::ENDED && EndingOf(run.status).exit_code == 0;
+  return run.outcome == ChildRun::ENDED && run.ending.exit_code == 0;
 }
 
 std::string DescribeSignal(int signal) {
@@ -57,8 +82,6 @@ std::string DescribeSignal(int signal) {
   return (name != nullptr ? "SIG" + std::string(name) : "signal " + std::to_string(signal)) + " (" +
          strsignal(signal) + ")";
 }
-
-int FileSizeSignal() { return SIGXFSZ; }
 
 void WriteAtOnce(int fd, const void* bytes, size_t length) { (void)!write(fd, bytes, length); }
 

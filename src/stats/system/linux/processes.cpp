@@ -98,7 +98,7 @@ ChildRun Ended(ChildRun run, pid_t child, ChildRun::Outcome outcome, int stop_wi
   }
   EndDescendants(child);
   run.outcome = reaped ? outcome : ChildRun::FAILED;
-  run.status = status;
+  run.ending = EndingOfStatus(status);
   return run;
 }
 
@@ -189,7 +189,7 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
       ~MaskBack() { sigprocmask(SIG_SETMASK, &mask, nullptr); }
     } mask_back{open_mask};
     while (streams[0].fd >= 0 || streams[1].fd >= 0 || streams[2].fd >= 0) {
-      if (limits.stops_with_us && StopSignal() != 0)
+      if (limits.stops_with_us && StopRequested() != StopRequest::NONE)
         return Ended(run, child, ChildRun::STOPPED, SIGTERM);
       int wait_ms = 1000;
       if (deadline >= 0) {
@@ -234,11 +234,11 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
     if (ReapBy(child, until, status, run.failure)) {
       EndDescendants(child);
       run.outcome = ChildRun::ENDED;
-      run.status = status;
+      run.ending = EndingOfStatus(status);
       return run;
     }
     if (!run.failure.empty()) return Failed(run, child, run.failure);
-    if (limits.stops_with_us && StopSignal() != 0)
+    if (limits.stops_with_us && StopRequested() != StopRequest::NONE)
       return Ended(run, child, ChildRun::STOPPED, SIGTERM);
     if (deadline >= 0 && NowMs() >= deadline)
       return Ended(run, child, ChildRun::TIMED_OUT, SIGKILL);

@@ -12,6 +12,8 @@
 // In step_through.S: calls `code` with the trap flag set, keeping every register the caller keeps.
 extern "C" void StepThrough(const void* code, int32_t operand);
 
+#include "stats/system/linux/child_start.h"
+
 namespace stats {
 
 namespace {
@@ -140,9 +142,11 @@ RecordedPath RecordPath(const uint8_t* code, size_t length, int32_t operand) {
   sigaltstack(&old_stack, nullptr);
   RecordedPath path;
   path.outcome = recording.outcome;
-  path.signal = recording.signal;
+  path.fault = static_cast<uint32_t>(recording.signal);
   path.offsets.assign(recording.offsets.begin(), recording.offsets.begin() + recording.count);
   return path;
 }
+
+std::string DescribeFault(uint32_t fault) { return DescribeSignal(static_cast<int>(fault)); }
 
 }  // namespace stats

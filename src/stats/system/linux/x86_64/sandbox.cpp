@@ -126,11 +126,12 @@ std::string EnterSandbox(const SandboxRules& rules) {
   return "";
 }
 
-std::string RefusedSystemCall(int status, const std::string& report) {
+std::string RefusedSystemCall(const ChildRun& child) {
+  const std::string& report = child.report;
   const std::string mark = "system call ";
   const size_t at = report.rfind(mark);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != SANDBOX_EXIT || at == std::string::npos ||
-      report.back() != '\n') {
+  if (child.outcome != ChildRun::ENDED || child.ending.exit_code != SANDBOX_EXIT ||
+      at == std::string::npos || report.back() != '\n') {
     return "";
   }
   const std::string digits = report.substr(at + mark.size(), report.size() - 1 - at - mark.size());
