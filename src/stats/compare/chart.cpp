@@ -1,11 +1,12 @@
 // The comparison as a chart: per measure and pass, a group per kernel and in it a bar per file at
 // its median, with a whisker of its uncertainty either side; the legend names the machines.
+#include "stats/compare/chart.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <sstream>
 
-#include "stats/compare/output.h"
 #include "stats/text/format.h"
 #include "stats/text/svg_frame.h"
 

@@ -3,7 +3,8 @@
 #include <iostream>
 
 #include "stats/cli/commands.h"
-#include "stats/compare/output.h"
+#include "stats/compare/chart.h"
+#include "stats/compare/tables.h"
 #include "stats/record/result_json.h"
 #include "stats/text/file_output.h"
 

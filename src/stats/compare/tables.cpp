@@ -1,9 +1,10 @@
 // The comparison as tables for a terminal or for Markdown, and as CSV.
+#include "stats/compare/tables.h"
+
 #include <algorithm>
 #include <sstream>
 #include <string_view>
 
-#include "stats/compare/output.h"
 #include "stats/pass.h"
 #include "stats/text/format.h"
 

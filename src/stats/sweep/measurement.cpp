@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "stats/sweep/estimate/calibration.h"
+#include "stats/sweep/estimate/nets.h"
 #include "stats/sweep/placed/blocks.h"
 #include "stats/sweep/placed/clock.h"
 #include "stats/sweep/placed/measure_code.h"

@@ -1,8 +1,8 @@
 // What --compare prints and writes, from records made by hand.
-#include "stats/compare/output.h"
-
 #include <gtest/gtest.h>
 
+#include "stats/compare/chart.h"
+#include "stats/compare/tables.h"
 #include "tests/stats/record/result_record_fixture.h"
 #include "tests/stats/text/svg_text_fit.h"
 

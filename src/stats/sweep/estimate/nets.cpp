@@ -1,5 +1,7 @@
 // A cell's net from its visits over the rounds: within what stretch of time a kernel's visits are
 // set against the empty procedure's, and what is kept of them.
+#include "stats/sweep/estimate/nets.h"
+
 #include <algorithm>
 #include <cmath>
 

@@ -6,6 +6,7 @@
 
 #include "stats/math/statistics.h"
 #include "stats/sweep/estimate/figure_precision.h"
+#include "stats/sweep/estimate/nets.h"
 #include "stats/sweep/estimate/stop_rule.h"
 
 namespace stats {

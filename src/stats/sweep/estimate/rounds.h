@@ -126,14 +126,6 @@ struct SweepSample {
   double second_half_cycles;
 };
 
-// Every kernel at every placement and pass, from the rounds the witness did not call shared (all
-// of them when too few were free); `kernels` gives each procedure but the empty one its
-// index among the sweep's kernels.
-std::vector<SweepSample> NetsFromVisits(const RoundsPlan& plan, const RoundsRecord& record,
-                                        const std::vector<size_t>& kernels);
-// Whether the witness saw a shared core in all rounds but a few (under 8, or under a tenth).
-bool TooFewRoundsFree(const RoundsRecord& record);
-
 // The share of placements whose net is more than `tolerance` from its half's median, on the same
 // side, in both halves: a placement effect that repeats, which noise alone rarely does.
 double RepeatedShareAway(const std::vector<double>& first_half,

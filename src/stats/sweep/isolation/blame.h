@@ -9,15 +9,12 @@
 
 #include "stats/sweep/estimate/procedure.h"
 #include "stats/sweep/isolation/beacon.h"
+#include "stats/sweep/isolation/child_exits.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/processes.h"
 
 namespace stats {
 
-// The measuring process's own exit statuses: it could not write its report, or not close itself
-// in. A kernel can end the process with them too, so they name no kernel only when no cell of a
-// kernel fails again alone.
-constexpr int CANNOT_REPORT = 4, CANNOT_SANDBOX = 5;
 // Far above the largest report (three measures of a long list of kernels).
 constexpr size_t MEASURING_OUTPUT_LIMIT = 64 << 20;
 

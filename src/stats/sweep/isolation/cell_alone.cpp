@@ -1,6 +1,7 @@
 #include "stats/sweep/isolation/cell_alone.h"
 
 #include "stats/pass.h"
+#include "stats/sweep/isolation/child_exits.h"
 #include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/isolation/fp_guard.h"
 #include "stats/sweep/placed/clock.h"
@@ -23,9 +24,9 @@ constexpr char ALONE_DONE[] = "alone: done\n";
                            int report) {
   const std::vector<Procedure> procedures = {kernel, EmptyProcedureCopy()};
   MeasureCode code(cell.measure, procedures);
-  if (!code.ok()) ExitAtOnce(1);
+  if (!code.ok()) ExitAtOnce(CANNOT_PLACE);
   GuardFloatControl(report);
-  if (!EnterSandbox(MeasuringSandbox(report)).empty()) ExitAtOnce(1);
+  if (!EnterSandbox(MeasuringSandbox(report)).empty()) ExitAtOnce(CANNOT_CLOSE_IN);
   // A call loop is one code per procedure; blocks are two, of N and 2N copies.
   const size_t codes = IsBlock(cell.measure) ? 2 : 1;
   for (int repeat = 0; repeat < ALONE_REPEATS; ++repeat) {

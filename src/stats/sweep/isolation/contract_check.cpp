@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "stats/pass.h"
+#include "stats/sweep/isolation/child_exits.h"
 #include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/code_arena.h"
@@ -42,19 +43,15 @@ constexpr const char* KEPT_NAMES[KEPT_COUNT] = {"RBX", "RSI", "RDI", "RBP",
                                                 "R12", "R13", "R14", "R15"};
 constexpr uint64_t DIRECTION_FLAG = 0x400;
 
-// The child's own exit statuses when it cannot place the code or close itself in; any other is
-// the kernel's doing.
-constexpr int CHECK_CANNOT_MAP = 120, CHECK_CANNOT_MAKE_EXECUTABLE = 121,
-              CHECK_CANNOT_SANDBOX = 122;
 // What the check child may write: two records of each copy, and no flood.
 constexpr size_t CHECK_OUTPUT_LIMIT = 64 << 10;
 
 // `code`, `at` bytes into `arena`, made executable; ends the child when it cannot be.
 void Place(CodeArena& arena, const std::vector<uint8_t>& code, size_t at) {
-  if (!arena.ok()) ExitAtOnce(CHECK_CANNOT_MAP);
+  if (!arena.ok()) ExitAtOnce(CANNOT_PLACE);
   std::memset(arena.writable(), 0xCC, arena.size());
   std::memcpy(arena.writable() + at, code.data(), code.size());
-  if (!arena.MakeExecutable()) ExitAtOnce(CHECK_CANNOT_MAKE_EXECUTABLE);
+  if (!arena.MakeExecutable()) ExitAtOnce(CANNOT_MAKE_EXECUTABLE);
 }
 
 // Calls the code `at` bytes into `arena` once per operand and reports the records.
@@ -80,7 +77,7 @@ void CallAndReport(const CodeArena& arena, size_t at, int report) {
   rules.address_room = 64 << 20;
   if (const std::string problem = EnterSandbox(rules); !problem.empty()) {
     WriteAtOnce(STANDARD_ERROR, problem.data(), problem.size());
-    ExitAtOnce(CHECK_CANNOT_SANDBOX);
+    ExitAtOnce(CANNOT_CLOSE_IN);
   }
   CallAndReport(called, 0, report);
   CallAndReport(inlined, INLINE_AT, report);
@@ -128,8 +125,7 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
   if (child.outcome == ChildRun::ENDED) {
     const std::string call = RefusedSystemCall(child);
     if (!call.empty()) return {"it made the system call " + call, ""};
-    if (child.ending.exit_code == CHECK_CANNOT_SANDBOX)
-      return {"cannot check it: " + child.errors, ""};
+    if (child.ending.exit_code == CANNOT_CLOSE_IN) return {"cannot check it: " + child.errors, ""};
   }
   uint64_t records[2][RECORD_SIZE] = {}, inline_records[2][RECORD_SIZE] = {};
   const bool called = child.report.size() >= sizeof records;
@@ -138,7 +134,7 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
     if (child.outcome == ChildRun::TIMED_OUT) return {"it does not return within 1 s", ""};
     if (child.outcome != ChildRun::ENDED) return {"cannot check it: " + child.failure, ""};
     const int exit_code = child.ending.exit_code;
-    if (exit_code == CHECK_CANNOT_MAP || exit_code == CHECK_CANNOT_MAKE_EXECUTABLE) {
+    if (exit_code == CANNOT_PLACE || exit_code == CANNOT_MAKE_EXECUTABLE) {
       return {"it could not be placed in executable memory to be checked", ""};
     }
     return {"the process running it " + child.ending.words, ""};

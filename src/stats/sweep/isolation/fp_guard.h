@@ -5,10 +5,9 @@
 
 #include <cstdint>
 
-namespace stats {
+#include "stats/sweep/isolation/child_exits.h"
 
-// The measuring process's exit status when a kernel changed the control state.
-constexpr int FLOAT_STATE_CHANGED = 3;
+namespace stats {
 
 // Records the state as it is now, to hold every cell to, and catches floating-point faults.
 void GuardFloatControl(int report);

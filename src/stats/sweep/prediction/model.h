@@ -11,16 +11,9 @@
 #include "stats/measure.h"
 #include "stats/sweep/estimate/predictions.h"
 #include "stats/sweep/estimate/procedure.h"
+#include "stats/sweep/prediction/model_tools.h"
 
 namespace stats {
-
-struct ModelTools {
-  std::string mca, mc;
-};
-
-// `given` (--mca), or the newest llvm-mca-NN on PATH, or llvm-mca; with the llvm-mc beside it.
-// Empty tools, with `problem` saying what is missing and which package brings it.
-ModelTools FindModelTools(const std::string& given, std::string& problem);
 
 // Predictions for every kernel, pass and block measure in `measures` (call is skipped), on the
 // model `cpu` ("native" for this host's).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "stats/sweep/isolation/child_exits.h"
 #include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/placed/blocks.h"
 #include "stats/system/code_arena.h"
@@ -26,8 +27,6 @@ constexpr size_t SLOT = 256;
 constexpr uint8_t RET = 0xC3;
 // Every copy's path at its bound, with room to spare: no more is read from the child.
 constexpr size_t RECORDING_OUTPUT_LIMIT = 16 << 20;
-// The child's own exit status when it cannot place the code or close itself in.
-constexpr int CANNOT_PLACE = 120;
 
 // What the child writes per copy: its index, outcome, signal and offset count, then the offsets.
 struct PathHeader {

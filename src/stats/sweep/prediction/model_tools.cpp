@@ -1,7 +1,8 @@
+#include "stats/sweep/prediction/model_tools.h"
+
 #include <cstdlib>
 #include <sstream>
 
-#include "stats/sweep/prediction/model.h"
 #include "stats/system/files.h"
 
 namespace stats {

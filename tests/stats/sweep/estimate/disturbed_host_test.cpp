@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "stats/sweep/estimate/figure_precision.h"
+#include "stats/sweep/estimate/nets.h"
 #include "stats/sweep/estimate/rounds.h"
 #include "tests/stats/sweep/estimate/fake_host.h"
 

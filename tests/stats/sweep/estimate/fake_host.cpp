@@ -5,6 +5,7 @@
 
 #include "stats/math/statistics.h"
 #include "stats/sweep/estimate/figure_precision.h"
+#include "stats/sweep/estimate/nets.h"
 
 namespace stats_test {
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "stats/sweep/estimate/nets.h"
 #include "stats/sweep/estimate/rounds.h"
 #include "stats/sweep/estimate/stop_rule.h"
 

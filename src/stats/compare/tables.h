@@ -1,4 +1,4 @@
-// What absbench-stats --compare prints and writes.
+// The comparison as tables: for a terminal, for Markdown, and as CSV.
 #pragma once
 
 #include <string>
@@ -11,7 +11,5 @@ std::string FormatComparisonText(const Comparison& comparison);
 std::string FormatComparisonMarkdown(const Comparison& comparison);
 // A row per measure, pass, kernel and file.
 std::string FormatComparisonCsv(const Comparison& comparison);
-// Per measure and pass a panel: a bar per file for each kernel, with its uncertainty as a whisker.
-std::string FormatComparisonSvg(const Comparison& comparison);
 
 }  // namespace stats

@@ -1,0 +1,14 @@
+// How the sweep's children end of their own accord, each way with a code of its own. A kernel can
+// end its process with any code too, so a code names no kernel until a cell fails again alone.
+#pragma once
+
+namespace stats {
+
+// The measuring process: a cell left MXCSR or the x87 control word changed; its report could not
+// be written; it could not close itself in.
+constexpr int FLOAT_STATE_CHANGED = 3, CANNOT_REPORT = 4, CANNOT_SANDBOX = 5;
+// The contract check, the cell run alone and the path recording: the code could not be placed in
+// executable memory, or the child could not close itself in.
+constexpr int CANNOT_PLACE = 120, CANNOT_MAKE_EXECUTABLE = 121, CANNOT_CLOSE_IN = 122;
+
+}  // namespace stats
