@@ -31,7 +31,8 @@ set(MAY_USE_stats/sweep/placed stats/sweep/placed ${MAY_USE_stats/sweep/estimate
 set(MAY_USE_stats/sweep/isolation stats/sweep/isolation ${MAY_USE_stats/sweep/placed})
 set(MAY_USE_stats/sweep/user_code stats/sweep/user_code ${MAY_USE_stats/sweep/isolation}
     stats/text)
-set(MAY_USE_stats/sweep/prediction stats/sweep/prediction ${MAY_USE_stats/sweep/user_code})
+set(MAY_USE_stats/sweep/prediction stats/sweep/prediction ${MAY_USE_stats/sweep/user_code}
+    stats/host)
 set(MAY_USE_stats/sweep/output stats/sweep/output ${MAY_USE_stats/sweep/estimate} ${TOOLKIT})
 set(MAY_USE_stats/sweep stats/sweep stats/sweep/output stats/sweep/prediction
     ${MAY_USE_stats/sweep/prediction} ${TOOLKIT})

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "stats/host/processor_facts.h"
 #include "stats/system/machine.h"
 
 namespace stats {
@@ -17,16 +18,15 @@ std::string ProcessorModelIn(std::istream& cpuinfo) {
   return "unknown processor";
 }
 
-std::string PinAndRaisePriority(int cpu) {
-  if (std::string problem = PinThread(cpu); !problem.empty()) return problem;
-  RaisePriority();
-  return "";
-}
-
 MachineFacts ReadMachineFacts() {
   MachineFacts facts;
-  std::istringstream cpuinfo(SystemFileText("/proc/cpuinfo"));
-  facts.processor = ProcessorModelIn(cpuinfo);
+  // The name the record carries too: CPUID's brand string, which the system's own text repeats
+  // where the processor has one.
+  facts.processor = ReadProcessorFacts().brand;
+  if (facts.processor.empty()) {
+    std::istringstream cpuinfo(SystemFileText("/proc/cpuinfo"));
+    facts.processor = ProcessorModelIn(cpuinfo);
+  }
   facts.system = SystemName();
   facts.priority_raise_allowed = PriorityRaiseGranted();
   return facts;

@@ -18,8 +18,4 @@ MachineFacts ReadMachineFacts();
 // The first "model name" of a /proc/cpuinfo text, or "unknown processor".
 std::string ProcessorModelIn(std::istream& cpuinfo);
 
-// Pins the calling thread to `cpu`, then raises its priority (refused silently without
-// privilege, as the benchmark's is); empty, or why it could not be pinned.
-std::string PinAndRaisePriority(int cpu);
-
 }  // namespace stats

@@ -29,25 +29,68 @@ constexpr std::array<ModelRange, 20> AMD = {{
 struct IntelModel {
   int model;
   const char* name;
+  const char* llvm;  // LLVM's name of the processor, where the model number alone tells it
 };
 
-// Family 6, by model number.
-constexpr std::array<IntelModel, 40> INTEL = {{
-    {0x2a, "Sandy Bridge"},   {0x2d, "Sandy Bridge-EP"}, {0x3a, "Ivy Bridge"},
-    {0x3e, "Ivy Bridge-EP"},  {0x3c, "Haswell"},         {0x3f, "Haswell-EP"},
-    {0x45, "Haswell"},        {0x46, "Haswell"},         {0x3d, "Broadwell"},
-    {0x47, "Broadwell"},      {0x4f, "Broadwell-EP"},    {0x56, "Broadwell-DE"},
-    {0x4e, "Skylake"},        {0x5e, "Skylake"},         {0x55, "Skylake-SP"},
-    {0x8e, "Kaby Lake"},      {0x9e, "Kaby Lake"},       {0xa5, "Comet Lake"},
-    {0xa6, "Comet Lake"},     {0x66, "Cannon Lake"},     {0x7d, "Ice Lake"},
-    {0x7e, "Ice Lake"},       {0x6a, "Ice Lake-SP"},     {0x6c, "Ice Lake-SP"},
-    {0x8c, "Tiger Lake"},     {0x8d, "Tiger Lake"},      {0xa7, "Rocket Lake"},
-    {0x97, "Alder Lake"},     {0x9a, "Alder Lake"},      {0xb7, "Raptor Lake"},
-    {0xba, "Raptor Lake"},    {0xbf, "Raptor Lake"},     {0x8f, "Sapphire Rapids"},
-    {0xcf, "Emerald Rapids"}, {0xaa, "Meteor Lake"},     {0xac, "Meteor Lake"},
-    {0xad, "Granite Rapids"}, {0xbd, "Lunar Lake"},      {0xc5, "Arrow Lake"},
-    {0xc6, "Arrow Lake"},
+// Family 6, by model number. LLVM names Raptor Lake and Meteor Lake after an older processor of
+// the same design, and some Arrow Lake models after their mobile part: those have no LLVM name.
+constexpr std::array<IntelModel, 49> INTEL = {{
+    {0x2a, "Sandy Bridge", "sandybridge"},
+    {0x2d, "Sandy Bridge-EP", "sandybridge"},
+    {0x3a, "Ivy Bridge", "ivybridge"},
+    {0x3e, "Ivy Bridge-EP", "ivybridge"},
+    {0x3c, "Haswell", "haswell"},
+    {0x3f, "Haswell-EP", "haswell"},
+    {0x45, "Haswell", "haswell"},
+    {0x46, "Haswell", "haswell"},
+    {0x3d, "Broadwell", "broadwell"},
+    {0x47, "Broadwell", "broadwell"},
+    {0x4f, "Broadwell-EP", "broadwell"},
+    {0x56, "Broadwell-DE", "broadwell"},
+    {0x4e, "Skylake", "skylake"},
+    {0x5e, "Skylake", "skylake"},
+    {0x55, "Skylake-SP", "skylake-avx512"},
+    {0x8e, "Kaby Lake", "skylake"},
+    {0x9e, "Kaby Lake", "skylake"},
+    {0xa5, "Comet Lake", "skylake"},
+    {0xa6, "Comet Lake", "skylake"},
+    {0x5c, "Goldmont", "goldmont"},
+    {0x5f, "Goldmont", "goldmont"},
+    {0x7a, "Goldmont Plus", "goldmont-plus"},
+    {0x66, "Cannon Lake", "cannonlake"},
+    {0x7d, "Ice Lake", "icelake-client"},
+    {0x7e, "Ice Lake", "icelake-client"},
+    {0x6a, "Ice Lake-SP", "icelake-server"},
+    {0x6c, "Ice Lake-SP", "icelake-server"},
+    {0x8c, "Tiger Lake", "tigerlake"},
+    {0x8d, "Tiger Lake", "tigerlake"},
+    {0x86, "Tremont", "tremont"},
+    {0x8a, "Tremont", "tremont"},
+    {0x96, "Tremont", "tremont"},
+    {0x9c, "Tremont", "tremont"},
+    {0xa7, "Rocket Lake", "rocketlake"},
+    {0x97, "Alder Lake", "alderlake"},
+    {0x9a, "Alder Lake", "alderlake"},
+    {0xb7, "Raptor Lake", nullptr},
+    {0xba, "Raptor Lake", nullptr},
+    {0xbf, "Raptor Lake", nullptr},
+    {0x8f, "Sapphire Rapids", "sapphirerapids"},
+    {0xcf, "Emerald Rapids", "emeraldrapids"},
+    {0xaa, "Meteor Lake", nullptr},
+    {0xac, "Meteor Lake", nullptr},
+    {0xad, "Granite Rapids", "graniterapids"},
+    {0xbd, "Lunar Lake", "lunarlake"},
+    {0xb5, "Arrow Lake", "arrowlake"},
+    {0xc5, "Arrow Lake", "arrowlake"},
+    {0xc6, "Arrow Lake", nullptr},
 }};
+
+const IntelModel* IntelModelNumbered(int model) {
+  for (const IntelModel& known : INTEL) {
+    if (known.model == model) return &known;
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -60,11 +103,25 @@ std::string MicroarchitectureOf(const std::string& vendor, int family, int model
       }
     }
   } else if (vendor == "GenuineIntel" && family == 6) {
-    for (const IntelModel& known : INTEL) {
-      if (known.model == model) return known.name;
-    }
+    if (const IntelModel* known = IntelModelNumbered(model)) return known->name;
   }
   return "";
+}
+
+std::string IntelLlvmName(int model) {
+  const IntelModel* known = IntelModelNumbered(model);
+  return known != nullptr && known->llvm != nullptr ? known->llvm : "";
+}
+
+int ZenGeneration(int family, int model) {
+  const std::string name = MicroarchitectureOf("AuthenticAMD", family, model);
+  if (name.rfind("Zen ", 0) == 0) return name[4] - '0';
+  if (name == "Zen" || name == "Zen+") return 1;
+  // A model the table does not know yet: its family's usual generation.
+  if (family == 0x17) return model < 0x30 ? 1 : 2;
+  if (family == 0x19) return 3;
+  if (family == 0x1a) return 5;
+  return family > 0x1a ? 6 : 0;
 }
 
 }  // namespace stats

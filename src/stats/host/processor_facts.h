@@ -25,5 +25,10 @@ void DecodeSignature(uint32_t eax, int& family, int& model, int& stepping);
 
 // "Zen 4", "Raptor Lake", ...; empty for a processor this table does not know.
 std::string MicroarchitectureOf(const std::string& vendor, int family, int model);
+// The name LLVM gives the Intel family 6 processor of `model` ("sapphirerapids"), or empty where
+// the model number alone does not tell it.
+std::string IntelLlvmName(int model);
+// The Zen generation of an AMD family and model (1 to 5, 6 for a later family), or 0.
+int ZenGeneration(int family, int model);
 
 }  // namespace stats

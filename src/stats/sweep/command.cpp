@@ -5,6 +5,7 @@
 
 #include "stats/cli/commands.h"
 #include "stats/host/machine_facts.h"
+#include "stats/host/measuring_thread.h"
 #include "stats/record/result_json.h"
 #include "stats/runs/runner.h"
 #include "stats/sweep/isolation/contract_check.h"

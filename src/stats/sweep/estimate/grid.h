@@ -1,5 +1,5 @@
-// Where the sweep puts each copy of a measure's code, as offsets within 64-byte blocks: what every
-// figure of a placement is indexed by.
+// The placements of a measure, as numbers only: the offsets within 64-byte blocks at which the
+// loop (or a block) and the kernel start, which every figure of a placement is indexed by.
 #pragma once
 
 #include <vector>

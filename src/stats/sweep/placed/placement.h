@@ -1,5 +1,5 @@
-// Where the sweep puts each copy: the loop body and the procedure at many offsets within their
-// 64-byte blocks, on pages that are never writable and executable at once.
+// The call loops placed in memory: every procedure's loop body and bytes at each placement of the
+// grid, on pages that are never writable and executable at once.
 #pragma once
 
 #include <cstddef>

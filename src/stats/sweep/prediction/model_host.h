@@ -16,9 +16,6 @@ HostProcessor ReadHostProcessor();
 // "AMD family 25 model 17"
 std::string DescribeHost(const HostProcessor& host);
 
-// The Zen generation of an AMD family and model (1 to 5, 6 for a later family), or 0.
-int ZenGeneration(int family, int model);
-
 // For the model `cpu` that "native" gave on `host`, when it is an older processor of the same
 // vendor: "LLVM 14 knows no model newer than znver3; install llvm-19" for AMD's, "LLVM 14 takes
 // this host (sapphirerapids) for the older icelake-server; install llvm-19" for Intel's whose

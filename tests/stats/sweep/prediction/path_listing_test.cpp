@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "stats/host/processor_facts.h"
 #include "stats/sweep/prediction/model_host.h"
 
 namespace {
