@@ -165,11 +165,8 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     measured.end = record.end;
     measured.slowest_clock_ghz = record.slowest_clock_ghz;
     measured.fastest_clock_ghz = record.fastest_clock_ghz;
-    result.slowest_clock_ghz = at == 0
-                                   ? record.slowest_clock_ghz
-                                   : std::min(result.slowest_clock_ghz, record.slowest_clock_ghz);
-    if (at == 0) result.median_clock_ghz = record.median_clock_ghz;
-    result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, record.fastest_clock_ghz);
+    MergeClocks(result, at == 0, record.slowest_clock_ghz, record.fastest_clock_ghz,
+                record.median_clock_ghz);
     if (hooks.finished) hooks.finished(result, at);
   }
   return result;

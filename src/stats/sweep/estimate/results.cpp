@@ -1,5 +1,7 @@
 #include "stats/sweep/estimate/results.h"
 
+#include <algorithm>
+
 #include "stats/math/placement_uncertainty.h"
 #include "stats/math/statistics.h"
 
@@ -41,6 +43,13 @@ const MeasureResult* Find(const SweepResult& result, SweepMeasure measure) {
     if (measured.measure == measure) return &measured;
   }
   return nullptr;
+}
+
+void MergeClocks(SweepResult& result, bool first, double slowest_ghz, double fastest_ghz,
+                 double median_ghz) {
+  result.slowest_clock_ghz = first ? slowest_ghz : std::min(result.slowest_clock_ghz, slowest_ghz);
+  result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, fastest_ghz);
+  if (first) result.median_clock_ghz = median_ghz;
 }
 
 }  // namespace stats

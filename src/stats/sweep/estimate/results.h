@@ -86,4 +86,9 @@ const FigurePrecision* FigureOf(const MeasureResult& measure, Pass pass, size_t 
 // The measure asked for, or null.
 const MeasureResult* Find(const SweepResult& result, SweepMeasure measure);
 
+// The clocks of the sweep so far widened by a later part's; the median stays the first part's,
+// the one clock every ms is at.
+void MergeClocks(SweepResult& result, bool first, double slowest_ghz, double fastest_ghz,
+                 double median_ghz);
+
 }  // namespace stats

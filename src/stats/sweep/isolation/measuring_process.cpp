@@ -92,11 +92,8 @@ ChildRun RunMeasuringProcess(const std::vector<Procedure>& kernels, const SweepS
 // The measures that ended in one measuring process, kept and never measured again.
 void Keep(SweepResult& result, const ReportReadBack& read) {
   if (read.measures.empty()) return;
-  const bool first = result.measures.empty();
-  result.slowest_clock_ghz =
-      first ? read.slowest_clock_ghz : std::min(result.slowest_clock_ghz, read.slowest_clock_ghz);
-  result.fastest_clock_ghz = std::max(result.fastest_clock_ghz, read.fastest_clock_ghz);
-  if (first) result.median_clock_ghz = read.median_clock_ghz;
+  MergeClocks(result, result.measures.empty(), read.slowest_clock_ghz, read.fastest_clock_ghz,
+              read.median_clock_ghz);
   result.measures.insert(result.measures.end(), read.measures.begin(), read.measures.end());
 }
 
