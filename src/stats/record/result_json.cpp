@@ -3,6 +3,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "stats/record/field_names.h"
+
 namespace stats {
 
 namespace {
@@ -15,27 +17,27 @@ double Rounded(double value) { return std::round(value * 1e4) / 1e4; }
 Json FigureJson(const RecordFigure& figure) {
   Json cells = Json::array();
   for (const RecordCell& cell : figure.cells) {
-    cells.push_back({{"placement", cell.placement},
-                     {"loop_offset", cell.loop_offset},
-                     {"kernel_offset", cell.kernel_offset},
-                     {"net_cycles", Rounded(cell.net_cycles)},
-                     {"first_half_cycles", Rounded(cell.first_half_cycles)},
-                     {"second_half_cycles", Rounded(cell.second_half_cycles)}});
+    cells.push_back({{field_name::PLACEMENT, cell.placement},
+                     {field_name::LOOP_OFFSET, cell.loop_offset},
+                     {field_name::KERNEL_OFFSET, cell.kernel_offset},
+                     {field_name::NET_CYCLES, Rounded(cell.net_cycles)},
+                     {field_name::FIRST_HALF_CYCLES, Rounded(cell.first_half_cycles)},
+                     {field_name::SECOND_HALF_CYCLES, Rounded(cell.second_half_cycles)}});
   }
-  return {{"measure", figure.measure},
-          {"pass", figure.pass},
-          {"median_cycles", Rounded(figure.median_cycles)},
-          {"uncertainty_cycles", Rounded(figure.uncertainty_cycles)},
-          {"rounds_uncertainty_cycles", Rounded(figure.rounds_uncertainty_cycles)},
-          {"iqr_cycles", Rounded(figure.iqr_cycles)},
-          {"share_away", Rounded(figure.share_away)},
-          {"layout_sensitive", figure.layout_sensitive},
-          {"precise", figure.precise},
-          {"shared_core", figure.shared_core},
-          {"predicted_cycles",
+  return {{field_name::MEASURE, figure.measure},
+          {field_name::PASS, figure.pass},
+          {field_name::MEDIAN_CYCLES, Rounded(figure.median_cycles)},
+          {field_name::UNCERTAINTY_CYCLES, Rounded(figure.uncertainty_cycles)},
+          {field_name::ROUNDS_UNCERTAINTY_CYCLES, Rounded(figure.rounds_uncertainty_cycles)},
+          {field_name::IQR_CYCLES, Rounded(figure.iqr_cycles)},
+          {field_name::SHARE_AWAY, Rounded(figure.share_away)},
+          {field_name::LAYOUT_SENSITIVE, figure.layout_sensitive},
+          {field_name::PRECISE, figure.precise},
+          {field_name::SHARED_CORE, figure.shared_core},
+          {field_name::PREDICTED_CYCLES,
            figure.predicted_cycles ? Json(Rounded(*figure.predicted_cycles)) : Json(nullptr)},
-          {"model", figure.predicted_cycles ? Json(figure.model) : Json(nullptr)},
-          {"cells", cells}};
+          {field_name::MODEL, figure.predicted_cycles ? Json(figure.model) : Json(nullptr)},
+          {field_name::CELLS, cells}};
 }
 
 }  // namespace
@@ -45,56 +47,56 @@ std::string ResultToJson(const ResultRecord& record) {
   const RecordSettings& settings = record.settings;
   Json measures = Json::array(), kernels = Json::array();
   for (const RecordMeasure& measure : record.measures) {
-    measures.push_back({{"measure", measure.measure},
-                        {"end", measure.end},
-                        {"waited", measure.waited},
-                        {"rounds", measure.rounds},
-                        {"noise_floor_cycles", Rounded(measure.noise_floor_cycles)},
-                        {"chunk_length", measure.chunk_length},
-                        {"placements", measure.placements},
-                        {"clock_ghz",
-                         {{"slowest", Rounded(measure.slowest_clock_ghz)},
-                          {"fastest", Rounded(measure.fastest_clock_ghz)}}}});
+    measures.push_back({{field_name::MEASURE, measure.measure},
+                        {field_name::END, measure.end},
+                        {field_name::WAITED, measure.waited},
+                        {field_name::ROUNDS, measure.rounds},
+                        {field_name::NOISE_FLOOR_CYCLES, Rounded(measure.noise_floor_cycles)},
+                        {field_name::CHUNK_LENGTH, measure.chunk_length},
+                        {field_name::PLACEMENTS, measure.placements},
+                        {field_name::CLOCK_GHZ,
+                         {{field_name::SLOWEST, Rounded(measure.slowest_clock_ghz)},
+                          {field_name::FASTEST, Rounded(measure.fastest_clock_ghz)}}}});
   }
   for (const RecordKernel& kernel : record.kernels) {
     Json figures = Json::array();
     for (const RecordFigure& figure : kernel.figures) figures.push_back(FigureJson(figure));
-    kernels.push_back({{"name", kernel.name},
-                       {"bytes", kernel.bytes_hex},
-                       {"assembly", kernel.assembly},
-                       {"figures", figures}});
+    kernels.push_back({{field_name::NAME, kernel.name},
+                       {field_name::BYTES, kernel.bytes_hex},
+                       {field_name::ASSEMBLY, kernel.assembly},
+                       {field_name::FIGURES, figures}});
   }
-  const Json json = {{"schema", record.schema},
-                     {"schema_version", std::to_string(record.schema_major) + "." +
-                                            std::to_string(record.schema_minor)},
-                     {"program_version", record.program_version},
-                     {"date_utc", record.date_utc},
-                     {"machine",
-                      {{"vendor", machine.vendor},
-                       {"family", machine.family},
-                       {"model", machine.model},
-                       {"stepping", machine.stepping},
-                       {"brand", machine.brand},
-                       {"microarchitecture", machine.microarchitecture},
-                       {"logical_cpus", machine.logical_cpus},
-                       {"hypervisor", machine.hypervisor},
-                       {"kernel_release", machine.kernel_release},
-                       {"pinned_cpu", machine.pinned_cpu},
-                       {"priority_raise_allowed", machine.priority_raise_allowed}}},
-                     {"settings",
-                      {{"measures", settings.measures},
-                       {"precision_cycles", settings.precision_cycles},
-                       {"seconds", settings.seconds},
-                       {"rounds", settings.rounds},
-                       {"calls", settings.calls},
-                       {"seed", settings.seed}}},
-                     {"clock_ghz",
-                      {{"slowest", Rounded(record.slowest_clock_ghz)},
-                       {"fastest", Rounded(record.fastest_clock_ghz)}}},
-                     {"measures", measures},
-                     {"kernels", kernels},
-                     {"left_out", record.left_out},
-                     {"containment", record.containment}};
+  const Json json = {{field_name::SCHEMA, record.schema},
+                     {field_name::SCHEMA_VERSION, std::to_string(record.schema_major) + "." +
+                                                      std::to_string(record.schema_minor)},
+                     {field_name::PROGRAM_VERSION, record.program_version},
+                     {field_name::DATE_UTC, record.date_utc},
+                     {field_name::MACHINE,
+                      {{field_name::VENDOR, machine.vendor},
+                       {field_name::FAMILY, machine.family},
+                       {field_name::MODEL, machine.model},
+                       {field_name::STEPPING, machine.stepping},
+                       {field_name::BRAND, machine.brand},
+                       {field_name::MICROARCHITECTURE, machine.microarchitecture},
+                       {field_name::LOGICAL_CPUS, machine.logical_cpus},
+                       {field_name::HYPERVISOR, machine.hypervisor},
+                       {field_name::KERNEL_RELEASE, machine.kernel_release},
+                       {field_name::PINNED_CPU, machine.pinned_cpu},
+                       {field_name::PRIORITY_RAISE_ALLOWED, machine.priority_raise_allowed}}},
+                     {field_name::SETTINGS,
+                      {{field_name::MEASURES, settings.measures},
+                       {field_name::PRECISION_CYCLES, settings.precision_cycles},
+                       {field_name::SECONDS, settings.seconds},
+                       {field_name::ROUNDS, settings.rounds},
+                       {field_name::CALLS, settings.calls},
+                       {field_name::SEED, settings.seed}}},
+                     {field_name::CLOCK_GHZ,
+                      {{field_name::SLOWEST, Rounded(record.slowest_clock_ghz)},
+                       {field_name::FASTEST, Rounded(record.fastest_clock_ghz)}}},
+                     {field_name::MEASURES, measures},
+                     {field_name::KERNELS, kernels},
+                     {field_name::LEFT_OUT, record.left_out},
+                     {field_name::CONTAINMENT, record.containment}};
   // Text the sweep was given or found (an assembler's message, a brand) may not be UTF-8: its
   // bytes are kept as U+FFFD rather than fail the record after the table was printed.
   return json.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";

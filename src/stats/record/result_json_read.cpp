@@ -3,6 +3,7 @@
 #include <array>
 #include <set>
 
+#include "stats/record/field_names.h"
 #include "stats/record/result_json.h"
 #include "stats/record/result_json_field.h"
 #include "stats/system/files.h"
@@ -38,17 +39,17 @@ void ReadVersion(const RecordField& field, ResultRecord& record) {
 }
 
 void ReadMachine(const RecordField& machine, RecordMachine& read) {
-  read.vendor = machine["vendor"].Text();
-  read.family = static_cast<int>(machine["family"].Whole(0xffff));
-  read.model = static_cast<int>(machine["model"].Whole(0xffff));
-  read.stepping = static_cast<int>(machine["stepping"].Whole(0xff));
-  read.brand = machine["brand"].Text();
-  read.microarchitecture = machine["microarchitecture"].Text();
-  read.logical_cpus = static_cast<int>(machine["logical_cpus"].Whole(1 << 20));
-  read.hypervisor = machine["hypervisor"].Flag();
-  read.kernel_release = machine["kernel_release"].Text();
-  read.pinned_cpu = static_cast<int>(machine["pinned_cpu"].Whole(1 << 20));
-  read.priority_raise_allowed = machine["priority_raise_allowed"].Flag();
+  read.vendor = machine[field_name::VENDOR].Text();
+  read.family = static_cast<int>(machine[field_name::FAMILY].Whole(0xffff));
+  read.model = static_cast<int>(machine[field_name::MODEL].Whole(0xffff));
+  read.stepping = static_cast<int>(machine[field_name::STEPPING].Whole(0xff));
+  read.brand = machine[field_name::BRAND].Text();
+  read.microarchitecture = machine[field_name::MICROARCHITECTURE].Text();
+  read.logical_cpus = static_cast<int>(machine[field_name::LOGICAL_CPUS].Whole(1 << 20));
+  read.hypervisor = machine[field_name::HYPERVISOR].Flag();
+  read.kernel_release = machine[field_name::KERNEL_RELEASE].Text();
+  read.pinned_cpu = static_cast<int>(machine[field_name::PINNED_CPU].Whole(1 << 20));
+  read.priority_raise_allowed = machine[field_name::PRIORITY_RAISE_ALLOWED].Flag();
 }
 
 // Each measure once.
@@ -60,48 +61,48 @@ std::string ReadMeasureName(const RecordField& field, std::set<std::string>& see
 
 ResultRecord ReadRecord(const ReadJson& json) {
   const RecordField top(json, "");
-  if (!top.Has("schema"))
+  if (!top.Has(field_name::SCHEMA))
     throw RecordRefusal{"JSON, but not an absbench result (no \"schema\" field)"};
   ResultRecord record;
-  record.schema = top["schema"].Text();
+  record.schema = top[field_name::SCHEMA].Text();
   if (record.schema != RESULT_SCHEMA) {
     throw RecordRefusal{"not an absbench result: its schema is " + Quoted(record.schema)};
   }
-  ReadVersion(top["schema_version"], record);
-  record.program_version = top["program_version"].Text();
-  record.date_utc = top["date_utc"].Text();
-  ReadMachine(top["machine"], record.machine);
-  const RecordField settings = top["settings"];
+  ReadVersion(top[field_name::SCHEMA_VERSION], record);
+  record.program_version = top[field_name::PROGRAM_VERSION].Text();
+  record.date_utc = top[field_name::DATE_UTC].Text();
+  ReadMachine(top[field_name::MACHINE], record.machine);
+  const RecordField settings = top[field_name::SETTINGS];
   std::set<std::string> asked, measured;
-  for (const RecordField& item : settings["measures"].Items(MEASURE_NAMES.size())) {
+  for (const RecordField& item : settings[field_name::MEASURES].Items(MEASURE_NAMES.size())) {
     record.settings.measures.push_back(ReadMeasureName(item, asked));
   }
-  record.settings.precision_cycles = settings["precision_cycles"].Number();
-  record.settings.seconds = settings["seconds"].Number();
-  record.settings.rounds = static_cast<uint32_t>(settings["rounds"].Whole(UINT32_MAX));
-  record.settings.calls = static_cast<uint32_t>(settings["calls"].Whole(UINT32_MAX));
-  record.settings.seed = settings["seed"].Whole(UINT64_MAX);
-  record.slowest_clock_ghz = top["clock_ghz"]["slowest"].Number();
-  record.fastest_clock_ghz = top["clock_ghz"]["fastest"].Number();
-  for (const RecordField& item : top["measures"].Items(MEASURE_NAMES.size())) {
+  record.settings.precision_cycles = settings[field_name::PRECISION_CYCLES].Number();
+  record.settings.seconds = settings[field_name::SECONDS].Number();
+  record.settings.rounds = static_cast<uint32_t>(settings[field_name::ROUNDS].Whole(UINT32_MAX));
+  record.settings.calls = static_cast<uint32_t>(settings[field_name::CALLS].Whole(UINT32_MAX));
+  record.settings.seed = settings[field_name::SEED].Whole(UINT64_MAX);
+  record.slowest_clock_ghz = top[field_name::CLOCK_GHZ][field_name::SLOWEST].Number();
+  record.fastest_clock_ghz = top[field_name::CLOCK_GHZ][field_name::FASTEST].Number();
+  for (const RecordField& item : top[field_name::MEASURES].Items(MEASURE_NAMES.size())) {
     RecordMeasure& measure = record.measures.emplace_back();
-    measure.measure = ReadMeasureName(item["measure"], measured);
-    measure.end = item["end"].OneOf({"precise", "time_up", "rounds_done"});
-    if (record.schema_minor >= 1) measure.waited = item["waited"].Flag();
-    measure.rounds = static_cast<uint32_t>(item["rounds"].Whole(UINT32_MAX));
-    measure.noise_floor_cycles = item["noise_floor_cycles"].Number();
-    measure.chunk_length = static_cast<uint32_t>(item["chunk_length"].Whole(UINT32_MAX));
-    measure.placements = item["placements"].Whole(RESULT_MOST_PLACEMENTS);
-    if (measure.placements == 0) item["placements"].Refuse("none");
+    measure.measure = ReadMeasureName(item[field_name::MEASURE], measured);
+    measure.end = item[field_name::END].OneOf({"precise", "time_up", "rounds_done"});
+    if (record.schema_minor >= 1) measure.waited = item[field_name::WAITED].Flag();
+    measure.rounds = static_cast<uint32_t>(item[field_name::ROUNDS].Whole(UINT32_MAX));
+    measure.noise_floor_cycles = item[field_name::NOISE_FLOOR_CYCLES].Number();
+    measure.chunk_length = static_cast<uint32_t>(item[field_name::CHUNK_LENGTH].Whole(UINT32_MAX));
+    measure.placements = item[field_name::PLACEMENTS].Whole(RESULT_MOST_PLACEMENTS);
+    if (measure.placements == 0) item[field_name::PLACEMENTS].Refuse("none");
     if (record.schema_minor >= 1) {
-      measure.slowest_clock_ghz = item["clock_ghz"]["slowest"].Number();
-      measure.fastest_clock_ghz = item["clock_ghz"]["fastest"].Number();
+      measure.slowest_clock_ghz = item[field_name::CLOCK_GHZ][field_name::SLOWEST].Number();
+      measure.fastest_clock_ghz = item[field_name::CLOCK_GHZ][field_name::FASTEST].Number();
     }
   }
-  record.kernels = ReadRecordKernels(top["kernels"], record);
-  if (record.schema_minor >= 3) record.containment = top["containment"].Text();
+  record.kernels = ReadRecordKernels(top[field_name::KERNELS], record);
+  if (record.schema_minor >= 3) record.containment = top[field_name::CONTAINMENT].Text();
   // A kernel left out of the sweep, or of each measure.
-  for (const RecordField& item : top["left_out"].Items(4 * RESULT_MOST_KERNELS)) {
+  for (const RecordField& item : top[field_name::LEFT_OUT].Items(4 * RESULT_MOST_KERNELS)) {
     record.left_out.push_back(item.Text());
   }
   return record;

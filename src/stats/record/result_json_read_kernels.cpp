@@ -4,6 +4,7 @@
 #include <set>
 
 #include "stats/math/placement_uncertainty.h"
+#include "stats/record/field_names.h"
 #include "stats/record/result_json_field.h"
 
 namespace stats {
@@ -19,50 +20,52 @@ bool KernelNameOk(const std::string& name) {
 
 RecordFigure ReadFigure(const RecordField& field, const ResultRecord& record) {
   RecordFigure figure;
-  figure.measure = field["measure"].OneOf(MEASURE_NAMES);
-  figure.pass = field["pass"].OneOf(PASS_NAMES);
+  figure.measure = field[field_name::MEASURE].OneOf(MEASURE_NAMES);
+  figure.pass = field[field_name::PASS].OneOf(PASS_NAMES);
   size_t placements = 0;
   for (const RecordMeasure& measure : record.measures) {
     if (measure.measure == figure.measure) placements = measure.placements;
   }
-  if (placements == 0) field["measure"].Refuse("a measure the record's measures do not list");
-  figure.median_cycles = field["median_cycles"].Number();
-  figure.uncertainty_cycles = field["uncertainty_cycles"].Number();
-  if (figure.uncertainty_cycles < 0) field["uncertainty_cycles"].Refuse("below zero");
+  if (placements == 0)
+    field[field_name::MEASURE].Refuse("a measure the record's measures do not list");
+  figure.median_cycles = field[field_name::MEDIAN_CYCLES].Number();
+  figure.uncertainty_cycles = field[field_name::UNCERTAINTY_CYCLES].Number();
+  if (figure.uncertainty_cycles < 0) field[field_name::UNCERTAINTY_CYCLES].Refuse("below zero");
   figure.rounds_uncertainty_cycles = figure.uncertainty_cycles;
   if (record.schema_minor >= 2) {
-    figure.rounds_uncertainty_cycles = field["rounds_uncertainty_cycles"].Number();
+    figure.rounds_uncertainty_cycles = field[field_name::ROUNDS_UNCERTAINTY_CYCLES].Number();
     if (figure.rounds_uncertainty_cycles < 0) {
-      field["rounds_uncertainty_cycles"].Refuse("below zero");
+      field[field_name::ROUNDS_UNCERTAINTY_CYCLES].Refuse("below zero");
     }
     if (figure.rounds_uncertainty_cycles > figure.uncertainty_cycles) {
-      field["rounds_uncertainty_cycles"].Refuse("above uncertainty_cycles, of which it is a part");
+      field[field_name::ROUNDS_UNCERTAINTY_CYCLES].Refuse(
+          "above uncertainty_cycles, of which it is a part");
     }
   }
-  figure.iqr_cycles = field["iqr_cycles"].Number();
-  figure.share_away = field["share_away"].Number();
-  figure.layout_sensitive = field["layout_sensitive"].Flag();
+  figure.iqr_cycles = field[field_name::IQR_CYCLES].Number();
+  figure.share_away = field[field_name::SHARE_AWAY].Number();
+  figure.layout_sensitive = field[field_name::LAYOUT_SENSITIVE].Flag();
   if (record.schema_minor >= 1) {
-    figure.precise = field["precise"].Flag();
-    figure.shared_core = field["shared_core"].Flag();
+    figure.precise = field[field_name::PRECISE].Flag();
+    figure.shared_core = field[field_name::SHARED_CORE].Flag();
   } else {
     figure.precise = figure.uncertainty_cycles <= record.settings.precision_cycles;
   }
-  if (!field["predicted_cycles"].IsNull()) {
-    figure.predicted_cycles = field["predicted_cycles"].Number();
-    figure.model = field["model"].Text();
+  if (!field[field_name::PREDICTED_CYCLES].IsNull()) {
+    figure.predicted_cycles = field[field_name::PREDICTED_CYCLES].Number();
+    figure.model = field[field_name::MODEL].Text();
   }
   std::vector<bool> seen(placements);
-  for (const RecordField& item : field["cells"].Items(placements)) {
+  for (const RecordField& item : field[field_name::CELLS].Items(placements)) {
     RecordCell& cell = figure.cells.emplace_back();
-    cell.placement = item["placement"].Whole(placements - 1);
-    if (seen[cell.placement]) item["placement"].Refuse("a placement given twice");
+    cell.placement = item[field_name::PLACEMENT].Whole(placements - 1);
+    if (seen[cell.placement]) item[field_name::PLACEMENT].Refuse("a placement given twice");
     seen[cell.placement] = true;
-    cell.loop_offset = static_cast<int>(item["loop_offset"].Whole(63));
-    cell.kernel_offset = static_cast<int>(item["kernel_offset"].Whole(63));
-    cell.net_cycles = item["net_cycles"].Number();
-    cell.first_half_cycles = item["first_half_cycles"].Number();
-    cell.second_half_cycles = item["second_half_cycles"].Number();
+    cell.loop_offset = static_cast<int>(item[field_name::LOOP_OFFSET].Whole(63));
+    cell.kernel_offset = static_cast<int>(item[field_name::KERNEL_OFFSET].Whole(63));
+    cell.net_cycles = item[field_name::NET_CYCLES].Number();
+    cell.first_half_cycles = item[field_name::FIRST_HALF_CYCLES].Number();
+    cell.second_half_cycles = item[field_name::SECOND_HALF_CYCLES].Number();
   }
   // Before 1.2 a layout-sensitive figure's uncertainty left out how far its median may move with
   // the placements alone; its cells tell.
@@ -77,18 +80,19 @@ RecordFigure ReadFigure(const RecordField& field, const ResultRecord& record) {
 
 RecordKernel ReadKernel(const RecordField& field, const ResultRecord& record) {
   RecordKernel kernel;
-  kernel.name = field["name"].Text();
+  kernel.name = field[field_name::NAME].Text();
   if (!KernelNameOk(kernel.name)) {
-    field["name"].Refuse("not 1 to 16 letters, digits or underscores, but " + Quoted(kernel.name));
+    field[field_name::NAME].Refuse("not 1 to 16 letters, digits or underscores, but " +
+                                   Quoted(kernel.name));
   }
-  kernel.bytes_hex = field["bytes"].Text();
+  kernel.bytes_hex = field[field_name::BYTES].Text();
   if (kernel.bytes_hex.size() % 2 != 0 ||
       kernel.bytes_hex.find_first_not_of("0123456789abcdef") != std::string::npos) {
-    field["bytes"].Refuse("not lower-case hex bytes");
+    field[field_name::BYTES].Refuse("not lower-case hex bytes");
   }
-  kernel.assembly = field["assembly"].Text(true);
+  kernel.assembly = field[field_name::ASSEMBLY].Text(true);
   // A figure per measure and pass, at most.
-  for (const RecordField& item : field["figures"].Items(2 * MEASURE_NAMES.size())) {
+  for (const RecordField& item : field[field_name::FIGURES].Items(2 * MEASURE_NAMES.size())) {
     RecordFigure figure = ReadFigure(item, record);
     if (FindFigure(kernel, figure.measure, figure.pass) != nullptr) {
       item.Refuse("a second figure of " + figure.measure + ", " + figure.pass + " pass");
@@ -107,7 +111,7 @@ std::vector<RecordKernel> ReadRecordKernels(const RecordField& kernels,
   for (const RecordField& item : kernels.Items(RESULT_MOST_KERNELS)) {
     read.push_back(ReadKernel(item, record));
     if (!names.insert(read.back().name).second) {
-      item["name"].Refuse("a second kernel named " + read.back().name);
+      item[field_name::NAME].Refuse("a second kernel named " + read.back().name);
     }
   }
   return read;
