@@ -20,7 +20,7 @@ constexpr int ROLE_PROTOCOL_VERSION = 1;
 
 // What a child in a role has beside its input: where it reports, and the shared page, if any.
 struct RoleContext {
-  int report = -1;
+  ReportChannel report;
   SharedPage::Handle shared_page = SharedPage::NO_HANDLE;
 };
 // A role's work, which ends the process itself (ExitAtOnce) and never returns.

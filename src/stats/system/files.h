@@ -8,10 +8,6 @@
 
 namespace stats {
 
-// Writes every byte of `bytes` to `fd`, again after EINTR and partial writes: 0, or the errno of
-// the write that failed (ENOSPC for one that wrote nothing).
-int WriteAll(int fd, const std::string& bytes);
-
 // Writes `content` to a temporary file beside `path` and renames it into place, so that a reader
 // never sees half a file and a failure leaves no temporary file. Empty, or why it failed.
 std::string WriteWholeFile(const std::string& path, const std::string& content);

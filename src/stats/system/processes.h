@@ -21,18 +21,16 @@ StopRequest StopRequested();
 // The exit code a stop ends this program with: on Linux 130, 143 and 129, as a shell reads them.
 int ExitCodeOf(StopRequest stop);
 
-// Closes the descriptor when the scope ends.
-class Descriptor {
+// Where a child of this program's own reports to its parent. What it is only the system layer
+// knows; a child may write to it from anywhere, its signal handlers included.
+class ReportChannel {
  public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() { reset(); }
-  int get() const { return fd_; }
-  void reset(int fd = -1);
+  ReportChannel() = default;
+  explicit ReportChannel(intptr_t handle) : handle_(handle) {}
+  intptr_t handle() const { return handle_; }
 
  private:
-  int fd_;
+  intptr_t handle_ = -1;
 };
 
 struct ChildLimits {
@@ -76,11 +74,12 @@ ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, b
 // Whether the child ended by exiting with 0.
 bool Succeeded(const ChildRun& run);
 
-constexpr int STANDARD_ERROR = 2;
-
-// For a child's body and signal handlers: a write that may be cut short, and the end of the
-// process without its exit handlers.
-void WriteAtOnce(int fd, const void* bytes, size_t length);
+// For a child and its signal handlers: a write to its report that may be cut short; every byte of
+// `bytes`, again after interruptions and partial writes (false when that failed); a line on
+// standard error; and the end of the process without its exit handlers.
+void ReportBytes(ReportChannel channel, const void* bytes, size_t length);
+bool ReportAll(ReportChannel channel, const std::string& bytes);
+void SayOnStandardError(const std::string& line);
 [[noreturn]] void ExitAtOnce(int code);
 
 }  // namespace stats

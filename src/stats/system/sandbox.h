@@ -11,7 +11,7 @@
 namespace stats {
 
 struct SandboxRules {
-  int report = -1;                // the one descriptor it may write to
+  ReportChannel report;           // the one channel it may write to
   bool maps_code = false;         // may map, protect and unmap pages, never writable and executable
   size_t address_room = 1 << 30;  // bytes of address space it may add to what it holds
   bool steps_through = false;     // may set signal handlers, their stack, mask, a timer: to trace

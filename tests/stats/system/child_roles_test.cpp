@@ -17,13 +17,13 @@ int set_in_the_parent = 0;
 const bool PROTOCOL_ROLES_ADDED =
     testing_roles::Add("echoes-its-input",
                        [](const std::string& input, const stats::RoleContext& context) {
-                         stats::WriteAtOnce(context.report, input.data(), input.size());
+                         stats::ReportBytes(context.report, input.data(), input.size());
                          stats::ExitAtOnce(0);
                        }) &&
     testing_roles::Add("tells-what-it-sees",
                        [](const std::string&, const stats::RoleContext& context) {
                          const std::string seen = std::to_string(set_in_the_parent);
-                         stats::WriteAtOnce(context.report, seen.data(), seen.size());
+                         stats::ReportBytes(context.report, seen.data(), seen.size());
                          stats::SharedPage page(context.shared_page, 64);
                          if (page.bytes() != nullptr)
                            std::strcpy(static_cast<char*>(page.bytes()), "hi");

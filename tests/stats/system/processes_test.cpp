@@ -32,7 +32,7 @@ const bool COLLECTING_ROLES_ADDED =
                        [](const std::string& input, const stats::RoleContext& context) {
                          Say(STDOUT_FILENO, "out");
                          Say(STDERR_FILENO, "err");
-                         Say(context.report, input.c_str());
+                         stats::ReportBytes(context.report, input.data(), input.size());
                          char byte;
                          // Its input read whole: standard input is at its end.
                          _exit(read(STDIN_FILENO, &byte, 1) == 0 ? 3 : 4);

@@ -21,7 +21,7 @@ constexpr char ALONE_DONE[] = "alone: done\n";
 // In the child: the kernel's code of the cell, then the empty procedure's, in both passes, a few
 // times over; reports that it is done only if nothing went wrong.
 [[noreturn]] void RunAlone(const Procedure& kernel, const NamedCell& cell, uint32_t calls,
-                           int report) {
+                           ReportChannel report) {
   const std::vector<Procedure> procedures = {kernel, EmptyProcedureCopy()};
   MeasureCode code(cell.measure, procedures);
   if (!code.ok()) ExitAtOnce(CANNOT_PLACE);
@@ -37,7 +37,7 @@ constexpr char ALONE_DONE[] = "alone: done\n";
       }
     }
   }
-  WriteAtOnce(report, ALONE_DONE, sizeof ALONE_DONE - 1);
+  ReportBytes(report, ALONE_DONE, sizeof ALONE_DONE - 1);
   ExitAtOnce(0);
 }
 
@@ -55,7 +55,7 @@ void PlayCellAlone(const std::string& input, const RoleContext& context) {
   RunAlone(kernel, cell, calls, context.report);
 }
 
-SandboxRules MeasuringSandbox(int report) {
+SandboxRules MeasuringSandbox(ReportChannel report) {
   SandboxRules rules;
   rules.report = report;
   rules.maps_code = true;

@@ -15,7 +15,7 @@ namespace stats {
 
 // The room of every process that measures: it writes its report, ends, reads the clock, and maps
 // memory, never writable and executable at once.
-SandboxRules MeasuringSandbox(int report);
+SandboxRules MeasuringSandbox(ReportChannel report);
 
 // Whether `cell` (of a kernel of `kernels`, not the empty procedure) fails again when it runs
 // alone; false too when a stop came first.

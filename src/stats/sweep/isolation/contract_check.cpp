@@ -55,17 +55,17 @@ void Place(CodeArena& arena, const std::vector<uint8_t>& code, size_t at) {
 }
 
 // Calls the code `at` bytes into `arena` once per operand and reports the records.
-void CallAndReport(const CodeArena& arena, size_t at, int report) {
+void CallAndReport(const CodeArena& arena, size_t at, ReportChannel report) {
   uint64_t records[2][RECORD_SIZE] = {};
   for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes() + at, PASS_OPERANDS[i], records[i]);
-  WriteAtOnce(report, records, sizeof records);
+  ReportBytes(report, records, sizeof records);
 }
 
 // In the child: the kernel called as the loop calls it, then its body run as an inline copy runs,
 // straight into a RET and elsewhere in memory, as copies are. Both are placed before the sandbox
 // closes, so that the kernel's bytes run where the child can only write its report and end. A
 // fault in the second leaves the first one's records reported.
-[[noreturn]] void CallInChild(const Procedure& kernel, int report) {
+[[noreturn]] void CallInChild(const Procedure& kernel, ReportChannel report) {
   constexpr size_t INLINE_AT = 1024 + 2;
   std::vector<uint8_t> inline_copy = BodyOf(kernel);
   inline_copy.push_back(0xC3);  // ret
@@ -76,7 +76,7 @@ void CallAndReport(const CodeArena& arena, size_t at, int report) {
   rules.report = report;
   rules.address_room = 64 << 20;
   if (const std::string problem = EnterSandbox(rules); !problem.empty()) {
-    WriteAtOnce(STANDARD_ERROR, problem.data(), problem.size());
+    SayOnStandardError(problem);
     ExitAtOnce(CANNOT_CLOSE_IN);
   }
   CallAndReport(called, 0, report);

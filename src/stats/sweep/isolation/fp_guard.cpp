@@ -29,7 +29,7 @@ void AppendHex(char*& at, uint32_t value) {
 }
 
 // What the fault handler needs: set once, before any kernel runs.
-int guard_report = -1;
+ReportChannel guard_report;
 uint32_t mxcsr_at_start = 0;
 uint16_t x87_at_start = 0;
 
@@ -46,13 +46,13 @@ void ExitOnChange(uint32_t mxcsr_now, uint16_t x87_now) {
   AppendText(at, " to ");
   AppendHex(at, mxcsr_changed ? mxcsr_now : x87_now);
   *at++ = '\n';
-  WriteAtOnce(guard_report, text, static_cast<size_t>(at - text));
+  ReportBytes(guard_report, text, static_cast<size_t>(at - text));
   ExitAtOnce(FLOAT_STATE_CHANGED);
 }
 
 }  // namespace
 
-void GuardFloatControl(int report) {
+void GuardFloatControl(ReportChannel report) {
   guard_report = report;
   mxcsr_at_start = MxcsrControl();
   x87_at_start = X87ControlWord();

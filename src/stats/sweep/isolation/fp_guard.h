@@ -6,11 +6,12 @@
 #include <cstdint>
 
 #include "stats/sweep/isolation/child_exits.h"
+#include "stats/system/processes.h"
 
 namespace stats {
 
 // Records the state as it is now, to hold every cell to, and catches floating-point faults.
-void GuardFloatControl(int report);
+void GuardFloatControl(ReportChannel report);
 
 // Ends the process with the change said on the report when the state differs from the recorded.
 void CheckFloatControl();

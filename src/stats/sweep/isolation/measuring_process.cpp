@@ -22,12 +22,12 @@ namespace {
 constexpr double MEASURING_TIME_MARGIN_SECONDS = 3;
 
 // In the measuring process: the parent reads each measure whole or not at all.
-void SendToParent(int fd, const std::string& text) {
-  if (WriteAll(fd, text) != 0) ExitAtOnce(CANNOT_REPORT);
+void SendToParent(ReportChannel report, const std::string& text) {
+  if (!ReportAll(report, text)) ExitAtOnce(CANNOT_REPORT);
 }
 
 [[noreturn]] void Measure(const std::vector<Procedure>& kernels, const SweepSettings& settings,
-                          const MeasureSweep& measure_sweep, Beacon& beacon, int report) {
+                          const MeasureSweep& measure_sweep, Beacon& beacon, ReportChannel report) {
   GuardFloatControl(report);
   SweepHooks hooks;
   hooks.progress = [&](size_t done, size_t total, bool waiting) {
@@ -42,7 +42,7 @@ void SendToParent(int fd, const std::string& text) {
   hooks.prepared = [&] {
     const std::string problem = EnterSandbox(MeasuringSandbox(report));
     if (problem.empty()) return;
-    WriteAtOnce(STANDARD_ERROR, problem.data(), problem.size());
+    SayOnStandardError(problem);
     ExitAtOnce(CANNOT_SANDBOX);
   };
   hooks.finished = [&](const SweepResult& so_far, size_t measure) {

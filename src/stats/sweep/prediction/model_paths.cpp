@@ -34,7 +34,8 @@ struct PathHeader {
 };
 
 // Records the copies from `first` on, in order.
-[[noreturn]] void RecordInChild(const std::vector<CopyPath>& copies, size_t first, int report) {
+[[noreturn]] void RecordInChild(const std::vector<CopyPath>& copies, size_t first,
+                                ReportChannel report) {
   CodeArena arena(copies.size() * SLOT);
   if (!arena.ok()) ExitAtOnce(CANNOT_PLACE);
   std::memset(arena.writable(), 0xCC, arena.size());
@@ -58,7 +59,7 @@ struct PathHeader {
     std::string record(reinterpret_cast<const char*>(&header), sizeof header);
     record.append(reinterpret_cast<const char*>(path.offsets.data()),
                   path.offsets.size() * sizeof(uint32_t));
-    if (WriteAll(report, record) != 0) ExitAtOnce(CANNOT_PLACE);
+    if (!ReportAll(report, record)) ExitAtOnce(CANNOT_PLACE);
   }
   ExitAtOnce(0);
 }

@@ -52,7 +52,7 @@ int PipeHolding(const std::string& message) {
 
 void RefuseRoleInput(const std::string& role, const std::string& problem) {
   const std::string line = REFUSAL + role + " refused its input: " + problem + "\n";
-  WriteAtOnce(STANDARD_ERROR, line.data(), line.size());
+  SayOnStandardError(line);
   ExitAtOnce(ROLE_REFUSED);
 }
 
@@ -73,7 +73,7 @@ void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
   const RoleMessageRead read = ReadRoleMessage(role, message);
   if (!read.problem.empty()) RefuseRoleInput(role, read.problem);
   RoleContext context;
-  context.report = REPORT_IN_CHILD;
+  context.report = ReportChannel(REPORT_IN_CHILD);
   if (argc > 3) context.shared_page = SHARED_PAGE_IN_CHILD;
   played->second(read.input, context);
   ExitAtOnce(127);

@@ -1,4 +1,4 @@
-#include "stats/system/descendants.h"
+#include "stats/system/linux/descendants.h"
 
 #include <dirent.h>
 #include <signal.h>

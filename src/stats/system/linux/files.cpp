@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "stats/system/linux/descriptors.h"
 #include "stats/system/processes.h"
 
 namespace stats {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "stats/system/linux/child_start.h"
+#include "stats/system/linux/descriptors.h"
 #include "stats/system/linux/stop_signals.h"
 
 namespace stats {
@@ -83,7 +84,17 @@ std::string DescribeSignal(int signal) {
          strsignal(signal) + ")";
 }
 
-void WriteAtOnce(int fd, const void* bytes, size_t length) { (void)!write(fd, bytes, length); }
+void ReportBytes(ReportChannel channel, const void* bytes, size_t length) {
+  (void)!write(static_cast<int>(channel.handle()), bytes, length);
+}
+
+bool ReportAll(ReportChannel channel, const std::string& bytes) {
+  return WriteAll(static_cast<int>(channel.handle()), bytes) == 0;
+}
+
+void SayOnStandardError(const std::string& line) {
+  (void)!write(STDERR_FILENO, line.data(), line.size());
+}
 
 void ExitAtOnce(int code) { _exit(code); }
 

@@ -13,8 +13,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "stats/system/descendants.h"
 #include "stats/system/linux/child_start.h"
+#include "stats/system/linux/descendants.h"
+#include "stats/system/linux/descriptors.h"
 #include "stats/system/linux/stop_signals.h"
 
 namespace stats {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "stats/system/files.h"
+#include "stats/system/linux/descriptors.h"
 
 namespace stats {
 

@@ -67,7 +67,7 @@ int AddRules(scmp_filter_ctx filter, const SandboxRules& rules) {
     if (failed == 0) failed = added;
   };
   // The report, the end, and the return from the floating-point fault handler.
-  allow(SCMP_SYS(write), 1, SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(rules.report)));
+  allow(SCMP_SYS(write), 1, SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(rules.report.handle())));
   allow(SCMP_SYS(exit_group));
   allow(SCMP_SYS(rt_sigreturn));
   // The monotonic clock, when the system serves it by a call rather than from the shared page,
@@ -99,7 +99,7 @@ int AddRules(scmp_filter_ctx filter, const SandboxRules& rules) {
 }  // namespace
 
 std::string EnterSandbox(const SandboxRules& rules) {
-  refused_report = rules.report;
+  refused_report = static_cast<int>(rules.report.handle());
   struct sigaction on_refused = {};
   on_refused.sa_sigaction = OnRefusedCall;
   on_refused.sa_flags = SA_SIGINFO | SA_ONSTACK;
