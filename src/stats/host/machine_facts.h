@@ -2,7 +2,6 @@
 // measuring thread and asks for priority.
 #pragma once
 
-#include <istream>
 #include <string>
 
 namespace stats {
@@ -14,8 +13,5 @@ struct MachineFacts {
 };
 
 MachineFacts ReadMachineFacts();
-
-// The first "model name" of a /proc/cpuinfo text, or "unknown processor".
-std::string ProcessorModelIn(std::istream& cpuinfo);
 
 }  // namespace stats

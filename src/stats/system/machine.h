@@ -29,8 +29,8 @@ std::string KernelRelease();
 // The processors online, or 0 when the system cannot say.
 int LogicalCpus();
 
-// The text of a file the system makes up on reading (/proc/cpuinfo), or empty.
-std::string SystemFileText(const std::string& path);
+// The processor's name as the system gives it, or "unknown processor".
+std::string SystemProcessorName();
 
 // "2025-01-31T12:00:00Z", now.
 std::string UtcNow();

@@ -1,4 +1,5 @@
-// A folder of its own for a tool's files, in TMPDIR or /tmp, removed with the files named to it.
+// A folder of its own for a tool's files, in the system's place for temporary files, removed with
+// the files named to it.
 #pragma once
 
 #include <string>

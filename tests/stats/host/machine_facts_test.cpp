@@ -8,19 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sstream>
-
 #include "stats/system/machine.h"
 #include "tests/stats/system/system_call_wrappers.h"
 
 namespace {
-
-TEST(ProcessorModelIn, PassesOverAModelNameWithNoValueInsteadOfFailing) {
-  std::istringstream cpuinfo("processor\t: 0\nmodel name\t:\nmodel name\t: Example Core 9\n");
-  EXPECT_EQ(stats::ProcessorModelIn(cpuinfo), "Example Core 9");
-  std::istringstream blank("model name\t: \t\n");
-  EXPECT_EQ(stats::ProcessorModelIn(blank), "unknown processor");
-}
 
 // Clears one capability from this process's effective and permitted sets.
 bool DropCapability(int capability) {

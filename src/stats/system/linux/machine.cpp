@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "stats/system/linux/cpuinfo.h"
+
 namespace stats {
 
 int MostCpuNumber() { return CPU_SETSIZE - 1; }
@@ -63,11 +65,20 @@ int LogicalCpus() {
   return online > 0 ? static_cast<int>(online) : 0;
 }
 
-std::string SystemFileText(const std::string& path) {
-  std::ifstream file(path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+std::string ProcessorModelIn(std::istream& cpuinfo) {
+  for (std::string line; std::getline(cpuinfo, line);) {
+    if (line.rfind("model name", 0) != 0) continue;
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    const size_t value = line.find_first_not_of(" \t", colon + 1);
+    if (value != std::string::npos) return line.substr(value);
+  }
+  return "unknown processor";
+}
+
+std::string SystemProcessorName() {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  return ProcessorModelIn(cpuinfo);
 }
 
 std::string UtcNow() {
