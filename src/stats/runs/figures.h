@@ -1,4 +1,5 @@
-// What absbench-stats makes of a set of reports: the table, the CSV rows and the chart.
+// What absbench-stats makes of a set of reports: each kernel's figures, the table and the CSV rows
+// (the chart is the summary command's own).
 #pragma once
 
 #include <string>
