@@ -10,16 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace stats {
+#include "stats/system/stop_requests.h"
 
-// From here on a stop asked of this process (Ctrl-C, a job's end, its terminal closed) no longer
-// ends it; it is recorded instead, so that children are stopped and no half-written file is left.
-void InstallStopHandlers();
-enum class StopRequest { NONE, INTERRUPT, TERMINATE, HANG_UP };
-// The stop asked so far, or NONE.
-StopRequest StopRequested();
-// The exit code a stop ends this program with: on Linux 130, 143 and 129, as a shell reads them.
-int ExitCodeOf(StopRequest stop);
+namespace stats {
 
 // Where a child of this program's own reports to its parent. What it is only the system layer
 // knows; a child may write to it from anywhere, its signal handlers included.

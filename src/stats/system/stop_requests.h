@@ -1,0 +1,17 @@
+// How a stop asked of absbench-stats from outside (Ctrl-C, a job's end, its terminal closed)
+// reaches it: recorded, so that its children are stopped and no half-written file is left, then
+// ended with the exit code a shell expects.
+#pragma once
+
+namespace stats {
+
+// From here on a stop asked of this process (Ctrl-C, a job's end, its terminal closed) no longer
+// ends it; it is recorded instead, so that children are stopped and no half-written file is left.
+void InstallStopHandlers();
+enum class StopRequest { NONE, INTERRUPT, TERMINATE, HANG_UP };
+// The stop asked so far, or NONE.
+StopRequest StopRequested();
+// The exit code a stop ends this program with: on Linux 130, 143 and 129, as a shell reads them.
+int ExitCodeOf(StopRequest stop);
+
+}  // namespace stats
