@@ -19,6 +19,7 @@
 #include "stats/sweep/placed/procedures.h"
 #include "stats/sweep/prediction/model.h"
 #include "stats/sweep/user_code/user_kernel.h"
+#include "stats/system/child_roles.h"
 #include "stats/system/machine.h"
 #include "stats/system/processes.h"
 #include "stats/text/file_output.h"
@@ -68,6 +69,10 @@ std::vector<std::string> LeaveOutMisbehaving(std::vector<Procedure>& kernels) {
 int RunSweepCommand(const SweepOptions& options) {
   // From the first child on (the assembler), so that a stop still removes its scratch folder.
   InstallStopHandlers();
+  // Every kernel runs in a child that is this program started again.
+  if (const std::string problem = WhyThisProgramCannotStartItself(); !problem.empty()) {
+    return Failure(problem);
+  }
   std::vector<Procedure> kernels = TableProcedures();
   ModelTools model_tools;
   if (options.predict) {

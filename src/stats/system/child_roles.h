@@ -45,6 +45,10 @@ RoleMessageRead ReadRoleMessage(const std::string& role, const std::string& mess
 // not hold, or input cut short or garbled, is refused. Returns at once when no role is named.
 void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles);
 
+// Empty when this program can start itself again as a child, else why not, in one line: an IA-32
+// build run under an emulator on a machine that refuses 32-bit programs cannot.
+std::string WhyThisProgramCannotStartItself();
+
 // This program started again in `role` with `input`, within `limits`, sharing `shared` when
 // given. A child that refused its input is FAILED, with its reason; one that could not be started
 // is FAILED, "cannot start this program again: reason".

@@ -19,6 +19,8 @@ constexpr int REPORT_IN_CHILD = 3, SHARED_PAGE_IN_CHILD = 4;
 // No role's input comes near this; a pipe holds it all before the child starts.
 constexpr size_t MOST_INPUT = 1 << 20;
 const char REFUSAL[] = "absbench-stats: the child role ";
+// A role every build of this program plays: it ends at once, to show that the program starts.
+const char STARTS_ROLE[] = "starts";
 
 // `from` as descriptor `to` of the program exec starts, whatever number it has now.
 bool KeepAs(int from, int to) {
@@ -69,14 +71,25 @@ void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
     if (message.size() > MOST_INPUT + 256) RefuseRoleInput(role, "it is too long");
   }
   const auto played = roles.find(role);
-  if (played == roles.end()) RefuseRoleInput(role, "this program has no such role");
+  if (played == roles.end() && role != STARTS_ROLE)
+    RefuseRoleInput(role, "this program has no such role");
   const RoleMessageRead read = ReadRoleMessage(role, message);
   if (!read.problem.empty()) RefuseRoleInput(role, read.problem);
+  if (played == roles.end()) ExitAtOnce(0);
   RoleContext context;
   context.report = ReportChannel(REPORT_IN_CHILD);
   if (argc > 3) context.shared_page = SHARED_PAGE_IN_CHILD;
   played->second(read.input, context);
   ExitAtOnce(127);
+}
+
+std::string WhyThisProgramCannotStartItself() {
+  ChildLimits limits;
+  limits.time_limit_ms = 10000;
+  const ChildRun run = RunRole(STARTS_ROLE, "", limits);
+  if (Succeeded(run)) return "";
+  if (!run.failure.empty()) return run.failure;
+  return "this program, started again, " + run.ending.words;
 }
 
 ChildRun RunRole(const std::string& role, const std::string& input, const ChildLimits& limits,
