@@ -19,11 +19,13 @@ int main(int argc, char** argv) {
     std::cout << stats::USAGE << "\n" << stats::HELP;
     return 0;
   }
+  int code;
   if (const auto* sweep = std::get_if<stats::SweepOptions>(&command)) {
-    return stats::RunSweepCommand(*sweep);
+    code = stats::RunSweepCommand(*sweep);
+  } else if (const auto* compare = std::get_if<stats::CompareOptions>(&command)) {
+    code = stats::RunCompareCommand(*compare);
+  } else {
+    code = stats::RunSummaryCommand(std::get<stats::SummaryOptions>(command));
   }
-  if (const auto* compare = std::get_if<stats::CompareOptions>(&command)) {
-    return stats::RunCompareCommand(*compare);
-  }
-  return stats::RunSummaryCommand(std::get<stats::SummaryOptions>(command));
+  return stats::WithStandardOutputChecked(code);
 }

@@ -1,7 +1,9 @@
 // absbench-stats run as a user runs it: its options, and two runs of the quick-count benchmark.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,6 +143,79 @@ TEST(StatsOutputFiles, AFileThatCannotBeWrittenEndsWithOneAndTheReasonAndLeavesN
     EXPECT_EQ(FilesIn(directory), std::vector<std::string>{"taken"}) << arguments[0];
     rmdir(taken.c_str());
     rmdir(directory.c_str());
+  }
+}
+
+// Outputs never replace a device, never overwrite an input, and are tried before anything runs.
+TEST(StatsOutputFiles, ADeviceIsWrittenInPlaceAnInputIsNoOutputAndAPathIsTriedFirst) {
+  const std::string directory = TemporaryDirectory(), baseline = directory + "/a.json";
+  const std::string record = ReadFile(STATS_FIXTURES "/imul-once.json");
+  std::ofstream(baseline) << record;
+  const std::vector<std::string> compare = {"--compare", baseline,
+                                            STATS_FIXTURES "/imul-twice.json"};
+  auto with = [&](std::vector<std::string> arguments, const std::vector<std::string>& more) {
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return RunCommand(StatsCommand(arguments), Input::DEV_NULL, seconds(60));
+  };
+  // A device of the test's own, not the machine's /dev/null, which a failure would replace; and a
+  // FIFO, whose reader gets the CSV.
+  const std::string device = directory + "/null", fifo = directory + "/fifo";
+  const bool made_device = mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Opened for reading first, so that the program's open for writing goes through at once; the
+  // CSV (under 2 KiB) waits in the FIFO until it is read.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const FinishedRun sink =
+      with(compare, {"--csv", fifo, "--svg", made_device ? device : directory + "/chart.svg"});
+  char bytes[4096];
+  const ssize_t count = read(reader, bytes, sizeof bytes);
+  const std::string from_fifo(bytes, count > 0 ? static_cast<size_t>(count) : 0);
+  close(reader);
+  EXPECT_TRUE(WIFEXITED(sink.status) && WEXITSTATUS(sink.status) == 0) << sink.errors;
+  struct stat node;
+  ASSERT_EQ(stat(fifo.c_str(), &node), 0);
+  EXPECT_TRUE(S_ISFIFO(node.st_mode)) << "the FIFO was replaced";
+  EXPECT_EQ(from_fifo.rfind("measure,pass,kernel,", 0), 0u) << from_fifo;
+  if (made_device) {
+    ASSERT_EQ(stat(device.c_str(), &node), 0);
+    EXPECT_TRUE(S_ISCHR(node.st_mode)) << "the device was replaced";
+  }
+  unlink(fifo.c_str());
+  unlink(device.c_str());
+  unlink((directory + "/chart.svg").c_str());
+
+  const FinishedRun over_input = with(compare, {"--csv", baseline});
+  EXPECT_TRUE(WIFEXITED(over_input.status) && WEXITSTATUS(over_input.status) == 2);
+  EXPECT_EQ(over_input.errors, "absbench-stats: --csv " + baseline +
+                                   " names the same file as the record " + baseline + "\n");
+  EXPECT_EQ(ReadFile(baseline), record);
+  const FinishedRun twice = with(compare, {"--csv", directory + "/x", "--svg", directory + "/x"});
+  EXPECT_TRUE(WIFEXITED(twice.status) && WEXITSTATUS(twice.status) == 2) << twice.errors;
+
+  // Found out before the benchmark runs, not after: nothing is printed.
+  const FinishedRun lost =
+      with({"-n", "1", "--benchmark", STATS_BENCHMARK_PATH}, {"--csv", directory + "/no/x.csv"});
+  EXPECT_TRUE(WIFEXITED(lost.status) && WEXITSTATUS(lost.status) == 1);
+  EXPECT_EQ(lost.errors,
+            "absbench-stats: cannot write " + directory + "/no/x.csv: No such file or directory\n");
+  EXPECT_EQ(lost.output, "");
+  EXPECT_EQ(FilesIn(directory), std::vector<std::string>{"a.json"});
+  unlink(baseline.c_str());
+  rmdir(directory.c_str());
+}
+
+TEST(StatsStandardOutput, ThatIsClosedOrFullEndsWithOneAndSaysSo) {
+  const std::vector<std::string> compare = StatsCommand(
+      {"--compare", STATS_FIXTURES "/imul-once.json", STATS_FIXTURES "/imul-twice.json"});
+  std::vector<std::string> closed = {"sh", "-c", "exec \"$@\" >&-", "sh"};
+  closed.insert(closed.end(), compare.begin(), compare.end());
+  for (const FinishedRun& run : {RunCommand(compare, Input::DEV_NULL, seconds(30), "/dev/full"),
+                                 RunCommand(closed, Input::DEV_NULL, seconds(30))}) {
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
+    EXPECT_EQ(
+        run.errors,
+        "absbench-stats: standard output could not be written (closed, or its device full)\n");
   }
 }
 

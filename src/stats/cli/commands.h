@@ -18,4 +18,8 @@ RoleTable CompanionRoles();
 // What the line got wrong, on standard error, the usage after it, and the exit code for that.
 int UsageFailure(const std::string& problem);
 
+// `code`, or 1 with one line on standard error when standard output could not take everything
+// (closed, or its device full): a table that never arrived is no success.
+int WithStandardOutputChecked(int code);
+
 }  // namespace stats

@@ -11,6 +11,12 @@
 namespace stats {
 
 int RunCompareCommand(const CompareOptions& options) {
+  std::vector<NamedPath> inputs;
+  for (const std::string& path : options.files) inputs.push_back({"the record", path});
+  if (const int refused =
+          CheckOutputPaths({{"--csv", options.csv_path}, {"--svg", options.svg_path}}, inputs)) {
+    return refused;
+  }
   std::vector<ComparedFile> files;
   for (const std::string& path : options.files) {
     auto read = ReadResultFile(path);

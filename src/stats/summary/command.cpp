@@ -9,6 +9,12 @@
 namespace stats {
 
 int RunSummaryCommand(const SummaryOptions& options) {
+  std::vector<NamedPath> inputs = {{"--benchmark", options.benchmark}};
+  for (const std::string& report : options.reports) inputs.push_back({"the report", report});
+  if (const int refused =
+          CheckOutputPaths({{"--csv", options.csv_path}, {"--svg", options.svg_path}}, inputs)) {
+    return refused;
+  }
   const CollectedRuns collected =
       options.reports.empty() ? CollectRuns(options.benchmark.empty() ? BenchmarkBesideThisProgram()
                                                                       : options.benchmark,

@@ -67,6 +67,11 @@ std::vector<std::string> LeaveOutMisbehaving(std::vector<Procedure>& kernels) {
 }  // namespace
 
 int RunSweepCommand(const SweepOptions& options) {
+  if (const int refused = CheckOutputPaths(
+          {{"--csv", options.csv_path}, {"--svg", options.svg_path}, {"--json", options.json_path}},
+          {{"--benchmark", options.benchmark}, {"--mca", options.mca}})) {
+    return refused;
+  }
   // From the first child on (the assembler), so that a stop still removes its scratch folder.
   InstallStopHandlers();
   // Every kernel runs in a child that is this program started again.

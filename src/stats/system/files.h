@@ -9,8 +9,22 @@
 namespace stats {
 
 // Writes `content` to a temporary file beside `path` and renames it into place, so that a reader
-// never sees half a file and a failure leaves no temporary file. Empty, or why it failed.
+// never sees half a file and a failure leaves no temporary file; a device or FIFO already at
+// `path` is written in place, never replaced. Empty, or why it failed.
 std::string WriteWholeFile(const std::string& path, const std::string& content);
+
+// What a path names, so that two paths can be told to name the same file.
+struct PathIdentity {
+  bool exists = false;
+  bool regular = true;  // false for a device, a FIFO or a folder
+  std::string key;      // the same for two paths to one file; empty when it cannot be had
+};
+PathIdentity IdentityOf(const std::string& path);
+
+// Whether an output can be written at `path`, tried without writing it: a temporary file made
+// beside it and removed at once; a folder refused; a device or FIFO only checked for permission,
+// since opening a FIFO waits for its reader. Empty, or "cannot write PATH: reason".
+std::string TryOutputPath(const std::string& path);
 
 // A file read whole only when it is small enough to be what the caller expects.
 struct BoundedRead {

@@ -17,4 +17,32 @@ int WriteRequestedFiles(const std::vector<std::pair<std::string, std::string>>& 
   return 0;
 }
 
+int CheckOutputPaths(const std::vector<NamedPath>& outputs, const std::vector<NamedPath>& inputs) {
+  std::vector<std::pair<const NamedPath*, std::string>> seen;  // with the key of what each names
+  for (const NamedPath& input : inputs) {
+    const PathIdentity identity = input.path.empty() ? PathIdentity{} : IdentityOf(input.path);
+    if (identity.regular && !identity.key.empty()) seen.push_back({&input, identity.key});
+  }
+  for (const NamedPath& output : outputs) {
+    if (output.path.empty()) continue;
+    const PathIdentity identity = IdentityOf(output.path);
+    if (!identity.regular || identity.key.empty()) continue;
+    for (const auto& [other, key] : seen) {
+      if (key == identity.key) {
+        return Failure(output.words + " " + output.path + " names the same file as " +
+                           other->words + " " + other->path,
+                       EXIT_USAGE);
+      }
+    }
+    seen.push_back({&output, identity.key});
+  }
+  for (const NamedPath& output : outputs) {
+    if (output.path.empty()) continue;
+    if (const std::string problem = TryOutputPath(output.path); !problem.empty()) {
+      return Failure(problem);
+    }
+  }
+  return 0;
+}
+
 }  // namespace stats

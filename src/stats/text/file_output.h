@@ -11,4 +11,16 @@ namespace stats {
 // standard error; 128 + the signal when a stop came first.
 int WriteRequestedFiles(const std::vector<std::pair<std::string, std::string>>& files);
 
+// A path a command reads or writes, with the words that name it: "--csv", "the record".
+struct NamedPath {
+  std::string words;
+  std::string path;  // empty when not given
+};
+
+// Before anything runs: an output that names an input or another output (the same file, or the
+// same path where it does not exist yet; devices and FIFOs aside) is refused with exit 2, and
+// every output is tried (exit 1 when one cannot be written), so that no work is lost at the end.
+// 0 when all is well.
+int CheckOutputPaths(const std::vector<NamedPath>& outputs, const std::vector<NamedPath>& inputs);
+
 }  // namespace stats

@@ -41,6 +41,14 @@ int WriteAll(int fd, const std::string& bytes) {
 }
 
 std::string WriteWholeFile(const std::string& path, const std::string& content) {
+  struct stat existing;
+  if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+      !S_ISDIR(existing.st_mode)) {
+    // A device or FIFO (/dev/null as a sink) takes the bytes; renaming over it would replace it.
+    const Descriptor file(open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    const int error = file.get() < 0 ? errno : WriteAll(file.get(), content);
+    return error == 0 ? "" : "cannot write " + path + ": " + std::strerror(error);
+  }
   // A fresh name beside the target, created exclusively: never a file or link already there.
   std::string temporary = path + ".tmp.XXXXXX";
   const int fd = mkstemp(temporary.data());
