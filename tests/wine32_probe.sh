@@ -22,7 +22,7 @@ wine32_loader_runs() {
   if ! "$compiler" "$probe/probe.c" -o "$probe/probe.exe" 2>"$probe/errors"; then
     why_no_wine32="the 32-bit Windows probe could not be built: $(head -n 1 "$probe/errors")"
   else
-    printed=$("$wine" "$probe/probe.exe" </dev/null 2>/dev/null | tr -d '\r')
+    printed=$(timeout 120 "$wine" "$probe/probe.exe" </dev/null 2>/dev/null | tr -d '\r')
     [[ $printed == "wine32 probe" ]] ||
       why_no_wine32="Wine's 32-bit loader is installed but did not run a 32-bit program (it printed '${printed:0:60}')"
   fi

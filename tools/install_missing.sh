@@ -47,7 +47,8 @@ install_missing() {
   apt-get install -y --no-install-recommends "${foreign_packages[@]}" 2>&1 | tee "$log" || status=$?
   if ((status != 0)); then
     foreign_not_installed=("${foreign_packages[@]}")
-    foreign_failure=$(grep -v '^[[:space:]]*$' "$log" | tail -n 1)
+    foreign_failure=$(grep -v '^[[:space:]]*$' "$log" | tail -n 1) || true
+    [[ -n $foreign_failure ]] || foreign_failure="apt-get install exited with $status"
   fi
   rm -f "$log"
   return 0

@@ -33,7 +33,9 @@ set(MAY_USE_stats/sweep/user_code stats/sweep/user_code ${MAY_USE_stats/sweep/is
     stats/text)
 set(MAY_USE_stats/sweep/prediction stats/sweep/prediction ${MAY_USE_stats/sweep/user_code}
     stats/host)
-set(MAY_USE_stats/sweep/output stats/sweep/output ${MAY_USE_stats/sweep/estimate} ${TOOLKIT})
+# Output never sees the system: it makes text of the results.
+set(MAY_USE_stats/sweep/output stats/sweep/output ${MAY_USE_stats/sweep/estimate} stats/cli
+    stats/runs stats/record stats/host stats/text stats/math)
 set(MAY_USE_stats/sweep stats/sweep stats/sweep/output stats/sweep/prediction
     ${MAY_USE_stats/sweep/prediction} ${TOOLKIT})
 set(MAY_USE_stats/main stats/cli)

@@ -6,7 +6,7 @@
 # give, the four additions' throughput beside their latency, and the largest difference between the
 # two runs.
 #
-# Expected chains (uops.info and InstLatX64's measurements for Zen 3, Zen 4, Zen 5, Ice Lake and
+# Expected chains (published per-instruction measurements for Zen 3, Zen 4, Zen 5, Ice Lake and
 # Golden Cove): NEG, SAR, ADD, XOR, SUB, CMOVcc and CDQ take 1 cycle; MOV between 32-bit registers
 # takes 0 where the core eliminates moves (AMD Zen 1 to 5, families 23, 25 and 26; most Intel
 # cores) and 1 where it does not (Ice Lake and its sibling Tiger Lake). So the chain through abs3 is SAR, ADD, XOR and the final MOV; abs4

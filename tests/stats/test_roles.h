@@ -23,5 +23,3 @@ std::string WhyItCannotStartItself();
     const std::string why_not = testing_roles::WhyItCannotStartItself(); \
     if (!why_not.empty()) GTEST_SKIP() << why_not;                       \
   } while (false)
-
-namespace testing_roles {}  // namespace testing_roles

@@ -74,10 +74,6 @@ int RunSweepCommand(const SweepOptions& options) {
   }
   // From the first child on (the assembler), so that a stop still removes its scratch folder.
   InstallStopHandlers();
-  // Every kernel runs in a child that is this program started again.
-  if (const std::string problem = WhyThisProgramCannotStartItself(); !problem.empty()) {
-    return Failure(problem);
-  }
   std::vector<Procedure> kernels = TableProcedures();
   ModelTools model_tools;
   if (options.predict) {
@@ -86,6 +82,10 @@ int RunSweepCommand(const SweepOptions& options) {
     if (!missing.empty()) return Failure(missing, EXIT_USAGE);
   }
   if (const std::optional<int> refused = AddUserKernels(options, kernels)) return *refused;
+  // Every kernel runs in a child that is this program started again.
+  if (const std::string problem = WhyThisProgramCannotStartItself(); !problem.empty()) {
+    return Failure(problem);
+  }
   std::optional<CollectedRuns> fixed_layout;
   if (options.fixed_layout_runs) {
     fixed_layout =

@@ -8,7 +8,7 @@
 namespace stats {
 
 RoleTable CompanionRoles() {
-  return {{MEASURING_ROLE, MeasuringRole(RunSweep)},
+  return {{MEASURING_ROLE, MeasuringRole(MEASURING_ROLE, RunSweep)},
           {CONTRACT_CHECK_ROLE, PlayContractCheck},
           {CELL_ALONE_ROLE, PlayCellAlone},
           {PATH_RECORDING_ROLE, PlayPathRecording}};

@@ -11,7 +11,8 @@ void InstallStopHandlers();
 enum class StopRequest { NONE, INTERRUPT, TERMINATE, HANG_UP };
 // The stop asked so far, or NONE.
 StopRequest StopRequested();
-// The exit code a stop ends this program with: on Linux 130, 143 and 129, as a shell reads them.
+// The exit code a stop ends this program with: on Linux 130, 143 and 129, as a shell reads them;
+// 1 for NONE.
 int ExitCodeOf(StopRequest stop);
 
 }  // namespace stats

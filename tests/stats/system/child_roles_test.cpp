@@ -3,6 +3,7 @@
 #include "stats/system/child_roles.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -28,6 +29,13 @@ const bool PROTOCOL_ROLES_ADDED =
                          if (page.bytes() != nullptr)
                            std::strcpy(static_cast<char*>(page.bytes()), "hi");
                          stats::ExitAtOnce(page.bytes() != nullptr ? 0 : 1);
+                       }) &&
+    // What a failed exec once looked like: an errno's four bytes on the report, and 127.
+    testing_roles::Add("ends-like-a-failed-start",
+                       [](const std::string&, const stats::RoleContext& context) {
+                         const int error = 2;
+                         stats::ReportBytes(context.report, &error, sizeof error);
+                         stats::ExitAtOnce(127);
                        });
 
 TEST(ChildRole, GetsItsInputByteForByteAndTheSharedPageButNoneOfTheParentsMemory) {
@@ -68,6 +76,22 @@ TEST(ChildRole, InputCutShortGarbledOrForAnotherRoleIsRefusedAndTheParentSaysWhy
         << run.failure;
     EXPECT_EQ(run.report, "") << "the role ran on input it should have refused: " << reason;
   }
+}
+
+TEST(ChildRole, StartsWhateverThisProcessClosedAndIsNeverMistakenForOneThatDidNot) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
+  // Standard input closed here: the child's input pipe is made on descriptor 0.
+  const int kept = dup(STDIN_FILENO);
+  close(STDIN_FILENO);
+  const stats::ChildRun echoed = stats::RunRole("echoes-its-input", "through 0", {});
+  dup2(kept, STDIN_FILENO);
+  close(kept);
+  EXPECT_TRUE(stats::Succeeded(echoed)) << echoed.failure << echoed.errors;
+  EXPECT_EQ(echoed.report, "through 0");
+
+  const stats::ChildRun faked = stats::RunRole("ends-like-a-failed-start", "", {});
+  EXPECT_EQ(faked.outcome, stats::ChildRun::ENDED) << faked.failure;
+  EXPECT_EQ(faked.ending.exit_code, 127);
 }
 
 }  // namespace

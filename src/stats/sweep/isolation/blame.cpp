@@ -53,6 +53,8 @@ std::string OwnFailure(const ChildRun& child, const std::string& report_problem)
   if (child.outcome == ChildRun::ENDED) {
     const int exit_code = child.ending.exit_code;
     if (exit_code == CANNOT_REPORT) return "the measuring process could not write its report";
+    if (exit_code == CANNOT_SHARE)
+      return "the measuring process could not open the page it shares with this one";
     if (exit_code == CANNOT_SANDBOX)
       return "cannot close in the measuring process: " + child.errors;
     if (exit_code == 0 && !report_problem.empty())

@@ -75,7 +75,8 @@ bool FailsAgainAlone(const std::vector<Procedure>& kernels, const NamedCell& cel
   input.Number(cell.placement);
   input.Number(calls);
   const ChildRun child = RunRole(CELL_ALONE_ROLE, input.bytes(), limits);
-  if (child.outcome == ChildRun::STOPPED) return false;
+  // Stopped, or never run (it could not be started): nothing is confirmed.
+  if (child.outcome == ChildRun::STOPPED || child.outcome == ChildRun::FAILED) return false;
   return !(Succeeded(child) && child.report == ALONE_DONE);
 }
 

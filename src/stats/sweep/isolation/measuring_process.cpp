@@ -132,14 +132,14 @@ void Without(std::vector<MeasureResult>& measures, size_t left, const std::strin
 
 }  // namespace
 
-Role MeasuringRole(MeasureSweep measure_sweep) {
-  return [measure_sweep](const std::string& input, const RoleContext& context) {
+Role MeasuringRole(const std::string& name, MeasureSweep measure_sweep) {
+  return [name, measure_sweep](const std::string& input, const RoleContext& context) {
     InputReader read(input);
     const std::vector<Procedure> kernels = read.Kernels();
     const SweepSettings settings = read.Settings();
-    if (!read.whole()) RefuseRoleInput(MEASURING_ROLE, "its kernels or settings are garbled");
+    if (!read.whole()) RefuseRoleInput(name, "its kernels or settings are garbled");
     Beacon beacon(context.shared_page);
-    if (!beacon.ok()) ExitAtOnce(CANNOT_REPORT);
+    if (!beacon.ok()) ExitAtOnce(CANNOT_SHARE);
     Measure(kernels, settings, measure_sweep, beacon, context.report);
   };
 }

@@ -24,10 +24,11 @@ constexpr int MEASURING_QUIET_LIMIT_MS = 5000;
 using MeasureSweep = std::function<SweepResult(const std::vector<Procedure>&, const SweepSettings&,
                                                const SweepHooks&)>;
 
-// The measuring process's role, with the sweep it runs; the companion's own is MEASURING_ROLE,
-// with the real sweep. Its input is the kernels and the settings; its page, the beacon.
+// A measuring process's role, named `name`, with the sweep it runs; the companion's own is
+// MEASURING_ROLE, with the real sweep. Its input is the kernels and the settings; its page, the
+// beacon.
 constexpr const char* MEASURING_ROLE = "measuring";
-Role MeasuringRole(MeasureSweep measure_sweep);
+Role MeasuringRole(const std::string& name, MeasureSweep measure_sweep);
 
 // The sweep of `kernels`, all measured in child processes playing `role`; SweepResult::left_out
 // names every kernel that took its measuring process down, and how. Every ms is made here from the

@@ -1,7 +1,9 @@
 #include "stats/system/child_roles.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,23 +17,18 @@ namespace stats {
 namespace {
 
 // Where a child in a role finds its report channel and its shared page.
-constexpr int REPORT_IN_CHILD = 3, SHARED_PAGE_IN_CHILD = 4;
+constexpr int REPORT_IN_CHILD = 3, PAGE_IN_CHILD = 4;
 // No role's input comes near this; a pipe holds it all before the child starts.
 constexpr size_t MOST_INPUT = 1 << 20;
 const char REFUSAL[] = "absbench-stats: the child role ";
 // A role every build of this program plays: it ends at once, to show that the program starts.
 const char STARTS_ROLE[] = "starts";
 
-// `from` as descriptor `to` of the program exec starts, whatever number it has now.
-bool KeepAs(int from, int to) {
-  if (from == to) return fcntl(to, F_SETFD, 0) == 0;
-  return dup2(from, to) == to;
-}
-
 // A pipe whose read end holds all of `message`, its write end closed; -1 with errno on failure.
 int PipeHolding(const std::string& message) {
   int ends[2];
-  if (pipe2(ends, O_CLOEXEC) != 0) return -1;
+  // Never blocking: a pipe that cannot hold it all (a smaller size here) is a failure, not a hang.
+  if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
   if (message.size() > 65536) fcntl(ends[1], F_SETPIPE_SZ, static_cast<int>(MOST_INPUT));
   size_t written = 0;
   while (written < message.size()) {
@@ -47,6 +44,8 @@ int PipeHolding(const std::string& message) {
     written += static_cast<size_t>(count);
   }
   close(ends[1]);
+  // The child reads it as its standard input, which blocks as any other does.
+  fcntl(ends[0], F_SETFL, 0);
   return ends[0];
 }
 
@@ -61,6 +60,11 @@ void RefuseRoleInput(const std::string& role, const std::string& problem) {
 void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
   if (argc < 3 || std::strcmp(argv[1], ROLE_ARGUMENT) != 0) return;
   const std::string role = argv[2];
+  // The exec cleared the parent's death signal where this file has capabilities of its own
+  // (setcap, for the priority); it is asked for again, and a parent already gone ends it here.
+  if (argc < 4 || prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || std::to_string(getppid()) != argv[3]) {
+    ExitAtOnce(127);
+  }
   std::string message;
   char bytes[65536];
   ssize_t count;
@@ -78,7 +82,7 @@ void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
   if (played == roles.end()) ExitAtOnce(0);
   RoleContext context;
   context.report = ReportChannel(REPORT_IN_CHILD);
-  if (argc > 3) context.shared_page = SHARED_PAGE_IN_CHILD;
+  if (argc > 4) context.shared_page = PAGE_IN_CHILD;
   played->second(read.input, context);
   ExitAtOnce(127);
 }
@@ -100,50 +104,39 @@ ChildRun RunRole(const std::string& role, const std::string& input, const ChildL
 ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,
                             const ChildLimits& limits, const SharedPage* shared) {
   ChildRun run;
-  if (message.size() > MOST_INPUT) {
-    run.failure = "the input of the child role " + role + " is too long";
-    return run;
-  }
   const int input = PipeHolding(message);
   if (input < 0) {
-    run.failure = std::string("cannot hand a child process its input: ") + std::strerror(errno);
+    run.failure = std::string("cannot hand the child role ") + role + " its input: " +
+                  (errno == EAGAIN ? "it does not fit in a pipe here" : std::strerror(errno));
     return run;
   }
-  // Made before the fork: between fork and exec only the setup runs.
-  std::string program = "absbench-stats", argument = ROLE_ARGUMENT, named = role, page = "page";
-  std::vector<char*> argv = {program.data(), argument.data(), named.data()};
-  if (shared != nullptr) argv.push_back(page.data());
+  // Made before the fork: between fork and exec only the setup runs. The page goes above the
+  // standard descriptors here, so that the child's own setup cannot overwrite it.
+  const int page =
+      shared != nullptr ? fcntl(static_cast<int>(shared->handle()), F_DUPFD_CLOEXEC, 16) : -1;
+  std::string program = "absbench-stats", argument = ROLE_ARGUMENT, named = role,
+              parent = std::to_string(getpid()), page_word = "page";
+  std::vector<char*> argv = {program.data(), argument.data(), named.data(), parent.data()};
+  if (page >= 0) argv.push_back(page_word.data());
   argv.push_back(nullptr);
-  const int page_descriptor = shared != nullptr ? static_cast<int>(shared->handle()) : -1;
   run = RunChild(
-      [&](int report) {
-        // High numbers first, so that neither move overwrites the other's descriptor.
-        const int report_copy = fcntl(report, F_DUPFD_CLOEXEC, 16);
-        const int page_copy =
-            page_descriptor >= 0 ? fcntl(page_descriptor, F_DUPFD_CLOEXEC, 16) : -1;
-        if (report_copy < 0 || !KeepAs(report_copy, REPORT_IN_CHILD) ||
-            (page_descriptor >= 0 && (page_copy < 0 || !KeepAs(page_copy, SHARED_PAGE_IN_CHILD))) ||
+      [&](int report, int setup) {
+        if (dup2(report, REPORT_IN_CHILD) < 0 || (page >= 0 && dup2(page, PAGE_IN_CHILD) < 0) ||
             prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
-          const int error = errno;
-          (void)!write(report, &error, sizeof error);
-          _exit(127);
+          ExecFailed(setup);
         }
+        // Nothing else of this process reaches the child: descriptors its own parent left open
+        // are closed too.
+        syscall(SYS_close_range, page >= 0 ? PAGE_IN_CHILD + 1 : PAGE_IN_CHILD, ~0U, 0);
         // This very program, not a path looked up again.
         execv("/proc/self/exe", argv.data());
-        const int error = errno;
-        (void)!write(report, &error, sizeof error);
-        _exit(127);
+        ExecFailed(setup);
       },
-      limits, input);
+      limits, "this program again", input);
   close(input);
-  if (run.outcome == ChildRun::ENDED && run.report.size() == sizeof(int) && run.output.empty() &&
-      run.errors.empty() && run.ending.exit_code == 127) {
-    int error;
-    std::memcpy(&error, run.report.data(), sizeof error);
-    run.outcome = ChildRun::FAILED;
-    run.failure = std::string("cannot start this program again: ") + std::strerror(error);
-  } else if (run.outcome == ChildRun::ENDED && run.ending.exit_code == ROLE_REFUSED &&
-             run.errors.rfind(REFUSAL, 0) == 0) {
+  if (page >= 0) close(page);
+  if (run.outcome == ChildRun::ENDED && run.ending.exit_code == ROLE_REFUSED &&
+      run.errors.rfind(REFUSAL, 0) == 0) {
     run.outcome = ChildRun::FAILED;
     run.failure = run.errors.substr(std::strlen("absbench-stats: "));
     if (!run.failure.empty() && run.failure.back() == '\n') run.failure.pop_back();

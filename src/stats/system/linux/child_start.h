@@ -1,18 +1,38 @@
 // The fork behind every child on Linux: the child's setup (its own group, killed with this
-// process, input, outputs, signals at their defaults, limits), then `body`, which must exec or
-// end the process. Only exec follows: no code of this program runs in a copy of its memory.
+// process, input, outputs, signals at their defaults, limits), then its body, which must exec.
+// Only exec follows: no code of this program runs in a copy of its memory.
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "stats/system/processes.h"
 
 namespace stats {
 
-// `body` gets the report descriptor, which closes on exec; `input` becomes its standard input
-// (/dev/null when -1). Collects all three streams as they come, then reaps it.
-ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits,
+// What the setup pipe carries when the child cannot go on; end of file means the exec went through.
+struct SetupFailure {
+  int at_exec = 0;  // 0: the setup failed; 1: the exec did
+  int error = 0;
+};
+
+// In the child, between fork and exec: gets the report and setup descriptors, both above the
+// standard ones and closed on exec; calls only what is safe there, and execs.
+using ChildBody = std::function<void(int report, int setup)>;
+
+// `input` becomes its standard input (/dev/null when -1). Collects all three streams as they come,
+// then reaps it. One whose exec fails is FAILED, "cannot start `started`: reason".
+ChildRun RunChild(const ChildBody& body, const ChildLimits& limits, const std::string& started,
                   int input = -1);
+
+// In the child: the errno of a failed exec, on the setup pipe, and the end.
+[[noreturn]] void ExecFailed(int setup);
+
+// In the child, before its body: the setup, every descriptor moved above the standard ones first,
+// so that placing one never overwrites another (a parent started with a standard stream closed
+// has pipes there).
+[[noreturn]] void StartBody(const ChildBody& body, const ChildLimits& limits, int input, int output,
+                            int errors, int report, int setup, pid_t parent);
 
 // A wait status as this program's own ending.
 ChildEnding EndingOfStatus(int status);

@@ -3,8 +3,9 @@
 namespace stats {
 
 Containment ChildContainment() {
-  // The group ends whole with this process; the limits are of time, output, file size and
-  // address space, and no new privileges. The filter is entered by the child after placement.
+  // The group ends whole with this process; the limits, of time and output, and no new
+  // privileges, come with the child. Once its code is placed, the child bounds its address space
+  // and files and enters the filter.
   return {{"process group", "limits"}, {"system-call filter"}};
 }
 

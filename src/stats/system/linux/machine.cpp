@@ -43,7 +43,10 @@ bool RaisePriority() { return setpriority(PRIO_PROCESS, 0, -10) == 0; }
 bool PriorityRaiseGranted() {
   errno = 0;
   const int now = getpriority(PRIO_PROCESS, 0);
-  if ((now == -1 && errno != 0) || !RaisePriority()) return false;
+  if (now == -1 && errno != 0) return false;
+  // At or above it already: granted, and nothing to undo that could not be undone.
+  if (now <= -10) return true;
+  if (!RaisePriority()) return false;
   // Lowering it again is always allowed.
   setpriority(PRIO_PROCESS, 0, now);
   return true;

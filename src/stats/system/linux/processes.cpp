@@ -30,37 +30,6 @@ int64_t NowMs() {
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
-// In the child: its input, outputs and signals, or the errno of the step that failed, on `setup`.
-[[noreturn]] void StartBody(const std::function<void(int)>& body, const ChildLimits& limits,
-                            int input, int output, int errors, int report, int setup,
-                            pid_t parent) {
-  // Killed with this process whatever ends it; if that already happened, go no further. A group of
-  // its own keeps kill(0) and group signals inside, and lets the whole group be ended.
-  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent || setpgid(0, 0) != 0)
-    _exit(127);
-  if (input < 0) input = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  if (input < 0 || dup2(input, STDIN_FILENO) < 0 || dup2(output, STDOUT_FILENO) < 0 ||
-      dup2(errors, STDERR_FILENO) < 0) {
-    const int error = errno;
-    (void)!write(setup, &error, sizeof error);
-    _exit(127);
-  }
-  if (input != STDIN_FILENO) close(input);
-  close(setup);
-  for (const int stop : STOP_SIGNALS) {
-    struct sigaction now = {};
-    sigaction(stop, nullptr, &now);
-    if (now.sa_handler != SIG_IGN) signal(stop, SIG_DFL);
-  }
-  for (const auto& [resource, bytes] : {std::pair{RLIMIT_FSIZE, limits.file_size_limit},
-                                        std::pair{RLIMIT_AS, limits.memory_limit}}) {
-    const rlimit limit = {bytes, bytes};
-    if (bytes != 0) setrlimit(resource, &limit);
-  }
-  body(report);
-  _exit(127);
-}
-
 // How long a child asked to stop with SIGTERM may take before SIGKILL.
 constexpr int64_t STOP_GRACE_MS = 1000;
 
@@ -118,7 +87,7 @@ void Descriptor::reset(int fd) {
   fd_ = fd;
 }
 
-ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits& limits,
+ChildRun RunChild(const ChildBody& body, const ChildLimits& limits, const std::string& started,
                   int input) {
   // From the first child on, no process a child starts outlives this one, even one that leaves
   // its child's group.
@@ -157,14 +126,17 @@ ChildRun RunChild(const std::function<void(int report)>& body, const ChildLimits
   report_end.reset();
   setup_end.reset();
 
-  int setup_error = 0;
+  // Nothing comes before the exec closes the setup pipe, unless the setup or the exec failed.
+  SetupFailure failed;
   ssize_t got;
-  while ((got = read(setup.get(), &setup_error, sizeof setup_error)) < 0 && errno == EINTR) {
+  while ((got = read(setup.get(), &failed, sizeof failed)) < 0 && errno == EINTR) {
   }
-  if (got == static_cast<ssize_t>(sizeof setup_error)) {
+  if (got == static_cast<ssize_t>(sizeof failed)) {
     return Failed(run, child,
-                  "cannot give the child process /dev/null as input and pipes as output: " +
-                      ErrorText(setup_error));
+                  failed.at_exec ? "cannot start " + started + ": " + ErrorText(failed.error)
+                                 : "cannot give the child process /dev/null as input and pipes "
+                                   "as output: " +
+                                       ErrorText(failed.error));
   }
 
   pollfd streams[3] = {

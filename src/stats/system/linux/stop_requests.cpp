@@ -50,7 +50,7 @@ int ExitCodeOf(StopRequest stop) {
     case StopRequest::HANG_UP:
       return 128 + SIGHUP;
     default:
-      return 0;
+      return 1;  // no stop was asked: a failure, never success
   }
 }
 

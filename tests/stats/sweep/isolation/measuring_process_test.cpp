@@ -70,7 +70,7 @@ stats::MeasureSweep FakeSweep(const Act& act) {
 
 // A measuring role of this test program's own: the fake sweep, with `act` before each measure.
 bool AddFakeMeasuring(const std::string& role, const Act& act) {
-  return testing_roles::Add(role, stats::MeasuringRole(FakeSweep(act)));
+  return testing_roles::Add(role, stats::MeasuringRole(role, FakeSweep(act)));
 }
 
 stats::SweepResult SweepWith(const std::vector<stats::Procedure>& kernels,
