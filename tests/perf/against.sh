@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # bash tests/perf/against.sh REV [PAIRS]: how long a default sweep and a latency and throughput
 # sweep with --predict take here and at REV, each with --rounds fixed so that both make the same
-# work, in PAIRS interleaved pairs (5 unless given) on CPU 1; prints each pair and the medians.
+# work, in PAIRS interleaved pairs (5 unless given) on the last CPU; prints each pair and the
+# medians. A sweep that fails ends the script.
 # A benchmark, not a test: a clean build of each, in a temporary folder.
 set -euo pipefail
 rev=${1:?usage: against.sh REV [PAIRS]}
@@ -14,12 +15,17 @@ cmake -S "$work/then" -B "$work/then-build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build "$work/then-build" --target absbench-stats >/dev/null
 grep -m1 'model name' /proc/cpuinfo | sed 's/.*: /processor: /'
 
+cpu=$(($(nproc) - 1))
+
 # Seconds one sweep of $1 took with the rest of the arguments.
 seconds() {
   local program=$1 start
   shift
   start=$(date +%s%N)
-  "$program" --sweep --cpu 1 --seed 7 "$@" >/dev/null
+  "$program" --sweep --cpu "$cpu" --seed 7 "$@" >/dev/null || {
+    echo "against.sh: $program --sweep $* failed" >&2
+    kill $$
+  }
   awk -v ns=$(($(date +%s%N) - start)) 'BEGIN { printf "%.2f\n", ns / 1e9 }'
 }
 
