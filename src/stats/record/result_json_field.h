@@ -87,6 +87,18 @@ class RecordField {
     if (!(std::abs(number) <= DIFFERENCE_LARGEST_CYCLES)) Refuse("out of range");
     return number;
   }
+  // A number no sweep writes below zero (a floor, a spread, a clock).
+  double NotNegative() const {
+    const double number = Number();
+    if (number < 0) Refuse("below zero");
+    return number;
+  }
+  // A share, from 0 to 1.
+  double Share() const {
+    const double number = NotNegative();
+    if (number > 1) Refuse("above 1");
+    return number;
+  }
   uint64_t Whole(uint64_t most) const {
     if (!value_.is_number_unsigned() || value_.get<uint64_t>() > most) {
       Refuse("not a whole number up to " + std::to_string(most));

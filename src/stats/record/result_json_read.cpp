@@ -1,8 +1,8 @@
 // Reading validates every field, so that a comparison never rests on a value it guessed, and
 // bounds what a file can make it do: its size, its nesting, its counts.
-#include <array>
 #include <set>
 
+#include "stats/record/bounded_json.h"
 #include "stats/record/field_names.h"
 #include "stats/record/result_json.h"
 #include "stats/record/result_json_field.h"
@@ -11,12 +11,6 @@
 namespace stats {
 
 namespace {
-
-// The record nests seven deep (kernels[].figures[].cells[].net_cycles); one more for a later
-// minor version.
-constexpr int RECORD_MOST_DEPTH = 8;
-// Its objects have a dozen fields.
-constexpr size_t RECORD_MOST_FIELDS = 64;
 
 // The version "MAJOR.MINOR" this program reads, or the refusal.
 void ReadVersion(const RecordField& field, ResultRecord& record) {
@@ -77,26 +71,26 @@ ResultRecord ReadRecord(const ReadJson& json) {
   for (const RecordField& item : settings[field_name::MEASURES].Items(MEASURE_NAMES.size())) {
     record.settings.measures.push_back(ReadMeasureName(item, asked));
   }
-  record.settings.precision_cycles = settings[field_name::PRECISION_CYCLES].Number();
-  record.settings.seconds = settings[field_name::SECONDS].Number();
+  record.settings.precision_cycles = settings[field_name::PRECISION_CYCLES].NotNegative();
+  record.settings.seconds = settings[field_name::SECONDS].NotNegative();
   record.settings.rounds = static_cast<uint32_t>(settings[field_name::ROUNDS].Whole(UINT32_MAX));
   record.settings.calls = static_cast<uint32_t>(settings[field_name::CALLS].Whole(UINT32_MAX));
   record.settings.seed = settings[field_name::SEED].Whole(UINT64_MAX);
-  record.slowest_clock_ghz = top[field_name::CLOCK_GHZ][field_name::SLOWEST].Number();
-  record.fastest_clock_ghz = top[field_name::CLOCK_GHZ][field_name::FASTEST].Number();
+  record.slowest_clock_ghz = top[field_name::CLOCK_GHZ][field_name::SLOWEST].NotNegative();
+  record.fastest_clock_ghz = top[field_name::CLOCK_GHZ][field_name::FASTEST].NotNegative();
   for (const RecordField& item : top[field_name::MEASURES].Items(MEASURE_NAMES.size())) {
     RecordMeasure& measure = record.measures.emplace_back();
     measure.measure = ReadMeasureName(item[field_name::MEASURE], measured);
     measure.end = item[field_name::END].OneOf({"precise", "time_up", "rounds_done"});
     if (record.schema_minor >= 1) measure.waited = item[field_name::WAITED].Flag();
     measure.rounds = static_cast<uint32_t>(item[field_name::ROUNDS].Whole(UINT32_MAX));
-    measure.noise_floor_cycles = item[field_name::NOISE_FLOOR_CYCLES].Number();
+    measure.noise_floor_cycles = item[field_name::NOISE_FLOOR_CYCLES].NotNegative();
     measure.chunk_length = static_cast<uint32_t>(item[field_name::CHUNK_LENGTH].Whole(UINT32_MAX));
     measure.placements = item[field_name::PLACEMENTS].Whole(RESULT_MOST_PLACEMENTS);
     if (measure.placements == 0) item[field_name::PLACEMENTS].Refuse("none");
     if (record.schema_minor >= 1) {
-      measure.slowest_clock_ghz = item[field_name::CLOCK_GHZ][field_name::SLOWEST].Number();
-      measure.fastest_clock_ghz = item[field_name::CLOCK_GHZ][field_name::FASTEST].Number();
+      measure.slowest_clock_ghz = item[field_name::CLOCK_GHZ][field_name::SLOWEST].NotNegative();
+      measure.fastest_clock_ghz = item[field_name::CLOCK_GHZ][field_name::FASTEST].NotNegative();
     }
   }
   record.kernels = ReadRecordKernels(top[field_name::KERNELS], record);
@@ -114,24 +108,12 @@ std::variant<ResultRecord, std::string> ResultFromJson(const std::string& text) 
   if (text.rfind("pass,kernel,", 0) == 0) {
     return std::string("a sweep's CSV, not its --json record");
   }
-  // Deeper nesting, and objects of many fields, are refused as they come, before they take memory.
-  std::array<size_t, RECORD_MOST_DEPTH + 2> fields{};  // of the object open at each depth
-  const ReadJson::parser_callback_t bounded = [&fields](int depth, ReadJson::parse_event_t event,
-                                                        ReadJson&) {
-    if (depth > RECORD_MOST_DEPTH) {
-      throw RecordRefusal{"nested deeper than a result record (" +
-                          std::to_string(RECORD_MOST_DEPTH) + " levels)"};
-    }
-    const auto at = static_cast<size_t>(depth);
-    if (event == ReadJson::parse_event_t::object_start) fields[at + 1] = 0;
-    if (event == ReadJson::parse_event_t::key && ++fields[at] > RECORD_MOST_FIELDS) {
-      throw RecordRefusal{"an object of more than " + std::to_string(RECORD_MOST_FIELDS) +
-                          " fields, far more than a result record's"};
-    }
-    return true;
-  };
+  // Held to a record's shape first, as it is scanned, then built.
+  if (const std::string problem = CheckJsonBounds(text, JsonBounds{}); !problem.empty()) {
+    return problem;
+  }
   try {
-    return ReadRecord(ReadJson::parse(text, bounded));
+    return ReadRecord(ReadJson::parse(text));
   } catch (const RecordRefusal& refusal) {
     return refusal.why;
   } catch (const ReadJson::parse_error& error) {

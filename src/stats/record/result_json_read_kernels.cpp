@@ -42,8 +42,8 @@ RecordFigure ReadFigure(const RecordField& field, const ResultRecord& record) {
           "above uncertainty_cycles, of which it is a part");
     }
   }
-  figure.iqr_cycles = field[field_name::IQR_CYCLES].Number();
-  figure.share_away = field[field_name::SHARE_AWAY].Number();
+  figure.iqr_cycles = field[field_name::IQR_CYCLES].NotNegative();
+  figure.share_away = field[field_name::SHARE_AWAY].Share();
   figure.layout_sensitive = field[field_name::LAYOUT_SENSITIVE].Flag();
   if (record.schema_minor >= 1) {
     figure.precise = field[field_name::PRECISE].Flag();

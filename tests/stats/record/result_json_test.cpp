@@ -120,6 +120,10 @@ TEST(ResultRecordJson, AFieldMissingOrOfTheWrongKindIsNamedByItsPlace) {
                            "\"rounds_uncertainty_cycles\": 0.06")),
             "kernels[0].figures[0].rounds_uncertainty_cycles: above uncertainty_cycles, of which "
             "it is a part");
+  EXPECT_EQ(Refusal(Edited("\"share_away\": 0.125", "\"share_away\": 1.5")),
+            "kernels[0].figures[0].share_away: above 1");
+  EXPECT_EQ(Refusal(Edited("\"noise_floor_cycles\": 0.012", "\"noise_floor_cycles\": -0.01")),
+            "measures[0].noise_floor_cycles: below zero");
   EXPECT_EQ(Refusal(Edited("\"placement\": 1", "\"placement\": 2")),
             "kernels[0].figures[0].cells[1].placement: not a whole number up to 1");
   stats::ResultRecord unlisted = stats_test::HandMadeRecord();
@@ -139,6 +143,21 @@ TEST(ResultRecordJson, NestingAndCountsBeyondAnyRecordAreRefusedAsTheyAreRead) {
   many.kernels.resize(stats::RESULT_MOST_KERNELS + 1);
   for (size_t at = 0; at < many.kernels.size(); ++at) many.kernels[at].name = std::to_string(at);
   EXPECT_EQ(Refusal(stats::ResultToJson(many)), "kernels: more than 4096 items");
+  // Shapes that once took seconds and hundreds of MB, refused by their counts as they are scanned.
+  std::string objects = "{\"schema\": \"absbench-result\", \"kernels\": [{}";
+  for (int kernel = 0; kernel < 200000; ++kernel) objects += ", {}";
+  EXPECT_EQ(Refusal(objects + "]}"),
+            "a list of more than 16384 items, far more than a result record's");
+  std::string many_empty;
+  for (int list = 0; list < 100; ++list) {
+    many_empty += (list == 0 ? "[\"\"" : ", [\"\"");
+    for (int text = 0; text < 16000; ++text) many_empty += ", \"\"";
+    many_empty += "]";
+  }
+  EXPECT_EQ(Refusal("{\"a\": [" + many_empty + "]}"),
+            "more than 1500000 values, far more than a result record's");
+  EXPECT_EQ(Refusal("{\"a\": \"" + std::string(5 << 20, 'x') + "\"}"),
+            "more than 4 MiB of text, far more than a result record's");
 }
 
 TEST(ResultRecordJson, AKernelFigureOrCellGivenTwiceIsRefused) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "stats/measure.h"
@@ -30,7 +31,8 @@ class InputWriter {
 // input bad; whole() says whether it was all read, exactly.
 class InputReader {
  public:
-  explicit InputReader(const std::string& bytes) : bytes_(bytes) {}
+  // Keeps its own copy: the input is small, and no caller's string need outlive it.
+  explicit InputReader(std::string bytes) : bytes_(std::move(bytes)) {}
   uint64_t Number();
   // A number that must be below `bound`: at or past it, the input is bad.
   uint64_t Below(uint64_t bound);
@@ -43,7 +45,7 @@ class InputReader {
   bool whole() const { return good_ && at_ == bytes_.size(); }
 
  private:
-  const std::string& bytes_;
+  const std::string bytes_;
   size_t at_ = 0;
   bool good_ = true;
 };
