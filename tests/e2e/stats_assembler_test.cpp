@@ -102,6 +102,33 @@ TEST(AssemblerBounds, CtrlCWhileTheAssemblerWorksRemovesItsFolder) {
   EXPECT_EQ(FilesIn(tmpdir), std::vector<std::string>{}) << "the folder was left behind";
   rmdir(tmpdir);
 }
+// A kernel's comment with an escape sequence and a Latin-1 byte, and a record's name with one.
+TEST(UserText, IsShownInTheTableTheRecordTheChartAndTheComparisonAndNeverObeyed) {
+  const std::string directory = TemporaryDirectory(), record = directory + "/a\x1B[2J.json";
+  const FinishedRun sweep =
+      RunCommand(StatsCommand({"--sweep", "--rounds", "2", "--calls", "1000", "--kernel-asm",
+                               "esc=test eax, eax # \x1B[31mred\xE9", "--json", record, "--svg",
+                               directory + "/sweep.svg"}),
+                 Input::DEV_NULL, seconds(60));
+  ASSERT_TRUE(WIFEXITED(sweep.status) && WEXITSTATUS(sweep.status) == 0) << sweep.errors;
+  EXPECT_NE(sweep.output.find("esc (test eax, eax # \\x1B[31mred\\xE9)"), std::string::npos)
+      << sweep.output;
+  const FinishedRun compare =
+      RunCommand(StatsCommand({"--compare", record, record, "--svg", directory + "/compare.svg"}),
+                 Input::DEV_NULL, seconds(60));
+  EXPECT_TRUE(WIFEXITED(compare.status) && WEXITSTATUS(compare.status) == 0) << compare.errors;
+  EXPECT_NE(compare.output.find("/a\\x1B[2J.json: "), std::string::npos) << compare.output;
+  for (const std::string& text :
+       {sweep.output, sweep.errors, compare.output, compare.errors, ReadFile(record),
+        ReadFile(directory + "/sweep.svg"), ReadFile(directory + "/compare.svg")}) {
+    EXPECT_EQ(text.find('\x1B'), std::string::npos) << "an escape byte got through";
+    EXPECT_EQ(text.find('\xE9'), std::string::npos) << "a Latin-1 byte got through";
+  }
+  for (const char* name : {"/sweep.svg", "/compare.svg"}) unlink((directory + name).c_str());
+  unlink(record.c_str());
+  rmdir(directory.c_str());
+}
+
 #endif
 
 }  // namespace

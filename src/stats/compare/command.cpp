@@ -21,7 +21,7 @@ int RunCompareCommand(const CompareOptions& options) {
   for (const std::string& path : options.files) {
     auto read = ReadResultFile(path);
     if (const auto* problem = std::get_if<std::string>(&read)) return Failure(*problem);
-    files.push_back({path, std::move(std::get<ResultRecord>(read))});
+    files.push_back({Shown(path), std::move(std::get<ResultRecord>(read))});
   }
   const Comparison comparison = Compare(files);
   std::cout << (options.markdown ? FormatComparisonMarkdown(comparison)

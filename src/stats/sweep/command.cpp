@@ -23,6 +23,7 @@
 #include "stats/system/machine.h"
 #include "stats/system/processes.h"
 #include "stats/text/file_output.h"
+#include "stats/text/format.h"
 #include "stats/text/progress.h"
 
 namespace stats {
@@ -147,8 +148,8 @@ int RunSweepCommand(const SweepOptions& options) {
                            std::pair{options.svg_path, FormatSweepSvg(sweep, machine)},
                            std::pair{options.json_path, record}});
   if (written == 0 && !options.json_path.empty()) {
-    std::cout << "\nresult record: " << options.json_path << " (absbench-stats --compare "
-              << options.json_path << " OTHER.json...)\n"
+    std::cout << "\nresult record: " << Shown(options.json_path) << " (absbench-stats --compare "
+              << Shown(options.json_path) << " OTHER.json...)\n"
               << std::flush;
   }
   if (written != 0 || sweep.left_out.empty()) return written;

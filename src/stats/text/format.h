@@ -24,6 +24,11 @@ std::string Signed(double value, int decimals);
 // about `shown` characters with a note of its whole length.
 std::string Quoted(std::string_view text, char quote = '"', size_t shown = 60);
 
+// Text from a user or a file as it may be shown, on a terminal or in a file: its control
+// characters (C0 but, with `lines`, newline and tab; DEL; C1) and bytes that are not UTF-8 as
+// \xNN, so that it can never move a cursor, start an escape sequence or break a table's line.
+std::string Shown(std::string_view text, bool lines = false);
+
 // "1:09": whole minutes and seconds.
 std::string MinutesAndSeconds(std::chrono::steady_clock::duration duration);
 

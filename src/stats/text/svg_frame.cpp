@@ -5,12 +5,14 @@
 #include <sstream>
 
 #include "stats/pass.h"
+#include "stats/text/format.h"
 
 namespace stats {
 
 std::string SvgEscaped(const std::string& text) {
+  // XML holds no control character, not even as a reference: they are shown as \xNN first.
   std::string escaped;
-  for (char c : text) {
+  for (char c : Shown(text)) {
     switch (c) {
       case '&':
         escaped += "&amp;";

@@ -14,6 +14,18 @@ TEST(Quoted, EscapesEveryByteOutsidePrintableAsciiAndTheQuoteItself) {
   EXPECT_EQ(stats::Quoted("it's", '\''), "'it\\'s'");
 }
 
+TEST(Shown, LetsPrintableUtf8ThroughAndShowsControlsC1AndBrokenBytesAsHex) {
+  EXPECT_EQ(stats::Shown("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"),
+            "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
+  EXPECT_EQ(stats::Shown("\x1B[2J\x7F\xC2\x9B"
+                         "1m"),
+            "\\x1B[2J\\x7F\\xC2\\x9B1m");
+  EXPECT_EQ(stats::Shown("caf\xE9 \xC3 \xED\xA0\x80 \xF5"), "caf\\xE9 \\xC3 \\xED\\xA0\\x80 \\xF5")
+      << "Latin-1, a cut sequence, a surrogate and a byte no sequence starts with";
+  EXPECT_EQ(stats::Shown("a\n\tb"), "a\\x0A\\x09b");
+  EXPECT_EQ(stats::Shown("a\n\tb\r", true), "a\n\tb\\x0D") << "lines kept, CR shown";
+}
+
 TEST(Quoted, CutsALongTextAfterAboutSixtyCharactersAndSaysHowLongItWas) {
   const std::string quoted = stats::Quoted(std::string(300000000, '\0'));
   EXPECT_LT(quoted.size(), 120u) << quoted;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "stats/math/statistics.h"
+#include "stats/text/format.h"
 
 namespace stats {
 
@@ -76,11 +77,11 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
                     processor.family,
                     processor.model,
                     processor.stepping,
-                    processor.brand,
+                    Shown(processor.brand),
                     processor.microarchitecture,
                     processor.logical_cpus,
                     processor.hypervisor,
-                    processor.kernel_release,
+                    Shown(processor.kernel_release),
                     sweep.settings.cpu,
                     machine.priority_raise_allowed};
   const SweepSettings& settings = sweep.settings;
@@ -105,7 +106,8 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
     RecordKernel& kept = record.kernels.emplace_back();
     kept.name = procedure.name;
     kept.bytes_hex = Hex(procedure.bytes);
-    kept.assembly = procedure.assembly;
+    // The record holds only what its reader takes: a user's text shown, its lines kept.
+    kept.assembly = Shown(procedure.assembly, true);
     for (const MeasureResult& measure : sweep.measures) {
       for (Pass pass : {POSITIVE, NEGATIVE}) {
         if (NetsOf(measure, pass, kernel).empty()) continue;  // the measure left it out
@@ -113,11 +115,11 @@ ResultRecord RecordOfSweep(const SweepResult& sweep, const MachineFacts& machine
       }
     }
   }
-  record.left_out = sweep.left_out;
+  for (const std::string& left : sweep.left_out) record.left_out.push_back(Shown(left));
   record.containment = sweep.containment;
   for (const MeasureResult& measure : sweep.measures) {
     for (const std::string& refusal : measure.refusals) {
-      record.left_out.push_back(std::string(MeasureName(measure.measure)) + ": " + refusal);
+      record.left_out.push_back(std::string(MeasureName(measure.measure)) + ": " + Shown(refusal));
     }
   }
   return record;

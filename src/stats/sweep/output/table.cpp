@@ -46,7 +46,8 @@ std::string PredictionCells(const Prediction* prediction, double measured, doubl
 
 size_t KernelColumn(const SweepResult& sweep) {
   size_t widest = 16;
-  for (const Procedure& kernel : sweep.kernels) widest = std::max(widest, kernel.words.size());
+  for (const Procedure& kernel : sweep.kernels)
+    widest = std::max(widest, Shown(kernel.words).size());
   return widest + 2;
 }
 
@@ -124,7 +125,8 @@ void OneMeasureTable(const SweepResult& sweep, const MeasureResult& measure, Pas
     const Spread& spread_ms = spreads_ms[kernel];
     const double share = LayoutEffectShare(measure, pass, kernel);
     bool disagrees = false;
-    out << Padded(ranks[at], 4, true) << "  " << Padded(sweep.kernels[kernel].words, column, false)
+    out << Padded(ranks[at], 4, true) << "  "
+        << Padded(Shown(sweep.kernels[kernel].words), column, false)
         << Padded(Fixed(spread_ms.median, 1), 9, true) << Padded(Fixed(spread.median, 2), 8, true)
         << Padded(Fixed(spread_ms.third_quartile - spread_ms.first_quartile, 1), 8, true)
         << Padded(Fixed(spread.third_quartile - spread.first_quartile, 2), 12, true)
@@ -162,7 +164,7 @@ void MeasuresTable(const SweepResult& sweep, Pass pass, std::ostringstream& out)
     const size_t kernel = ranked[at];
     std::string marked, disagreeing, imprecise;
     out << Padded(at < ranks.size() ? ranks[at] : "-", 4, true) << "  "
-        << Padded(sweep.kernels[kernel].words, column, false);
+        << Padded(Shown(sweep.kernels[kernel].words), column, false);
     for (const MeasureResult& measure : sweep.measures) {
       const std::string name = MeasureName(measure.measure);
       const std::vector<double> nets = NetsOf(measure, pass, kernel);
@@ -223,11 +225,11 @@ std::string FormatSweepTable(const SweepResult& sweep, const MachineFacts& machi
          "one-cycle additions timed right after it, and counted in cycles of that chain; ms per "
          "10^9 calls are those cycles at the median clock, "
       << Fixed(sweep.median_clock_ghz, 2) << " GHz\n";
-  for (const std::string& left : sweep.left_out) out << "left out: " << left << "\n";
+  for (const std::string& left : sweep.left_out) out << "left out: " << Shown(left) << "\n";
   for (const MeasureResult& measure : sweep.measures) {
     out << NoiseLines(sweep, measure);
     for (const std::string& refusal : measure.refusals) {
-      out << MeasureName(measure.measure) << ": not measured for " << refusal << "\n";
+      out << MeasureName(measure.measure) << ": not measured for " << Shown(refusal) << "\n";
     }
   }
   for (Pass pass : {POSITIVE, NEGATIVE}) {
