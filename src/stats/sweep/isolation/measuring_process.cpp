@@ -196,14 +196,25 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
       result.stopped = true;
       return result;
     }
-    if (!blame.kernel) {
+    // No kernel confirmed: the table's are this program's own, so every one of the user's goes,
+    // with that reason, and the table is measured without them; with none, the sweep failed.
+    std::vector<size_t> leaving;
+    if (blame.kernel) {
+      leaving.push_back(*blame.kernel);
+    } else {
+      for (size_t at = kernels.size(); at-- > 0;) {
+        if (kernels[at].origin == Procedure::Origin::USER) leaving.push_back(at);
+      }
+    }
+    if (leaving.empty()) {
       result.error = blame.what;
       return result;
     }
-    const size_t kernel = *blame.kernel;
-    result.left_out.push_back(kernels[kernel].name + ": " + blame.what);
-    Without(result.measures, kernel, kernels[kernel].name, settings.precision_cycles);
-    kernels.erase(kernels.begin() + static_cast<long>(kernel));
+    for (const size_t kernel : leaving) {  // from the last, so that the others keep their places
+      result.left_out.push_back(kernels[kernel].name + ": " + blame.what);
+      Without(result.measures, kernel, kernels[kernel].name, settings.precision_cycles);
+      kernels.erase(kernels.begin() + static_cast<long>(kernel));
+    }
   }
 }
 

@@ -5,7 +5,8 @@
 // measure as it ends. When it dies, goes silent, runs past the sweep's time, sends a report that
 // cannot be read, or finds the floating-point control state changed after a cell, the cells
 // suspected run again alone (blame.h); a kernel whose cell fails again is left out with the
-// reason, and the measures still to come are made again without it, in the time left.
+// reason, and the measures still to come are made again without it, in the time left. When no
+// cell fails again, every kernel of the user's is left out so, and the table's are measured.
 #pragma once
 
 #include <functional>
@@ -31,7 +32,8 @@ constexpr const char* MEASURING_ROLE = "measuring";
 Role MeasuringRole(const std::string& name, MeasureSweep measure_sweep);
 
 // The sweep of `kernels`, all measured in child processes playing `role`; SweepResult::left_out
-// names every kernel that took its measuring process down, and how. Every ms is made here from the
+// names every kernel that took its measuring process down, or was left out with the user's others
+// when none was confirmed, and how. Every ms is made here from the
 // cycles, at the median clock of the first measure that ended.
 SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,

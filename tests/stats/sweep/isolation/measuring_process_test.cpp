@@ -10,6 +10,7 @@
 
 #include "stats/sweep/isolation/blame.h"
 #include "stats/sweep/placed/blocks.h"
+#include "stats/sweep/placed/procedures.h"
 #include "stats/sweep/user_code/user_kernel.h"
 #include "stats/system/processes.h"
 #include "tests/stats/test_roles.h"
@@ -85,6 +86,9 @@ stats::SweepResult SweepWith(const std::vector<stats::Procedure>& kernels,
 
 const std::vector<stats::Procedure> GOOD_AND_BAD = {MeasuredKernel("good=85c0"),
                                                     MeasuredKernel("bad=0f0b")};
+// One of the table's before the user's.
+const std::vector<stats::Procedure> TABLE_GOOD_AND_BAD = {
+    stats::TableProcedures()[5], MeasuredKernel("good=85c0"), MeasuredKernel("bad=0f0b")};
 
 const bool LATENCY_OF_BAD_EXITS =
     AddFakeMeasuring("latency-of-bad-exits-with-9", [](SweepMeasure measure,
@@ -131,7 +135,7 @@ const bool CANNOT_REPORT_ADDED =
 
 TEST(MeasuringProcess, ItsOwnExitStatusesNameAKernelOnlyWhenItsCellFailsAgainAlone) {
   auto ending_in = [](const std::string& named) {
-    return SweepWith(GOOD_AND_BAD, {SweepMeasure::CALL}, 30, "cannot-report-in-" + named);
+    return SweepWith(TABLE_GOOD_AND_BAD, {SweepMeasure::CALL}, 30, "cannot-report-in-" + named);
   };
   const stats::SweepResult bad = ending_in("bad");
   EXPECT_EQ(bad.error, "");
@@ -139,11 +143,20 @@ TEST(MeasuringProcess, ItsOwnExitStatusesNameAKernelOnlyWhenItsCellFailsAgainAlo
                               "bad: the measuring process exited with status 4 at placement 3 "
                               "of call"});
   EXPECT_EQ(bad.measures.size(), 1u) << "the others measured";
-  EXPECT_EQ(ending_in("good").error,
-            "the measuring process could not write its report, and no kernel's cell failed "
-            "again alone");
-  EXPECT_EQ(ending_in("").error, "the measuring process could not write its report")
-      << "no cell named: no kernel ran";
+  // No cell of theirs fails again: the user's kernels all go, and the table's is measured.
+  const std::string unconfirmed =
+      "the measuring process could not write its report, and no kernel's cell failed again alone";
+  const stats::SweepResult good = ending_in("good");
+  EXPECT_EQ(good.error, "");
+  EXPECT_EQ(good.left_out,
+            (std::vector<std::string>{"bad: " + unconfirmed, "good: " + unconfirmed}));
+  ASSERT_EQ(good.measures.size(), 1u);
+  EXPECT_EQ(good.kernels.size(), 1u);
+  EXPECT_EQ(good.kernels[0].origin, stats::Procedure::Origin::TABLE) << "the table's kernel";
+  EXPECT_EQ(ending_in("").left_out,
+            (std::vector<std::string>{"bad: the measuring process could not write its report",
+                                      "good: the measuring process could not write its report"}))
+      << "no cell named: no kernel ran, and the user's go";
 }
 
 const bool SPIN_KEEPS_COUNTING = AddFakeMeasuring(
