@@ -14,7 +14,7 @@ struct JsonBounds {
   size_t fields = 64;       // its objects have a dozen fields
   size_t items = 16384;     // kernels, cells and the left-out texts, each at most a few thousand
   size_t values = 1500000;  // a 16 MiB record of four-decimal figures holds about a million
-  size_t text_bytes = 4 << 20;  // the names, bytes and assembly of every kernel, and more
+  size_t text_bytes = 12 << 20;  // the names, bytes and assembly of every kernel, and more
 };
 
 // Empty when `text` is JSON within `bounds`; else what is wrong, as a reader says it.

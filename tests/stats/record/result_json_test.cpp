@@ -156,8 +156,8 @@ TEST(ResultRecordJson, NestingAndCountsBeyondAnyRecordAreRefusedAsTheyAreRead) {
   }
   EXPECT_EQ(Refusal("{\"a\": [" + many_empty + "]}"),
             "more than 1500000 values, far more than a result record's");
-  EXPECT_EQ(Refusal("{\"a\": \"" + std::string(5 << 20, 'x') + "\"}"),
-            "more than 4 MiB of text, far more than a result record's");
+  EXPECT_EQ(Refusal("{\"a\": \"" + std::string(13 << 20, 'x') + "\"}"),
+            "more than 12 MiB of text, far more than a result record's");
 }
 
 TEST(ResultRecordJson, AKernelFigureOrCellGivenTwiceIsRefused) {

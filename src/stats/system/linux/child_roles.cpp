@@ -60,8 +60,8 @@ void RefuseRoleInput(const std::string& role, const std::string& problem) {
 void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
   if (argc < 3 || std::strcmp(argv[1], ROLE_ARGUMENT) != 0) return;
   const std::string role = argv[2];
-  // The exec cleared the parent's death signal where this file has capabilities of its own
-  // (setcap, for the priority); it is asked for again, and a parent already gone ends it here.
+  // An exec may clear the parent's death signal (a file with capabilities of its own); it is
+  // asked for again, and a parent already gone ends the child here.
   if (argc < 4 || prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || std::to_string(getppid()) != argv[3]) {
     ExitAtOnce(127);
   }
@@ -127,7 +127,10 @@ ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,
         }
         // Nothing else of this process reaches the child: descriptors its own parent left open
         // are closed too.
-        syscall(SYS_close_range, page >= 0 ? PAGE_IN_CHILD + 1 : PAGE_IN_CHILD, ~0U, 0);
+        // The setup pipe stays, to say why, should the exec fail; it closes on exec.
+        const unsigned first = page >= 0 ? PAGE_IN_CHILD + 1 : PAGE_IN_CHILD;
+        syscall(SYS_close_range, first, static_cast<unsigned>(setup) - 1, 0);
+        syscall(SYS_close_range, static_cast<unsigned>(setup) + 1, ~0U, 0);
         // This very program, not a path looked up again.
         execv("/proc/self/exe", argv.data());
         ExecFailed(setup);
