@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   }
   if (std::holds_alternative<stats::HelpRequest>(command)) {
     std::cout << stats::USAGE << "\n" << stats::HELP;
-    return 0;
+    return stats::WithStandardOutputChecked(0);
   }
   int code;
   if (const auto* sweep = std::get_if<stats::SweepOptions>(&command)) {

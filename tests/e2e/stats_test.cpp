@@ -193,6 +193,18 @@ TEST(StatsOutputFiles, ADeviceIsWrittenInPlaceAnInputIsNoOutputAndAPathIsTriedFi
   const FinishedRun twice = with(compare, {"--csv", directory + "/x", "--svg", directory + "/x"});
   EXPECT_TRUE(WIFEXITED(twice.status) && WEXITSTATUS(twice.status) == 2) << twice.errors;
 
+  // A link is written through, to the file it names, and stays a link.
+  const std::string target = directory + "/target.csv", link = directory + "/link.csv";
+  ASSERT_EQ(symlink("target.csv", link.c_str()), 0);
+  const FinishedRun through = with(compare, {"--csv", link});
+  EXPECT_TRUE(WIFEXITED(through.status) && WEXITSTATUS(through.status) == 0) << through.errors;
+  struct stat link_node;
+  ASSERT_EQ(lstat(link.c_str(), &link_node), 0);
+  EXPECT_TRUE(S_ISLNK(link_node.st_mode)) << "the link was replaced";
+  EXPECT_EQ(ReadFile(target).rfind("measure,pass,kernel,", 0), 0u);
+  unlink(link.c_str());
+  unlink(target.c_str());
+
   // Found out before the benchmark runs, not after: nothing is printed.
   const FinishedRun lost =
       with({"-n", "1", "--benchmark", STATS_BENCHMARK_PATH}, {"--csv", directory + "/no/x.csv"});
@@ -210,13 +222,38 @@ TEST(StatsStandardOutput, ThatIsClosedOrFullEndsWithOneAndSaysSo) {
       {"--compare", STATS_FIXTURES "/imul-once.json", STATS_FIXTURES "/imul-twice.json"});
   std::vector<std::string> closed = {"sh", "-c", "exec \"$@\" >&-", "sh"};
   closed.insert(closed.end(), compare.begin(), compare.end());
-  for (const FinishedRun& run : {RunCommand(compare, Input::DEV_NULL, seconds(30), "/dev/full"),
-                                 RunCommand(closed, Input::DEV_NULL, seconds(30))}) {
+  for (const FinishedRun& run :
+       {RunCommand(compare, Input::DEV_NULL, seconds(30), "/dev/full"),
+        RunCommand(closed, Input::DEV_NULL, seconds(30)),
+        RunCommand(StatsCommand({"--help"}), Input::DEV_NULL, seconds(30), "/dev/full")}) {
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
     EXPECT_EQ(
         run.errors,
         "absbench-stats: standard output could not be written (closed, or its device full)\n");
   }
 }
+
+#ifdef SWEEP_AVAILABLE
+// A FIFO no one reads makes the sweep wait at its end; a stop then ends it as a stop, not as a
+// file that could not be written.
+TEST(StatsOutputFiles, AStopWhileAFifoWaitsForItsReaderEndsAsAStop) {
+  const std::string directory = TemporaryDirectory(), fifo = directory + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t stats =
+      StartQuietly(StatsCommand({"--sweep", "--rounds", "2", "--calls", "1000", "--csv", fifo}));
+  bool waiting = false;
+  for (int tries = 0; tries < 600 && !waiting; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Linux names the wait of an open of a FIFO with no reader "wait_for_partner".
+    waiting = ReadFile("/proc/" + std::to_string(stats) + "/wchan") == "wait_for_partner";
+  }
+  EXPECT_TRUE(waiting) << "the sweep never came to wait for the FIFO's reader";
+  kill(stats, SIGTERM);
+  const int status = WaitOrKill(stats, seconds(30));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 143) << status;
+  unlink(fifo.c_str());
+  rmdir(directory.c_str());
+}
+#endif
 
 }  // namespace

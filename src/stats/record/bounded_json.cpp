@@ -1,7 +1,11 @@
 #include "stats/record/bounded_json.h"
 
 #include <nlohmann/json.hpp>
+#include <set>
+#include <string>
 #include <vector>
+
+#include "stats/text/format.h"
 
 namespace stats {
 
@@ -24,6 +28,8 @@ class BoundsCheck : public nlohmann::json_sax<ScannedJson> {
   bool binary(binary_t&) override { return Refuse("binary data, which JSON text never holds"); }
   bool start_object(std::size_t) override { return Value() && Open(true); }
   bool key(string_t& name) override {
+    // A second value of one field would be read by some tools and passed over by others.
+    if (!keys_.back().insert(name).second) return Refuse("a field given twice: " + Shown(name));
     if (++open_.back() > bounds_.fields) {
       return Refuse("an object of more than " + std::to_string(bounds_.fields) +
                     " fields, far more than a result record's");
@@ -61,9 +67,11 @@ class BoundsCheck : public nlohmann::json_sax<ScannedJson> {
     }
     open_.push_back(0);
     in_object_.push_back(object);
+    if (object) keys_.emplace_back();
     return true;
   }
   bool Close() {
+    if (in_object_.back()) keys_.pop_back();
     open_.pop_back();
     in_object_.pop_back();
     return true;
@@ -81,8 +89,9 @@ class BoundsCheck : public nlohmann::json_sax<ScannedJson> {
 
   const JsonBounds& bounds_;
   size_t length_;
-  std::vector<size_t> open_;     // fields or items so far of each object or array open
-  std::vector<bool> in_object_;  // whether each is an object
+  std::vector<size_t> open_;                 // fields or items so far of each object or array open
+  std::vector<bool> in_object_;              // whether each is an object
+  std::vector<std::set<std::string>> keys_;  // the fields so far of each object open
   size_t values_ = 0, text_bytes_ = 0;
   std::string problem_;
 };

@@ -1,7 +1,7 @@
 // A first pass over a record's text that holds it to a record's shape before any of it is built:
-// its nesting, the fields of each object, the items of each array, its values and the bytes of
-// its texts, each counted as it comes. So the file is refused, or read, in time and memory that
-// grow with its size alone, whatever it holds.
+// its nesting, the fields of each object (each once), the items of each array, its values and
+// the bytes of its texts, each counted as it comes. So the file is refused, or read, in time and
+// memory that grow with its size alone, whatever it holds.
 #pragma once
 
 #include <cstddef>

@@ -24,21 +24,6 @@ struct RecordRefusal {
   std::string why;
 };
 
-// Whether `text` holds a control character (C0, DEL, or C1 as UTF-8), which could move a
-// terminal's cursor, start an escape sequence or break a line of a table; `lines` lets newlines
-// and tabs through.
-inline bool HasControlCharacter(const std::string& text, bool lines) {
-  for (size_t at = 0; at < text.size(); ++at) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    if (lines && (byte == '\n' || byte == '\t')) continue;
-    if (byte < 0x20 || byte == 0x7f) return true;
-    if (byte == 0xc2 && at + 1 < text.size() && static_cast<unsigned char>(text[at + 1]) < 0xa0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 class RecordField {
  public:
   RecordField(const ReadJson& value, std::string where) : value_(value), where_(std::move(where)) {}
@@ -65,7 +50,8 @@ class RecordField {
   std::string Text(bool lines = false) const {
     if (!value_.is_string()) Refuse("not a text");
     const std::string& text = value_.get_ref<const std::string&>();
-    if (HasControlCharacter(text, lines)) Refuse("a control character in the text");
+    // A text the writer would have shown as \xNN (a control character) is no record's.
+    if (Shown(text, lines) != text) Refuse("a control character in the text");
     return text;
   }
   std::string OneOf(std::initializer_list<const char*> allowed) const {

@@ -11,6 +11,8 @@ int WriteRequestedFiles(const std::vector<std::pair<std::string, std::string>>& 
     if (StopRequested() != StopRequest::NONE) return ExitCodeOf(StopRequested());
     if (path.empty()) continue;
     if (const std::string problem = WriteWholeFile(path, content); !problem.empty()) {
+      // A stop that cut a wait short (a FIFO with no reader yet) ends as the stop it is.
+      if (StopRequested() != StopRequest::NONE) return ExitCodeOf(StopRequested());
       return Failure(problem);
     }
   }

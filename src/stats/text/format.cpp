@@ -72,6 +72,11 @@ size_t PrintableSequence(std::string_view text, size_t at) {
   };
   if (lead == 0xC2) return continuation(1, 0xA0, 0xBF) ? 2 : 0;  // C1 controls below A0
   if (lead >= 0xC3 && lead <= 0xDF) return continuation(1, 0x80, 0xBF) ? 2 : 0;
+  // The controls of writing direction (U+202A to U+202E, U+2066 to U+2069) reorder what follows.
+  if (lead == 0xE2 && ((byte(1) == 0x80 && byte(2) >= 0xAA && byte(2) <= 0xAE) ||
+                       (byte(1) == 0x81 && byte(2) >= 0xA6 && byte(2) <= 0xA9))) {
+    return 0;
+  }
   if (lead >= 0xE0 && lead <= 0xEF) {
     const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
     return continuation(1, low, high) && continuation(2, 0x80, 0xBF) ? 3 : 0;

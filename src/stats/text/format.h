@@ -25,7 +25,8 @@ std::string Signed(double value, int decimals);
 std::string Quoted(std::string_view text, char quote = '"', size_t shown = 60);
 
 // Text from a user or a file as it may be shown, on a terminal or in a file: its control
-// characters (C0 but, with `lines`, newline and tab; DEL; C1) and bytes that are not UTF-8 as
+// characters (C0 but, with `lines`, newline and tab; DEL; C1; those of writing direction) and
+// bytes that are not UTF-8 as
 // \xNN, so that it can never move a cursor, start an escape sequence or break a table's line.
 std::string Shown(std::string_view text, bool lines = false);
 

@@ -120,6 +120,8 @@ TEST(ResultRecordJson, AFieldMissingOrOfTheWrongKindIsNamedByItsPlace) {
                            "\"rounds_uncertainty_cycles\": 0.06")),
             "kernels[0].figures[0].rounds_uncertainty_cycles: above uncertainty_cycles, of which "
             "it is a part");
+  EXPECT_EQ(Refusal(Edited("\"share_away\": 0.125", "\"share_away\": 0.125, \"share_away\": 0.5")),
+            "a field given twice: share_away");
   EXPECT_EQ(Refusal(Edited("\"share_away\": 0.125", "\"share_away\": 1.5")),
             "kernels[0].figures[0].share_away: above 1");
   EXPECT_EQ(Refusal(Edited("\"noise_floor_cycles\": 0.012", "\"noise_floor_cycles\": -0.01")),

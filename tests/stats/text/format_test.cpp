@@ -22,6 +22,10 @@ TEST(Shown, LetsPrintableUtf8ThroughAndShowsControlsC1AndBrokenBytesAsHex) {
             "\\x1B[2J\\x7F\\xC2\\x9B1m");
   EXPECT_EQ(stats::Shown("caf\xE9 \xC3 \xED\xA0\x80 \xF5"), "caf\\xE9 \\xC3 \\xED\\xA0\\x80 \\xF5")
       << "Latin-1, a cut sequence, a surrogate and a byte no sequence starts with";
+  EXPECT_EQ(stats::Shown("a\xE2\x80\xAE b \xE2\x81\xA6"
+                         "c"),
+            "a\\xE2\\x80\\xAE b \\xE2\\x81\\xA6c")
+      << "the controls of writing direction";
   EXPECT_EQ(stats::Shown("a\n\tb"), "a\\x0A\\x09b");
   EXPECT_EQ(stats::Shown("a\n\tb\r", true), "a\n\tb\\x0D") << "lines kept, CR shown";
 }

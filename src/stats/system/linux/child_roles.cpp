@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "stats/system/linux/child_start.h"
+#include "stats/system/linux/descriptors.h"
 
 namespace stats {
 
@@ -30,18 +31,11 @@ int PipeHolding(const std::string& message) {
   // Never blocking: a pipe that cannot hold it all (a smaller size here) is a failure, not a hang.
   if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
   if (message.size() > 65536) fcntl(ends[1], F_SETPIPE_SZ, static_cast<int>(MOST_INPUT));
-  size_t written = 0;
-  while (written < message.size()) {
-    const ssize_t count = write(ends[1], message.data() + written, message.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      const int error = count < 0 ? errno : EIO;
-      close(ends[0]);
-      close(ends[1]);
-      errno = error;
-      return -1;
-    }
-    written += static_cast<size_t>(count);
+  if (const int error = WriteAll(ends[1], message); error != 0) {
+    close(ends[0]);
+    close(ends[1]);
+    errno = error;
+    return -1;
   }
   close(ends[1]);
   // The child reads it as its standard input, which blocks as any other does.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,20 @@ mode_t ModeFor(const std::string& path) {
   return 0666 & ~mask;
 }
 
+// The file `path` names through any links (even one that names a file not there yet), or `path`.
+std::string LinkTarget(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    char target[PATH_MAX];
+    const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+    if (length <= 0) return path;
+    const std::string named(target, static_cast<size_t>(length));
+    const size_t slash = path.rfind('/');
+    path =
+        named[0] == '/' || slash == std::string::npos ? named : path.substr(0, slash + 1) + named;
+  }
+  return path;
+}
+
 }  // namespace
 
 int WriteAll(int fd, const std::string& bytes) {
@@ -40,7 +55,9 @@ int WriteAll(int fd, const std::string& bytes) {
   return 0;
 }
 
-std::string WriteWholeFile(const std::string& path, const std::string& content) {
+std::string WriteWholeFile(const std::string& given, const std::string& content) {
+  // A link is written through, to the file it names, never replaced by a file of its own.
+  const std::string path = LinkTarget(given);
   struct stat existing;
   if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
       !S_ISDIR(existing.st_mode)) {
