@@ -2,11 +2,15 @@
 
 #include <cstring>
 
+#include "stats/sweep/placed/loop_check.h"
+
 extern "C" {
 void BlockPrologue();
 void BlockEpilogue();
 extern const uint32_t BlockPrologueLength;
 extern const uint32_t BlockEpilogueLength;
+extern const uint32_t BlockPrologueRecordAt;
+extern const uint32_t BlockEpilogueRecordAt;
 extern const uint8_t GlueResultFromEcx[2];
 extern const uint8_t GlueNegate[2];
 extern const uint8_t GlueFreshOperand[2];
@@ -48,7 +52,8 @@ PlacedBlocks::PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& p
     : procedures_(procedures.size()),
       grid_(GridFor(measure)),
       arena_(2 * procedures.size() * grid_.size() * BLOCK_PAGES) {
-  ok_ = arena_.ok();
+  ok_ = arena_.ok() && LoopCheckRecord() != nullptr;
+  error_ = arena_.ok() ? LoopCheckError() : arena_.error();
   if (!ok_) return;
   uint8_t* writable = arena_.writable();
   std::memset(writable, 0xCC, arena_.size());  // filler that traps
@@ -59,6 +64,7 @@ PlacedBlocks::PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& p
         uint8_t* start = writable + (block(pass, procedure, placement) - arena_.bytes());
         std::memcpy(start - BlockPrologueLength, reinterpret_cast<const void*>(BlockPrologue),
                     BlockPrologueLength);
+        WriteLoopCheckAddress(start - BlockPrologueLength + BlockPrologueRecordAt);
         if (!joined.empty()) std::memcpy(start, joined.data(), joined.size());
         uint8_t* loop_end = start + joined.size();
         std::memcpy(loop_end, BlockLoopEnd, sizeof BlockLoopEnd);
@@ -66,13 +72,15 @@ PlacedBlocks::PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& p
         const auto back = static_cast<int32_t>(start - after);
         std::memcpy(loop_end + JNZ_DISPLACEMENT_AT, &back, sizeof back);
         std::memcpy(after, reinterpret_cast<const void*>(BlockEpilogue), BlockEpilogueLength);
+        WriteLoopCheckAddress(after + BlockEpilogueRecordAt);
       }
     }
   }
 }
 
 bool PlacedBlocks::MakeExecutable() {
-  ok_ = arena_.MakeExecutable();
+  ok_ = ok_ && arena_.MakeExecutable();
+  if (!ok_ && error_.empty()) error_ = arena_.error();
   return ok_;
 }
 

@@ -28,7 +28,7 @@ class PlacedBlocks {
  public:
   PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& procedures, uint32_t copies);
   bool ok() const { return ok_; }
-  const std::string& error() const { return arena_.error(); }
+  const std::string& error() const { return error_; }
   bool MakeExecutable();
 
   PlacedLoop* loop(Pass pass, size_t procedure, size_t placement) const;
@@ -41,6 +41,7 @@ class PlacedBlocks {
   std::vector<Placement> grid_;
   CodeArena arena_;
   bool ok_ = false;
+  std::string error_;
 };
 
 }  // namespace stats

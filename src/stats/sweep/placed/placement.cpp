@@ -2,10 +2,13 @@
 
 #include <cstring>
 
+#include "stats/sweep/placed/loop_check.h"
+
 extern "C" {
 void SweepLoopTemplate();
 extern const uint32_t SweepLoopBodyOffset;
 extern const uint32_t SweepLoopTemplateLength;
+extern const uint32_t SweepLoopRecordAt[2];
 }
 
 namespace stats {
@@ -18,7 +21,8 @@ constexpr size_t CALL_DISPLACEMENT_AT = 3;  // in the loop body: 8B C3, then E8 
 
 PlacedCode::PlacedCode(const std::vector<Procedure>& procedures, const std::vector<Placement>& grid)
     : grid_(grid), arena_(procedures.size() * grid.size() * PLACEMENT_PAGE) {
-  ok_ = arena_.ok();
+  ok_ = arena_.ok() && LoopCheckRecord() != nullptr;
+  error_ = arena_.ok() ? LoopCheckError() : arena_.error();
 }
 
 const uint8_t* PlacedCode::page(size_t procedure, size_t placement) const {
@@ -49,7 +53,9 @@ void PlacedCode::Write(const std::vector<Procedure>& procedures) {
       uint8_t* body_at = writable + (loop_body(procedure, placement) - arena_.bytes());
       const std::vector<uint8_t>& bytes = procedures[procedure].bytes;
       std::memcpy(kernel_at, bytes.data(), bytes.size());
-      std::memcpy(body_at - SweepLoopBodyOffset, loop_template, SweepLoopTemplateLength);
+      uint8_t* loop_at = body_at - SweepLoopBodyOffset;
+      std::memcpy(loop_at, loop_template, SweepLoopTemplateLength);
+      for (const uint32_t at : SweepLoopRecordAt) WriteLoopCheckAddress(loop_at + at);
       // Only the CALL's displacement differs from the linked loop: it must reach this copy.
       uint8_t* call = body_at + CALL_DISPLACEMENT_AT - 1;
       const auto displacement = static_cast<int32_t>(kernel_at - (call + 5));
@@ -59,7 +65,8 @@ void PlacedCode::Write(const std::vector<Procedure>& procedures) {
 }
 
 bool PlacedCode::MakeExecutable() {
-  ok_ = arena_.MakeExecutable();
+  ok_ = ok_ && arena_.MakeExecutable();
+  if (!ok_ && error_.empty()) error_ = arena_.error();
   return ok_;
 }
 

@@ -24,9 +24,10 @@ using PlacedLoop = void(int32_t operand, uint32_t calls);
 class PlacedCode {
  public:
   PlacedCode(const std::vector<Procedure>& procedures, const std::vector<Placement>& grid);
-  // False, with the reason in error(), when the pages could not be mapped or made executable.
+  // False, with the reason in error(), when the pages or the kernel's stack could not be mapped,
+  // or the pages made executable.
   bool ok() const { return ok_; }
-  const std::string& error() const { return arena_.error(); }
+  const std::string& error() const { return error_; }
 
   PlacedLoop* loop(size_t procedure, size_t placement) const;
   const uint8_t* loop_body(size_t procedure, size_t placement) const;
@@ -41,6 +42,7 @@ class PlacedCode {
   std::vector<Placement> grid_;
   CodeArena arena_;
   bool ok_ = false;
+  std::string error_;
 };
 
 }  // namespace stats

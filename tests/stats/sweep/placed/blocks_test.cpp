@@ -6,8 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "stats/sweep/placed/loop_check.h"
+
 extern "C" void BlockPrologue();
 extern "C" const uint32_t BlockPrologueLength;
+extern "C" const uint32_t BlockPrologueRecordAt;
 
 namespace {
 
@@ -43,6 +46,10 @@ TEST(PlacedBlocks, HoldTheKernelsBytesBeforeItsTrailerWithTheGlueAndLoopBackToTh
       {stats::SweepMeasure::THROUGHPUT, stats::NEGATIVE, 0, {MOV_EAX_EBX, abs4}},
       {stats::SweepMeasure::THROUGHPUT, stats::POSITIVE, 1, {MOV_EAX_EBX, abs5}},
   };
+  // The prologue as linked, holding the check record's address as every placed copy does.
+  const auto* linked = reinterpret_cast<const uint8_t*>(BlockPrologue);
+  Bytes prologue(linked, linked + BlockPrologueLength);
+  stats::WriteLoopCheckAddress(prologue.data() + BlockPrologueRecordAt);
   for (const auto& block : expected) {
     for (uint32_t copies : {stats::COPIES_PER_BLOCK, 2 * stats::COPIES_PER_BLOCK}) {
       stats::PlacedBlocks placed(block.measure, procedures, copies);
@@ -53,9 +60,7 @@ TEST(PlacedBlocks, HoldTheKernelsBytesBeforeItsTrailerWithTheGlueAndLoopBackToTh
         const uint8_t* start = placed.block(block.pass, block.procedure, placement);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(start) % 64,
                   static_cast<uintptr_t>(grid[placement].loop_offset));
-        EXPECT_EQ(std::memcmp(start - BlockPrologueLength,
-                              reinterpret_cast<const void*>(BlockPrologue), BlockPrologueLength),
-                  0);
+        EXPECT_EQ(Bytes(start - BlockPrologueLength, start), prologue);
         const Bytes joined = Repeated(block.pieces, copies);
         ASSERT_EQ(Bytes(start, start + joined.size()), joined)
             << "procedure " << block.procedure << " at " << placement << ", " << copies

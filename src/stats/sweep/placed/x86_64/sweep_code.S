@@ -5,19 +5,64 @@
     .intel_syntax noprefix
     .text
 
+# The check record the placed code shares with the sweep (loop_check.h), in 8-byte slots: the
+# values given to RBP and R12-R15, the values found in RBX, RBP and R12-R15 after the loop, the
+# caller's stack pointer, the kernel's after the loop, the top of the kernel's own stack, RFLAGS
+# after the loop, and the caller's RBX, RBP and R12-R15.
+.macro ENTER_CHECKED_LOOP record_at
+\record_at:
+    movabs rax, 0                       # the record's address, written in when the code is placed
+    mov [rax + 96], rsp
+    mov [rax + 128], rbx
+    mov [rax + 136], rbp
+    mov [rax + 144], r12
+    mov [rax + 152], r13
+    mov [rax + 160], r14
+    mov [rax + 168], r15
+    mov rbp, [rax + 8]
+    mov r12, [rax + 16]
+    mov r13, [rax + 24]
+    mov r14, [rax + 32]
+    mov r15, [rax + 40]
+    mov rsp, [rax + 112]
+    mov ebx, edi
+.endm
+
+# Every register is the kernel's here, the stack pointer too: the record is found by its address
+# again, and the caller's registers come back from it, not from a stack the kernel could reach.
+.macro LEAVE_CHECKED_LOOP record_at
+\record_at:
+    movabs rax, 0
+    mov [rax + 48], rbx
+    mov [rax + 56], rbp
+    mov [rax + 64], r12
+    mov [rax + 72], r13
+    mov [rax + 80], r14
+    mov [rax + 88], r15
+    mov [rax + 104], rsp
+    mov rsp, [rax + 96]
+    pushfq
+    pop qword ptr [rax + 120]
+    cld
+    mov rbx, [rax + 128]
+    mov rbp, [rax + 136]
+    mov r12, [rax + 144]
+    mov r13, [rax + 152]
+    mov r14, [rax + 160]
+    mov r15, [rax + 168]
+    ret
+.endm
+
 # void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
 # Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. The
-# count arrives in ESI already. A user's kernel may get past the check and still misbehave, so the
-# template keeps every register the C++ code relies on, and clears the direction flag once the
-# loop ends rather than inside it, where it would be part of what is measured.
+# count arrives in ESI already. The kernel runs on a stack of its own, with the check record's
+# values in the registers it must keep; what they hold afterwards is recorded for the sweep, and
+# the direction flag is cleared once the loop ends rather than inside it, where it would be timed.
 PROCEDURE_START SweepLoopTemplate
-    SAVE_CALLEE_SAVED
-    mov ebx, edi
+    ENTER_CHECKED_LOOP .LSweepLoopEnter
 .LSweepLoopBody:
     LOOP_BODY EmptyProcedure
-    cld
-    RESTORE_CALLEE_SAVED
-    ret
+    LEAVE_CHECKED_LOOP .LSweepLoopLeave
 .LSweepLoopEnd:
 PROCEDURE_END SweepLoopTemplate
 
@@ -25,16 +70,13 @@ PROCEDURE_END SweepLoopTemplate
 # (operand in EDI, count in ESI, as for the placed loop), the copies with their glue, the loop's
 # end, and the epilogue. The prologue ends where the block's loop starts.
 PROCEDURE_START BlockPrologue
-    SAVE_CALLEE_SAVED
-    mov ebx, edi
-    mov eax, edi
+    ENTER_CHECKED_LOOP .LBlockPrologueEnter
+    mov eax, ebx
 .LBlockPrologueEnd:
 PROCEDURE_END BlockPrologue
 
 PROCEDURE_START BlockEpilogue
-    cld
-    RESTORE_CALLEE_SAVED
-    ret
+    LEAVE_CHECKED_LOOP .LBlockEpilogueLeave
 .LBlockEpilogueEnd:
 PROCEDURE_END BlockEpilogue
 
@@ -146,6 +188,16 @@ BlockPrologueLength:
     .globl BlockEpilogueLength
 BlockEpilogueLength:
     .long .LBlockEpilogueEnd - BlockEpilogue
+# Where each copied piece holds the check record's address: two bytes into its MOVABS.
+    .globl SweepLoopRecordAt
+SweepLoopRecordAt:
+    .long .LSweepLoopEnter - SweepLoopTemplate + 2, .LSweepLoopLeave - SweepLoopTemplate + 2
+    .globl BlockPrologueRecordAt
+BlockPrologueRecordAt:
+    .long .LBlockPrologueEnter - BlockPrologue + 2
+    .globl BlockEpilogueRecordAt
+BlockEpilogueRecordAt:
+    .long .LBlockEpilogueLeave - BlockEpilogue + 2
 
 # The glue between inline copies and the block's loop end, as bytes, so that the encodings are
 # the ones named. The sweep writes the JNZ's displacement back to the block's start.

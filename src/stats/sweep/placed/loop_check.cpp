@@ -1,0 +1,96 @@
+#include "stats/sweep/placed/loop_check.h"
+
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "stats/system/guarded_pages.h"
+
+namespace stats {
+
+namespace {
+
+constexpr size_t KERNEL_STACK_BYTES = 64 << 10;
+// Between the kernel's first stack pointer and the guard page above: a kernel may read or write
+// its caller's frame there and reach nothing but its own stack.
+constexpr size_t ROOM_ABOVE = 4096;
+constexpr uint64_t DIRECTION_FLAG = 1 << 10;
+
+// The slots, as sweep_code.S numbers them (8 bytes each).
+enum Slot {
+  GIVEN = 0,  // RBX (unused: the operand goes there), RBP, R12-R15
+  FOUND = 6,  // the same six after the loop
+  CALLER_RSP = 12,
+  KERNEL_RSP_AFTER = 13,
+  KERNEL_STACK_TOP = 14,
+  FLAGS_AFTER = 15,
+  CALLER_KEPT = 16,  // the caller's RBX, RBP, R12-R15
+  SLOTS = 22
+};
+constexpr std::array<const char*, 6> KEPT_NAMES = {"RBX", "RBP", "R12", "R13", "R14", "R15"};
+
+uint64_t SplitMix(uint64_t& state) {
+  uint64_t z = (state += 0x9E3779B97F4A7C15u);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return z ^ (z >> 31);
+}
+
+struct CheckState {
+  CheckState() { Seed(0); }
+  void Seed(uint64_t seed) {
+    uint64_t mixed = seed ^ 0x5E07C4EC;
+    for (size_t slot = GIVEN + 1; slot < FOUND; ++slot) record[slot] = SplitMix(mixed);
+  }
+  alignas(64) std::array<uint64_t, SLOTS> record{};
+  std::unique_ptr<GuardedPages> stack;
+};
+
+CheckState& State() {
+  static CheckState state;
+  return state;
+}
+
+}  // namespace
+
+uint64_t* LoopCheckRecord() {
+  CheckState& state = State();
+  if (!state.stack) {
+    state.stack = std::make_unique<GuardedPages>(KERNEL_STACK_BYTES + ROOM_ABOVE);
+    if (state.stack->ok()) {
+      // Aligned as at a call site, so that the loop's CALL enters the kernel as a caller would.
+      const auto top = reinterpret_cast<uintptr_t>(state.stack->end() - ROOM_ABOVE);
+      state.record[KERNEL_STACK_TOP] = top & ~uintptr_t{15};
+    }
+  }
+  return state.stack->ok() ? state.record.data() : nullptr;
+}
+
+const std::string& LoopCheckError() {
+  static const std::string none;
+  return State().stack ? State().stack->error() : none;
+}
+
+void WriteLoopCheckAddress(uint8_t* at) {
+  const uint64_t* record = LoopCheckRecord();
+  std::memcpy(at, &record, sizeof record);
+}
+
+void SeedLoopCheck(uint64_t seed) { State().Seed(seed); }
+
+std::string LoopCheckFailure(int32_t operand) {
+  const std::array<uint64_t, SLOTS>& record = State().record;
+  if (record[KERNEL_RSP_AFTER] != record[KERNEL_STACK_TOP]) {
+    const auto moved = static_cast<int64_t>(record[KERNEL_RSP_AFTER] - record[KERNEL_STACK_TOP]);
+    return "it moved the stack pointer by " + std::to_string(moved) + " bytes";
+  }
+  if (record[FOUND] != static_cast<uint32_t>(operand)) return "it changed RBX";
+  for (size_t kept = 1; kept < KEPT_NAMES.size(); ++kept) {
+    if (record[FOUND + kept] != record[GIVEN + kept])
+      return std::string("it changed ") + KEPT_NAMES[kept];
+  }
+  if ((record[FLAGS_AFTER] & DIRECTION_FLAG) != 0) return "it left the direction flag set";
+  return "";
+}
+
+}  // namespace stats
