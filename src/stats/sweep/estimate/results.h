@@ -57,6 +57,12 @@ struct SweepHooks {
   // of which measure runs next, before its code runs.
   std::function<void(SweepMeasure, int kernel, size_t placement)> entering;
   std::function<bool()> stop_requested;
+  // A kernel's chunk failed its check (checked_chunks.h): what it did. The sweep goes on after it
+  // returns, so a measuring process ends itself here.
+  std::function<void(const std::string&)> broke;
+  // After every timed chunk, when none broke: a chunk of an odd count ends with a state flipped on
+  // every call still flipped.
+  std::function<void()> chunk_ended;
   // Once what needs the system before any measure is done, just before the first kernel byte.
   std::function<void()> prepared;
   // Each measure as it ends (an index into the result's measures), with the sweep so far.

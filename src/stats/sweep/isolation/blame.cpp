@@ -29,8 +29,7 @@ std::string WhatHappened(const ChildRun& child, const std::string& report_proble
   if (child.outcome == ChildRun::ENDED && !call.empty())
     return "it made the system call " + call + where;
   const std::string state = LastLineAfter(child.report, "state ");
-  if (child.outcome == ChildRun::ENDED && child.ending.exit_code == FLOAT_STATE_CHANGED &&
-      !state.empty())
+  if (child.outcome == ChildRun::ENDED && child.ending.exit_code == STATE_CHANGED && !state.empty())
     return state + where;
   if (child.outcome == ChildRun::WENT_QUIET) {
     return "it ran for " + std::to_string(MEASURING_QUIET_LIMIT_MS / 1000) +
@@ -59,6 +58,9 @@ std::string OwnFailure(const ChildRun& child, const std::string& report_problem)
       return "cannot close in the measuring process: " + child.errors;
     if (exit_code == 0 && !report_problem.empty())
       return "the measuring process sent a report that cannot be read (" + report_problem + ")";
+    const std::string state = LastLineAfter(child.report, "state ");
+    if (exit_code == STATE_CHANGED && !state.empty())
+      return "in the measuring process a cell's code said " + state;
   }
   return "the measuring process " +
          (child.outcome == ChildRun::ENDED        ? child.ending.words

@@ -47,7 +47,7 @@ void ExitOnChange(uint32_t mxcsr_now, uint16_t x87_now) {
   AppendHex(at, mxcsr_changed ? mxcsr_now : x87_now);
   *at++ = '\n';
   ReportBytes(guard_report, text, static_cast<size_t>(at - text));
-  ExitAtOnce(FLOAT_STATE_CHANGED);
+  ExitAtOnce(STATE_CHANGED);
 }
 
 }  // namespace
@@ -60,5 +60,11 @@ void GuardFloatControl(ReportChannel report) {
 }
 
 void CheckFloatControl() { ExitOnChange(MxcsrControl(), X87ControlWord()); }
+
+void EndForBrokenChunk(const std::string& what) {
+  const std::string line = "state " + what + "\n";
+  ReportBytes(guard_report, line.data(), line.size());
+  ExitAtOnce(STATE_CHANGED);
+}
 
 }  // namespace stats

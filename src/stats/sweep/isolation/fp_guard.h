@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "stats/sweep/isolation/child_exits.h"
 #include "stats/system/processes.h"
@@ -15,5 +16,8 @@ void GuardFloatControl(ReportChannel report);
 
 // Ends the process with the change said on the report when the state differs from the recorded.
 void CheckFloatControl();
+
+// Ends the process with what a kernel's chunk broke said on the report, as a change above is.
+[[noreturn]] void EndForBrokenChunk(const std::string& what);
 
 }  // namespace stats

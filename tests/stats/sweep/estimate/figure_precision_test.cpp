@@ -103,10 +103,11 @@ TEST(RepeatedShareAway, MarksAOneCycleEffectThatRepeatsButNotNoiseOfTheSameSize)
   EXPECT_DOUBLE_EQ(stats::RepeatedShareAway({0, 0, 0, 1}, {0, 0, 0, -1}, 0.5), 0);
 }
 
-TEST(CallsPerChunk, AimsAtTheChunksLengthWithinItsBounds) {
-  EXPECT_EQ(stats::CallsPerChunk(1.5, 3000), 2000u);
+TEST(CallsPerChunk, AimsAtTheChunksLengthWithinItsBoundsWithAnOddCount) {
+  EXPECT_EQ(stats::CallsPerChunk(1.5, 3000), 1999u);
+  EXPECT_EQ(stats::CallsPerChunk(1.0, 3001), 3001u);
   EXPECT_EQ(stats::CallsPerChunk(1e6, 3000), 1u) << "never fewer than one call";
-  EXPECT_EQ(stats::CallsPerChunk(1e-9, 3000), stats::MOST_CALLS_PER_CHUNK);
+  EXPECT_EQ(stats::CallsPerChunk(1e-9, 3000), (stats::MOST_CALLS_PER_CHUNK - 1) | 1);
 }
 
 TEST(TooFewRoundsFree, CallsACoreSharedOnlyWhenItsFreeRoundsAreAFewAmongManyShared) {
