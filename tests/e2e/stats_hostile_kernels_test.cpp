@@ -41,15 +41,29 @@ TEST(HostileKernels, EachIsLeftOutWithWhatItDidWhileTheOthersAreMeasuredAndWritt
       // Returns under the check, whose RSI holds a sentinel; spins where RSI counts the loop.
       {"hang=cmp esi, 0x5E070004; je 1f; 2: jmp 2b; 1:", "call",
        "left out: hang: it ran for 5 s without finishing at placement "},
+      // The same dodge, then what only the check after every timed chunk sees.
+      {"cutter=cmp esi, 0x5E070004; je 1f; mov esi, 1; 1:", "call",
+       "left out: cutter: it cut its loop short (a chunk took less than half the empty "
+       "procedure's time) at placement "},
+      {"r12=cmp esi, 0x5E070004; je 1f; inc r12; 1:", "call",
+       "left out: r12: it changed R12 at placement "},
+      {"df=cmp esi, 0x5E070004; je 1f; std; 1:", "call",
+       "left out: df: it left the direction flag set at placement "},
+      {"cut=cmp esi, 0x5E070004; je 1f; mov esi, 1; 1:", "throughput",
+       "left out: cut: it cut its loop short (a chunk took less than half the empty procedure's "
+       "time) at placement "},
   };
+  // Beside each: one that writes where its caller's frame would be, only where the loop calls it.
+  // It runs on a stack of its own, so it is measured, and nothing of the sweep's is changed.
+  const std::string frame = "frame=cmp esi, 0x5E070004; je 1f; mov qword ptr [rsp + 48], 0; 1:";
   for (const auto& kernel : hostile) {
     char folder[] = "/tmp/absbench-hostile-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string csv = std::string(folder) + "/sweep.csv";
-    const FinishedRun run =
-        RunCommand(StatsCommand({"--sweep", "--measure", kernel.measure, "--rounds", "2", "--calls",
-                                 "50", "--kernel-asm", kernel.kernel, "--csv", csv}),
-                   Input::DEV_NULL, seconds(60));
+    const FinishedRun run = RunCommand(
+        StatsCommand({"--sweep", "--measure", kernel.measure, "--rounds", "2", "--calls", "50",
+                      "--kernel-asm", kernel.kernel, "--kernel-asm", frame, "--csv", csv}),
+        Input::DEV_NULL, seconds(60));
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << kernel.kernel;
     EXPECT_NE(run.output.find(kernel.said), std::string::npos) << kernel.kernel << run.output;
     const std::string name = kernel.kernel.substr(0, kernel.kernel.find('='));
@@ -60,8 +74,10 @@ TEST(HostileKernels, EachIsLeftOutWithWhatItDidWhileTheOthersAreMeasuredAndWritt
     for (int c; (c = std::fgetc(file)) != EOF;) rows += static_cast<char>(c);
     std::fclose(file);
     const size_t placements = 64;  // for the call loop and the blocks alike
-    EXPECT_EQ(Count(rows, "\n"), 1 + 2 * 12 * placements) << "the table's twelve, both passes";
+    EXPECT_EQ(Count(rows, "\n"), 1 + 2 * 13 * placements)
+        << "the table's twelve, frame, both passes";
     EXPECT_EQ(rows.find("," + name + ","), std::string::npos);
+    EXPECT_NE(rows.find(",frame,"), std::string::npos);
     std::remove(csv.c_str());
     rmdir(folder);
   }
@@ -146,6 +162,16 @@ TEST(HostileKernels,
       {"flood=" + dodge + flood + "; 1:",
        "left out: flood: it made the system call write (1) at placement "},
       {"stackless=" + stackless, "left out: stackless: it made the system call getpid (39)\n"},
+      // Memory: none is mapped, protected or given back once the code is in place.
+      {"breaker=" + dodge +
+           "push rax; push rdi; mov eax, 12; xor edi, edi; syscall; pop rdi; "
+           "pop rax; 1:",
+       "left out: breaker: it made the system call brk (12) at placement "},
+      {"mapper=" + dodge +
+           "push rsi; push rdi; push rax; mov eax, 9; xor edi, edi; mov esi, "
+           "4096; mov edx, 3; mov r10d, 0x22; mov r8, -1; xor r9d, r9d; "
+           "syscall; pop rax; pop rdi; pop rsi; 1:",
+       "left out: mapper: it made the system call mmap (9) at placement "},
       {"stackless=" + dodge + stackless + "; 1:",
        "left out: stackless: it made the system call getpid (39) at placement "},
       {"garbage=" + dodge + garbage + "; 1:",

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <memory>
 
 #include "stats/sweep/estimate/calibration.h"
 #include "stats/sweep/estimate/nets.h"
 #include "stats/sweep/placed/blocks.h"
+#include "stats/sweep/placed/checked_chunks.h"
 #include "stats/sweep/placed/clock.h"
+#include "stats/sweep/placed/loop_check.h"
 #include "stats/sweep/placed/measure_code.h"
 #include "stats/sweep/placed/procedures.h"
 
@@ -56,6 +59,9 @@ RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings)
     plan.least_rounds = plan.most_rounds = settings.rounds;
     plan.precision_cycles = 0;
   } else {
+    const auto held = static_cast<uint32_t>(
+        std::min<size_t>(MOST_VISITS_PER_MEASURE / CellCount(plan), UINT32_MAX));
+    plan.rounds_held = std::max<uint32_t>(2, held & ~1u);
     plan.least_rounds = LEAST_ROUNDS;
     plan.least_seconds = IsBlock(measured.measure) ? LEAST_BLOCK_SECONDS : LEAST_CALL_SECONDS;
     plan.precision_cycles = settings.precision_cycles;
@@ -91,19 +97,25 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
   // The time of the measures done in an earlier measuring process counts too.
   auto spent = [&] { return settings.seconds_before + seconds_since(start); };
   const double ticks_per_ns = TicksPerNs();
+  // Every measure's code is placed before the room closes: after it, no memory is mapped.
+  SeedLoopCheck(settings.seed);
+  std::vector<std::unique_ptr<MeasureCode>> codes;
+  for (const MeasureResult& measured : result.measures) {
+    std::vector<Procedure> procedures;
+    for (size_t kernel : measured.kernels) procedures.push_back(kernels[kernel]);
+    procedures.push_back(EmptyProcedureCopy());
+    codes.push_back(std::make_unique<MeasureCode>(measured.measure, procedures));
+    if (!codes.back()->ok()) {
+      result.error = codes.back()->error();
+      return result;
+    }
+  }
   if (hooks.prepared) hooks.prepared();
 
   size_t done_before = 0;
   for (size_t at = 0; at < result.measures.size(); ++at) {
     MeasureResult& measured = result.measures[at];
-    std::vector<Procedure> procedures;
-    for (size_t kernel : measured.kernels) procedures.push_back(kernels[kernel]);
-    procedures.push_back(EmptyProcedureCopy());
-    MeasureCode code(measured.measure, procedures);
-    if (!code.ok()) {
-      result.error = code.error();
-      return result;
-    }
+    MeasureCode& code = *codes[at];
     RoundsPlan plan = PlanFor(measured, settings);
     if (hooks.entering) {
       code.entering = [&, plan](const Cell& cell) {
@@ -116,8 +128,12 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     }
     Clock::time_point measure_start;
     Instruments machine;
+    CheckedChunks chunks(code, plan.procedures, IsBlock(measured.measure));
     machine.code_ticks = [&](const Cell& cell, uint32_t calls) {
-      return CodeTicks(code.LoopToRun(cell), PASS_OPERANDS[cell.pass], calls);
+      const double ticks = chunks.Ticks(cell, calls);
+      if (!chunks.failure().empty() && hooks.broke) hooks.broke(chunks.failure());
+      if (hooks.chunk_ended) hooks.chunk_ended();
+      return ticks;
     };
     machine.chain_ticks = [](uint32_t adds) { return ChainTicks(adds); };
     machine.witness_ticks = [](uint32_t steps) { return WitnessTicks(steps); };

@@ -88,6 +88,10 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
     if (round % 2 == 0 && round > 0) {
       const double elapsed = instruments.elapsed_seconds();
       if (plan.most_rounds != 0 && round >= plan.most_rounds) break;
+      if (plan.rounds_held != 0 && round >= plan.rounds_held) {
+        record.end = RoundsRecord::TIME_UP;
+        break;
+      }
       if (CheckDue(round, checked)) {
         checked = round;
         const auto free =
@@ -169,9 +173,16 @@ double RepeatedShareAway(const std::vector<double>& first_half,
   return static_cast<double>(repeated) / static_cast<double>(first_half.size());
 }
 
+size_t RoundsHeapBytes(size_t most_visits) {
+  constexpr size_t BYTES_PER_VISIT = 96;
+  constexpr size_t BYTES_BESIDE_ROUNDS = size_t{64} << 20;
+  return BYTES_BESIDE_ROUNDS + BYTES_PER_VISIT * most_visits;
+}
+
 uint32_t CallsPerChunk(double ns_per_call, double chunk_ns) {
   const double calls = std::floor(chunk_ns / std::max(ns_per_call, 1e-3));
-  return static_cast<uint32_t>(std::clamp(calls, 1.0, double{MOST_CALLS_PER_CHUNK}));
+  // Odd, so that a kernel that flips a state on every call ends each chunk with it flipped.
+  return (static_cast<uint32_t>(std::clamp(calls, 1.0, double{MOST_CALLS_PER_CHUNK})) - 1) | 1;
 }
 
 }  // namespace stats

@@ -55,6 +55,7 @@ struct RoundsPlan {
   double chain_overhead_cycles = 0;  // what timing a chain costs beyond its additions
   uint32_t least_rounds = 8;         // even; before these the precision is not looked at
   uint32_t most_rounds = 0;          // even; 0 for no limit
+  uint32_t rounds_held = 0;          // even; the memory holds no more, and time is up at them
   double precision_cycles = 0.02;    // stop once every figure is this precise; 0 never
   double least_seconds = 0;          // nor before the rounds have spanned this long
   double seconds = 0;                // stop at the first even round after this much time
@@ -113,6 +114,14 @@ size_t CodeOf(const RoundsPlan& plan, size_t procedure, bool larger = false);
 double ChainOverheadCycles(const Instruments& instruments, uint32_t adds, int pairs = 401);
 
 RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instruments);
+
+// The rounds keep a few words per visit, and their figures as many again while they are worked
+// out: a measure with a time makes no more visits than this (a visit takes 13 us at least, five
+// pairs of a 10,000-addition chain).
+constexpr size_t MOST_VISITS_PER_MEASURE = size_t{4} << 20;
+// What the rounds of a measure of `most_visits` visits, and all else a measuring process does,
+// may allocate.
+size_t RoundsHeapBytes(size_t most_visits);
 
 // A kernel's net at one placement in one pass: per call (or copy) in cycles and in ms per 1e9
 // calls at the rounds' median clock, from all rounds kept, and in cycles from each half of them.

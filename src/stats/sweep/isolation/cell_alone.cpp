@@ -4,7 +4,8 @@
 #include "stats/sweep/isolation/child_exits.h"
 #include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/isolation/fp_guard.h"
-#include "stats/sweep/placed/clock.h"
+#include "stats/sweep/placed/checked_chunks.h"
+#include "stats/sweep/placed/loop_check.h"
 #include "stats/sweep/placed/measure_code.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/processes.h"
@@ -16,23 +17,29 @@ namespace {
 // A cell runs in microseconds; a second of slack covers a loaded machine.
 constexpr int ALONE_LIMIT_MS = 2000;
 constexpr int ALONE_REPEATS = 3;
+constexpr size_t ALONE_HEAP_BYTES = 16 << 20;
 constexpr char ALONE_DONE[] = "alone: done\n";
 
 // In the child: the kernel's code of the cell, then the empty procedure's, in both passes, a few
-// times over; reports that it is done only if nothing went wrong.
+// times over, each chunk checked as the sweep checks it; reports that it is done only if nothing
+// went wrong.
 [[noreturn]] void RunAlone(const Procedure& kernel, const NamedCell& cell, uint32_t calls,
-                           ReportChannel report) {
+                           uint64_t seed, ReportChannel report) {
   const std::vector<Procedure> procedures = {kernel, EmptyProcedureCopy()};
+  SeedLoopCheck(seed);
   MeasureCode code(cell.measure, procedures);
   if (!code.ok()) ExitAtOnce(CANNOT_PLACE);
   GuardFloatControl(report);
-  if (!EnterSandbox(MeasuringSandbox(report)).empty()) ExitAtOnce(CANNOT_CLOSE_IN);
+  if (!EnterSandbox(MeasuringSandbox(report, ALONE_HEAP_BYTES)).empty())
+    ExitAtOnce(CANNOT_CLOSE_IN);
   // A call loop is one code per procedure; blocks are two, of N and 2N copies.
   const size_t codes = IsBlock(cell.measure) ? 2 : 1;
+  CheckedChunks chunks(code, procedures.size(), IsBlock(cell.measure));
   for (int repeat = 0; repeat < ALONE_REPEATS; ++repeat) {
     for (size_t at = 0; at < 2 * codes; ++at) {
       for (Pass pass : {POSITIVE, NEGATIVE}) {
-        CodeTicks(code.LoopToRun({pass, at, cell.placement}), PASS_OPERANDS[pass], calls);
+        chunks.Ticks({pass, at, cell.placement}, calls);
+        if (!chunks.failure().empty()) EndForBrokenChunk(chunks.failure());
         CheckFloatControl();
       }
     }
@@ -51,20 +58,21 @@ void PlayCellAlone(const std::string& input, const RoleContext& context) {
   cell.kernel = 0;
   cell.placement = read.Number();
   const auto calls = static_cast<uint32_t>(read.Below(uint64_t{1} << 32));
+  const uint64_t seed = read.Number();
   if (!read.whole()) RefuseRoleInput(CELL_ALONE_ROLE, "its cell is garbled");
-  RunAlone(kernel, cell, calls, context.report);
+  RunAlone(kernel, cell, calls, seed, context.report);
 }
 
-SandboxRules MeasuringSandbox(ReportChannel report) {
+SandboxRules MeasuringSandbox(ReportChannel report, size_t heap_bytes) {
   SandboxRules rules;
   rules.report = report;
-  rules.maps_code = true;
+  rules.heap_bytes = heap_bytes;
   return rules;
 }
 
 bool FailsAgainAlone(const std::vector<Procedure>& kernels, const NamedCell& cell,
                      const SweepSettings& settings) {
-  const uint32_t calls = settings.calls != 0 ? settings.calls : IsBlock(cell.measure) ? 100 : 1000;
+  const uint32_t calls = settings.calls != 0 ? settings.calls : IsBlock(cell.measure) ? 101 : 1001;
   ChildLimits limits;
   limits.time_limit_ms = ALONE_LIMIT_MS;
   limits.output_limit = 64 << 10;
@@ -74,6 +82,7 @@ bool FailsAgainAlone(const std::vector<Procedure>& kernels, const NamedCell& cel
   input.Number(static_cast<uint64_t>(cell.measure));
   input.Number(cell.placement);
   input.Number(calls);
+  input.Number(settings.seed);
   const ChildRun child = RunRole(CELL_ALONE_ROLE, input.bytes(), limits);
   // Stopped, or never run (it could not be started): nothing is confirmed.
   if (child.outcome == ChildRun::STOPPED || child.outcome == ChildRun::FAILED) return false;

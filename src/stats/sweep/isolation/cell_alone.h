@@ -13,9 +13,9 @@
 
 namespace stats {
 
-// The room of every process that measures: it writes its report, ends, reads the clock, and maps
-// memory, never writable and executable at once.
-SandboxRules MeasuringSandbox(ReportChannel report);
+// The room of every process that measures: it writes its report, ends and reads the clock, with
+// its code placed before and `heap_bytes` to allocate from.
+SandboxRules MeasuringSandbox(ReportChannel report, size_t heap_bytes);
 
 // Whether `cell` (of a kernel of `kernels`, not the empty procedure) fails again when it runs
 // alone; false too when a stop came first.

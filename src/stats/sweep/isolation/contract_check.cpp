@@ -74,7 +74,6 @@ void CallAndReport(const CodeArena& arena, size_t at, ReportChannel report) {
   Place(inlined, inline_copy, INLINE_AT);
   SandboxRules rules;
   rules.report = report;
-  rules.address_room = 64 << 20;
   if (const std::string problem = EnterSandbox(rules); !problem.empty()) {
     SayOnStandardError(problem);
     ExitAtOnce(CANNOT_CLOSE_IN);

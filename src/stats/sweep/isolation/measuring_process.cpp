@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <chrono>
 
+#include "stats/sweep/estimate/grid.h"
+#include "stats/sweep/estimate/rounds.h"
 #include "stats/sweep/isolation/beacon.h"
 #include "stats/sweep/isolation/blame.h"
 #include "stats/sweep/isolation/cell_alone.h"
 #include "stats/sweep/isolation/child_input.h"
 #include "stats/sweep/isolation/fp_guard.h"
 #include "stats/sweep/isolation/wire_format.h"
+#include "stats/sweep/placed/procedures.h"
 #include "stats/system/containment.h"
 #include "stats/system/files.h"
 #include "stats/system/processes.h"
@@ -20,6 +23,18 @@ namespace {
 
 // Beyond twice the sweep's own time: what it builds and calibrates before its rounds.
 constexpr double MEASURING_TIME_MARGIN_SECONDS = 3;
+
+// The heap the sweep's rounds may need, had before the measuring process closes itself in: from the
+// rounds asked, or the most a measure with a time makes.
+size_t SweepHeapBytes(const std::vector<Procedure>& kernels, const SweepSettings& settings) {
+  size_t most_visits = 0;
+  for (const MeasureKernels& measure : KernelsMeasured(settings.measures, kernels)) {
+    const size_t cells = 2 * (measure.kernels.size() + 1) * GridFor(measure.measure).size();
+    most_visits = std::max(
+        most_visits, settings.rounds != 0 ? settings.rounds * cells : MOST_VISITS_PER_MEASURE);
+  }
+  return RoundsHeapBytes(most_visits);
+}
 
 // In the measuring process: the parent reads each measure whole or not at all.
 void SendToParent(ReportChannel report, const std::string& text) {
@@ -37,10 +52,13 @@ void SendToParent(ReportChannel report, const std::string& text) {
     CheckFloatControl();
     beacon.Enter(measure, kernel, placement);
   };
+  hooks.broke = EndForBrokenChunk;
+  hooks.chunk_ended = CheckFloatControl;
   // The parent ends this process by a signal when it is asked to stop; nothing to ask here.
   hooks.stop_requested = [] { return false; };
   hooks.prepared = [&] {
-    const std::string problem = EnterSandbox(MeasuringSandbox(report));
+    const std::string problem =
+        EnterSandbox(MeasuringSandbox(report, SweepHeapBytes(kernels, settings)));
     if (problem.empty()) return;
     SayOnStandardError(problem);
     ExitAtOnce(CANNOT_SANDBOX);

@@ -48,7 +48,6 @@ struct PathHeader {
   if (!arena.MakeExecutable()) ExitAtOnce(CANNOT_PLACE);
   SandboxRules rules;
   rules.report = report;
-  rules.address_room = 64 << 20;
   rules.steps_through = true;
   if (!EnterSandbox(rules).empty()) ExitAtOnce(CANNOT_PLACE);
   for (size_t at = first; at < copies.size(); ++at) {

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "stats/system/sandbox.h"
+
 namespace stats {
 
 CodeArena::CodeArena(size_t bytes) {
@@ -21,7 +23,7 @@ CodeArena::CodeArena(size_t bytes) {
 }
 
 CodeArena::~CodeArena() {
-  if (bytes_ != nullptr) munmap(bytes_, size_);
+  if (bytes_ != nullptr && !ClosedIn()) munmap(bytes_, size_);
 }
 
 bool CodeArena::MakeExecutable() {

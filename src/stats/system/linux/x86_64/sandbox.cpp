@@ -1,5 +1,6 @@
 #include "stats/system/sandbox.h"
 
+#include <malloc.h>
 #include <seccomp.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -20,6 +21,7 @@ namespace stats {
 namespace {
 
 int refused_report = -1;
+bool closed_in = false;
 // The handlers that name what a kernel did run here: it may have pointed RSP at anything.
 alignas(16) std::array<char, 64 * 1024> sandbox_signal_stack;
 
@@ -70,11 +72,8 @@ int AddRules(scmp_filter_ctx filter, const SandboxRules& rules) {
   allow(SCMP_SYS(write), 1, SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(rules.report.handle())));
   allow(SCMP_SYS(exit_group));
   allow(SCMP_SYS(rt_sigreturn));
-  // The monotonic clock, when the system serves it by a call rather than from the shared page,
-  // and the memory the allocator gives back or grows by.
+  // The monotonic clock, when the system serves it by a call rather than from the shared page.
   allow(SCMP_SYS(clock_gettime));
-  allow(SCMP_SYS(munmap));
-  allow(SCMP_SYS(brk));
   if (rules.steps_through) {
     // The path recorder's trap handler, its stack, the mask its escape restores, and the timer
     // that ends a copy which runs too long.
@@ -83,20 +82,25 @@ int AddRules(scmp_filter_ctx filter, const SandboxRules& rules) {
     allow(SCMP_SYS(rt_sigprocmask));
     allow(SCMP_SYS(setitimer));
   }
-  if (rules.maps_code) {
-    // The code of each measure, placed afresh, and large blocks of the allocator.
-    const scmp_datum_t both = PROT_WRITE | PROT_EXEC;
-    for (const int call : {SCMP_SYS(mmap), SCMP_SYS(mprotect)}) {
-      for (const scmp_datum_t kept :
-           {scmp_datum_t{0}, scmp_datum_t{PROT_WRITE}, scmp_datum_t{PROT_EXEC}}) {
-        allow(call, 1, SCMP_A2(SCMP_CMP_MASKED_EQ, both, kept));
-      }
-    }
-  }
   return failed;
 }
 
+// The allocator takes everything from the main heap, grown here once and never trimmed, so that
+// no allocation or release after the filter needs a call. Zero, or the errno of the failure.
+int ReserveHeap(size_t bytes) {
+  if (mallopt(M_ARENA_MAX, 1) == 0 || mallopt(M_MMAP_MAX, 0) == 0 ||
+      mallopt(M_TRIM_THRESHOLD, -1) == 0) {
+    return EINVAL;
+  }
+  void* reserve = std::malloc(bytes);
+  if (reserve == nullptr) return ENOMEM;
+  std::free(reserve);
+  return 0;
+}
+
 }  // namespace
+
+bool ClosedIn() { return closed_in; }
 
 std::string EnterSandbox(const SandboxRules& rules) {
   refused_report = static_cast<int>(rules.report.handle());
@@ -108,14 +112,18 @@ std::string EnterSandbox(const SandboxRules& rules) {
   own_stack.ss_sp = sandbox_signal_stack.data();
   own_stack.ss_size = sandbox_signal_stack.size();
   const rlimit nothing = {0, 0};
-  const size_t space = AddressSpace() + rules.address_room;
-  const rlimit address = {space, space};
   if (sigaltstack(&own_stack, nullptr) != 0 || sigaction(SIGSYS, &on_refused, nullptr) != 0 ||
       prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || setrlimit(RLIMIT_CORE, &nothing) != 0 ||
       setrlimit(RLIMIT_FSIZE, &nothing) != 0) {
     return std::strerror(errno);
   }
   if (UNDER_ADDRESS_SANITIZER) return "";
+  if (const int failed = ReserveHeap(rules.heap_bytes); failed != 0) {
+    return "cannot reserve " + std::to_string(rules.heap_bytes >> 20) +
+           " MiB of heap: " + std::strerror(failed);
+  }
+  const size_t space = AddressSpace() + rules.address_room;
+  const rlimit address = {space, space};
   if (setrlimit(RLIMIT_AS, &address) != 0) return std::strerror(errno);
   const Filter filter(seccomp_init(SCMP_ACT_TRAP), seccomp_release);
   if (!filter) return "cannot make a system-call filter";
@@ -123,6 +131,7 @@ std::string EnterSandbox(const SandboxRules& rules) {
   if (const int loaded = seccomp_load(filter.get()); loaded != 0) {
     return "the system refuses the system-call filter: " + std::string(std::strerror(-loaded));
   }
+  closed_in = true;
   return "";
 }
 
