@@ -87,6 +87,29 @@ TEST(AssemblerBounds, WithoutTheWallTheHeaderSaysSoAndTheDirectivesAreStillRefus
       << run.output;
 }
 
+TEST(AssemblerBounds, BytesPutInAnySectionButTheKernelsAreRefusedNamingIt) {
+  const struct {
+    std::string text, section;
+  } elsewhere[] = {
+      {"neg eax; .data; neg eax", ".data"},
+      {"neg eax; .pushsection .rodata; .byte 1; .popsection", ".rodata"},
+      {".bss; .space 8; .text; neg eax", ".bss"},
+      {".section .mine\x1B"
+       ", \"ax\"; nop; .text; neg eax",
+       ".mine\\x1B"},
+      {".ident \"hello\"; neg eax", ".comment"},
+  };
+  for (const auto& kernel : elsewhere) {
+    const FinishedRun run = RunCommand(WithKernel(kernel.text), Input::DEV_NULL, seconds(30));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << kernel.text;
+    EXPECT_NE(run.errors.find("kernel k: it puts bytes in " + kernel.section +
+                              ", outside the kernel's section (.text)"),
+              std::string::npos)
+        << kernel.text << run.errors;
+    EXPECT_EQ(run.output, "") << "something was timed";
+  }
+}
+
 TEST(AssemblerBounds, WorksInTmpdirAndWhenNoFolderCanBeMadeThereRemovesNothingElse) {
   // Where the scratch files would stand if a folder that was never made were cleaned up.
   const std::string stray = "/text.bin";

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "stats/sweep/user_code/object_sections.h"
 #include "stats/sweep/user_code/tool_runner.h"
 #include "stats/system/files.h"
 #include "stats/system/scratch_folder.h"
@@ -85,6 +86,23 @@ std::string Renamed(const std::string& messages, const std::string& path, const 
   return renamed;
 }
 
+// Why the object holds bytes the kernel would not: a section but .text with any, or empty.
+std::string BytesElsewhere(const std::string& object_path) {
+  const BoundedRead object = ReadBounded(object_path, ASSEMBLER_FILE_SIZE_LIMIT);
+  if (object.outcome != BoundedRead::READ) {
+    return "cannot read what the assembler made: " +
+           (object.outcome == BoundedRead::FAILED ? object.error : "it is too large");
+  }
+  const ObjectSections sections =
+      SectionsHoldingBytes(std::vector<uint8_t>(object.bytes.begin(), object.bytes.end()));
+  if (!sections.problem.empty()) return sections.problem;
+  for (const std::string& section : sections.holding_bytes) {
+    if (section != ".text")
+      return "it puts bytes in " + Shown(section) + ", outside the kernel's section (.text)";
+  }
+  return "";
+}
+
 // A kernel is instructions, not files: the directive that would read one by its name, or empty.
 // The tools are walled in where the system can (system/tool_walls.h), but its programs and
 // libraries stay readable to them, so the plain spelling is refused everywhere.
@@ -145,6 +163,10 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
     assembled.problem = !refused.empty() && FileSize(refused, unused) >= 0
                             ? "the assembler may not read " + Shown(refused)
                             : Renamed(assembler, folder / "kernel.s", name);
+    return assembled;
+  }
+  if (const std::string elsewhere = BytesElsewhere(folder / "kernel.o"); !elsewhere.empty()) {
+    assembled.problem = elsewhere;
     return assembled;
   }
   std::string relocations;
