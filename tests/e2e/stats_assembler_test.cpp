@@ -1,5 +1,5 @@
 // The assembler runs on what a user typed, so its run is bounded in time, output, memory and file
-// size, it reads no files, and its scratch folder is its own.
+// size, it reads no file but its own, and its scratch folder is its own.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -52,6 +52,61 @@ TEST(AssemblerBounds, RefusesTheDirectivesThatReadFilesByName) {
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << directive;
     EXPECT_NE(run.errors.find("reads a file; a kernel is instructions only"), std::string::npos)
         << run.errors;
+  }
+}
+
+// Spellings the text check cannot see: the assembler itself is walled in, and says whose file.
+TEST(AssemblerBounds, AFileReadThroughAnExpansionIsRefusedNamingTheFileAndNothingOfItShown) {
+  for (const std::string text : {".irp d,incbin; .\\d \"/etc/passwd\"; .endr",
+                                 ".macro m d; .\\d \"/etc/passwd\"; .endm; m incbin",
+                                 ".irp d,include; .\\d \"/etc/passwd\"; .endr"}) {
+    const FinishedRun run = RunCommand(WithKernel(text), Input::DEV_NULL, seconds(30));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << text << run.errors;
+    EXPECT_NE(run.errors.find("kernel k: the assembler may not read /etc/passwd\n"),
+              std::string::npos)
+        << text << run.errors;
+    EXPECT_EQ(run.errors.find("root:"), std::string::npos) << "the file's lines were shown";
+    EXPECT_EQ(run.output, "") << "something was timed";
+  }
+}
+
+TEST(AssemblerBounds, WithoutTheWallTheHeaderSaysSoAndTheDirectivesAreStillRefusedByName) {
+  const std::string unwalled = "export ABSBENCH_NO_LANDLOCK=1;";
+  const FinishedRun refused =
+      RunCommand(WithKernel(".incbin \"/etc/passwd\"", unwalled), Input::DEV_NULL, seconds(30));
+  EXPECT_TRUE(WIFEXITED(refused.status) && WEXITSTATUS(refused.status) == 2) << refused.errors;
+  EXPECT_NE(refused.errors.find("reads a file; a kernel is instructions only"), std::string::npos)
+      << refused.errors;
+  std::vector<std::string> sweep = WithKernel("neg eax", unwalled);
+  sweep[2] += " --rounds 2";
+  const FinishedRun run = RunCommand(sweep, Input::DEV_NULL, seconds(60));
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.errors;
+  EXPECT_NE(run.output.find("\ncontainment: system-call filter, process group, limits; the tools "
+                            "can read files\n"),
+            std::string::npos)
+      << run.output;
+}
+
+TEST(AssemblerBounds, BytesPutInAnySectionButTheKernelsAreRefusedNamingIt) {
+  const struct {
+    std::string text, section;
+  } elsewhere[] = {
+      {"neg eax; .data; neg eax", ".data"},
+      {"neg eax; .pushsection .rodata; .byte 1; .popsection", ".rodata"},
+      {".bss; .space 8; .text; neg eax", ".bss"},
+      {".section .mine\x1B"
+       ", \"ax\"; nop; .text; neg eax",
+       ".mine\\x1B"},
+      {".ident \"hello\"; neg eax", ".comment"},
+  };
+  for (const auto& kernel : elsewhere) {
+    const FinishedRun run = RunCommand(WithKernel(kernel.text), Input::DEV_NULL, seconds(30));
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 2) << kernel.text;
+    EXPECT_NE(run.errors.find("kernel k: it puts bytes in " + kernel.section +
+                              ", outside the kernel's section (.text)"),
+              std::string::npos)
+        << kernel.text << run.errors;
+    EXPECT_EQ(run.output, "") << "something was timed";
   }
 }
 

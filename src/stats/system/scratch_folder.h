@@ -18,6 +18,7 @@ class ScratchFolder {
   // "cannot make a folder for the assembler in /tmp: reason", for `purpose` "the assembler".
   std::string Problem(const std::string& purpose) const;
   std::string operator/(const std::string& file) const { return path_ + "/" + file; }
+  const std::string& path() const { return path_; }
 
  private:
   std::vector<std::string> files_;

@@ -19,10 +19,12 @@ constexpr int MODEL_TIME_LIMIT_MS = 5000;
 constexpr size_t MODEL_OUTPUT_LIMIT = 1 << 20;
 constexpr int ITERATIONS = 1000;
 
-// Runs a tool of the model on one file; its standard output, or `problem` says what went wrong.
-std::string RunModelTool(std::vector<std::string> words, std::string& problem,
-                         std::string* errors = nullptr) {
+// Runs a tool of the model on one file in `folder`, the one it may read; its standard output, or
+// `problem` says what went wrong.
+std::string RunModelTool(std::vector<std::string> words, const std::string& folder,
+                         std::string& problem, std::string* errors = nullptr) {
   ToolLimits limits;
+  limits.folder = folder;
   limits.time_limit_ms = MODEL_TIME_LIMIT_MS;
   limits.output_limit = MODEL_OUTPUT_LIMIT;
   const std::string name = words[0];
@@ -87,7 +89,7 @@ bool PredictPass(const ModelTools& tools, const std::string& cpu, SweepMeasure m
         problem.empty()
             ? RunModelTool({tools.mca, "-mcpu=" + cpu, "-iterations=" + std::to_string(ITERATIONS),
                             "--json", folder / "blocks.s"},
-                           problem, &errors)
+                           folder.path(), problem, &errors)
             : "";
     const int blamed = problem.empty() ? -1 : BlamedRegion(input, errors, blame);
     again = blamed >= 0 && regions.size() > 1;
@@ -171,7 +173,7 @@ ModelPredictions Predict(const ModelTools& tools, const std::string& cpu,
   const std::string listing = problem.empty()
                                   ? RunModelTool({tools.mc, "--disassemble", "--show-encoding",
                                                   "-triple=x86_64", folder / "copies.txt"},
-                                                 problem)
+                                                 folder.path(), problem)
                                   : "";
   if (!problem.empty()) return predictions;
   const std::vector<Instructions> read = ReadListing(listing, bytes);
@@ -192,8 +194,8 @@ ModelPredictions Predict(const ModelTools& tools, const std::string& cpu,
   predictions.host = DescribeHost(host);
   if (cpu == "native" && !OlderModelNote(host, predictions.cpu, "").empty()) {
     std::string unused;
-    AddNote(predictions.note,
-            OlderModelNote(host, predictions.cpu, RunModelTool({tools.mca, "--version"}, unused)));
+    AddNote(predictions.note, OlderModelNote(host, predictions.cpu,
+                                             RunModelTool({tools.mca, "--version"}, "", unused)));
   }
   return predictions;
 }

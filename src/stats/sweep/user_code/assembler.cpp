@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 
+#include "stats/sweep/user_code/object_sections.h"
 #include "stats/sweep/user_code/tool_runner.h"
 #include "stats/system/files.h"
 #include "stats/system/scratch_folder.h"
+#include "stats/text/format.h"
 
 namespace stats {
 
@@ -21,8 +24,10 @@ constexpr size_t MOST_TEXT_BYTES = 4096;
 
 // Runs a tool of the toolchain; empty when it exited with 0, otherwise what it or the system said.
 // What it printed goes to `output`; at most a few KiB of either stream is read.
-std::string RunToolchain(const std::vector<std::string>& words, std::string* output = nullptr) {
+std::string RunToolchain(const std::vector<std::string>& words, const ScratchFolder& folder,
+                         std::string* output = nullptr) {
   ToolLimits limits;
+  limits.folder = folder.path();
   limits.time_limit_ms = ASSEMBLER_TIME_LIMIT_MS;
   limits.output_limit = ASSEMBLER_OUTPUT_LIMIT;
   limits.file_size_limit = ASSEMBLER_FILE_SIZE_LIMIT;
@@ -81,7 +86,26 @@ std::string Renamed(const std::string& messages, const std::string& path, const 
   return renamed;
 }
 
-// A kernel is instructions, not files: the directive that would read one, or empty.
+// Why the object holds bytes the kernel would not: a section but .text with any, or empty.
+std::string BytesElsewhere(const std::string& object_path) {
+  const BoundedRead object = ReadBounded(object_path, ASSEMBLER_FILE_SIZE_LIMIT);
+  if (object.outcome != BoundedRead::READ) {
+    return "cannot read what the assembler made: " +
+           (object.outcome == BoundedRead::FAILED ? object.error : "it is too large");
+  }
+  const ObjectSections sections =
+      SectionsHoldingBytes(std::vector<uint8_t>(object.bytes.begin(), object.bytes.end()));
+  if (!sections.problem.empty()) return sections.problem;
+  for (const std::string& section : sections.holding_bytes) {
+    if (section != ".text")
+      return "it puts bytes in " + Shown(section) + ", outside the kernel's section (.text)";
+  }
+  return "";
+}
+
+// A kernel is instructions, not files: the directive that would read one by its name, or empty.
+// The tools are walled in where the system can (system/tool_walls.h), but its programs and
+// libraries stay readable to them, so the plain spelling is refused everywhere.
 std::string FileDirective(const std::string& instructions) {
   std::string lower(instructions.size(), ' ');
   std::transform(instructions.begin(), instructions.end(), lower.begin(),
@@ -93,6 +117,23 @@ std::string FileDirective(const std::string& instructions) {
 }
 
 }  // namespace
+
+std::string FileRefusedToAssembler(const std::string& messages) {
+  // What .incbin says of any file it cannot open, and what .include says of one it may not.
+  const std::string not_found = "Error: file not found: ", cannot = "Error: can't open ",
+                    denied = " for reading: Permission denied";
+  std::istringstream lines(messages);
+  for (std::string line; std::getline(lines, line);) {
+    if (const size_t at = line.find(not_found); at != std::string::npos)
+      return line.substr(at + not_found.size());
+    const size_t at = line.find(cannot), from = at + cannot.size();
+    if (at != std::string::npos && line.size() >= from + denied.size() &&
+        line.compare(line.size() - denied.size(), denied.size(), denied) == 0) {
+      return line.substr(from, line.size() - denied.size() - from);
+    }
+  }
+  return "";
+}
 
 Assembled AssembleIntelSyntax(const std::string& name, const std::string& instructions) {
   Assembled assembled;
@@ -115,13 +156,22 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
     }
   }
   const std::string assembler = RunToolchain(
-      {"as", "--64", "-o", folder / "kernel.o", folder / "header.s", folder / "kernel.s"});
+      {"as", "--64", "-o", folder / "kernel.o", folder / "header.s", folder / "kernel.s"}, folder);
   if (!assembler.empty()) {
-    assembled.problem = Renamed(assembler, folder / "kernel.s", name);
+    const std::string refused = FileRefusedToAssembler(assembler);
+    std::string unused;
+    assembled.problem = !refused.empty() && FileSize(refused, unused) >= 0
+                            ? "the assembler may not read " + Shown(refused)
+                            : Renamed(assembler, folder / "kernel.s", name);
+    return assembled;
+  }
+  if (const std::string elsewhere = BytesElsewhere(folder / "kernel.o"); !elsewhere.empty()) {
+    assembled.problem = elsewhere;
     return assembled;
   }
   std::string relocations;
-  const std::string listed = RunToolchain({"objdump", "-r", folder / "kernel.o"}, &relocations);
+  const std::string listed =
+      RunToolchain({"objdump", "-r", folder / "kernel.o"}, folder, &relocations);
   if (!listed.empty()) {
     assembled.problem = listed;
     return assembled;
@@ -133,7 +183,7 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
     return assembled;
   }
   const std::string copied = RunToolchain(
-      {"objcopy", "-O", "binary", "-j", ".text", folder / "kernel.o", folder / "text.bin"});
+      {"objcopy", "-O", "binary", "-j", ".text", folder / "kernel.o", folder / "text.bin"}, folder);
   if (!copied.empty()) {
     assembled.problem = copied;
     return assembled;

@@ -17,4 +17,9 @@ struct Assembled {
 // the assembler's messages.
 Assembled AssembleIntelSyntax(const std::string& name, const std::string& instructions);
 
+// The file the assembler's `messages` say it could not read, from its first such line; empty when
+// none does. Its two forms: "file not found: PATH" and "can't open PATH for reading: Permission
+// denied".
+std::string FileRefusedToAssembler(const std::string& messages);
+
 }  // namespace stats

@@ -1,5 +1,7 @@
 #include "stats/sweep/user_code/tool_runner.h"
 
+#include "stats/system/tool_walls.h"
+
 namespace stats {
 
 ToolRun RunTool(std::vector<std::string> words, const ToolLimits& limits) {
@@ -10,7 +12,8 @@ ToolRun RunTool(std::vector<std::string> words, const ToolLimits& limits) {
   child_limits.memory_limit = limits.memory_limit;
   child_limits.stops_with_us = true;
   const std::string name = words[0];
-  ToolRun tool{RunProgram(std::move(words), child_limits, limits.search_path), ""};
+  ToolRun tool{RunWalledProgram(std::move(words), child_limits, limits.search_path, limits.folder),
+               ""};
   if (tool.child.outcome == ChildRun::TIMED_OUT) {
     tool.problem =
         name + " did not finish within " + std::to_string(limits.time_limit_ms / 1000) + " s";

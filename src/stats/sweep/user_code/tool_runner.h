@@ -1,5 +1,6 @@
 // The one way the sweep runs a tool (the assembler, llvm-mc, llvm-mca) on files of its own: in a
-// child, bounded in time, output, file size and memory, and stopped with this program.
+// child, bounded in time, output, file size and memory, walled in to the system's programs and its
+// own folder (system/tool_walls.h), and stopped with this program.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,7 @@ struct ToolLimits {
   size_t file_size_limit = 0;  // 0: no limit
   size_t memory_limit = 0;     // 0: no limit
   bool search_path = false;    // the tool's name is looked up in PATH
+  std::string folder;          // the one folder it may read and write; empty: none
 };
 
 struct ToolRun {

@@ -25,6 +25,12 @@ using ChildBody = std::function<void(int report, int setup)>;
 ChildRun RunChild(const ChildBody& body, const ChildLimits& limits, const std::string& started,
                   int input = -1);
 
+// RunProgram, its child entering the Landlock ruleset `walls` (-1: none) before the exec.
+ChildRun RunProgramWithin(std::vector<std::string> words, const ChildLimits& limits,
+                          bool search_path, int walls);
+// In the child: enters the Landlock ruleset `walls` for good; false when it could not.
+bool EnterWalls(int walls);
+
 // In the child: the errno of a failed exec, on the setup pipe, and the end.
 [[noreturn]] void ExecFailed(int setup);
 

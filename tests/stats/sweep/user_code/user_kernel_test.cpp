@@ -35,6 +35,20 @@ TEST(AssembleIntelSyntax, RefusesWithTheAssemblersOwnWordsOrWhenTheCodeReachesOu
       << outside.problem;
 }
 
+TEST(FileRefusedToAssembler, FindsTheFileOfTheFirstLineThatSaysItCouldNotBeRead) {
+  EXPECT_EQ(stats::FileRefusedToAssembler("k: Assembler messages:\nk:2: Error: file not found: "
+                                          "/etc/a b\nk:3: Error: file not found: /etc/c\n"),
+            "/etc/a b");
+  EXPECT_EQ(stats::FileRefusedToAssembler(
+                "k:1: Error: can't open /etc/shadow for reading: Permission denied"),
+            "/etc/shadow");
+  for (const char* other :
+       {"k:1: Error: can't open /x for reading: No such file or directory",
+        "k:1: Error: no such instruction: `frob'", "k:1: Error: can't open ", ""}) {
+    EXPECT_EQ(stats::FileRefusedToAssembler(other), "") << other;
+  }
+}
+
 TEST(ParseUserKernel, TakesAssemblyTextLikeHexAndShowsTheTextBesideTheName) {
   const auto parsed = Parse(true, "mine=test eax, eax\njns 1f; neg eax; 1:");
   const auto* kernel = std::get_if<stats::Procedure>(&parsed);

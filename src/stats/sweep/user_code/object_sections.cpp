@@ -1,0 +1,65 @@
+#include "stats/sweep/user_code/object_sections.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace stats {
+
+namespace {
+
+constexpr size_t SECTION_HEADER_SIZE = 64;
+
+// The little-endian number of `width` bytes at `at`; the caller has checked that they are there.
+uint64_t NumberAt(const std::vector<uint8_t>& object, size_t at, size_t width) {
+  uint64_t number = 0;
+  for (size_t byte = width; byte-- > 0;) number = number << 8 | object[at + byte];
+  return number;
+}
+
+// Kinds of section that hold what the assembler keeps about the code, not code or data:
+// none, symbols, their names, relocations, groups and extended section indexes.
+bool IsBookkeeping(uint64_t type) {
+  for (const uint64_t kind : {0, 2, 3, 4, 9, 17, 18}) {
+    if (type == kind) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+ObjectSections SectionsHoldingBytes(const std::vector<uint8_t>& object) {
+  ObjectSections sections;
+  const uint8_t elf64_little[] = {0x7F, 'E', 'L', 'F', 2, 1};
+  if (object.size() < 64 ||
+      !std::equal(std::begin(elf64_little), std::end(elf64_little), object.begin())) {
+    sections.problem = "the assembler did not make a 64-bit ELF object";
+    return sections;
+  }
+  const uint64_t table = NumberAt(object, 0x28, 8), entry = NumberAt(object, 0x3A, 2),
+                 count = NumberAt(object, 0x3C, 2), names = NumberAt(object, 0x3E, 2);
+  if (entry != SECTION_HEADER_SIZE || table > object.size() ||
+      count > (object.size() - table) / SECTION_HEADER_SIZE || names >= count) {
+    sections.problem = "the assembler's object has a section table this cannot read";
+    return sections;
+  }
+  const size_t names_at = table + names * SECTION_HEADER_SIZE;
+  const uint64_t names_from = NumberAt(object, names_at + 24, 8),
+                 names_size = NumberAt(object, names_at + 32, 8);
+  if (names_from > object.size() || names_size > object.size() - names_from) {
+    sections.problem = "the assembler's object has section names this cannot read";
+    return sections;
+  }
+  for (size_t index = 0; index < count; ++index) {
+    const size_t at = table + index * SECTION_HEADER_SIZE;
+    if (IsBookkeeping(NumberAt(object, at + 4, 4)) || NumberAt(object, at + 32, 8) == 0) continue;
+    const uint64_t name = NumberAt(object, at, 4);
+    std::string text;
+    for (uint64_t byte = name; byte < names_size && object[names_from + byte] != 0; ++byte) {
+      text += static_cast<char>(object[names_from + byte]);
+    }
+    sections.holding_bytes.push_back(text);
+  }
+  return sections;
+}
+
+}  // namespace stats
