@@ -57,6 +57,9 @@ struct SweepHooks {
   // of which measure runs next, before its code runs.
   std::function<void(SweepMeasure, int kernel, size_t placement)> entering;
   std::function<bool()> stop_requested;
+  // The seconds the process was stopped (Ctrl-Z) so far, as it was told: time that counts toward
+  // no time of the sweep, and rounds that are left out. Absent: never stopped.
+  std::function<double()> stopped_seconds;
   // Once what needs the system before any measure is done, just before the first kernel byte.
   std::function<void()> prepared;
   // Each measure as it ends (an index into the result's measures), with the sweep so far.
