@@ -1,10 +1,14 @@
 // absbench-stats --sweep run as a user runs it: kernels refused before anything runs, the files a
 // short sweep writes, all three measures, and a stop.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -122,6 +126,71 @@ TEST(StatsSweep, StoppedByCtrlCOrSigtermWithinASecondExitsByThatSignalAndLeavesN
     EXPECT_EQ(WEXITSTATUS(status), 128 + stop);
     EXPECT_EQ(FilesIn(directory), std::vector<std::string>{});
     rmdir(directory.c_str());
+  }
+}
+// The state letter of a process ('T' stopped, 'R' running...), or 0 when it is gone; and the
+// child of `parent` whose command line holds `word`, or 0.
+char StateOf(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  const std::string line(std::istreambuf_iterator<char>(stat), {});
+  const size_t name_end = line.rfind(')');
+  return name_end == std::string::npos || name_end + 2 >= line.size() ? 0 : line[name_end + 2];
+}
+pid_t ChildWith(pid_t parent, const std::string& word) {
+  for (const std::string& entry : FilesIn("/proc")) {
+    if (entry[0] < '1' || entry[0] > '9') continue;
+    std::ifstream stat("/proc/" + entry + "/stat");
+    const std::string line(std::istreambuf_iterator<char>(stat), {});
+    const size_t name_end = line.rfind(')');
+    if (name_end == std::string::npos || std::atoi(line.c_str() + name_end + 4) != parent) continue;
+    if (ReadFile("/proc/" + entry + "/cmdline").find(word) != std::string::npos)
+      return std::atoi(entry.c_str());
+  }
+  return 0;
+}
+// Whether `test` holds within `limit`, looked at every 10 ms.
+template <typename Test>
+bool Within(std::chrono::milliseconds limit, Test test) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!test() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return test();
+}
+
+TEST(StatsSweep, CtrlZStopsTheMeasuringProcessTooAndFgResumesItWithTheTimeStoppedNotCounted) {
+  for (const bool interrupted : {false, true}) {
+    // A job of its own, as a shell makes it, so that a stop is not ignored as an orphan's.
+    const pid_t stats = fork();
+    if (stats == 0) {
+      setpgid(0, 0);
+      dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+      dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+      Exec(StatsCommand({"--sweep", "--measure", "call", "--seconds", "2"}));
+    }
+    pid_t measuring = 0;
+    ASSERT_TRUE(Within(std::chrono::milliseconds(10000),
+                       [&] { return (measuring = ChildWith(stats, "measuring")) != 0; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(stats, SIGTSTP);
+    EXPECT_TRUE(Within(std::chrono::milliseconds(2000),
+                       [&] { return StateOf(stats) == 'T' && StateOf(measuring) == 'T'; }))
+        << StateOf(stats) << StateOf(measuring);
+    // Longer than the sweep has left: were it counted, the rounds would end on resuming.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_EQ(StateOf(measuring), 'T') << "the measuring process went on";
+    if (interrupted) kill(stats, SIGINT);
+    kill(stats, SIGCONT);
+    const auto resumed_at = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Within(std::chrono::milliseconds(1000), [&] { return StateOf(measuring) != 'T'; }));
+    const int status = WaitOrKill(stats, seconds(30));
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), interrupted ? 130 : 0);
+    if (!interrupted) {
+      EXPECT_GT(std::chrono::steady_clock::now() - resumed_at, std::chrono::milliseconds(700))
+          << "the time stopped counted toward the sweep's";
+    }
+    const char left = StateOf(measuring);
+    EXPECT_TRUE(left == 0 || left == 'Z') << "the measuring process was left: " << left;
   }
 }
 #endif

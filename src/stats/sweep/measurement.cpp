@@ -18,11 +18,6 @@ namespace stats {
 
 namespace {
 
-// A timed chunk lasts a few microseconds, like the chain beside it: short enough that the clock
-// holds still across the pair, long enough that the counter's readings cost little against it.
-constexpr double CHUNK_NS = 3000;
-constexpr uint32_t CHAIN_ADDS = 10000;
-constexpr uint32_t PAIRS_PER_VISIT = 5;
 // Enough rounds for each half to have a median of its own.
 constexpr uint32_t LEAST_ROUNDS = 8;
 // The call loops' rounds span at least two seconds, so that a state of the machine that shifts
@@ -74,10 +69,20 @@ RoundsPlan PlanFor(const MeasureResult& measured, const SweepSettings& settings)
 SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings& settings,
                      const SweepHooks& hooks) {
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  auto seconds_since = [](Clock::time_point then) {
-    return std::chrono::duration<double>(Clock::now() - then).count();
+  // Time stopped by Ctrl-Z counts toward no time. A kernel can write the page that tells it, so
+  // never more than the time itself is taken off, and nothing is added.
+  auto stopped = [&] { return hooks.stopped_seconds ? hooks.stopped_seconds() : 0.0; };
+  struct Moment {
+    Clock::time_point at;
+    double stopped;
   };
+  auto now = [&] { return Moment{Clock::now(), stopped()}; };
+  auto seconds_since = [&](const Moment& then) {
+    const double seconds =
+        std::max(0.0, std::chrono::duration<double>(Clock::now() - then.at).count());
+    return seconds - std::clamp(stopped() - then.stopped, 0.0, seconds);
+  };
+  const Moment start = now();
   SweepResult result;
   result.kernels = kernels;
   result.settings = settings;
@@ -126,7 +131,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
         hooks.entering(measured.measure, kernel, cell.placement);
       };
     }
-    Clock::time_point measure_start;
+    Moment measure_start;
     Instruments machine;
     CheckedChunks chunks(code, plan.procedures, IsBlock(measured.measure));
     machine.code_ticks = [&](const Cell& cell, uint32_t calls) {
@@ -140,6 +145,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
     machine.ticks_per_ns = ticks_per_ns;
     machine.elapsed_seconds = [&] { return seconds_since(measure_start); };
     machine.stop_requested = hooks.stop_requested;
+    machine.stopped_seconds = stopped;
     size_t still_to_come = 0;
     for (size_t later = at + 1; later < expected_visits.size(); ++later) {
       still_to_come += expected_visits[later];
@@ -155,7 +161,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
             ? settings.calls
             : CallsPerChunk(CalibrateNsPerCall(machine, plan, calibration_calls), CHUNK_NS);
     // Each measure may use its share of the time, and what the measures before it left over.
-    measure_start = Clock::now();
+    measure_start = now();
     const double share = static_cast<double>(settings.measures_before + at + 1) / all_measures;
     plan.seconds = cap > 0 ? cap * share - spent() : HUGE_VAL;
     plan.busy_seconds = settings.seconds > 0 || settings.rounds != 0

@@ -35,6 +35,10 @@ struct ChildLimits {
   size_t memory_limit = 0;        // bytes of address space; 0: no limit
   // Asked about once a second while it runs; false kills it, as WENT_QUIET.
   std::function<bool()> still_working;
+  // For a child that cannot see this process's clock: where the nanoseconds it has been stopped
+  // with this process (Ctrl-Z) are written, each time before it goes on. Time limits and the
+  // still_working watch count only time this process was not stopped.
+  int64_t* stopped_ns = nullptr;
 };
 
 // How a child that ENDED by itself ended, in this program's own terms on every system.

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "stats/system/machine.h"
+#include "stats/system/stop_requests.h"
 #include "stats/text/format.h"
 
 namespace stats {
@@ -25,8 +26,13 @@ std::chrono::steady_clock::duration TimeLeft(size_t first_done,
   return std::max(remaining, Duration::zero());
 }
 
+ProgressLine::Clock::time_point ProgressLine::Now() {
+  return Clock::now() - std::chrono::duration_cast<Clock::duration>(
+                            std::chrono::duration<double>(StoppedSeconds()));
+}
+
 void ProgressLine::Show(size_t done, size_t total) {
-  const Clock::time_point now = Clock::now();
+  const Clock::time_point now = Now();
   if (!counted_) {
     counted_ = true;
     first_done_ = last_done_ = done;

@@ -36,10 +36,12 @@ class ProgressLine {
 
  private:
   using Clock = std::chrono::steady_clock;
+  // The clock less the time this process was stopped by Ctrl-Z: neither elapsed nor a pace.
+  static Clock::time_point Now();
   std::string item_;
   bool on_terminal_;
   bool shown_ = false;
-  Clock::time_point start_ = Clock::now(), first_done_at_, last_done_at_, last_shown_at_;
+  Clock::time_point start_ = Now(), first_done_at_, last_done_at_, last_shown_at_;
   bool counted_ = false;
   size_t first_done_ = 0, last_done_ = 0;
 };

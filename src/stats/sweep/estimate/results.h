@@ -63,6 +63,9 @@ struct SweepHooks {
   // After every timed chunk, when none broke: a chunk of an odd count ends with a state flipped on
   // every call still flipped.
   std::function<void()> chunk_ended;
+  // The seconds the process was stopped (Ctrl-Z) so far, as it was told: time that counts toward
+  // no time of the sweep, and rounds that are left out. Absent: never stopped.
+  std::function<double()> stopped_seconds;
   // Once what needs the system before any measure is done, just before the first kernel byte.
   std::function<void()> prepared;
   // Each measure as it ends (an index into the result's measures), with the sweep so far.

@@ -84,7 +84,9 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
   PrecisionStreak streak(least_rounds, plan.least_seconds);
   uint32_t checked = 0;
   size_t done = 0;
-  for (uint32_t round = 0;; ++round) {
+  auto stopped = [&] { return instruments.stopped_seconds ? instruments.stopped_seconds() : 0.0; };
+  // `round` counts the rounds kept.
+  for (uint32_t round = 0;; round = static_cast<uint32_t>(record.rounds.size())) {
     if (round % 2 == 0 && round > 0) {
       const double elapsed = instruments.elapsed_seconds();
       if (plan.most_rounds != 0 && round >= plan.most_rounds) break;
@@ -110,6 +112,7 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
       record.waited = elapsed >= plan.seconds;
     }
     std::shuffle(order.begin(), order.end(), shuffle);
+    const double stopped_before = stopped();
     std::vector<Visit>& visits = record.rounds.emplace_back(cells);
     size_t shared_visits = 0;
     for (const Cell& cell : order) {
@@ -142,6 +145,12 @@ RoundsRecord MeasureInRounds(const RoundsPlan& plan, const Instruments& instrume
       clocks.push_back(Quantile(clock, 0.5));
       const size_t expected = std::max<size_t>(least_rounds, round + 2);
       instruments.progress(++done, cells * expected, record.waited);
+    }
+    if (stopped() != stopped_before) {
+      record.rounds.pop_back();
+      clocks.resize(clocks.size() - cells);
+      done -= cells;
+      continue;
     }
     record.shared.push_back(plan.witnessed &&
                             static_cast<double>(shared_visits) > SHARED_VISIT_SHARE * cells);

@@ -75,6 +75,9 @@ struct Instruments {
   double ticks_per_ns = 1;
   std::function<double()> elapsed_seconds;
   std::function<bool()> stop_requested;
+  // The seconds the process was stopped so far; a round during which it changed is left out and
+  // made again, as its chunks cut by the stop are no timings. Absent: never stopped.
+  std::function<double()> stopped_seconds;
   // In visits; `waiting` once the usual time is past and the rounds go on for quieter ones.
   std::function<void(size_t done, size_t total, bool waiting)> progress;
 };

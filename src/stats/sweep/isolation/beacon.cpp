@@ -67,4 +67,8 @@ size_t Beacon::total() const {
   return std::max(done(), static_cast<size_t>(std::max<int64_t>(Load(fields_[TOTAL]), 0)));
 }
 
+double Beacon::StoppedSeconds() const {
+  return static_cast<double>(std::max<int64_t>(Load(fields_[STOPPED]), 0)) / 1e9;
+}
+
 }  // namespace stats

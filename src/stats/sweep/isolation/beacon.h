@@ -44,9 +44,13 @@ class Beacon {
   size_t total() const;
   bool waiting() const;
   const SharedPage& page() const { return page_; }
+  // Where the parent, before the measuring process goes on after a Ctrl-Z, writes the ns it was
+  // stopped; and, in the child, those seconds, never below 0 but otherwise as the page says.
+  int64_t* stopped_ns() { return &fields_[STOPPED]; }
+  double StoppedSeconds() const;
 
  private:
-  enum Field { LAST, BEFORE, DONE, TOTAL, WAITING, FIELDS };
+  enum Field { LAST, BEFORE, DONE, TOTAL, WAITING, STOPPED, FIELDS };
   SharedPage page_;
   int64_t* fields_ = nullptr;
 };

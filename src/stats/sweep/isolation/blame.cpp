@@ -36,7 +36,7 @@ std::string WhatHappened(const ChildRun& child, const std::string& report_proble
            " s without finishing" + where;
   }
   if (child.outcome == ChildRun::TIMED_OUT)
-    return "it kept the measuring process going past the sweep's time" + where;
+    return "it kept the measuring process going past its deadline" + where;
   if (child.outcome == ChildRun::OVERFLOWED) {
     return "it wrote more than " + std::to_string(MEASURING_OUTPUT_LIMIT >> 20) + " MiB" + where;
   }
@@ -65,7 +65,7 @@ std::string OwnFailure(const ChildRun& child, const std::string& report_problem)
   return "the measuring process " +
          (child.outcome == ChildRun::ENDED        ? child.ending.words
           : child.outcome == ChildRun::WENT_QUIET ? "went silent"
-          : child.outcome == ChildRun::TIMED_OUT  ? "went on past the sweep's time"
+          : child.outcome == ChildRun::TIMED_OUT  ? "went on past its deadline"
           : child.outcome == ChildRun::OVERFLOWED ? "wrote more than its output limit"
                                                   : "failed: " + child.failure);
 }

@@ -1,7 +1,6 @@
 #include "stats/sweep/isolation/measuring_process.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "stats/sweep/estimate/grid.h"
 #include "stats/sweep/estimate/rounds.h"
@@ -9,6 +8,7 @@
 #include "stats/sweep/isolation/blame.h"
 #include "stats/sweep/isolation/cell_alone.h"
 #include "stats/sweep/isolation/child_input.h"
+#include "stats/sweep/isolation/deadline.h"
 #include "stats/sweep/isolation/fp_guard.h"
 #include "stats/sweep/isolation/wire_format.h"
 #include "stats/sweep/placed/procedures.h"
@@ -16,13 +16,11 @@
 #include "stats/system/files.h"
 #include "stats/system/processes.h"
 #include "stats/system/sandbox.h"
+#include "stats/system/stop_requests.h"
 
 namespace stats {
 
 namespace {
-
-// Beyond twice the sweep's own time: what it builds and calibrates before its rounds.
-constexpr double MEASURING_TIME_MARGIN_SECONDS = 3;
 
 // The heap the sweep's rounds may need, had before the measuring process closes itself in: from the
 // rounds asked, or the most a measure with a time makes.
@@ -56,6 +54,7 @@ void SendToParent(ReportChannel report, const std::string& text) {
   hooks.chunk_ended = CheckFloatControl;
   // The parent ends this process by a signal when it is asked to stop; nothing to ask here.
   hooks.stop_requested = [] { return false; };
+  hooks.stopped_seconds = [&] { return beacon.StoppedSeconds(); };
   hooks.prepared = [&] {
     const std::string problem =
         EnterSandbox(MeasuringSandbox(report, SweepHeapBytes(kernels, settings)));
@@ -74,32 +73,27 @@ void SendToParent(ReportChannel report, const std::string& text) {
 }
 
 // A measuring process for `settings`, watched: it is taken for hung when its count of visits stands
-// still, and stopped when it goes on past the time the sweep has left.
+// still, and stopped at its deadline whatever it counts. Time stopped by Ctrl-Z counts toward
+// neither.
 ChildRun RunMeasuringProcess(const std::vector<Procedure>& kernels, const SweepSettings& settings,
                              const std::function<void(size_t, size_t, bool)>& progress,
                              const std::string& role, Beacon& beacon) {
   ChildLimits limits;
   limits.stops_with_us = true;
   limits.output_limit = MEASURING_OUTPUT_LIMIT;
-  // Rounds end at their time only between two rounds, each measure makes two at least, and calls
-  // per chunk fixed by hand can make a round take minutes: those sweeps, and those without a time
-  // (--rounds alone), are watched for hangs alone. Others may take twice the time they have left.
-  const double longest = LongestSweepSeconds(settings);
-  if (longest > 0 && settings.calls == 0) {
-    const double seconds_left = std::max(0.0, longest - settings.seconds_before);
-    limits.time_limit_ms =
-        static_cast<int>(1000 * (2 * seconds_left + MEASURING_TIME_MARGIN_SECONDS));
-  }
+  limits.time_limit_ms =
+      static_cast<int>(std::min(1000 * MeasuringDeadlineSeconds(settings, kernels.size()), 1e9));
+  limits.stopped_ns = beacon.stopped_ns();
   size_t last_done = 0;
-  auto last_change = std::chrono::steady_clock::now();
+  double last_change = RunningSeconds();
   limits.still_working = [&] {
-    const auto at = std::chrono::steady_clock::now();
+    const double at = RunningSeconds();
     if (beacon.done() != last_done) {
       last_done = beacon.done();
       last_change = at;
       progress(last_done, beacon.total(), beacon.waiting());
     }
-    return at - last_change < std::chrono::milliseconds(MEASURING_QUIET_LIMIT_MS);
+    return at - last_change < MEASURING_QUIET_LIMIT_MS / 1000.0;
   };
   InputWriter input;
   input.Kernels(kernels);
@@ -166,7 +160,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
                                        const SweepSettings& settings,
                                        const std::function<void(size_t, size_t, bool)>& progress,
                                        const std::string& role) {
-  const auto start = std::chrono::steady_clock::now();
+  const double start = RunningSeconds();
   SweepResult result;
   result.settings = settings;
   result.containment = ContainmentWords(ChildContainment());
@@ -183,8 +177,7 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
     SweepSettings now = settings;
     now.measures = to_come;
     now.measures_before = settings.measures.size() - to_come.size();
-    now.seconds_before =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    now.seconds_before = RunningSeconds() - start;
     const ChildRun child = RunMeasuringProcess(kernels, now, progress, role, beacon);
     if (child.outcome == ChildRun::STOPPED) {
       result.stopped = true;

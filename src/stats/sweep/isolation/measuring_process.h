@@ -2,7 +2,7 @@
 // go wrong in more ways than any check can list (a store into its caller's frame, a system call,
 // a floating-point mode changed), so none of its bytes ever run in the process that reports. The
 // child runs behind a system-call filter, names each cell before it runs it and reports each
-// measure as it ends. When it dies, goes silent, runs past the sweep's time, sends a report that
+// measure as it ends. When it dies, goes silent, runs past its deadline, sends a report that
 // cannot be read, or finds the floating-point control state changed after a cell, the cells
 // suspected run again alone (blame.h); a kernel whose cell fails again is left out with the
 // reason, and the measures still to come are made again without it, in the time left. When no

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "stats/system/linux/child_groups.h"
 #include "stats/system/linux/child_start.h"
 #include "stats/system/linux/descendants.h"
 #include "stats/system/linux/descriptors.h"
@@ -22,11 +23,8 @@ namespace stats {
 
 namespace {
 
-int64_t NowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
+// Time this process spent stopped by Ctrl-Z counts toward no limit.
+int64_t NowMs() { return (MonotonicNs() - StoppedNs()) / 1000000; }
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
@@ -37,6 +35,12 @@ constexpr int64_t STOP_GRACE_MS = 1000;
 // or, with `failure` set, when the system cannot say how it ended.
 bool ReapBy(pid_t child, int64_t until, int& status, std::string& failure) {
   while (true) {
+    // Seen ended but not reaped yet, so that its number is forgotten while still its own.
+    siginfo_t ended = {};
+    if (waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        ended.si_pid == child) {
+      ForgetChildGroup(child);
+    }
     const pid_t reaped = waitpid(child, &status, WNOHANG);
     if (reaped == child) return true;
     if (reaped < 0 && errno != EINTR) {
@@ -64,6 +68,7 @@ ChildRun Ended(ChildRun run, pid_t child, ChildRun::Outcome outcome, int stop_wi
   // wait, which the SIGKILL keeps short, reaps the child if the system lets it.
   if (!reaped) {
     SignalGroup(child, SIGKILL);
+    ForgetChildGroup(child);
     waitpid(child, nullptr, 0);
   }
   EndDescendants(child);
@@ -110,17 +115,28 @@ ChildRun RunChild(const ChildBody& body, const ChildLimits& limits, const std::s
   Descriptor &report = ends[2][0], &report_end = ends[2][1];
   Descriptor &setup = ends[3][0], &setup_end = ends[3][1];
   const pid_t parent = getpid();
+  // Ctrl-Z waits until the child is remembered, so that it stops too.
+  sigset_t job_stops, before_fork;
+  sigemptyset(&job_stops);
+  for (const int stop : JOB_STOP_SIGNALS) sigaddset(&job_stops, stop);
+  sigprocmask(SIG_BLOCK, &job_stops, &before_fork);
   const pid_t child = fork();
-  if (child < 0) {
-    run.failure = "cannot start a child process: " + ErrorText(errno);
-    return run;
-  }
+  const int fork_error = errno;
   if (child == 0) {
+    sigprocmask(SIG_SETMASK, &before_fork, nullptr);
     StartBody(body, limits, input, output_end.get(), errors_end.get(), report_end.get(),
               setup_end.get(), parent);
   }
-  // Made here too, so that the group exists before any signal is sent to it.
-  setpgid(child, child);
+  if (child > 0) {
+    // Made here too, so that the group exists before any signal is sent to it.
+    setpgid(child, child);
+    RememberChildGroup(child, limits.stopped_ns);
+  }
+  sigprocmask(SIG_SETMASK, &before_fork, nullptr);
+  if (child < 0) {
+    run.failure = "cannot start a child process: " + ErrorText(fork_error);
+    return run;
+  }
   output_end.reset();
   errors_end.reset();
   report_end.reset();

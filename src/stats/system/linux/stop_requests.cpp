@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include "stats/system/linux/child_groups.h"
 #include "stats/system/linux/stop_signals.h"
 
 namespace stats {
@@ -26,6 +27,7 @@ void InstallStopHandlers() {
     if (stop == SIGHUP && before.sa_handler == SIG_IGN) continue;
     sigaction(stop, &action, nullptr);
   }
+  InstallJobStopHandlers();
 }
 
 StopRequest StopRequested() {

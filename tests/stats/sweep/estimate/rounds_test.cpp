@@ -137,5 +137,36 @@ TEST(MeasureInRounds, StopsAtOnceWhenAskedAndSaysSo) {
   EXPECT_EQ(host.rounds[0].size(), 5u);
 }
 
+TEST(MeasureInRounds, LeavesOutARoundDuringWhichTheProcessWasStoppedAndMakesAnotherInItsPlace) {
+  stats::RoundsPlan plan = Plan(NetRule::AGAINST_EMPTY);
+  plan.least_rounds = plan.most_rounds = 4;
+  plan.precision_cycles = 0;
+  FakeHost host = HostFor(plan);
+  host.moving_clock = false;
+  host.burst_chance = host.spell_share = host.chain_jitter = 0;
+  stats::Instruments machine = host.Instruments();
+  // Stopped half-way through the second round: the code timed across the stop seems to take
+  // milliseconds more, as a chunk cut by a stop of the whole process does.
+  const size_t half = stats::CellCount(plan) / 2;
+  double stopped = 0;
+  auto across_stop = [&] { return host.rounds.size() == 2 && host.rounds[1].size() >= half; };
+  const auto code_ticks = machine.code_ticks;
+  machine.code_ticks = [&](const Cell& cell, uint32_t calls) {
+    const double ticks = code_ticks(cell, calls);
+    if (!across_stop()) return ticks;
+    stopped = 30;
+    return ticks + 5e6 * TICKS_PER_NS;
+  };
+  machine.stopped_seconds = [&] { return stopped; };
+  const stats::RoundsRecord record = stats::MeasureInRounds(plan, machine);
+  EXPECT_EQ(record.end, stats::RoundsRecord::ROUNDS_DONE);
+  EXPECT_EQ(host.rounds.size(), 5u) << "one round more than asked was visited";
+  ASSERT_EQ(record.rounds.size(), 4u) << "the rounds asked for are kept";
+  EXPECT_EQ(record.shared.size(), 4u);
+  for (const std::vector<stats::Visit>& round : record.rounds) {
+    for (const stats::Visit& visit : round) ASSERT_LT(visit.cycles, 100) << "a visit of the stop";
+  }
+}
+
 }  // namespace
 }  // namespace stats_test

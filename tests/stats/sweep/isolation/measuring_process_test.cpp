@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "stats/sweep/isolation/blame.h"
+#include "stats/sweep/isolation/deadline.h"
 #include "stats/sweep/placed/blocks.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/sweep/user_code/user_kernel.h"
@@ -167,17 +168,63 @@ const bool SPIN_KEEPS_COUNTING = AddFakeMeasuring(
       for (size_t done = 0;; ++done) hooks.progress(done, done + 1, false);
     });
 
-TEST(MeasuringProcess, OneThatKeepsSayingItWorksPastTheSweepsTimeIsAHangOfTheCellNamed) {
+// Progress the child reports proves nothing: a kernel can count on the page as it spins.
+TEST(MeasuringProcess, OneThatKeepsSayingItWorksPastItsDeadlineIsAHangOfTheCellNamedInEveryMode) {
   const std::vector<stats::Procedure> kernels = {MeasuredKernel("good=85c0"),
                                                  MeasuredKernel("spin=ebfe")};
-  const auto start = std::chrono::steady_clock::now();
-  const stats::SweepResult result =
-      SweepWith(kernels, {SweepMeasure::CALL}, 0.5, "spin-keeps-counting");
-  EXPECT_EQ(result.left_out,
-            std::vector<std::string>{"spin: it kept the measuring process going past the sweep's "
-                                     "time at placement 5 of call"});
-  EXPECT_EQ(result.measures.size(), 1u);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  for (const bool rounds_asked : {false, true}) {
+    stats::SweepSettings settings;
+    settings.measures = {SweepMeasure::CALL};
+    if (rounds_asked) {
+      settings.rounds = 2;
+    } else {
+      settings.seconds = 0.5;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const stats::SweepResult result = stats::RunSweepInMeasuringProcess(
+        kernels, settings, [](size_t, size_t, bool) {}, "spin-keeps-counting");
+    EXPECT_EQ(result.left_out, std::vector<std::string>{"spin: it kept the measuring process "
+                                                        "going past its deadline at placement 5 "
+                                                        "of call"})
+        << "rounds asked: " << rounds_asked;
+    EXPECT_EQ(result.measures.size(), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+  }
+}
+
+TEST(MeasuringDeadline, FollowsTheRoundsAskedTheTimeLeftOrABoundForCallsFixedByHand) {
+  stats::SweepSettings rounds;
+  rounds.measures = {SweepMeasure::CALL};
+  rounds.rounds = 8;
+  // 2 passes x 13 procedures x 64 placements, six chunks and chains a visit: about 0.1 s a round
+  // at the least, so 1 s for the rounds; a deadline far from it either way.
+  const double table = stats::MeasuringDeadlineSeconds(rounds, 12);
+  EXPECT_GT(table, 5);
+  EXPECT_LT(table, 60);
+  EXPECT_GT(stats::MeasuringDeadlineSeconds(rounds, 24), table) << "more kernels, more cells";
+  rounds.measures = {SweepMeasure::CALL, SweepMeasure::LATENCY};
+  const double two = stats::MeasuringDeadlineSeconds(rounds, 12);
+  EXPECT_GT(two, table) << "a block's visit is longer";
+  rounds.rounds = 16;
+  EXPECT_GT(stats::MeasuringDeadlineSeconds(rounds, 12), 1.9 * two - 2 * 3);
+
+  stats::SweepSettings timed;
+  timed.seconds = 10;
+  timed.seconds_before = 4;
+  EXPECT_DOUBLE_EQ(stats::MeasuringDeadlineSeconds(timed, 12), 2 * 6 + 3);
+  timed.rounds = 8;
+  EXPECT_DOUBLE_EQ(stats::MeasuringDeadlineSeconds(timed, 12), 2 * 6 + 3) << "the time caps it";
+  timed.seconds_before = 20;
+  EXPECT_DOUBLE_EQ(stats::MeasuringDeadlineSeconds(timed, 12), 3) << "no time left";
+  const stats::SweepSettings usual;
+  EXPECT_DOUBLE_EQ(stats::MeasuringDeadlineSeconds(usual, 12), 2 * stats::BUSY_HOST_SECONDS + 3);
+
+  for (stats::SweepSettings by_hand : {rounds, timed, usual}) {
+    by_hand.calls = 1000000;
+    EXPECT_DOUBLE_EQ(stats::MeasuringDeadlineSeconds(by_hand, 12),
+                     stats::CALLS_BY_HAND_DEADLINE_SECONDS);
+  }
+  EXPECT_EQ(stats::CALLS_BY_HAND_DEADLINE_SECONDS, 30 * 60) << "as --help says";
 }
 
 }  // namespace
