@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# bash tests/perf/against.sh REV [PAIRS]: how long a default sweep and a latency and throughput
-# sweep with --predict take here and at REV, each with --rounds fixed so that both make the same
-# work, in PAIRS interleaved pairs (5 unless given) on the last CPU; prints each pair and the
-# medians. A sweep that fails ends the script.
+# bash tests/perf/against.sh REV [PAIRS]: how long a default sweep, one of every measure, and a
+# latency and throughput sweep with --predict take here and at REV, each with --rounds fixed so
+# that both make the same work, in PAIRS interleaved pairs (5 unless given) on the last CPU;
+# prints each pair and the medians. A sweep that fails ends the script.
 # A benchmark, not a test: a clean build of each, in a temporary folder.
 set -euo pipefail
 rev=${1:?usage: against.sh REV [PAIRS]}
@@ -31,7 +31,7 @@ seconds() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-for sweep in "--rounds 32" "--measure latency,throughput --predict --rounds 16"; do
+for sweep in "--rounds 32" "--measure all --rounds 16" "--measure latency,throughput --predict --rounds 16"; do
   echo "sweep $sweep:"
   now=() then=()
   for ((pair = 1; pair <= pairs; ++pair)); do
