@@ -17,7 +17,6 @@ class GuardedPages {
   // Empty when the pages could not be had, with the reason in error().
   bool ok() const { return begin_ != nullptr; }
   const std::string& error() const { return error_; }
-  uint8_t* begin() const { return begin_; }
   uint8_t* end() const { return begin_ + size_; }
 
  private:

@@ -24,6 +24,7 @@ CheckedChunks::CheckedChunks(MeasureCode& code, size_t procedures, bool blocks)
 
 double CheckedChunks::Timed(const Cell& cell, uint32_t calls) {
   const int32_t operand = PASS_OPERANDS[cell.pass];
+  ArmLoopCheck();
   const double ticks = CodeTicks(code_.LoopToRun(cell), operand, calls);
   if (failure_.empty()) failure_ = LoopCheckFailure(operand);
   return ticks;

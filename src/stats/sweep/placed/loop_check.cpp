@@ -10,7 +10,8 @@ namespace stats {
 
 namespace {
 
-constexpr size_t KERNEL_STACK_BYTES = 64 << 10;
+// As much as a thread's stack usually has: a kernel may use the stack freely.
+constexpr size_t KERNEL_STACK_BYTES = 8 << 20;
 // Between the kernel's first stack pointer and the guard page above: a kernel may read or write
 // its caller's frame there and reach nothing but its own stack.
 constexpr size_t ROOM_ABOVE = 4096;
@@ -36,13 +37,17 @@ uint64_t SplitMix(uint64_t& state) {
   return z ^ (z >> 31);
 }
 
+// The record the placed code reads and writes, which a kernel can find and write too: what it is
+// given is written afresh before every chunk from the copy apart from it, and what is found after
+// is held to that copy, so what one kernel writes there lasts no longer than its own chunk.
 struct CheckState {
   CheckState() { Seed(0); }
   void Seed(uint64_t seed) {
     uint64_t mixed = seed ^ 0x5E07C4EC;
-    for (size_t slot = GIVEN + 1; slot < FOUND; ++slot) record[slot] = SplitMix(mixed);
+    for (size_t slot = GIVEN + 1; slot < FOUND; ++slot) given[slot] = SplitMix(mixed);
   }
   alignas(64) std::array<uint64_t, SLOTS> record{};
+  std::array<uint64_t, SLOTS> given{};
   std::unique_ptr<GuardedPages> stack;
 };
 
@@ -60,7 +65,8 @@ uint64_t* LoopCheckRecord() {
     if (state.stack->ok()) {
       // Aligned as at a call site, so that the loop's CALL enters the kernel as a caller would.
       const auto top = reinterpret_cast<uintptr_t>(state.stack->end() - ROOM_ABOVE);
-      state.record[KERNEL_STACK_TOP] = top & ~uintptr_t{15};
+      state.given[KERNEL_STACK_TOP] = top & ~uintptr_t{15};
+      ArmLoopCheck();
     }
   }
   return state.stack->ok() ? state.record.data() : nullptr;
@@ -78,15 +84,23 @@ void WriteLoopCheckAddress(uint8_t* at) {
 
 void SeedLoopCheck(uint64_t seed) { State().Seed(seed); }
 
+void ArmLoopCheck() {
+  CheckState& state = State();
+  state.record = state.given;
+  // What no epilogue leaves: a run that never reached one fails the check.
+  state.record[KERNEL_RSP_AFTER] = ~state.given[KERNEL_STACK_TOP];
+}
+
 std::string LoopCheckFailure(int32_t operand) {
   const std::array<uint64_t, SLOTS>& record = State().record;
-  if (record[KERNEL_RSP_AFTER] != record[KERNEL_STACK_TOP]) {
-    const auto moved = static_cast<int64_t>(record[KERNEL_RSP_AFTER] - record[KERNEL_STACK_TOP]);
+  const std::array<uint64_t, SLOTS>& given = State().given;
+  if (record[KERNEL_RSP_AFTER] != given[KERNEL_STACK_TOP]) {
+    const auto moved = static_cast<int64_t>(record[KERNEL_RSP_AFTER] - given[KERNEL_STACK_TOP]);
     return "it moved the stack pointer by " + std::to_string(moved) + " bytes";
   }
   if (record[FOUND] != static_cast<uint32_t>(operand)) return "it changed RBX";
   for (size_t kept = 1; kept < KEPT_NAMES.size(); ++kept) {
-    if (record[FOUND + kept] != record[GIVEN + kept])
+    if (record[FOUND + kept] != given[GIVEN + kept])
       return std::string("it changed ") + KEPT_NAMES[kept];
   }
   if ((record[FLAGS_AFTER] & DIRECTION_FLAG) != 0) return "it left the direction flag set";

@@ -21,6 +21,9 @@ void WriteLoopCheckAddress(uint8_t* at);
 // The values the kept registers are given, from `seed`.
 void SeedLoopCheck(uint64_t seed);
 
+// Before every chunk: the record as the sweep gives it, whatever the last kernel wrote there.
+void ArmLoopCheck();
+
 // After a chunk run with `operand`: empty, or what the kernel left changed ("it changed R12").
 std::string LoopCheckFailure(int32_t operand);
 

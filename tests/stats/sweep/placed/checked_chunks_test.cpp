@@ -79,4 +79,20 @@ TEST(CheckedChunks, CatchALoopThatAKernelEndsEarlyInTheCallLoopAndInBlocks) {
   EXPECT_EQ(FailureOf(stats::SweepMeasure::THROUGHPUT, {0x90}), "");  // nop
 }
 
+TEST(CheckedChunks, GiveEveryChunkTheRecordAfreshSoThatWhatAKernelWroteThereLastsOneChunk) {
+  stats::SeedLoopCheck(3);
+  const std::vector<stats::Procedure> procedures = {KernelOf({0x90}), stats::EmptyProcedureCopy()};
+  stats::MeasureCode code(stats::SweepMeasure::CALL, procedures);
+  ASSERT_TRUE(code.ok()) << code.error();
+  stats::CheckedChunks chunks(code, procedures.size(), false);
+  // As a kernel that found the record would leave it, slots numbered as sweep_code.S numbers them:
+  // R12's given value changed to what it left there, the stack's top moved.
+  uint64_t* record = stats::LoopCheckRecord();
+  record[2] ^= 1;
+  record[14] -= 4100;
+  chunks.Ticks({stats::POSITIVE, 0, 0}, 1001);
+  EXPECT_EQ(chunks.failure(), "");
+  EXPECT_EQ(record[14] % 16, 0u) << "the next chunk runs on the stack as given";
+}
+
 }  // namespace

@@ -5,10 +5,10 @@
     .intel_syntax noprefix
     .text
 
-# The check record the placed code shares with the sweep (loop_check.h), in 8-byte slots: the
-# values given to RBP and R12-R15, the values found in RBX, RBP and R12-R15 after the loop, the
-# caller's stack pointer, the kernel's after the loop, the top of the kernel's own stack, RFLAGS
-# after the loop, and the caller's RBX, RBP and R12-R15.
+# The check record the placed code shares with the sweep (loop_check.h), in 8-byte slots: one
+# unused (RBX gets the operand), the values given to RBP and R12-R15, the values found in RBX, RBP
+# and R12-R15 after the loop, the caller's stack pointer, the kernel's after the loop, the top of
+# the kernel's own stack, RFLAGS after the loop, and the caller's RBX, RBP and R12-R15.
 .macro ENTER_CHECKED_LOOP record_at
 \record_at:
     movabs rax, 0                       # the record's address, written in when the code is placed
