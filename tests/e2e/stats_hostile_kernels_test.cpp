@@ -177,6 +177,12 @@ TEST(HostileKernels,
       {"garbage=" + dodge + garbage + "; 1:",
        "left out: garbage: it wrote to the measuring process's report (line 1: unexpected) at "
        "placement "},
+      // "error a\nend\n", a report the measuring process could have ended with, and exit 0.
+      {"forge=" + dodge +
+           "push 0x0a646e65; movabs rax, 0x0a6120726f727265; push rax; mov rsi, "
+           "rsp; mov edx, 12; mov edi, 3; mov eax, 1; syscall; " +
+           exit_with + "0; syscall; 1:",
+       "left out: forge: it wrote to the measuring process's report (an error: a) at placement "},
       {"four=" + dodge + exit_with + "4; syscall; 1:",
        "left out: four: the measuring process exited with status 4 at placement "},
       {"five=" + dodge + exit_with + "5; syscall; 1:",

@@ -191,18 +191,25 @@ SweepResult RunSweepInMeasuringProcess(std::vector<Procedure> kernels,
         ReadReportBack(child.report, {names, timed, settings.precision_cycles});
     Keep(result, read);
     to_come.erase(to_come.begin(), to_come.begin() + static_cast<long>(read.measures.size()));
-    // The sweep's own failure, or the whole sweep, only from a report that ended as it should.
-    if (Succeeded(child) && read.complete && read.problem.empty()) {
-      if (!read.error.empty()) {
+    // The sweep's own failure, or the whole sweep, only from a report that ended as it should. A
+    // user's kernel can write an error to the report too: beside one, the error is blamed as any
+    // other failure, so that it takes at most the user's kernels with it.
+    const bool users = std::any_of(kernels.begin(), kernels.end(), [](const Procedure& kernel) {
+      return kernel.origin == Procedure::Origin::USER;
+    });
+    std::string problem = read.problem;
+    if (Succeeded(child) && read.complete && problem.empty()) {
+      if (!read.error.empty() && !users) {
         result.error = read.error;
         return result;
       }
-      if (to_come.empty()) {
+      if (read.error.empty() && to_come.empty()) {
         AtOneClock(result);
         return result;
       }
+      if (!read.error.empty()) problem = "an error: " + read.error;
     }
-    const Blame blame = ConfirmBlame(child, read.problem, beacon, kernels, timed, now);
+    const Blame blame = ConfirmBlame(child, problem, beacon, kernels, timed, now);
     if (blame.stopped) {
       result.stopped = true;
       return result;
