@@ -40,6 +40,9 @@ struct SweepSettings {
   double seconds_before = 0;
 };
 
+// The kernels of a user's a sweep takes beside the table's.
+constexpr size_t MOST_USER_KERNELS = 64;
+
 // A user's kernel as given: hex bytes (--kernel) or assembly text (--kernel-asm), NAME=...
 struct UserKernelArgument {
   bool assembly = false;

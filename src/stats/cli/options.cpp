@@ -146,6 +146,12 @@ std::string Conflict(const Given& given) {
   if (given.rounds && given.precision) {
     return "--rounds fixes the rounds, so --precision would be ignored; give one";
   }
+  // Every measure's code is placed before the measuring process closes itself in, about 4 MiB a
+  // kernel for all three measures.
+  if (given.user_kernels.size() > MOST_USER_KERNELS) {
+    return "at most " + std::to_string(MOST_USER_KERNELS) +
+           " kernels of your own in one sweep, not " + std::to_string(given.user_kernels.size());
+  }
   return "";
 }
 

@@ -188,6 +188,12 @@ TEST(ParseCommandLine, RefusesEveryBadValueAndEveryOptionThatWouldBeIgnored) {
       {{"-n", "3", "--compare", "a.json", "b.json"}, "'-n' does not go with --compare"},
       {{"--compare", "a.json", "b.json", "--csv"}, "option '--csv' needs a value"},
   };
+  Arguments many = {"--sweep"};
+  for (size_t kernel = 0; kernel <= stats::MOST_USER_KERNELS; ++kernel) {
+    many.insert(many.end(), {"--kernel", "k" + std::to_string(kernel) + "=90"});
+  }
+  EXPECT_EQ(std::get<stats::UsageError>(stats::ParseCommandLine(many)).message,
+            "at most 64 kernels of your own in one sweep, not 65");
   for (const auto& refusal : refusals) {
     const auto command = stats::ParseCommandLine(refusal.arguments);
     const auto* error = std::get_if<stats::UsageError>(&command);
