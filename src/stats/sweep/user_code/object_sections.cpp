@@ -16,6 +16,8 @@ uint64_t NumberAt(const std::vector<uint8_t>& object, size_t at, size_t width) {
   return number;
 }
 
+constexpr uint64_t NOTE = 7;
+
 // Kinds of section that hold what the assembler keeps about the code, not code or data:
 // none, symbols, their names, relocations, groups and extended section indexes.
 bool IsBookkeeping(uint64_t type) {
@@ -57,6 +59,8 @@ ObjectSections SectionsHoldingBytes(const std::vector<uint8_t>& object) {
     for (uint64_t byte = name; byte < names_size && object[names_from + byte] != 0; ++byte) {
       text += static_cast<char>(object[names_from + byte]);
     }
+    // An assembler built to mark what an object uses adds this note to every object it makes.
+    if (NumberAt(object, at + 4, 4) == NOTE && text == ".note.gnu.property") continue;
     sections.holding_bytes.push_back(text);
   }
   return sections;

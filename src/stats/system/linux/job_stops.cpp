@@ -67,12 +67,14 @@ void InstallJobStopHandlers() {
   owner = getpid();
   struct sigaction action = {};
   action.sa_handler = StopWithChildren;
+  // One stop at a time: a second one nested in the first would count the time stopped twice.
   sigemptyset(&action.sa_mask);
+  for (const int stop : JOB_STOP_SIGNALS) sigaddset(&action.sa_mask, stop);
   action.sa_flags = SA_RESTART;
   for (const int stop : JOB_STOP_SIGNALS) {
     struct sigaction before = {};
     sigaction(stop, nullptr, &before);
-    // A shell without job control ignores them for its background commands: so do they.
+    // Ignored when this program started (as nohup or a parent may leave them): so they stay.
     if (before.sa_handler == SIG_IGN) continue;
     sigaction(stop, &action, nullptr);
   }

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -114,7 +115,20 @@ ChildRun RunWalledProgram(std::vector<std::string> words, const ChildLimits& lim
   for (const char* system : SYSTEM_FOLDERS)
     rules.Allow(system, FS_READ_FILE | FS_READ_DIR | FS_EXECUTE);
   for (const char* file : LOADER_FILES) rules.Allow(file, FS_READ_FILE);
-  rules.Allow(ProgramFound(words[0], search_path), FS_READ_FILE | FS_EXECUTE);
+  const std::string program = ProgramFound(words[0], search_path);
+  rules.Allow(program, FS_READ_FILE | FS_EXECUTE);
+  // A tool installed outside the system's folders (/opt/llvm/bin) loads its libraries from
+  // beside it (/opt/llvm/lib): those folders, never the whole prefix, which may be a home.
+  if (char* real = realpath(program.c_str(), nullptr)) {
+    const std::string found(real);
+    std::free(real);
+    const std::string folder = found.substr(0, found.rfind('/'));
+    const std::string prefix = folder.substr(0, folder.rfind('/'));
+    for (const std::string& beside : {prefix + "/lib", prefix + "/lib64"}) {
+      if (!prefix.empty() && access(beside.c_str(), F_OK) == 0)
+        rules.Allow(beside, FS_READ_FILE | FS_READ_DIR | FS_EXECUTE);
+    }
+  }
   if (!folder.empty()) {
     rules.Allow(folder, FS_READ_FILE | FS_READ_DIR | FS_WRITE_FILE | FS_MAKE_REG | FS_REMOVE_FILE |
                             FS_TRUNCATE);
