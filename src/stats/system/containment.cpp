@@ -7,7 +7,7 @@ std::string ContainmentWords(const Containment& containment) {
   for (const auto* walls : {&containment.once_placed, &containment.at_creation}) {
     for (const std::string& wall : *walls) words += (words.empty() ? "" : ", ") + wall;
   }
-  return words + (containment.tools_walled_in ? "; the tools see only their input"
+  return words + (containment.tools_walled_in ? "; the tools read only system files and their own"
                                               : "; the tools can read files");
 }
 

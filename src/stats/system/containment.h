@@ -17,8 +17,8 @@ struct Containment {
 
 Containment ChildContainment();
 
-// "system-call filter, process group, limits; the tools see only their input": the child's own
-// walls first, then the tools' ("the tools can read files" where they have none).
+// "system-call filter, process group, limits; the tools read only system files and their own": the
+// child's own walls first, then the tools' ("the tools can read files" where they have none).
 std::string ContainmentWords(const Containment& containment);
 
 }  // namespace stats
