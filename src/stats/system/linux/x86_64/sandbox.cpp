@@ -16,12 +16,13 @@
 #include <fstream>
 #include <memory>
 
+#include "stats/system/linux/closed_in.h"
+
 namespace stats {
 
 namespace {
 
 int refused_report = -1;
-bool closed_in = false;
 // The handlers that name what a kernel did run here: it may have pointed RSP at anything.
 alignas(16) std::array<char, 64 * 1024> sandbox_signal_stack;
 
@@ -100,8 +101,6 @@ int ReserveHeap(size_t bytes) {
 
 }  // namespace
 
-bool ClosedIn() { return closed_in; }
-
 std::string EnterSandbox(const SandboxRules& rules) {
   refused_report = static_cast<int>(rules.report.handle());
   struct sigaction on_refused = {};
@@ -131,7 +130,7 @@ std::string EnterSandbox(const SandboxRules& rules) {
   if (const int loaded = seccomp_load(filter.get()); loaded != 0) {
     return "the system refuses the system-call filter: " + std::string(std::strerror(-loaded));
   }
-  closed_in = true;
+  MarkClosedIn();
   return "";
 }
 
