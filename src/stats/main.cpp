@@ -10,8 +10,9 @@
 
 int main(int argc, char** argv) {
   // A child process of this program's own plays its role and never comes back here.
+  const std::vector<std::string> arguments = stats::StartProgram(argc, argv);
   stats::PlayRoleIfAsked(argc, argv, stats::CompanionRoles());
-  const stats::Command command = stats::ParseCommandLine({argv + 1, argv + argc});
+  const stats::Command command = stats::ParseCommandLine(arguments);
   if (const auto* error = std::get_if<stats::UsageError>(&command)) {
     return stats::UsageFailure(error->message);
   }

@@ -40,7 +40,9 @@ set(MAY_USE_stats/sweep stats/sweep stats/sweep/output stats/sweep/prediction
     ${MAY_USE_stats/sweep/prediction} ${TOOLKIT})
 set(MAY_USE_stats/main stats/cli)
 # The headers through which only stats/system reaches the operating system.
-set(SYSTEM_HEADERS "getopt|unistd|sys/[a-z_/]+|signal|fcntl|poll|dirent|sched|spawn|linux/[a-z_/]+|ucontext|time")
+set(SYSTEM_HEADERS "getopt|unistd|sys/[a-z_/]+|signal|fcntl|poll|dirent|sched|spawn|linux/[a-z_/]+|ucontext|time|windows|shellapi|io|process|winternl")
+# Each system's folder below stats/system keeps to itself: one system's code never reaches into
+# another's, and the headers every system implements name none of them.
 set(THE_CALL_UPWARD "platform/posix.cpp includes shell/shell.h")
 
 # The layer of a path below src: its folder, with the companion's command folders and main apart.
@@ -77,6 +79,12 @@ foreach(source IN LISTS sources)
     set(use "${source} includes ${included}")
     if(NOT used IN_LIST MAY_USE_${layer} AND NOT use STREQUAL THE_CALL_UPWARD)
       string(APPEND failures "${use}, but ${layer} may use only: ${MAY_USE_${layer}}\n")
+    endif()
+    if(included MATCHES "^stats/system/(linux|windows)/")
+      set(system_of_included "${CMAKE_MATCH_1}")
+      if(NOT source MATCHES "^stats/system/${system_of_included}/")
+        string(APPEND failures "${use}, but only stats/system/${system_of_included}/ uses its own files\n")
+      endif()
     endif()
   endforeach()
 endforeach()

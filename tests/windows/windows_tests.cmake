@@ -33,3 +33,33 @@ else()
   absbench_skipped_group(WindowsReportOnAFullDevice)
   absbench_skipped_group(WindowsKeyWait)
 endif()
+
+# absbench-stats.exe under Wine, every command but the sweep, which is not built for Windows yet.
+if(TARGET absbench-stats AND NOT ABSBENCH_CANNOT_RUN)
+  foreach(case runs_once saved_reports compare output_file wrong_option)
+    set(name CompanionUnderWine_${case})
+    add_test(NAME ${name}
+      COMMAND ${CMAKE_COMMAND} -DCASE=${case} -DSTATS=$<TARGET_FILE:absbench-stats>
+              -DBENCHMARK=$<TARGET_FILE:absbench_quick> -DEMULATOR=${ABSBENCH_EMULATOR}
+              -DFIXTURES=${CMAKE_CURRENT_SOURCE_DIR}/stats/fixtures
+              -DWORK=${CMAKE_CURRENT_BINARY_DIR}/companion/${case}
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_companion.cmake)
+    set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 120)
+  endforeach()
+endif()
+
+# The Windows side of the companion's system layer, where it promises what the Linux side does.
+if(TARGET absbench-stats)
+  add_executable(windows_child_helper stats/system/windows/child_helper.cpp)
+  add_executable(stats_windows_system_tests
+    stats/system/windows/files_test.cpp stats/system/windows/processes_test.cpp)
+  target_link_libraries(stats_windows_system_tests PRIVATE absbench_stats GTest::gtest_main)
+  target_compile_options(stats_windows_system_tests PRIVATE -O0)
+  add_dependencies(stats_windows_system_tests windows_child_helper)
+  if(ABSBENCH_CANNOT_RUN)
+    absbench_skipped_group(CompanionSystemLayerOnWindows)
+  else()
+    gtest_discover_tests(stats_windows_system_tests DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 120 PROPERTIES ${ABSBENCH_TEST_PROPERTIES} TIMEOUT 60)
+  endif()
+endif()

@@ -4,6 +4,7 @@
 
 #include "stats/cli/options.h"
 #include "stats/system/child_roles.h"
+#include "stats/system/program_start.h"
 #include "stats/text/failure.h"
 
 namespace stats {

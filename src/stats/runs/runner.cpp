@@ -124,10 +124,6 @@ CollectedRuns ReadSavedReports(const std::vector<std::string>& paths) {
   return collected;
 }
 
-std::string BenchmarkBesideThisProgram() {
-  const std::string self = ThisProgramPath();
-  if (self.empty()) return "absbench";
-  return self.substr(0, self.rfind('/') + 1) + "absbench";
-}
+std::string BenchmarkBesideThisProgram() { return ProgramBesideThisOne("absbench"); }
 
 }  // namespace stats

@@ -45,8 +45,10 @@ bool IsExecutable(const std::string& path);
 // The names in a folder; none when it cannot be listed.
 std::vector<std::string> FolderEntries(const std::string& folder);
 
-// The path of this program's own file, or empty when the system cannot say.
-std::string ThisProgramPath();
+// The program `name` in this program's own folder, named as the system names programs
+// ("/usr/bin/absbench", "C:\Tools\absbench.exe"); `name` alone when the system cannot say
+// where this program is.
+std::string ProgramBesideThisOne(const std::string& name);
 
 // The value of an environment variable, or empty.
 std::string EnvironmentValue(const char* name);

@@ -131,10 +131,12 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
   return names;
 }
 
-std::string ThisProgramPath() {
+std::string ProgramBesideThisOne(const std::string& name) {
   char path[4096];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  return length > 0 ? std::string(path, static_cast<size_t>(length)) : "";
+  if (length <= 0) return name;
+  const std::string self(path, static_cast<size_t>(length));
+  return self.substr(0, self.rfind('/') + 1) + name;
 }
 
 std::string EnvironmentValue(const char* name) {

@@ -1,0 +1,105 @@
+#include "stats/system/files.h"
+
+#include <atomic>
+
+#include "stats/system/windows/handles.h"
+
+namespace stats {
+
+namespace {
+
+std::string CannotWrite(const std::string& path, DWORD error) {
+  return "cannot write " + path + ": " + SystemWords(error);
+}
+
+// A new file beside `path`, made exclusively, so that it is never a file or link already there.
+OwnedHandle NewFileBeside(const std::string& path, std::string& temporary, DWORD& error) {
+  static std::atomic<unsigned> made{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = path + ".tmp." + std::to_string(GetCurrentProcessId()) + "." +
+                std::to_string(made++) + "." + std::to_string(GetTickCount64() % 100000);
+    OwnedHandle file(CreateFileW(Wide(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return file;
+    error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  return OwnedHandle();
+}
+
+}  // namespace
+
+std::string WriteWholeFile(const std::string& path, const std::string& content) {
+  if (KindOfPath(path) == PathKind::DEVICE) {
+    // NUL as a sink, or a named pipe, takes the bytes where it is.
+    const OwnedHandle device(CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
+    const DWORD error = device ? WriteAllTo(device.get(), content) : GetLastError();
+    return error == 0 ? "" : CannotWrite(path, error);
+  }
+  std::string temporary;
+  DWORD error = 0;
+  OwnedHandle file = NewFileBeside(path, temporary, error);
+  if (!file) return CannotWrite(path, error);
+  error = WriteAllTo(file.get(), content);
+  if (!CloseHandle(file.release()) && error == 0) error = GetLastError();
+  if (error == 0 && !MoveFileExW(Wide(temporary).c_str(), Wide(path).c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = GetLastError();
+  }
+  if (error != 0) {
+    DeleteFileW(Wide(temporary).c_str());
+    return CannotWrite(path, error);
+  }
+  return "";
+}
+
+BoundedRead ReadBounded(const std::string& path, size_t bound) {
+  BoundedRead result;
+  const OwnedHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    result.error = SystemWords(GetLastError());
+    return result;
+  }
+  char buffer[4096];
+  while (result.bytes.size() <= bound) {
+    const size_t room = bound + 1 - result.bytes.size();
+    DWORD count = 0;
+    const DWORD asked = static_cast<DWORD>(room < sizeof buffer ? room : sizeof buffer);
+    if (!ReadFile(file.get(), buffer, asked, &count, nullptr)) {
+      // A pipe's writer gone is its end, as a file's end is.
+      if (GetLastError() == ERROR_BROKEN_PIPE) break;
+      result.error = SystemWords(GetLastError());
+      result.bytes.clear();
+      return result;
+    }
+    if (count == 0) break;
+    result.bytes.append(buffer, count);
+  }
+  if (result.bytes.size() > bound) {
+    result.outcome = BoundedRead::TOO_LARGE;
+    result.bytes.clear();
+    return result;
+  }
+  result.outcome = BoundedRead::READ;
+  return result;
+}
+
+std::string ProgramBesideThisOne(const std::string& name) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length;
+  while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
+             path.size() &&
+         path.size() < 32768) {
+    path.resize(path.size() * 2);
+  }
+  if (length == 0 || length == path.size()) return name + ".exe";
+  path.resize(length);
+  const std::string self = Utf8(path);
+  return self.substr(0, self.find_last_of("\\/") + 1) + name + ".exe";
+}
+
+}  // namespace stats

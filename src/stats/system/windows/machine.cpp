@@ -1,0 +1,85 @@
+#include "stats/system/machine.h"
+
+#include "stats/system/windows/handles.h"
+
+namespace stats {
+
+namespace {
+
+// The version as the system's kernel has it: GetVersionEx answers a program without a manifest
+// with Windows 8's.
+std::string WindowsVersion() {
+  using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const auto get_version =
+      reinterpret_cast<GetVersion>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (get_version == nullptr || get_version(&version) != 0) return "";
+  return std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) +
+         "." + std::to_string(version.dwBuildNumber);
+}
+
+// Wine's version when this runs under Wine, which names itself through its ntdll; else empty.
+std::string WineVersion() {
+  using GetWineVersion = const char*(CDECL*)();
+  const auto wine_version = reinterpret_cast<GetWineVersion>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+  return wine_version != nullptr ? wine_version() : "";
+}
+
+}  // namespace
+
+int MostCpuNumber() { return static_cast<int>(sizeof(DWORD_PTR) * 8) - 1; }
+
+std::string PinThread(int cpu) {
+  if (SetThreadAffinityMask(GetCurrentThread(), DWORD_PTR{1} << cpu) == 0) {
+    return "cannot pin to CPU " + std::to_string(cpu) + ": " + SystemWords(GetLastError());
+  }
+  return "";
+}
+
+// The benchmark's own raise on Windows: the high priority class.
+bool RaisePriority() { return SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS) != 0; }
+
+bool PriorityRaiseGranted() {
+  const DWORD now = GetPriorityClass(GetCurrentProcess());
+  if (now == 0) return false;
+  if (now == HIGH_PRIORITY_CLASS || now == REALTIME_PRIORITY_CLASS) return true;
+  if (!RaisePriority()) return false;
+  SetPriorityClass(GetCurrentProcess(), now);
+  return true;
+}
+
+std::string SystemName() {
+  const std::string version = WindowsVersion();
+  const std::string wine = WineVersion();
+  return "Windows" + (version.empty() ? "" : " " + version) + " x86_64" +
+         (wine.empty() ? "" : " (Wine " + wine + ")");
+}
+
+std::string KernelRelease() { return WindowsVersion(); }
+
+int LogicalCpus() {
+  const DWORD count = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+  return static_cast<int>(count);
+}
+
+std::string SystemProcessorName() {
+  wchar_t name[256];
+  DWORD size = sizeof name;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                   L"ProcessorNameString", RRF_RT_REG_SZ, nullptr, name, &size) != ERROR_SUCCESS)
+    return "unknown processor";
+  return Utf8(name);
+}
+
+bool StandardErrorIsTerminal() {
+  // A console rewrites the progress line in place only once it follows the terminal's sequences.
+  const HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  return GetConsoleMode(errors, &mode) &&
+         SetConsoleMode(errors, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+}  // namespace stats

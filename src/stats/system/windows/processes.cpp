@@ -1,0 +1,123 @@
+#include "stats/system/processes.h"
+
+#include <chrono>
+#include <cstdlib>
+
+#include "stats/system/windows/child_start.h"
+
+namespace stats {
+
+namespace {
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Ends every process of the child's job, then waits for the child itself, which the kill keeps
+// short. Windows has no request to end that a console program must heed, so a stop ends it too.
+ChildRun Ended(ChildRun run, StartedChild& child, ChildRun::Outcome outcome) {
+  TerminateJobObject(child.job.get(), 1);
+  if (WaitForSingleObject(child.process.get(), 10000) != WAIT_OBJECT_0) {
+    run.outcome = ChildRun::FAILED;
+    run.failure = "cannot end the child process: " + SystemWords(GetLastError());
+    return run;
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(child.process.get(), &code);
+  run.outcome = outcome;
+  run.ending = EndingOfExitCode(code);
+  return run;
+}
+
+ChildRun Failed(ChildRun run, StartedChild& child, const std::string& reason) {
+  run = Ended(run, child, ChildRun::FAILED);
+  run.outcome = ChildRun::FAILED;
+  run.failure = reason;
+  return run;
+}
+
+}  // namespace
+
+ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path) {
+  ChildRun run;
+  StartedChild child = StartChild(words, search_path, limits.memory_limit);
+  if (!child.failure.empty()) {
+    run.failure = child.failure;
+    return run;
+  }
+  // Anonymous pipes cannot be waited on, so both are looked into a few hundred times a second;
+  // a pipe still open is read only as far as it holds, so that neither stalls the other.
+  OwnedHandle* streams[2] = {&child.output, &child.errors};
+  std::string* collected[2] = {&run.output, &run.errors};
+  const int64_t deadline = limits.time_limit_ms >= 0 ? NowMs() + limits.time_limit_ms : -1;
+  int64_t last_asked = NowMs(), last_waited = NowMs();
+  bool ended = false;
+  while (!ended || *streams[0] || *streams[1]) {
+    if (limits.stops_with_us && StopRequested() != StopRequest::NONE)
+      return Ended(run, child, ChildRun::STOPPED);
+    if (deadline >= 0 && NowMs() >= deadline) return Ended(run, child, ChildRun::TIMED_OUT);
+    if (limits.still_working && NowMs() - last_asked >= 1000) {
+      last_asked = NowMs();
+      if (!limits.still_working()) return Ended(run, child, ChildRun::WENT_QUIET);
+    }
+    if (limits.waiting && NowMs() - last_waited >= 1000) {
+      last_waited = NowMs();
+      limits.waiting();
+    }
+    bool read_any = false;
+    for (int stream = 0; stream < 2; ++stream) {
+      if (!*streams[stream]) continue;
+      DWORD waiting_bytes = 0;
+      if (!PeekNamedPipe(streams[stream]->get(), nullptr, 0, nullptr, &waiting_bytes, nullptr)) {
+        if (GetLastError() != ERROR_BROKEN_PIPE) {
+          return Failed(run, child,
+                        "cannot read the child's output: " + SystemWords(GetLastError()));
+        }
+        streams[stream]->reset();
+        continue;
+      }
+      if (waiting_bytes == 0) continue;
+      // Never more than one byte past the limit: enough to know it was passed.
+      const size_t room = limits.output_limit - (run.output.size() + run.errors.size());
+      char bytes[4096];
+      const size_t most = room < sizeof bytes ? room + 1 : sizeof bytes;
+      DWORD count = 0;
+      if (!ReadFile(streams[stream]->get(), bytes,
+                    static_cast<DWORD>(waiting_bytes < most ? waiting_bytes : most), &count,
+                    nullptr)) {
+        return Failed(run, child, "cannot read the child's output: " + SystemWords(GetLastError()));
+      }
+      collected[stream]->append(bytes, count);
+      read_any = true;
+      if (count > room) return Ended(run, child, ChildRun::OVERFLOWED);
+    }
+    if (read_any) continue;
+    // A process it started may hold a pipe open after it ended: looked into again, not spun on.
+    if (ended) Sleep(5);
+    ended = ended || WaitForSingleObject(child.process.get(), 5) == WAIT_OBJECT_0;
+  }
+  // Whatever it started is ended with it, as on every system.
+  TerminateJobObject(child.job.get(), 0);
+  DWORD code = 1;
+  if (!GetExitCodeProcess(child.process.get(), &code)) {
+    run.failure = "cannot learn how the child ended: " + SystemWords(GetLastError());
+    return run;
+  }
+  run.outcome = ChildRun::ENDED;
+  run.ending = EndingOfExitCode(code);
+  return run;
+}
+
+bool Succeeded(const ChildRun& run) {
+  return run.outcome == ChildRun::ENDED && run.ending.exit_code == 0;
+}
+
+void SayOnStandardError(const std::string& line) {
+  WriteAllTo(GetStdHandle(STD_ERROR_HANDLE), line);
+}
+
+void ExitAtOnce(int code) { std::_Exit(code); }
+
+}  // namespace stats
