@@ -173,21 +173,17 @@ const bool SPIN_KEEPS_COUNTING = AddFakeMeasuring(
 TEST(MeasuringProcess, OneThatKeepsSayingItWorksPastItsDeadlineIsAHangOfTheCellNamed) {
   const std::vector<stats::Procedure> kernels = {MeasuredKernel("good=85c0"),
                                                  MeasuredKernel("spin=ebfe")};
-  for (const bool rounds_asked : {false, true}) {
-    stats::SweepSettings settings;
-    settings.measures = {SweepMeasure::CALL};
-    settings.seconds = 0.5;
-    if (rounds_asked) settings.rounds = 2;
-    const auto start = std::chrono::steady_clock::now();
-    const stats::SweepResult result = stats::RunSweepInMeasuringProcess(
-        kernels, settings, [](size_t, size_t, bool) {}, "spin-keeps-counting");
-    EXPECT_EQ(result.left_out, std::vector<std::string>{"spin: it kept the measuring process "
-                                                        "going past its deadline at placement 5 "
-                                                        "of call"})
-        << "rounds asked: " << rounds_asked;
-    EXPECT_EQ(result.measures.size(), 1u);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
-  }
+  stats::SweepSettings settings;
+  settings.measures = {SweepMeasure::CALL};
+  settings.seconds = 0.5;
+  settings.rounds = 2;
+  const auto start = std::chrono::steady_clock::now();
+  const stats::SweepResult result = stats::RunSweepInMeasuringProcess(
+      kernels, settings, [](size_t, size_t, bool) {}, "spin-keeps-counting");
+  EXPECT_EQ(result.left_out, std::vector<std::string>{"spin: it kept the measuring process going "
+                                                      "past its deadline at placement 5 of call"});
+  EXPECT_EQ(result.measures.size(), 1u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
 }
 
 TEST(MeasuringDeadline, FollowsTheRoundsAskedTheTimeLeftOrABoundForCallsFixedByHand) {
