@@ -121,6 +121,15 @@ TEST(MeasureInRounds, EndsAtThePrecisionAtTheTimeCapOrAfterTheRoundsAskedFor) {
   EXPECT_GE(noisy.now_ns, 0.05e9);
   EXPECT_LT(noisy.now_ns, 0.07e9) << "the cap is obeyed within two rounds";
 
+  // The rounds the heap holds: time is up there, however long the time asked.
+  plan.seconds = 1e6;
+  plan.rounds_held = 10;
+  FakeHost held = HostFor(plan);
+  const stats::RoundsRecord full = stats::MeasureInRounds(plan, held.Instruments());
+  EXPECT_EQ(full.end, stats::RoundsRecord::TIME_UP);
+  EXPECT_EQ(full.rounds.size(), 10u);
+
+  plan.rounds_held = 0;
   plan.least_rounds = plan.most_rounds = 8;
   plan.precision_cycles = 0;
   FakeHost counted = HostFor(plan);
