@@ -48,6 +48,14 @@ if(TARGET absbench-stats AND NOT ABSBENCH_CANNOT_RUN)
   endforeach()
 endif()
 
+# The zip for Windows users, as cpack makes it from the install rules.
+if(TARGET absbench-stats)
+  add_test(NAME WindowsZipHoldsBothProgramsAndTheReadme
+    COMMAND ${CMAKE_COMMAND} -DCPACK=${CMAKE_CPACK_COMMAND}
+            -DCONFIG=${PROJECT_BINARY_DIR}/CPackConfig.cmake
+            -DWORK=${CMAKE_CURRENT_BINARY_DIR}/zip -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_zip.cmake)
+endif()
+
 # The Windows side of the companion's system layer, where it promises what the Linux side does.
 if(TARGET absbench-stats)
   add_executable(windows_child_helper stats/system/windows/child_helper.cpp)
