@@ -34,7 +34,7 @@ else()
   absbench_skipped_group(WindowsKeyWait)
 endif()
 
-# absbench-stats.exe under Wine, every command but the sweep, which is not built for Windows yet.
+# absbench-stats.exe under Wine, every command.
 if(TARGET absbench-stats AND NOT ABSBENCH_CANNOT_RUN)
   foreach(case runs_once saved_reports compare output_file wrong_option)
     set(name CompanionUnderWine_${case})
@@ -45,6 +45,15 @@ if(TARGET absbench-stats AND NOT ABSBENCH_CANNOT_RUN)
               -DWORK=${CMAKE_CURRENT_BINARY_DIR}/companion/${case}
               -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_companion.cmake)
     set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 120)
+  endforeach()
+  foreach(case measures hostile interrupt)
+    set(name CompanionSweepUnderWine_${case})
+    add_test(NAME ${name}
+      COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_sweep.sh ${case}
+              $<TARGET_FILE:absbench-stats> ${CMAKE_CURRENT_BINARY_DIR}/sweep/${case}
+              ${ABSBENCH_EMULATOR})
+    set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 300
+      PASS_REGULAR_EXPRESSION "check_sweep.sh ${case}: passed")
   endforeach()
 endif()
 
