@@ -9,6 +9,10 @@ case_name=$1 stats=$2 work=$3
 shift 3
 emulator=("$@")
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+# A copy of its own, so that the processes of this case, its children included (they start the
+# program they are), can be told from those of the tests beside it.
+cp "$stats" "sweep-$case_name.exe" || exit 1
+stats=$PWD/sweep-$case_name.exe
 
 fail() {
   echo "check_sweep.sh $case_name: $*" >&2
@@ -17,7 +21,7 @@ fail() {
 }
 
 # Processes of this program still there, Wine's own server and services aside.
-left_behind() { pgrep -f "$(basename "$stats")" | grep -vx "$$" || true; }
+left_behind() { pgrep -f "sweep-$case_name[.]exe" || true; }
 
 sweep() { "${emulator[@]}" "$stats" --sweep --seed 7 "$@" </dev/null >out.txt 2>err.txt; }
 
