@@ -78,6 +78,11 @@ const bool ROLES_ADDED =
                        [](const std::string& input, const stats::RoleContext& context) {
                          Report(context, Pattern(std::stoul(input)));
                        }) &&
+    testing_roles::Add("sleeps",
+                       [](const std::string&, const stats::RoleContext&) {
+                         Sleep(30000);
+                         stats::ExitAtOnce(0);
+                       }) &&
     testing_roles::Add("closes-itself-in",
                        [](const std::string&, const stats::RoleContext& context) {
                          const bool before = stats::ClosedIn();
@@ -201,6 +206,24 @@ TEST(ChildRoleOnWindows, ReportsArriveWholeWithinTheLimitOverAllItsStreams) {
   const stats::ChildRun flood = stats::RunRole("reports-much", std::to_string(size), limits);
   EXPECT_EQ(flood.outcome, stats::ChildRun::OVERFLOWED);
   EXPECT_EQ(flood.report.size(), size) << "one byte past the limit, no more";
+}
+
+TEST(ChildRoleOnWindows, EndsAtItsTimeLimitAndWhenItGoesQuietAskingWhileItWaits) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
+  stats::ChildLimits limits;
+  limits.time_limit_ms = 300;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(stats::RunRole("sleeps", "", limits).outcome, stats::ChildRun::TIMED_OUT);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+  limits = {};
+  int waited = 0;
+  limits.waiting = [&] { ++waited; };
+  limits.still_working = [&] { return waited < 1; };
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(stats::RunRole("sleeps", "", limits).outcome, stats::ChildRun::WENT_QUIET);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_GE(waited, 1);
 }
 
 TEST(ChildRoleOnWindows, ClosesItselfInAndStillReports) {
