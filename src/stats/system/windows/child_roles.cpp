@@ -47,6 +47,12 @@ DWORD PipeHolding(const std::string& message, OwnedHandle& read_end) {
   return 0;
 }
 
+// The console's Ctrl-C and Ctrl-Break reach this process's parent too, which ends its job; the
+// child goes on until then, so that the parent tells a stop from a child that ended.
+BOOL WINAPI LeftToTheParent(DWORD event) {
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
 // This very program's path, never one looked up again.
 std::string ThisProgram() {
   std::wstring path(MAX_PATH, L'\0');
@@ -71,6 +77,7 @@ void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
   if (argc < 3 || std::strcmp(argv[1], ROLE_ARGUMENT) != 0) return;
   const std::string role = argv[2];
   EndAtOnceOnFaults();
+  SetConsoleCtrlHandler(LeftToTheParent, TRUE);
   // Its parent's end is its own: the job kills it when the parent's handle to the job closes.
   intptr_t report = 0, page = SharedPage::NO_HANDLE;
   if (argc < 4 || !HandleOf(argv[3], report) || (argc > 4 && !HandleOf(argv[4], page)))
