@@ -13,14 +13,14 @@ Containment ChildContainment() {
   if (!LastGrantedWalls().known) WhyThisProgramCannotStartItself();
   const GrantedWalls granted = LastGrantedWalls();
   Containment containment;
-  containment.at_creation = {"job of one process with memory and CPU-time limits"};
+  containment.at_creation = {"job (one process, memory, CPU time)"};
   if (granted.token) containment.at_creation.push_back("low-integrity token");
   if (granted.mitigations) containment.at_creation.push_back("mitigation policies");
   containment.once_placed = {"no new executable code"};
   // Wine takes every one of these calls and enforces none but the job's end with this process.
   const std::string wine = WineVersion();
   if (!wine.empty()) {
-    containment.at_creation.push_back("none enforced by Wine " + wine +
+    containment.at_creation.push_back("none of these enforced by Wine " + wine +
                                       " but the job's end with this program");
   }
   containment.tools_walled_in = ToolsWalledIn();

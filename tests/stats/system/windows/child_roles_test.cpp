@@ -95,10 +95,12 @@ const bool ROLES_ADDED =
 TEST(ChildRoleOnWindows, ThisProgramStartsItselfAgainAndSaysWhatWallsItPutUp) {
   EXPECT_EQ(stats::WhyThisProgramCannotStartItself(), "");
   const std::string words = stats::ContainmentWords(stats::ChildContainment());
-  EXPECT_NE(words.find("no new executable code, job of one process"), std::string::npos) << words;
+  EXPECT_NE(words.find("no new executable code, job (one process, memory, CPU time)"),
+            std::string::npos)
+      << words;
   const bool under_wine =
       GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  EXPECT_EQ(words.find("none enforced by Wine") != std::string::npos, under_wine) << words;
+  EXPECT_EQ(words.find("none of these enforced by Wine") != std::string::npos, under_wine) << words;
 }
 
 TEST(ChildRoleOnWindows, GetsItsInputByteForByteAndNoneOfTheParentsMemory) {
