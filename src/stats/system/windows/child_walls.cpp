@@ -76,9 +76,8 @@ OwnedHandle RestrictedToken() {
 DWORD64 CreationMitigations() {
   // Not win32k: the program imports USER32, which cannot load without it. Not dynamic code: the
   // child places its code first, and forbids it itself once it has (sandbox.cpp).
-  return PROCESS_CREATION_MITIGATION_POLICY_DEP_ENABLE |
-         PROCESS_CREATION_MITIGATION_POLICY_SEHOP_ENABLE |
-         PROCESS_CREATION_MITIGATION_POLICY_STRICT_HANDLE_CHECKS_ALWAYS_ON |
+  // DEP is always on for a 64-bit process, and SEHOP is for 32-bit ones: neither is asked.
+  return PROCESS_CREATION_MITIGATION_POLICY_STRICT_HANDLE_CHECKS_ALWAYS_ON |
          PROCESS_CREATION_MITIGATION_POLICY_EXTENSION_POINT_DISABLE_ALWAYS_ON |
          PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_NO_REMOTE_ALWAYS_ON |
          PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_NO_LOW_LABEL_ALWAYS_ON |
