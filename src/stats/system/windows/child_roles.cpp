@@ -25,9 +25,40 @@ bool HandleOf(const char* word, intptr_t& handle) {
   return true;
 }
 
-// The read end of a pipe that holds all of `message`, the write end closed; 0, or the error.
-// Written without waiting: a message the pipe cannot hold is a failure, never a hang.
-DWORD PipeHolding(const std::string& message, OwnedHandle& read_end) {
+// What of a role's message its pipe could not hold, written by a thread of its own as the child
+// reads; the thread ends once it is written or the child is gone, and is waited for here.
+class InputRest {
+ public:
+  InputRest() = default;
+  InputRest(const InputRest&) = delete;
+  InputRest& operator=(const InputRest&) = delete;
+  ~InputRest() {
+    if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+  }
+  bool Start(OwnedHandle write_end, std::string rest) {
+    write_end_ = std::move(write_end);
+    rest_ = std::move(rest);
+    DWORD wait = PIPE_WAIT;
+    if (!SetNamedPipeHandleState(write_end_.get(), &wait, nullptr, nullptr)) return false;
+    thread_.reset(CreateThread(nullptr, 64 * 1024, &InputRest::Write, this, 0, nullptr));
+    return static_cast<bool>(thread_);
+  }
+
+ private:
+  static DWORD WINAPI Write(void* self) {
+    auto* rest = static_cast<InputRest*>(self);
+    WriteAllTo(rest->write_end_.get(), rest->rest_);
+    rest->write_end_.reset();
+    return 0;
+  }
+
+  OwnedHandle write_end_, thread_;
+  std::string rest_;
+};
+
+// The read end of a pipe that holds `message`, written without waiting as far as the pipe takes
+// it, the rest left to `rest`; 0, or the error.
+DWORD PipeHolding(const std::string& message, OwnedHandle& read_end, InputRest& rest) {
   OwnedHandle write_end;
   if (!MakePipe(read_end, write_end, static_cast<DWORD>(message.size() + 1)) ||
       !SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) ||
@@ -36,14 +67,15 @@ DWORD PipeHolding(const std::string& message, OwnedHandle& read_end) {
   DWORD no_wait = PIPE_NOWAIT;
   if (!SetNamedPipeHandleState(write_end.get(), &no_wait, nullptr, nullptr)) return GetLastError();
   size_t written = 0;
-  while (written < message.size()) {
-    DWORD count = 0;
+  DWORD count = 1;
+  while (written < message.size() && count != 0) {
     if (!WriteFile(write_end.get(), message.data() + written,
                    static_cast<DWORD>(message.size() - written), &count, nullptr))
       return GetLastError();
-    if (count == 0) return ERROR_INSUFFICIENT_BUFFER;
     written += count;
   }
+  if (written < message.size() && !rest.Start(std::move(write_end), message.substr(written)))
+    return GetLastError();
   return 0;
 }
 
@@ -126,11 +158,11 @@ ChildRun RunRole(const std::string& role, const std::string& input, const ChildL
 ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,
                             const ChildLimits& limits, const SharedPage* shared) {
   ChildRun run;
+  // Declared first, so that it is waited for once the pipe's read end here is closed.
+  InputRest rest;
   OwnedHandle input, report, report_end, page;
-  if (const DWORD error = PipeHolding(message, input); error != 0) {
-    run.failure = "cannot hand the child role " + role + " its input: " +
-                  (error == ERROR_INSUFFICIENT_BUFFER ? "it does not fit in a pipe here"
-                                                      : SystemWords(error));
+  if (const DWORD error = PipeHolding(message, input, rest); error != 0) {
+    run.failure = "cannot hand the child role " + role + " its input: " + SystemWords(error);
     return run;
   }
   if (!MakePipe(report, report_end)) {
