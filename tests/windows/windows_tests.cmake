@@ -68,9 +68,12 @@ endif()
 # The Windows side of the companion's system layer, where it promises what the Linux side does.
 if(TARGET absbench-stats)
   add_executable(windows_child_helper stats/system/windows/child_helper.cpp)
+  # With the companion tests' main, so that the test program plays the roles its tests start.
   add_executable(stats_windows_system_tests
-    stats/system/windows/files_test.cpp stats/system/windows/processes_test.cpp)
-  target_link_libraries(stats_windows_system_tests PRIVATE absbench_stats GTest::gtest_main)
+    stats/system/windows/files_test.cpp stats/system/windows/processes_test.cpp
+    stats/system/windows/child_roles_test.cpp stats/test_main.cpp)
+  target_include_directories(stats_windows_system_tests PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(stats_windows_system_tests PRIVATE absbench_stats GTest::gtest)
   target_compile_options(stats_windows_system_tests PRIVATE -O0)
   add_dependencies(stats_windows_system_tests windows_child_helper)
   if(ABSBENCH_CANNOT_RUN)

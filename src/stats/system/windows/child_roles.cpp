@@ -2,18 +2,212 @@
 
 #include <cstring>
 
+#include "stats/system/windows/child_start.h"
+#include "stats/system/windows/fault_ending.h"
+
 namespace stats {
 
+namespace {
+
+// No role's input comes near this; a pipe holds it all before the child starts.
+constexpr size_t MOST_INPUT = 1 << 20;
+const char REFUSAL[] = "absbench-stats: the child role ";
+// A role every build of this program plays: it ends at once, to show that the program starts.
+const char STARTS_ROLE[] = "starts";
+
+// A handle's value as the hidden arguments carry it, in decimal; false when it is none.
+bool HandleOf(const char* word, intptr_t& handle) {
+  const std::string digits = word;
+  if (digits.empty() || digits.size() > 19 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  handle = static_cast<intptr_t>(std::stoll(digits));
+  return true;
+}
+
+// What of a role's message its pipe could not hold, written by a thread of its own as the child
+// reads; the thread ends once it is written or the child is gone, and is waited for here.
+class InputRest {
+ public:
+  InputRest() = default;
+  InputRest(const InputRest&) = delete;
+  InputRest& operator=(const InputRest&) = delete;
+  ~InputRest() {
+    if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+  }
+  bool Start(OwnedHandle write_end, std::string rest) {
+    write_end_ = std::move(write_end);
+    rest_ = std::move(rest);
+    DWORD wait = PIPE_WAIT;
+    if (!SetNamedPipeHandleState(write_end_.get(), &wait, nullptr, nullptr)) return false;
+    thread_.reset(CreateThread(nullptr, 64 * 1024, &InputRest::Write, this, 0, nullptr));
+    return static_cast<bool>(thread_);
+  }
+
+ private:
+  static DWORD WINAPI Write(void* self) {
+    auto* rest = static_cast<InputRest*>(self);
+    WriteAllTo(rest->write_end_.get(), rest->rest_);
+    rest->write_end_.reset();
+    return 0;
+  }
+
+  OwnedHandle write_end_, thread_;
+  std::string rest_;
+};
+
+// The read end of a pipe that holds `message`, written without waiting as far as the pipe takes
+// it, the rest left to `rest`; 0, or the error.
+DWORD PipeHolding(const std::string& message, OwnedHandle& read_end, InputRest& rest) {
+  OwnedHandle write_end;
+  if (!MakePipe(read_end, write_end, static_cast<DWORD>(message.size() + 1)) ||
+      !SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) ||
+      !SetHandleInformation(write_end.get(), HANDLE_FLAG_INHERIT, 0))
+    return GetLastError();
+  DWORD no_wait = PIPE_NOWAIT;
+  if (!SetNamedPipeHandleState(write_end.get(), &no_wait, nullptr, nullptr)) return GetLastError();
+  size_t written = 0;
+  DWORD count = 1;
+  while (written < message.size() && count != 0) {
+    if (!WriteFile(write_end.get(), message.data() + written,
+                   static_cast<DWORD>(message.size() - written), &count, nullptr))
+      return GetLastError();
+    written += count;
+  }
+  if (written < message.size() && !rest.Start(std::move(write_end), message.substr(written)))
+    return GetLastError();
+  return 0;
+}
+
+// The console's Ctrl-C and Ctrl-Break reach this process's parent too, which ends its job; the
+// child goes on until then, so that the parent tells a stop from a child that ended.
+BOOL WINAPI LeftToTheParent(DWORD event) {
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+// This very program's path, never one looked up again.
+std::string ThisProgram() {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length;
+  while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
+             path.size() &&
+         path.size() < 32768) {
+    path.resize(path.size() * 2);
+  }
+  path.resize(length == path.size() ? 0 : length);
+  return Utf8(path);
+}
+
+}  // namespace
+
 void RefuseRoleInput(const std::string& role, const std::string& problem) {
-  SayOnStandardError("absbench-stats: the child role " + role + " refused its input: " + problem +
-                     "\n");
+  SayOnStandardError(REFUSAL + role + " refused its input: " + problem + "\n");
   ExitAtOnce(ROLE_REFUSED);
 }
 
-// Only the sweep starts this program again in a role, and it is not built for Windows yet.
-void PlayRoleIfAsked(int argc, char** argv, const RoleTable&) {
+void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
   if (argc < 3 || std::strcmp(argv[1], ROLE_ARGUMENT) != 0) return;
-  RefuseRoleInput(argv[2], "this program plays no role on this system yet");
+  const std::string role = argv[2];
+  EndAtOnceOnFaults();
+  SetConsoleCtrlHandler(LeftToTheParent, TRUE);
+  // Its parent's end is its own: the job kills it when the parent's handle to the job closes.
+  intptr_t report = 0, page = SharedPage::NO_HANDLE;
+  if (argc < 4 || !HandleOf(argv[3], report) || (argc > 4 && !HandleOf(argv[4], page)))
+    ExitAtOnce(127);
+  std::string message;
+  char bytes[65536];
+  DWORD count = 0;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  while (true) {
+    // The write end closed is the input's end, as a pipe's writer gone says.
+    if (!ReadFile(input, bytes, sizeof bytes, &count, nullptr)) {
+      if (GetLastError() == ERROR_BROKEN_PIPE) break;
+      RefuseRoleInput(role, "cannot read it: " + SystemWords(GetLastError()));
+    }
+    if (count == 0) break;
+    message.append(bytes, count);
+    if (message.size() > MOST_INPUT + 256) RefuseRoleInput(role, "it is too long");
+  }
+  const auto played = roles.find(role);
+  if (played == roles.end() && role != STARTS_ROLE)
+    RefuseRoleInput(role, "this program has no such role");
+  const RoleMessageRead read = ReadRoleMessage(role, message);
+  if (!read.problem.empty()) RefuseRoleInput(role, read.problem);
+  if (played == roles.end()) ExitAtOnce(0);
+  RoleContext context;
+  context.report = ReportChannel(report);
+  context.shared_page = page;
+  played->second(read.input, context);
+  ExitAtOnce(127);
+}
+
+std::string WhyThisProgramCannotStartItself() {
+  ChildLimits limits;
+  limits.time_limit_ms = 10000;
+  const ChildRun run = RunRole(STARTS_ROLE, "", limits);
+  if (Succeeded(run)) return "";
+  if (!run.failure.empty()) return run.failure;
+  return "this program, started again, " + run.ending.words;
+}
+
+ChildRun RunRole(const std::string& role, const std::string& input, const ChildLimits& limits,
+                 const SharedPage* shared) {
+  return RunRoleWithMessage(role, RoleMessage(role, input), limits, shared);
+}
+
+ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,
+                            const ChildLimits& limits, const SharedPage* shared) {
+  ChildRun run;
+  // Declared first, so that it is waited for once the pipe's read end here is closed.
+  InputRest rest;
+  OwnedHandle input, report, report_end, page;
+  if (const DWORD error = PipeHolding(message, input, rest); error != 0) {
+    run.failure = "cannot hand the child role " + role + " its input: " + SystemWords(error);
+    return run;
+  }
+  if (!MakePipe(report, report_end)) {
+    run.failure = "cannot create a pipe: " + SystemWords(GetLastError());
+    return run;
+  }
+  // The page's handle is handed over as a copy of its own, inheritable whatever the original is.
+  HANDLE page_copy = nullptr;
+  if (shared != nullptr &&
+      !DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(shared->handle()),
+                       GetCurrentProcess(), &page_copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+    run.failure =
+        "cannot hand the child role " + role + " its shared page: " + SystemWords(GetLastError());
+    return run;
+  }
+  page.reset(page_copy);
+  std::vector<std::string> words = {ThisProgram(), ROLE_ARGUMENT, role,
+                                    std::to_string(reinterpret_cast<intptr_t>(report_end.get()))};
+  ChildSetup setup;
+  setup.input = input.get();
+  setup.inherited = {report_end.get()};
+  if (page) {
+    words.push_back(std::to_string(reinterpret_cast<intptr_t>(page.get())));
+    setup.inherited.push_back(page.get());
+  }
+  setup.walled = true;
+  setup.named = "this program again";
+  StartedChild child = StartChild(words, false, limits, setup);
+  // The child holds its own ends now: the report ends when the child does.
+  input.reset();
+  report_end.reset();
+  page.reset();
+  if (!child.failure.empty()) {
+    run.failure = child.failure;
+    return run;
+  }
+  child.report = std::move(report);
+  run = WatchChild(child, limits);
+  if (run.outcome == ChildRun::ENDED && run.ending.exit_code == ROLE_REFUSED &&
+      run.errors.rfind(REFUSAL, 0) == 0) {
+    run.outcome = ChildRun::FAILED;
+    run.failure = run.errors.substr(std::strlen("absbench-stats: "));
+    if (!run.failure.empty() && run.failure.back() == '\n') run.failure.pop_back();
+  }
+  return run;
 }
 
 }  // namespace stats

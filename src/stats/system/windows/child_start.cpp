@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "stats/system/windows/child_walls.h"
+
 namespace stats {
 
 namespace {
@@ -25,40 +27,62 @@ std::wstring Quoted(const std::wstring& word) {
   return quoted + L"\"";
 }
 
-// A pipe whose write end the child inherits and whose read end stays here.
-bool MakePipe(OwnedHandle& read_end, OwnedHandle& write_end) {
+// The attributes a child is created with: its handle list and, when asked, its policies.
+class Attributes {
+ public:
+  Attributes(std::vector<HANDLE>& listed, bool policies) {
+    const DWORD count = policies ? 3 : 1;
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, count, 0, &size);
+    bytes_.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(bytes_.data());
+    made_ = InitializeProcThreadAttributeList(list, count, 0, &size) &&
+            UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, listed.data(),
+                                      listed.size() * sizeof(HANDLE), nullptr, nullptr) &&
+            (!policies ||
+             (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY,
+                                        &mitigations_, sizeof mitigations_, nullptr, nullptr) &&
+              UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_CHILD_PROCESS_POLICY,
+                                        &child_policy_, sizeof child_policy_, nullptr, nullptr)));
+    error_ = made_ ? 0 : GetLastError();
+  }
+  ~Attributes() {
+    if (!bytes_.empty()) DeleteProcThreadAttributeList(list());
+  }
+  LPPROC_THREAD_ATTRIBUTE_LIST list() {
+    return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(bytes_.data());
+  }
+  DWORD error() const { return error_; }
+
+ private:
+  std::vector<unsigned char> bytes_;
+  DWORD64 mitigations_ = CreationMitigations();
+  DWORD child_policy_ = ChildProcessPolicy();
+  bool made_ = false;
+  DWORD error_ = 0;
+};
+
+}  // namespace
+
+bool MakePipe(OwnedHandle& read_end, OwnedHandle& write_end, DWORD size) {
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   HANDLE ends[2];
-  if (!CreatePipe(&ends[0], &ends[1], &inheritable, 0)) return false;
+  if (!CreatePipe(&ends[0], &ends[1], &inheritable, size)) return false;
   read_end.reset(ends[0]);
   write_end.reset(ends[1]);
   return SetHandleInformation(ends[0], HANDLE_FLAG_INHERIT, 0) != 0;
 }
 
-OwnedHandle JobThatEndsWithUs(size_t memory_limit) {
-  OwnedHandle job(CreateJobObjectW(nullptr, nullptr));
-  if (!job) return job;
-  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  if (memory_limit != 0) {
-    limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PROCESS_MEMORY;
-    limits.ProcessMemoryLimit = memory_limit;
-  }
-  if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
-                               sizeof limits))
-    job.reset();
-  return job;
-}
-
-}  // namespace
-
 StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
-                        size_t memory_limit) {
+                        const ChildLimits& limits, const ChildSetup& setup) {
   StartedChild child;
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  const OwnedHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      &inheritable, OPEN_EXISTING, 0, nullptr));
-  if (!input) {
+  const OwnedHandle nul(setup.input != nullptr
+                            ? nullptr
+                            : CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          &inheritable, OPEN_EXISTING, 0, nullptr));
+  const HANDLE input = setup.input != nullptr ? setup.input : nul.get();
+  if (input == nullptr || input == INVALID_HANDLE_VALUE) {
     child.failure = "cannot open NUL as the child's input: " + SystemWords(GetLastError());
     return child;
   }
@@ -67,44 +91,55 @@ StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
     child.failure = "cannot create a pipe: " + SystemWords(GetLastError());
     return child;
   }
-  child.job = JobThatEndsWithUs(memory_limit);
+  child.job = JobFor(limits, setup.walled);
   if (!child.job) {
     child.failure = "cannot create a job for the child: " + SystemWords(GetLastError());
     return child;
   }
-  // Only these three handles reach the child, whatever else this process holds inheritable.
-  HANDLE listed[] = {input.get(), output_end.get(), errors_end.get()};
-  SIZE_T size = 0;
-  InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-  std::vector<unsigned char> attributes(size);
-  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
-  STARTUPINFOEXW startup = {};
-  startup.StartupInfo.cb = sizeof startup;
-  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = input.get();
-  startup.StartupInfo.hStdOutput = output_end.get();
-  startup.StartupInfo.hStdError = errors_end.get();
-  startup.lpAttributeList = list;
-  if (!InitializeProcThreadAttributeList(list, 1, 0, &size) ||
-      !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, listed, sizeof listed,
-                                 nullptr, nullptr)) {
-    child.failure = "cannot list the child's handles: " + SystemWords(GetLastError());
-    return child;
-  }
+  // Only these handles reach the child, whatever else this process holds inheritable.
+  std::vector<HANDLE> listed = {input, output_end.get(), errors_end.get()};
+  listed.insert(listed.end(), setup.inherited.begin(), setup.inherited.end());
   std::wstring line;
   for (const std::string& word : words) line += (line.empty() ? L"" : L" ") + Quoted(Wide(word));
   const std::wstring program = Wide(words[0]);
+  const OwnedHandle token(setup.walled ? RestrictedToken() : OwnedHandle());
+  // Suspended until it is in its job, so that nothing it starts escapes the job; a group of its
+  // own, so that Ctrl-C reaches only this process, which ends the job. Walls the system refuses
+  // are left off, the strongest first kept.
+  const DWORD flags = EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP;
   PROCESS_INFORMATION started = {};
-  // Suspended until it is in its job, so that nothing it starts escapes the job.
-  const BOOL made = CreateProcessW(search_path ? nullptr : program.c_str(), line.data(), nullptr,
-                                   nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED,
-                                   nullptr, nullptr, &startup.StartupInfo, &started);
-  const DWORD error = GetLastError();
-  DeleteProcThreadAttributeList(list);
+  DWORD error = 0;
+  bool made = false, with_token = false, with_policies = false;
+  for (int attempt = setup.walled ? 0 : 2; attempt < 3 && !made; ++attempt) {
+    with_token = attempt == 0 && token;
+    with_policies = attempt < 2;
+    if (attempt == 0 && !token) continue;
+    Attributes attributes(listed, with_policies);
+    if (attributes.error() != 0) {
+      error = attributes.error();
+      continue;
+    }
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input;
+    startup.StartupInfo.hStdOutput = output_end.get();
+    startup.StartupInfo.hStdError = errors_end.get();
+    startup.lpAttributeList = attributes.list();
+    const wchar_t* path = search_path ? nullptr : program.c_str();
+    made = with_token
+               ? CreateProcessAsUserW(token.get(), path, line.data(), nullptr, nullptr, TRUE, flags,
+                                      nullptr, nullptr, &startup.StartupInfo, &started)
+               : CreateProcessW(path, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                &startup.StartupInfo, &started);
+    error = made ? 0 : GetLastError();
+  }
   if (!made) {
-    child.failure = "cannot start " + words[0] + ": " + SystemWords(error);
+    child.failure = "cannot start " + (setup.named.empty() ? words[0] : setup.named) + ": " +
+                    SystemWords(error);
     return child;
   }
+  if (setup.walled) RecordGrantedWalls(with_token, with_policies);
   child.process.reset(started.hProcess);
   const OwnedHandle thread(started.hThread);
   if (!AssignProcessToJobObject(child.job.get(), started.hProcess)) {
@@ -119,19 +154,27 @@ StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
 
 ChildEnding EndingOfExitCode(DWORD code) {
   ChildEnding ending;
-  if ((code & 0xF0000000) != 0xC0000000) {
+  // Errors' and warnings' codes, as an exception ends a process with; any other is a status.
+  if ((code >> 28) != 0xC && (code >> 28) != 0x8) {
     ending.exit_code = static_cast<int>(code);
     ending.words = "exited with status " + std::to_string(ending.exit_code);
     return ending;
   }
   char hex[16];
   snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
-  const char* what = code == 0xC0000005   ? " (access violation)"
-                     : code == 0xC000001D ? " (illegal instruction)"
-                     : code == 0xC0000094 ? " (integer division by zero)"
-                     : code == 0xC00000FD ? " (stack overflow)"
-                     : code == 0xC000013A ? " (Ctrl-C)"
-                                          : "";
+  const char* what =
+      code == 0xC0000005   ? " (access violation)"
+      : code == 0xC000001D ? " (illegal instruction)"
+      : code == 0xC0000096 ? " (privileged instruction)"
+      : code == 0x80000003 ? " (breakpoint)"
+      : code == 0x80000004 ? " (single step)"
+      : code == 0xC0000094 ? " (integer division by zero)"
+      : code == 0xC0000095 ? " (integer overflow)"
+      : code == 0xC00000FD ? " (stack overflow)"
+      : code == 0xC000013A ? " (Ctrl-C)"
+      : (code >= 0xC000008D && code <= 0xC0000093) || code == 0xC00002B4 || code == 0xC00002B5
+          ? " (floating-point fault)"
+          : "";
   ending.fault = std::string("exception ") + hex + what;
   ending.words = "was ended by " + ending.fault;
   return ending;

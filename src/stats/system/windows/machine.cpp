@@ -1,6 +1,7 @@
 #include "stats/system/machine.h"
 
 #include "stats/system/windows/handles.h"
+#include "stats/system/windows/wine.h"
 
 namespace stats {
 
@@ -18,14 +19,6 @@ std::string WindowsVersion() {
   if (get_version == nullptr || get_version(&version) != 0) return "";
   return std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) +
          "." + std::to_string(version.dwBuildNumber);
-}
-
-// Wine's version when this runs under Wine, which names itself through its ntdll; else empty.
-std::string WineVersion() {
-  using GetWineVersion = const char*(CDECL*)();
-  const auto wine_version = reinterpret_cast<GetWineVersion>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
-  return wine_version != nullptr ? wine_version() : "";
 }
 
 }  // namespace

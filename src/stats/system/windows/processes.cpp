@@ -40,21 +40,16 @@ ChildRun Failed(ChildRun run, StartedChild& child, const std::string& reason) {
 
 }  // namespace
 
-ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path) {
+ChildRun WatchChild(StartedChild& child, const ChildLimits& limits) {
   ChildRun run;
-  StartedChild child = StartChild(words, search_path, limits.memory_limit);
-  if (!child.failure.empty()) {
-    run.failure = child.failure;
-    return run;
-  }
-  // Anonymous pipes cannot be waited on, so both are looked into a few hundred times a second;
-  // a pipe still open is read only as far as it holds, so that neither stalls the other.
-  OwnedHandle* streams[2] = {&child.output, &child.errors};
-  std::string* collected[2] = {&run.output, &run.errors};
+  // Anonymous pipes cannot be waited on, so each is looked into a few hundred times a second;
+  // a pipe still open is read only as far as it holds, so that none stalls the others.
+  OwnedHandle* streams[3] = {&child.output, &child.errors, &child.report};
+  std::string* collected[3] = {&run.output, &run.errors, &run.report};
   const int64_t deadline = limits.time_limit_ms >= 0 ? NowMs() + limits.time_limit_ms : -1;
   int64_t last_asked = NowMs(), last_waited = NowMs();
   bool ended = false;
-  while (!ended || *streams[0] || *streams[1]) {
+  while (!ended || *streams[0] || *streams[1] || *streams[2]) {
     if (limits.stops_with_us && StopRequested() != StopRequest::NONE)
       return Ended(run, child, ChildRun::STOPPED);
     if (deadline >= 0 && NowMs() >= deadline) return Ended(run, child, ChildRun::TIMED_OUT);
@@ -67,7 +62,7 @@ ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, b
       limits.waiting();
     }
     bool read_any = false;
-    for (int stream = 0; stream < 2; ++stream) {
+    for (int stream = 0; stream < 3; ++stream) {
       if (!*streams[stream]) continue;
       DWORD waiting_bytes = 0;
       if (!PeekNamedPipe(streams[stream]->get(), nullptr, 0, nullptr, &waiting_bytes, nullptr)) {
@@ -79,8 +74,10 @@ ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, b
         continue;
       }
       if (waiting_bytes == 0) continue;
-      // Never more than one byte past the limit: enough to know it was passed.
-      const size_t room = limits.output_limit - (run.output.size() + run.errors.size());
+      // Never more than one byte past the limit, over all its streams: enough to know it was
+      // passed.
+      const size_t room =
+          limits.output_limit - (run.output.size() + run.errors.size() + run.report.size());
       char bytes[4096];
       const size_t most = room < sizeof bytes ? room + 1 : sizeof bytes;
       DWORD count = 0;
@@ -110,12 +107,32 @@ ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, b
   return run;
 }
 
+ChildRun RunProgram(std::vector<std::string> words, const ChildLimits& limits, bool search_path) {
+  StartedChild child = StartChild(words, search_path, limits, {});
+  if (!child.failure.empty()) {
+    ChildRun run;
+    run.failure = child.failure;
+    return run;
+  }
+  return WatchChild(child, limits);
+}
+
 bool Succeeded(const ChildRun& run) {
   return run.outcome == ChildRun::ENDED && run.ending.exit_code == 0;
 }
 
 void SayOnStandardError(const std::string& line) {
   WriteAllTo(GetStdHandle(STD_ERROR_HANDLE), line);
+}
+
+void ReportBytes(ReportChannel channel, const void* bytes, size_t length) {
+  DWORD written = 0;
+  WriteFile(reinterpret_cast<HANDLE>(channel.handle()), bytes, static_cast<DWORD>(length), &written,
+            nullptr);
+}
+
+bool ReportAll(ReportChannel channel, const std::string& bytes) {
+  return WriteAllTo(reinterpret_cast<HANDLE>(channel.handle()), bytes) == 0;
 }
 
 void ExitAtOnce(int code) { std::_Exit(code); }

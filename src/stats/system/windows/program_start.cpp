@@ -1,5 +1,9 @@
 #include "stats/system/program_start.h"
 
+// clang-format off
+// Before the other system headers, which need its types wherever a unity batch puts this file.
+#include <windows.h>
+// clang-format on
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>

@@ -1,15 +1,12 @@
 // Stand-ins while the sweep's Windows side is built; each goes as its real one arrives.
 #include <windows.h>
 
-#include "stats/system/child_roles.h"
 #include "stats/system/code_arena.h"
-#include "stats/system/containment.h"
 #include "stats/system/files.h"
 #include "stats/system/float_fault.h"
 #include "stats/system/guarded_pages.h"
 #include "stats/system/machine.h"
 #include "stats/system/path_recorder.h"
-#include "stats/system/sandbox.h"
 #include "stats/system/scratch_folder.h"
 #include "stats/system/shared_page.h"
 #include "stats/system/stop_requests.h"
@@ -17,14 +14,11 @@
 
 namespace stats {
 
-Containment ChildContainment() { return {}; }
 CodeArena::CodeArena(size_t) { error_ = "pending"; }
 CodeArena::~CodeArena() {}
 bool CodeArena::MakeExecutable() { return false; }
 int CurrentCpu() { return -1; }
 std::string DescribeFault(uint32_t fault) { return "exception " + std::to_string(fault); }
-std::string EnterSandbox(const SandboxRules&) { return "pending"; }
-bool ClosedIn() { return false; }
 std::string EnvironmentValue(const char*) { return ""; }
 long long FileSize(const std::string&, std::string& problem) {
   problem = "pending";
@@ -36,14 +30,6 @@ GuardedPages::~GuardedPages() {}
 bool IsExecutable(const std::string&) { return false; }
 void OnFloatingPointFault(FloatFaultHandler) {}
 RecordedPath RecordPath(const uint8_t*, size_t, int32_t) { return {}; }
-std::string RefusedSystemCall(const ChildRun&) { return ""; }
-void ReportBytes(ReportChannel, const void*, size_t) {}
-bool ReportAll(ReportChannel, const std::string&) { return false; }
-ChildRun RunRole(const std::string&, const std::string&, const ChildLimits&, const SharedPage*) {
-  ChildRun run;
-  run.failure = "pending";
-  return run;
-}
 ChildRun RunWalledProgram(std::vector<std::string> words, const ChildLimits& limits,
                           bool search_path, const std::string&) {
   return RunProgram(words, limits, search_path);
@@ -57,7 +43,6 @@ SharedPage::SharedPage(size_t) {}
 SharedPage::SharedPage(Handle, size_t) {}
 SharedPage::~SharedPage() {}
 std::string UtcNow() { return "2026-01-01T00:00:00Z"; }
-std::string WhyThisProgramCannotStartItself() { return "pending"; }
 std::string WriteNewFile(const std::string&, const std::string&) { return "pending"; }
 
 }  // namespace stats

@@ -1,0 +1,30 @@
+#include "stats/system/containment.h"
+
+#include "stats/system/child_roles.h"
+#include "stats/system/tool_walls.h"
+#include "stats/system/windows/child_walls.h"
+#include "stats/system/windows/wine.h"
+
+namespace stats {
+
+Containment ChildContainment() {
+  // What the system grants is known once a child started: one that starts and ends at once
+  // tells, when none has yet.
+  if (!LastGrantedWalls().known) WhyThisProgramCannotStartItself();
+  const GrantedWalls granted = LastGrantedWalls();
+  Containment containment;
+  containment.at_creation = {"job (one process, memory, CPU time)"};
+  if (granted.token) containment.at_creation.push_back("low-integrity token");
+  if (granted.mitigations) containment.at_creation.push_back("mitigation policies");
+  containment.once_placed = {"no new executable code"};
+  // Wine takes every one of these calls and enforces none but the job's end with this process.
+  const std::string wine = WineVersion();
+  if (!wine.empty()) {
+    containment.at_creation.push_back("none of these enforced by Wine " + wine +
+                                      " but the job's end with this program");
+  }
+  containment.tools_walled_in = ToolsWalledIn();
+  return containment;
+}
+
+}  // namespace stats

@@ -1,0 +1,59 @@
+#include "stats/system/windows/fault_ending.h"
+
+#include <windows.h>
+
+namespace stats {
+
+namespace {
+
+// The processor's own faults and traps; software exceptions (a C++ throw, a debug print) are
+// left to whoever raised them.
+bool IsHardwareFault(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_BREAKPOINT:
+    case EXCEPTION_SINGLE_STEP:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case STATUS_FLOAT_MULTIPLE_FAULTS:
+    case STATUS_FLOAT_MULTIPLE_TRAPS:
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_IN_PAGE_ERROR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+LONG CALLBACK EndOnFault(EXCEPTION_POINTERS* exception) {
+  const DWORD code = exception->ExceptionRecord->ExceptionCode;
+  if (IsHardwareFault(code)) TerminateProcess(GetCurrentProcess(), code);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Whatever no frame handled ends here rather than in a debugger's wait.
+LONG WINAPI EndUnhandled(EXCEPTION_POINTERS* exception) {
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+void EndAtOnceOnFaults() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  // Last in line among the vectored handlers, and the filter for what unwinds past every frame.
+  AddVectoredExceptionHandler(0, EndOnFault);
+  SetUnhandledExceptionFilter(EndUnhandled);
+}
+
+}  // namespace stats
