@@ -8,6 +8,7 @@
 #include "stats/sweep/user_code/tool_runner.h"
 #include "stats/system/files.h"
 #include "stats/system/scratch_folder.h"
+#include "stats/system/toolchain.h"
 #include "stats/text/format.h"
 
 namespace stats {
@@ -116,6 +117,18 @@ std::string FileDirective(const std::string& instructions) {
   return "";
 }
 
+// Which of the toolchain's tools PATH lacks, and where they come from; empty when none.
+std::string ToolsMissing() {
+  const std::vector<std::string> missing = ProgramsMissing({"as", "objdump", "objcopy"});
+  if (missing.empty()) return "";
+  std::string named;
+  for (size_t at = 0; at < missing.size(); ++at) {
+    named += (at == 0 ? "" : at + 1 == missing.size() ? " and " : ", ") + missing[at];
+  }
+  return "--kernel-asm needs the assembler as, objdump and objcopy on PATH, and " + named +
+         (missing.size() == 1 ? " is" : " are") + " not there: " + HowToGet(Toolkit::BINUTILS);
+}
+
 }  // namespace
 
 std::string FileRefusedToAssembler(const std::string& messages) {
@@ -139,6 +152,10 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
   Assembled assembled;
   if (const std::string directive = FileDirective(instructions); !directive.empty()) {
     assembled.problem = directive + " reads a file; a kernel is instructions only";
+    return assembled;
+  }
+  if (const std::string missing = ToolsMissing(); !missing.empty()) {
+    assembled.problem = missing;
     return assembled;
   }
   const ScratchFolder folder({"header.s", "kernel.s", "kernel.o", "text.bin"});
