@@ -64,6 +64,12 @@ if(TARGET absbench-stats)
   target_link_libraries(stats_windows_system_tests PRIVATE absbench_stats GTest::gtest_main)
   target_compile_options(stats_windows_system_tests PRIVATE -O0)
   add_dependencies(stats_windows_system_tests windows_child_helper)
+  # Memory, scratch folders, tools on PATH and processors; the code arena's test is the Linux one.
+  add_executable(windows_memory_child stats/system/windows/memory_child.cpp)
+  target_link_libraries(windows_memory_child PRIVATE absbench_stats)
+  target_sources(stats_windows_system_tests PRIVATE stats/system/code_arena_test.cpp
+    stats/system/windows/memory_test.cpp stats/system/windows/scratch_and_machine_test.cpp)
+  add_dependencies(stats_windows_system_tests windows_memory_child)
   if(ABSBENCH_CANNOT_RUN)
     absbench_skipped_group(CompanionSystemLayerOnWindows)
   else()
