@@ -48,6 +48,29 @@ if(TARGET absbench-stats AND NOT ABSBENCH_CANNOT_RUN)
   endforeach()
 endif()
 
+# --kernel-asm and --predict with their tools and without: the tools are Windows stand-ins, one
+# program copied under each tool's name, that run the Linux tools of those names through Wine.
+if(TARGET absbench-stats AND NOT ABSBENCH_CANNOT_RUN)
+  add_executable(tool_standin windows/tool_standin.cpp)
+  set(standin_tools ${CMAKE_CURRENT_BINARY_DIR}/standin_tools)
+  set(copies "")
+  foreach(tool as objcopy objdump llvm-mc llvm-mca)
+    list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tool_standin>
+      ${standin_tools}/${tool}.exe)
+  endforeach()
+  add_custom_command(TARGET tool_standin POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${standin_tools} ${copies})
+  foreach(case missing assembled sweep)
+    set(name CompanionToolsUnderWine_${case})
+    add_test(NAME ${name}
+      COMMAND ${CMAKE_COMMAND} -DCASE=${case} -DSTATS=$<TARGET_FILE:absbench-stats>
+              -DEMULATOR=${ABSBENCH_EMULATOR} -DTOOLS=${standin_tools}
+              -DWORK=${CMAKE_CURRENT_BINARY_DIR}/companion_tools/${case}
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_tools.cmake)
+    set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 300)
+  endforeach()
+endif()
+
 # The zip for Windows users, as cpack makes it from the install rules.
 if(TARGET absbench-stats)
   add_test(NAME WindowsZipHoldsBothProgramsAndTheReadme
