@@ -1,5 +1,5 @@
-// The child the Windows memory tests start: it runs off either end of a guarded stack, or opens
-// the shared page whose handle it is given, as a role child does.
+// The child the Windows memory tests start: it runs off either end of a guarded stack, opens the
+// shared page whose handle it is given, as a role child does, or says where it was started from.
 #include <windows.h>
 
 #include <cstdint>
@@ -38,6 +38,13 @@ int main(int argc, char** argv) {
     char* bytes = static_cast<char*>(page.bytes());
     if (std::strcmp(bytes, "from the parent") != 0) return 7;
     std::strcpy(bytes, "from the child");
+    return 0;
+  }
+  if (role == "where") {
+    char self[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), self, length, &written, nullptr);
     return 0;
   }
   return 9;

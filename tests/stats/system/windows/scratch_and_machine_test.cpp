@@ -1,5 +1,6 @@
 // The sweep's other calls to Windows: a scratch folder for a tool's files, the programs found on
-// PATH as Windows names them, the processors across groups, the time, and a clock that only runs.
+// PATH as Windows names them and run from there, the processors across groups, the time, and a
+// clock that only runs.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include "stats/system/machine.h"
 #include "stats/system/scratch_folder.h"
 #include "stats/system/stop_requests.h"
+#include "stats/system/tool_walls.h"
 #include "stats/system/toolchain.h"
 
 namespace {
@@ -78,6 +80,28 @@ TEST(ProgramsOnPathOnWindows, AreFoundAsExeFilesInPathsFoldersSplitAtSemicolons)
   EXPECT_FALSE(stats::IsExecutable(folder.path()));
   EXPECT_NE(stats::HowToGet(stats::Toolkit::BINUTILS).find("mingw-w64-x86_64-binutils"),
             std::string::npos);
+}
+
+TEST(ToolsOnWindows, AreTakenFromPathAloneNeverFromTheWorkingFolder) {
+  const stats::ScratchFolder on_path({"probe.exe"}), working({"probe.exe"});
+  ASSERT_TRUE(on_path.ok() && working.ok());
+  const std::string child = stats::ProgramBesideThisOne("windows_memory_child");
+  for (const stats::ScratchFolder* folder : {&on_path, &working})
+    ASSERT_TRUE(CopyFileA(child.c_str(), (*folder / "probe.exe").c_str(), TRUE));
+  char before[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, before);
+  SetCurrentDirectoryA(working.path().c_str());
+  {
+    const Variable path("PATH", on_path.path());
+    const stats::ChildRun run = stats::RunWalledProgram({"probe", "where"}, {}, true, "");
+    EXPECT_TRUE(stats::Succeeded(run)) << run.failure;
+    EXPECT_EQ(run.output, on_path.path() + "\\probe.exe");
+    const stats::ChildRun absent = stats::RunWalledProgram({"absent-tool"}, {}, true, "");
+    EXPECT_EQ(absent.outcome, stats::ChildRun::FAILED);
+    EXPECT_EQ(absent.failure, "cannot start absent-tool: it is not on PATH");
+  }
+  SetCurrentDirectoryA(before);
+  EXPECT_FALSE(stats::ToolsWalledIn());
 }
 
 TEST(MachineOnWindows, PinsToEachProcessorNumberedAcrossGroupsAndRefusesOnePast) {
