@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -122,6 +123,11 @@ TEST(MachineOnWindows, PinsToEachProcessorNumberedAcrossGroupsAndRefusesOnePast)
 }
 
 TEST(MachineOnWindows, GivesTheUtcTimeAsLinuxDoesAndAClockThatOnlyRuns) {
+  SYSTEMTIME today;
+  GetSystemTime(&today);
+  char date[16];
+  snprintf(date, sizeof date, "%04u-%02u-%02uT", today.wYear, today.wMonth, today.wDay);
+  EXPECT_EQ(stats::UtcNow().rfind(date, 0), 0u) << stats::UtcNow() << ", not today";
   EXPECT_TRUE(std::regex_match(stats::UtcNow(),
                                std::regex("20[0-9]{2}-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:"
                                           "[0-6][0-9]Z")))
