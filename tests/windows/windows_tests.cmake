@@ -57,6 +57,29 @@ if(TARGET absbench-stats AND NOT ABSBENCH_CANNOT_RUN)
   endforeach()
 endif()
 
+# --kernel-asm and --predict with their tools and without: the tools are Windows stand-ins, one
+# program copied under each tool's name, that run the Linux tools of those names through Wine.
+if(TARGET absbench-stats AND NOT ABSBENCH_CANNOT_RUN)
+  add_executable(tool_standin windows/tool_standin.cpp)
+  set(standin_tools ${CMAKE_CURRENT_BINARY_DIR}/standin_tools)
+  set(copies "")
+  foreach(tool as objcopy objdump llvm-mc llvm-mca)
+    list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tool_standin>
+      ${standin_tools}/${tool}.exe)
+  endforeach()
+  add_custom_command(TARGET tool_standin POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${standin_tools} ${copies})
+  foreach(case missing assembled sweep)
+    set(name CompanionToolsUnderWine_${case})
+    add_test(NAME ${name}
+      COMMAND ${CMAKE_COMMAND} -DCASE=${case} -DSTATS=$<TARGET_FILE:absbench-stats>
+              -DEMULATOR=${ABSBENCH_EMULATOR} -DTOOLS=${standin_tools}
+              -DWORK=${CMAKE_CURRENT_BINARY_DIR}/companion_tools/${case}
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_tools.cmake)
+    set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 300)
+  endforeach()
+endif()
+
 # The zip for Windows users, as cpack makes it from the install rules.
 if(TARGET absbench-stats)
   add_test(NAME WindowsZipHoldsBothProgramsAndTheReadme
@@ -76,6 +99,12 @@ if(TARGET absbench-stats)
   target_link_libraries(stats_windows_system_tests PRIVATE absbench_stats GTest::gtest)
   target_compile_options(stats_windows_system_tests PRIVATE -O0)
   add_dependencies(stats_windows_system_tests windows_child_helper)
+  # Memory, scratch folders, tools on PATH and processors; the code arena's test is the Linux one.
+  add_executable(windows_memory_child stats/system/windows/memory_child.cpp)
+  target_link_libraries(windows_memory_child PRIVATE absbench_stats)
+  target_sources(stats_windows_system_tests PRIVATE stats/system/code_arena_test.cpp
+    stats/system/windows/memory_test.cpp stats/system/windows/scratch_and_machine_test.cpp)
+  add_dependencies(stats_windows_system_tests windows_memory_child)
   if(ABSBENCH_CANNOT_RUN)
     absbench_skipped_group(CompanionSystemLayerOnWindows)
   else()

@@ -1,5 +1,6 @@
 #include "stats/sweep/prediction/model.h"
 
+#include <algorithm>
 #include <map>
 
 #include "stats/sweep/placed/blocks.h"
@@ -38,7 +39,10 @@ std::string RunModelTool(std::vector<std::string> words, const std::string& fold
   } else if (!Succeeded(tool.child)) {
     problem = name + " " + tool.child.ending.words + ": " + Quoted(tool.child.errors, '"');
   }
-  return tool.child.output;
+  // A tool built for Windows may write its lines with CR LF; they are read as LF.
+  std::string output = tool.child.output;
+  output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+  return output;
 }
 
 // Adds `note` to what `notes` say, once.

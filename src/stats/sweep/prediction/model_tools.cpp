@@ -1,9 +1,9 @@
 #include "stats/sweep/prediction/model_tools.h"
 
 #include <cstdlib>
-#include <sstream>
 
 #include "stats/system/files.h"
+#include "stats/system/toolchain.h"
 
 namespace stats {
 
@@ -13,20 +13,19 @@ namespace {
 std::string NewestOnPath(const std::string& name) {
   std::string best, plain;
   int best_version = -1;
-  std::istringstream folders(EnvironmentValue("PATH"));
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    if (folder.empty()) continue;
-    if (plain.empty() && IsExecutable(folder + "/" + name)) plain = folder + "/" + name;
+  for (const std::string& folder : ProgramFolders()) {
+    if (plain.empty() && IsExecutable(ProgramIn(folder, name))) plain = ProgramIn(folder, name);
     for (const std::string& file : FolderEntries(folder)) {
-      if (file.rfind(name + "-", 0) != 0) continue;
-      const std::string version = file.substr(name.size() + 1);
+      const std::string program = ProgramNamed(file);
+      if (program.rfind(name + "-", 0) != 0) continue;
+      const std::string version = program.substr(name.size() + 1);
       if (version.empty() || version.find_first_not_of("0123456789") != std::string::npos ||
-          version.size() > 4 || !IsExecutable(folder + "/" + file)) {
+          version.size() > 4 || !IsExecutable(ProgramIn(folder, program))) {
         continue;
       }
       if (std::atoi(version.c_str()) > best_version) {
         best_version = std::atoi(version.c_str());
-        best = folder + "/" + file;
+        best = ProgramIn(folder, program);
       }
     }
   }
@@ -43,7 +42,7 @@ ModelTools FindModelTools(const std::string& given, std::string& problem) {
       return {};
     }
     tools.mca = given;
-    const size_t slash = given.rfind('/');
+    const size_t slash = given.find_last_of("/\\");
     std::string beside = given;
     const size_t mca = beside.find("mca", slash == std::string::npos ? 0 : slash);
     if (mca != std::string::npos) beside.erase(mca + 2, 1);
@@ -60,8 +59,7 @@ ModelTools FindModelTools(const std::string& given, std::string& problem) {
   }
   if (tools.mca.empty() || tools.mc.empty()) {
     problem = std::string("--predict needs ") + (tools.mca.empty() ? "llvm-mca" : "llvm-mc") +
-              ", and none is on PATH: Debian's package llvm-19 brings both (apt-get install "
-              "llvm-19), or give --mca PATH";
+              ", and none is on PATH: " + HowToGet(Toolkit::LLVM) + ", or give --mca PATH";
     return {};
   }
   return tools;

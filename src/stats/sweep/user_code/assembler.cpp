@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <sstream>
 
 #include "stats/sweep/user_code/object_sections.h"
 #include "stats/sweep/user_code/tool_runner.h"
 #include "stats/system/files.h"
 #include "stats/system/scratch_folder.h"
+#include "stats/system/toolchain.h"
 #include "stats/text/format.h"
 
 namespace stats {
@@ -103,6 +105,24 @@ std::string BytesElsewhere(const std::string& object_path) {
   return "";
 }
 
+constexpr const char* END_LABEL = "absbench_kernel_end";
+
+// Where the user's code ends in .text, from objdump's symbol table in its ELF or its COFF form:
+// an assembler for Windows pads the section to its alignment, and that padding is no kernel's.
+long long KernelEnd(const std::string& listing) {
+  const std::string name = std::string(" ") + END_LABEL;
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.size() < name.size() ||
+        line.compare(line.size() - name.size(), name.size(), name) != 0)
+      continue;
+    const size_t hex = line.rfind("0x");
+    return std::strtoll(line.c_str() + (hex == std::string::npos ? 0 : hex + 2), nullptr, 16);
+  }
+  return -1;
+}
+
 // A kernel is instructions, not files: the directive that would read one by its name, or empty.
 // The tools are walled in where the system can (system/tool_walls.h), but its programs and
 // libraries stay readable to them, so the plain spelling is refused everywhere.
@@ -114,6 +134,22 @@ std::string FileDirective(const std::string& instructions) {
     if (lower.find(directive) != std::string::npos) return directive;
   }
   return "";
+}
+
+// Which of the toolchain's tools PATH lacks, and where they come from; empty when none.
+std::string ToolsMissing() {
+  const std::vector<std::string> needed = {"as", "objdump", "objcopy"};
+  const std::vector<std::string> missing = ProgramsMissing(needed);
+  if (missing.empty()) return "";
+  std::string named;
+  for (size_t at = 0; at < missing.size(); ++at) {
+    named += (at == 0 ? "" : at + 1 == missing.size() ? " and " : ", ") + missing[at];
+  }
+  const std::string absent = missing.size() == needed.size() ? "none of them is there"
+                             : missing.size() == 1           ? named + " is not there"
+                                                             : named + " are not there";
+  return "--kernel-asm needs the assembler as, objdump and objcopy on PATH, and " + absent + ": " +
+         HowToGet(Toolkit::BINUTILS);
 }
 
 }  // namespace
@@ -141,22 +177,30 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
     assembled.problem = directive + " reads a file; a kernel is instructions only";
     return assembled;
   }
-  const ScratchFolder folder({"header.s", "kernel.s", "kernel.o", "text.bin"});
+  if (const std::string missing = ToolsMissing(); !missing.empty()) {
+    assembled.problem = missing;
+    return assembled;
+  }
+  const ScratchFolder folder({"header.s", "kernel.s", "footer.s", "kernel.o", "text.bin"});
   if (!folder.ok()) {
     assembled.problem = folder.Problem("the assembler");
     return assembled;
   }
   // The directives go in a file of their own, so that the messages count the user's lines from 1.
   const std::pair<const char*, std::string> sources[] = {
-      {"header.s", ".intel_syntax noprefix\n.text\n"}, {"kernel.s", instructions + "\n"}};
+      {"header.s", ".intel_syntax noprefix\n.text\n"},
+      {"kernel.s", instructions + "\n"},
+      {"footer.s", std::string(".text\n") + END_LABEL + ":\n"}};
   for (const auto& [file, text] : sources) {
     if (const std::string problem = WriteNewFile(folder / file, text); !problem.empty()) {
       assembled.problem = "cannot write the assembler's source: " + problem;
       return assembled;
     }
   }
-  const std::string assembler = RunToolchain(
-      {"as", "--64", "-o", folder / "kernel.o", folder / "header.s", folder / "kernel.s"}, folder);
+  const std::string assembler =
+      RunToolchain({"as", "--64", "-o", folder / "kernel.o", folder / "header.s",
+                    folder / "kernel.s", folder / "footer.s"},
+                   folder);
   if (!assembler.empty()) {
     const std::string refused = FileRefusedToAssembler(assembler);
     std::string unused;
@@ -171,7 +215,7 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
   }
   std::string relocations;
   const std::string listed =
-      RunToolchain({"objdump", "-r", folder / "kernel.o"}, folder, &relocations);
+      RunToolchain({"objdump", "-r", "-t", folder / "kernel.o"}, folder, &relocations);
   if (!listed.empty()) {
     assembled.problem = listed;
     return assembled;
@@ -189,6 +233,12 @@ Assembled AssembleIntelSyntax(const std::string& name, const std::string& instru
     return assembled;
   }
   assembled.problem = ReadText(folder / "text.bin", assembled.bytes);
+  const long long end = KernelEnd(relocations);
+  if (assembled.problem.empty() &&
+      (end < 0 || end > static_cast<long long>(assembled.bytes.size()))) {
+    assembled.problem = "cannot tell where the kernel ends in what the assembler made";
+  }
+  if (assembled.problem.empty()) assembled.bytes.resize(static_cast<size_t>(end));
   return assembled;
 }
 

@@ -27,14 +27,50 @@ bool IsBookkeeping(uint64_t type) {
   return false;
 }
 
+constexpr uint64_t COFF_X86_64 = 0x8664;
+constexpr size_t COFF_HEADER_SIZE = 20, COFF_SECTION_SIZE = 40, COFF_SYMBOL_SIZE = 18;
+
+// A COFF object for x86-64, as a mingw-w64 assembler writes: every section with raw data or an
+// uninitialised size counts, as ELF's do; the symbols and relocations live outside sections.
+ObjectSections CoffSectionsHoldingBytes(const std::vector<uint8_t>& object) {
+  ObjectSections sections;
+  const uint64_t count = NumberAt(object, 2, 2), symbols = NumberAt(object, 8, 4),
+                 symbol_count = NumberAt(object, 12, 4), optional = NumberAt(object, 16, 2);
+  const uint64_t table = COFF_HEADER_SIZE + optional;
+  if (table > object.size() || count > (object.size() - table) / COFF_SECTION_SIZE) {
+    sections.problem = "the assembler's object has a section table this cannot read";
+    return sections;
+  }
+  // Names longer than eight letters are "/OFFSET" into the string table after the symbols.
+  const uint64_t strings = symbols + symbol_count * COFF_SYMBOL_SIZE;
+  for (size_t index = 0; index < count; ++index) {
+    const size_t at = table + index * COFF_SECTION_SIZE;
+    if (NumberAt(object, at + 16, 4) == 0 && NumberAt(object, at + 8, 4) == 0) continue;
+    std::string name;
+    for (size_t letter = 0; letter < 8 && object[at + letter] != 0; ++letter)
+      name += static_cast<char>(object[at + letter]);
+    if (name.size() > 1 && name[0] == '/' &&
+        name.find_first_not_of("0123456789", 1) == std::string::npos) {
+      const uint64_t from = strings + std::stoull(name.substr(1));
+      name.clear();
+      for (uint64_t byte = from; byte < object.size() && object[byte] != 0; ++byte)
+        name += static_cast<char>(object[byte]);
+    }
+    sections.holding_bytes.push_back(name);
+  }
+  return sections;
+}
+
 }  // namespace
 
 ObjectSections SectionsHoldingBytes(const std::vector<uint8_t>& object) {
   ObjectSections sections;
+  if (object.size() >= COFF_HEADER_SIZE && NumberAt(object, 0, 2) == COFF_X86_64)
+    return CoffSectionsHoldingBytes(object);
   const uint8_t elf64_little[] = {0x7F, 'E', 'L', 'F', 2, 1};
   if (object.size() < 64 ||
       !std::equal(std::begin(elf64_little), std::end(elf64_little), object.begin())) {
-    sections.problem = "the assembler did not make a 64-bit ELF object";
+    sections.problem = "the assembler made neither a 64-bit ELF object nor an x86-64 COFF one";
     return sections;
   }
   const uint64_t table = NumberAt(object, 0x28, 8), entry = NumberAt(object, 0x3A, 2),

@@ -1,5 +1,6 @@
-// The sections of an object the assembler made, read from its ELF headers: a kernel's bytes are
-// its .text alone, and bytes anywhere else would be dropped without a word.
+// The sections of an object the assembler made, read from its headers (ELF, or COFF where the
+// assembler writes Windows objects): a kernel's bytes are its .text alone, and bytes anywhere else
+// would be dropped without a word.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@ struct ObjectSections {
   std::string problem;                     // empty when read: otherwise why it could not be
 };
 
-// A 64-bit little-endian ELF object, as the assembler writes for x86-64.
+// A 64-bit little-endian ELF object, or an x86-64 COFF one, as the assembler writes for x86-64.
 ObjectSections SectionsHoldingBytes(const std::vector<uint8_t>& object);
 
 }  // namespace stats

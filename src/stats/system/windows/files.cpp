@@ -1,6 +1,7 @@
 #include "stats/system/files.h"
 
 #include <atomic>
+#include <cctype>
 
 #include "stats/system/windows/handles.h"
 
@@ -100,6 +101,57 @@ std::string ProgramBesideThisOne(const std::string& name) {
   path.resize(length);
   const std::string self = Utf8(path);
   return self.substr(0, self.find_last_of("\\/") + 1) + name + ".exe";
+}
+
+long long FileSize(const std::string& path, std::string& problem) {
+  WIN32_FILE_ATTRIBUTE_DATA facts;
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &facts)) {
+    problem = SystemWords(GetLastError());
+    return -1;
+  }
+  return static_cast<long long>(facts.nFileSizeHigh) << 32 | facts.nFileSizeLow;
+}
+
+// A file CreateProcess starts by its name alone: a program image, never a folder or a script,
+// which needs its interpreter named first.
+bool IsExecutable(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return false;
+  const size_t dot = path.find_last_of(".\\/");
+  if (dot == std::string::npos || path[dot] != '.') return false;
+  std::string extension = path.substr(dot);
+  for (char& letter : extension) letter = static_cast<char>(std::tolower(letter));
+  return extension == ".exe" || extension == ".com";
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE listing = FindFirstFileW(Wide(folder + "\\*").c_str(), &found);
+  if (listing == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(Utf8(found.cFileName));
+  } while (FindNextFileW(listing, &found));
+  FindClose(listing);
+  return names;
+}
+
+std::string EnvironmentValue(const char* name) {
+  const std::wstring wide_name = Wide(name);
+  std::wstring value(256, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetEnvironmentVariableW(wide_name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0) return "";
+    // Too small: the length asked for counts the final zero.
+    if (length >= value.size()) {
+      value.resize(length);
+      continue;
+    }
+    value.resize(length);
+    return Utf8(value);
+  }
 }
 
 }  // namespace stats

@@ -1,5 +1,7 @@
 #include "stats/system/machine.h"
 
+#include <cstdio>
+
 #include "stats/system/windows/handles.h"
 #include "stats/system/windows/wine.h"
 
@@ -23,10 +25,36 @@ std::string WindowsVersion() {
 
 }  // namespace
 
-int MostCpuNumber() { return static_cast<int>(sizeof(DWORD_PTR) * 8) - 1; }
+// Processors are numbered as Linux numbers them: one count across every processor group, group 0's
+// first, so that --cpu reaches past the 64 a group holds.
+int MostCpuNumber() {
+  const DWORD count = GetMaximumProcessorCount(ALL_PROCESSOR_GROUPS);
+  return count > 0 ? static_cast<int>(count) - 1 : 63;
+}
+
+int CurrentCpu() {
+  PROCESSOR_NUMBER where = {};
+  GetCurrentProcessorNumberEx(&where);
+  int cpu = where.Number;
+  for (WORD group = 0; group < where.Group; ++group)
+    cpu += static_cast<int>(GetMaximumProcessorCount(group));
+  return cpu;
+}
 
 std::string PinThread(int cpu) {
-  if (SetThreadAffinityMask(GetCurrentThread(), DWORD_PTR{1} << cpu) == 0) {
+  GROUP_AFFINITY affinity = {};
+  int number = cpu;
+  const WORD groups = GetMaximumProcessorGroupCount();
+  while (affinity.Group < groups &&
+         number >= static_cast<int>(GetMaximumProcessorCount(affinity.Group))) {
+    number -= static_cast<int>(GetMaximumProcessorCount(affinity.Group));
+    ++affinity.Group;
+  }
+  if (cpu < 0 || affinity.Group == groups || number >= static_cast<int>(sizeof(KAFFINITY) * 8)) {
+    return "cannot pin to CPU " + std::to_string(cpu) + ": the system has no such processor";
+  }
+  affinity.Mask = KAFFINITY{1} << number;
+  if (!SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr)) {
     return "cannot pin to CPU " + std::to_string(cpu) + ": " + SystemWords(GetLastError());
   }
   return "";
@@ -73,6 +101,15 @@ bool StandardErrorIsTerminal() {
   DWORD mode = 0;
   return GetConsoleMode(errors, &mode) &&
          SetConsoleMode(errors, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+std::string UtcNow() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  char text[32];
+  snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay,
+           now.wHour, now.wMinute, now.wSecond);
+  return text;
 }
 
 }  // namespace stats

@@ -57,4 +57,16 @@ int ExitCodeOf(StopRequest stop) {
 // A Windows console has no Ctrl-Z that stops a program: no time is ever spent stopped.
 double StoppedSeconds() { return 0; }
 
+// The performance counter, which never steps back and is not moved by a change of the clock.
+double RunningSeconds() {
+  static const double ticks_per_second = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / ticks_per_second;
+}
+
 }  // namespace stats

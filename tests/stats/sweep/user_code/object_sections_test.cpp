@@ -79,4 +79,38 @@ TEST(SectionsHoldingBytes, RefusesWhatIsNotAWhole64BitLittleEndianObject) {
   }
 }
 
+// A COFF object as a mingw-w64 assembler writes: header, section table, no symbols, and a string
+// table holding the names longer than eight letters, named "/OFFSET".
+Bytes CoffObjectWith(const std::vector<std::pair<std::string, uint32_t>>& sections) {
+  Bytes object(20 + 40 * sections.size(), 0);
+  PutNumber(object, 0, 0x8664, 2);
+  PutNumber(object, 2, sections.size(), 2);
+  PutNumber(object, 8, object.size(), 4);
+  Bytes strings(4, 0);
+  for (size_t at = 0; at < sections.size(); ++at) {
+    std::string name = sections[at].first;
+    if (name.size() > 8) {
+      const std::string offset = "/" + std::to_string(strings.size());
+      strings.insert(strings.end(), name.begin(), name.end());
+      strings.push_back(0);
+      name = offset;
+    }
+    std::copy(name.begin(), name.end(), object.begin() + 20 + 40 * at);
+    PutNumber(object, 20 + 40 * at + 16, sections[at].second, 4);
+  }
+  PutNumber(strings, 0, strings.size(), 4);
+  object.insert(object.end(), strings.begin(), strings.end());
+  return object;
+}
+
+TEST(SectionsHoldingBytes, ReadsAWindowsAssemblersCoffObjectWithItsLongNames) {
+  const stats::ObjectSections read = stats::SectionsHoldingBytes(
+      CoffObjectWith({{".text", 3}, {".data", 0}, {".bss", 8}, {".rdata$zzz", 16}}));
+  EXPECT_EQ(read.problem, "");
+  EXPECT_EQ(read.holding_bytes, (std::vector<std::string>{".text", ".bss", ".rdata$zzz"}));
+  Bytes cut = CoffObjectWith({{".text", 3}, {".data", 0}});
+  cut.resize(40);
+  EXPECT_NE(stats::SectionsHoldingBytes(cut).problem, "") << "a section table past its end";
+}
+
 }  // namespace

@@ -3,7 +3,9 @@
 #include "stats/system/files.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -84,6 +86,23 @@ TEST(ReadBoundedOnWindows, ReadsAFileUpToItsBoundAndNoFileBeyondIt) {
   const stats::BoundedRead missing = stats::ReadBounded(folder / "missing.txt", 5);
   EXPECT_EQ(missing.outcome, stats::BoundedRead::FAILED);
   EXPECT_FALSE(missing.error.empty());
+}
+
+TEST(FilesOnWindows, SaySizesListFoldersAndReadTheEnvironmentInUtf8) {
+  const Folder folder;
+  std::ofstream(folder / "kernel.o", std::ios::binary) << std::string(1234, 'x');
+  std::string problem;
+  EXPECT_EQ(stats::FileSize(folder / "kernel.o", problem), 1234);
+  EXPECT_EQ(stats::FileSize(folder / "missing.o", problem), -1);
+  EXPECT_FALSE(problem.empty());
+  std::vector<std::string> names = stats::FolderEntries(folder.path.string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "kernel.o"}));
+  EXPECT_TRUE(stats::FolderEntries(folder / "missing").empty());
+  SetEnvironmentVariableW(L"ABSBENCH_TEST_VALUE", L"\u00e9t\u00e9");
+  EXPECT_EQ(stats::EnvironmentValue("ABSBENCH_TEST_VALUE"), "\xC3\xA9t\xC3\xA9");
+  SetEnvironmentVariableW(L"ABSBENCH_TEST_VALUE", nullptr);
+  EXPECT_EQ(stats::EnvironmentValue("ABSBENCH_TEST_VALUE"), "");
 }
 
 }  // namespace

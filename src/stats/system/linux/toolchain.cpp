@@ -1,0 +1,42 @@
+#include "stats/system/toolchain.h"
+
+#include <sstream>
+
+#include "stats/system/files.h"
+
+namespace stats {
+
+std::vector<std::string> ProgramFolders() {
+  std::vector<std::string> folders;
+  std::istringstream path(EnvironmentValue("PATH"));
+  for (std::string folder; std::getline(path, folder, ':');) {
+    if (!folder.empty()) folders.push_back(folder);
+  }
+  return folders;
+}
+
+std::string ProgramIn(const std::string& folder, const std::string& name) {
+  return folder + "/" + name;
+}
+
+std::string ProgramNamed(const std::string& file) { return file; }
+
+std::vector<std::string> ProgramsMissing(const std::vector<std::string>& names) {
+  std::vector<std::string> missing;
+  const std::vector<std::string> folders = ProgramFolders();
+  for (const std::string& name : names) {
+    bool found = false;
+    for (const std::string& folder : folders)
+      found = found || IsExecutable(ProgramIn(folder, name));
+    if (!found) missing.push_back(name);
+  }
+  return missing;
+}
+
+std::string HowToGet(Toolkit kit) {
+  return kit == Toolkit::BINUTILS
+             ? "GNU binutils brings them (Debian's package binutils)"
+             : "Debian's package llvm-19 brings both (apt-get install llvm-19)";
+}
+
+}  // namespace stats
