@@ -1,6 +1,7 @@
 #include "kernels/x86/procedures.inc"
 #include "bench/x86/loop_body.inc"
 #include "stats/system/x86_64/callee_saved.inc"
+#include "stats/sweep/placed/x86_64/checked_loop.inc"
 
     .intel_syntax noprefix
     .text
@@ -17,84 +18,12 @@
 #define THIRD_ARGUMENT rdx
 #endif
 
-# The check record the placed code shares with the sweep (loop_check.h), in 8-byte slots: one
-# unused (RBX gets the operand), the values given to RBP and R12-R15, the values found in RBX, RBP
-# and R12-R15 after the loop, the caller's stack pointer, the kernel's after the loop, the top of
-# the kernel's own stack, RFLAGS after the loop, and the caller's RBX, RBP and R12-R15. Under the
-# Microsoft convention, also the value given to RDI and the one found after, the caller's RDI and
-# RSI, and from byte 208 the caller's XMM6-XMM15; RSI counts the loop there as here.
-.macro ENTER_CHECKED_LOOP record_at
-\record_at:
-    movabs rax, 0                       # the record's address, written in when the code is placed
-    mov [rax + 96], rsp
-    mov [rax + 128], rbx
-    mov [rax + 136], rbp
-    mov [rax + 144], r12
-    mov [rax + 152], r13
-    mov [rax + 160], r14
-    mov [rax + 168], r15
-#ifdef _WIN64
-    mov [rax + 192], rdi
-    mov [rax + 200], rsi
-    .irp xmm, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
-    movups [rax + 208 + 16 * (\xmm - 6)], xmm\xmm
-    .endr
-    mov rdi, [rax + 176]
-#endif
-    mov rbp, [rax + 8]
-    mov r12, [rax + 16]
-    mov r13, [rax + 24]
-    mov r14, [rax + 32]
-    mov r15, [rax + 40]
-    mov rsp, [rax + 112]
-#ifdef _WIN64
-    mov esi, edx
-    mov ebx, ecx
-#else
-    mov ebx, edi
-#endif
-.endm
-
-# Every register is the kernel's here, the stack pointer too: the record is found by its address
-# again, and the caller's registers come back from it, not from a stack the kernel could reach.
-.macro LEAVE_CHECKED_LOOP record_at
-\record_at:
-    movabs rax, 0
-    mov [rax + 48], rbx
-    mov [rax + 56], rbp
-    mov [rax + 64], r12
-    mov [rax + 72], r13
-    mov [rax + 80], r14
-    mov [rax + 88], r15
-#ifdef _WIN64
-    mov [rax + 184], rdi
-#endif
-    mov [rax + 104], rsp
-    mov rsp, [rax + 96]
-    pushfq
-    pop qword ptr [rax + 120]
-    cld
-    mov rbx, [rax + 128]
-    mov rbp, [rax + 136]
-    mov r12, [rax + 144]
-    mov r13, [rax + 152]
-    mov r14, [rax + 160]
-    mov r15, [rax + 168]
-#ifdef _WIN64
-    mov rdi, [rax + 192]
-    mov rsi, [rax + 200]
-    .irp xmm, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
-    movups xmm\xmm, [rax + 208 + 16 * (\xmm - 6)]
-    .endr
-#endif
-    ret
-.endm
-
 # void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
-# Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. The
-# count arrives in ESI already under System V. The kernel runs on a stack of its own, with the check record's
-# values in the registers it must keep; what they hold afterwards is recorded for the sweep, and
-# the direction flag is cleared once the loop ends rather than inside it, where it would be timed.
+# Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. Under
+# System V the count arrives in ESI already. The kernel runs on a stack of its own, with the check
+# record's values in the registers it must keep; what they hold afterwards is recorded for the
+# sweep, and the direction flag is cleared once the loop ends rather than inside it, where it would
+# be timed.
 PROCEDURE_START SweepLoopTemplate
     ENTER_CHECKED_LOOP .LSweepLoopEnter
 .LSweepLoopBody:
