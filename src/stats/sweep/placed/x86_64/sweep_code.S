@@ -119,11 +119,18 @@ PROCEDURE_END WitnessRoundsTicks
 # void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record): calls a kernel
 # with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15, and
 # XMM6-XMM15, which only a Windows caller keeps) and records them after it, then RFLAGS, RSP after
-# and before the call, and RAX. Below the saved registers lie a callee's shadow space, then the
-# record's address.
+# and before the call, and RAX. The record's address lies just above the kernel's return address
+# (and its shadow space, on Windows), where a kernel that writes its caller's frame wrecks it.
+#ifdef _WIN64
+#define CALL_ROOM 48
+#define RECORD_AT 32
+#else
+#define CALL_ROOM 16
+#define RECORD_AT 0
+#endif
 FRAME_PROCEDURE_START CheckedKernelCall
-    SAVE_CALLEE_SAVED 48
-    mov [rsp + 32], THIRD_ARGUMENT
+    SAVE_CALLEE_SAVED CALL_ROOM
+    mov [rsp + RECORD_AT], THIRD_ARGUMENT
     mov [THIRD_ARGUMENT + 80], rsp
     mov r11, FIRST_ARGUMENT
     mov eax, SECOND_ARGUMENT_32
@@ -144,7 +151,7 @@ FRAME_PROCEDURE_START CheckedKernelCall
     pushfq
     cld
     push rax
-    mov rax, [rsp + 48]
+    mov rax, [rsp + 16 + RECORD_AT]
     pop qword ptr [rax + 88]
     pop qword ptr [rax + 64]
     mov [rax], rbx
@@ -159,7 +166,7 @@ FRAME_PROCEDURE_START CheckedKernelCall
     movups [rax + 96 + 16 * (\xmm - 6)], xmm\xmm
     .endr
     mov [rax + 72], rsp
-    RESTORE_CALLEE_SAVED 48
+    RESTORE_CALLEE_SAVED CALL_ROOM
     ret
 FRAME_PROCEDURE_END CheckedKernelCall
 
