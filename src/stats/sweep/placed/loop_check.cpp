@@ -112,7 +112,9 @@ std::string LoopCheckFailure(int32_t operand) {
     if (record[FOUND + kept] != given[GIVEN + kept])
       return std::string("it changed ") + KEPT_NAMES[kept];
   }
-  if (MICROSOFT_X64 && record[FOUND_RDI] != given[GIVEN_RDI]) return "it changed RDI";
+  // In words that say why, since the same kernel is measured on Linux, where RDI is not kept.
+  if (MICROSOFT_X64 && record[FOUND_RDI] != given[GIVEN_RDI])
+    return "it changed RDI (kept under the Windows x64 calling convention)";
   if ((record[FLAGS_AFTER] & DIRECTION_FLAG) != 0) return "it left the direction flag set";
   return "";
 }

@@ -86,7 +86,7 @@ TEST(PlacedLoop, ChecksRdiAfterEveryChunkOnlyWhereTheCallerKeepsIt) {
   stats::CheckedChunks chunks(code, procedures.size(), false);
   chunks.Ticks({stats::POSITIVE, 0, 17}, 1001);
 #ifdef _WIN64
-  EXPECT_EQ(chunks.failure(), "it changed RDI");
+  EXPECT_EQ(chunks.failure(), "it changed RDI (kept under the Windows x64 calling convention)");
 #else
   EXPECT_EQ(chunks.failure(), "");
 #endif
