@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr size_t CHECKED_ABS5_ROW = 5;
-
 // `bytes`, with a RET after them, called once with `operand` under the check.
 stats::KernelCallRecord CalledUnderCheck(std::vector<uint8_t> bytes, int32_t operand) {
   bytes.push_back(0xC3);
@@ -57,11 +55,16 @@ TEST(BrokenContract, NamesTheRegistersEveryCallerKeepsAndXmm6To15OnlyUnderWindow
   }
 }
 
-TEST(CallKernelChecked, HandsTheKernelItsOperandAndRecordsItsResult) {
-  const stats::KernelCallRecord record =
-      CalledUnderCheck(stats::TableProcedures()[CHECKED_ABS5_ROW].bytes, -5);
-  EXPECT_EQ(stats::KernelResult(record), 5u);
-  EXPECT_EQ(stats::BrokenContract(record, -5), "");
+TEST(CallKernelChecked, HandsEveryTableKernelItsOperandAndFindsItKeepingTheContract) {
+  for (const stats::Procedure& kernel : stats::TableProcedures()) {
+    for (const int32_t operand : {-5, 7}) {
+      const stats::KernelCallRecord record = CalledUnderCheck(kernel.bytes, operand);
+      if (kernel.result == ResultRegister::EAX) {
+        EXPECT_EQ(stats::KernelResult(record), operand < 0 ? 5u : 7u) << kernel.name;
+      }
+      EXPECT_EQ(stats::BrokenContract(record, operand), "") << kernel.name;
+    }
+  }
 }
 
 }  // namespace
