@@ -72,11 +72,13 @@ if(TARGET absbench-stats)
   endif()
 endif()
 
-# The placed code and the contract check's call under the Windows x64 calling convention, built
-# from the sweep's own sources, with pages from VirtualAlloc in place of the system layer's.
+# The placed code and the contract check's call under the Windows x64 calling convention, with the
+# Linux side's tests of the placed code that hold here too, built from the sweep's own sources,
+# with pages from VirtualAlloc in place of the system layer's.
 if(TARGET absbench-stats)
   add_executable(stats_windows_convention_tests
     stats/sweep/placed/calling_convention_test.cpp stats/sweep/isolation/kernel_call_test.cpp
+    stats/sweep/placed/checked_chunks_test.cpp stats/sweep/placed/blocks_test.cpp
     stats/sweep/placed/x86_64/sentinel_call.S stats/system/windows/virtual_pages.cpp
     ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/blocks.cpp
     ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/checked_chunks.cpp
