@@ -6,42 +6,17 @@
 #include "stats/pass.h"
 #include "stats/sweep/isolation/child_exits.h"
 #include "stats/sweep/isolation/child_input.h"
+#include "stats/sweep/isolation/kernel_call.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/code_arena.h"
 #include "stats/system/processes.h"
 #include "stats/system/sandbox.h"
-
-extern "C" void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record);
 
 namespace stats {
 
 namespace {
 
 constexpr int CHECK_LIMIT_MS = 1000;
-
-// What CheckedKernelCall records, and the sentinels it loads before the call.
-enum RecordSlot {
-  RBX,
-  RSI,
-  RDI,
-  RBP,
-  R12,
-  R13,
-  R14,
-  R15,
-  FLAGS,
-  RSP_AFTER,
-  RSP_BEFORE,
-  RAX,
-  RECORD_SIZE
-};
-constexpr int KEPT_COUNT = R15 + 1;
-constexpr uint64_t SENTINELS[KEPT_COUNT] = {
-    0x5E0700035E070003, 0x5E0700045E070004, 0x5E0700055E070005, 0x5E0700065E070006,
-    0x5E0700075E070007, 0x5E0700085E070008, 0x5E0700095E070009, 0x5E07000A5E07000A};
-constexpr const char* KEPT_NAMES[KEPT_COUNT] = {"RBX", "RSI", "RDI", "RBP",
-                                                "R12", "R13", "R14", "R15"};
-constexpr uint64_t DIRECTION_FLAG = 0x400;
 
 // What the check child may write: two records of each copy, and no flood.
 constexpr size_t CHECK_OUTPUT_LIMIT = 64 << 10;
@@ -56,8 +31,8 @@ void Place(CodeArena& arena, const std::vector<uint8_t>& code, size_t at) {
 
 // Calls the code `at` bytes into `arena` once per operand and reports the records.
 void CallAndReport(const CodeArena& arena, size_t at, ReportChannel report) {
-  uint64_t records[2][RECORD_SIZE] = {};
-  for (int i = 0; i < 2; ++i) CheckedKernelCall(arena.bytes() + at, PASS_OPERANDS[i], records[i]);
+  KernelCallRecord records[2];
+  for (int i = 0; i < 2; ++i) records[i] = CallKernelChecked(arena.bytes() + at, PASS_OPERANDS[i]);
   ReportBytes(report, records, sizeof records);
 }
 
@@ -84,15 +59,15 @@ void CallAndReport(const CodeArena& arena, size_t at, ReportChannel report) {
 }
 
 // Why an inline copy cannot stand for the called kernel, or empty.
-std::string InlineRefusal(const ChildRun& child, const uint64_t (&called)[2][RECORD_SIZE],
-                          const uint64_t (&inline_copy)[2][RECORD_SIZE], bool complete) {
+std::string InlineRefusal(const ChildRun& child, const KernelCallRecord (&called)[2],
+                          const KernelCallRecord (&inline_copy)[2], bool complete) {
   if (child.outcome == ChildRun::TIMED_OUT) return "its inline copy does not return within 1 s";
   if (child.outcome == ChildRun::ENDED && (!complete || !child.ending.fault.empty()))
     return "the process running its inline copy " + child.ending.words;
   if (!complete) return "its inline copy could not be checked";
   for (int i = 0; i < 2; ++i) {
-    const auto got = static_cast<uint32_t>(inline_copy[i][RAX]);
-    const auto expected = static_cast<uint32_t>(called[i][RAX]);
+    const uint32_t got = KernelResult(inline_copy[i]);
+    const uint32_t expected = KernelResult(called[i]);
     if (got != expected) {
       char text[160];
       std::snprintf(text, sizeof text,
@@ -126,7 +101,7 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
     if (!call.empty()) return {"it made the system call " + call, ""};
     if (child.ending.exit_code == CANNOT_CLOSE_IN) return {"cannot check it: " + child.errors, ""};
   }
-  uint64_t records[2][RECORD_SIZE] = {}, inline_records[2][RECORD_SIZE] = {};
+  KernelCallRecord records[2] = {}, inline_records[2] = {};
   const bool called = child.report.size() >= sizeof records;
   if (called) std::memcpy(records, child.report.data(), sizeof records);
   if (!called) {
@@ -139,20 +114,8 @@ ContractCheck CheckUserKernel(const Procedure& kernel) {
     return {"the process running it " + child.ending.words, ""};
   }
   for (int i = 0; i < 2; ++i) {
-    const std::string operand = " (operand " + std::to_string(PASS_OPERANDS[i]) + ")";
-    for (int slot = RBX; slot < KEPT_COUNT; ++slot) {
-      if (records[i][slot] != SENTINELS[slot]) {
-        return {std::string("it changes ") + KEPT_NAMES[slot] + operand +
-                    "; a kernel keeps RBX, RSI, RDI, RBP, R12-R15 and the stack pointer",
-                ""};
-      }
-    }
-    if (records[i][RSP_AFTER] != records[i][RSP_BEFORE]) {
-      return {"it returns with the stack pointer moved" + operand, ""};
-    }
-    if ((records[i][FLAGS] & DIRECTION_FLAG) != 0) {
-      return {"it returns with the direction flag set" + operand + "; a kernel leaves it clear",
-              ""};
+    if (std::string broken = BrokenContract(records[i], PASS_OPERANDS[i]); !broken.empty()) {
+      return {broken, ""};
     }
   }
   const bool complete = child.report.size() == 2 * sizeof records;

@@ -14,7 +14,8 @@ struct ContractCheck {
 };
 
 // The problem is empty when the kernel returns within a second, keeps RBX, RSI, RDI, RBP, R12-R15
-// and the stack pointer, and leaves the direction flag clear, for the operands 1 and -1. Its body
+// (XMM6-XMM15 too under the Windows x64 convention) and the stack pointer, and leaves the direction
+// flag clear, for the operands 1 and -1. Its body
 // is also run as an inline copy; when that faults, hangs or gives another result, the kernel
 // keeps its place in the call measure and gets an inline refusal for the others.
 ContractCheck CheckUserKernel(const Procedure& kernel);

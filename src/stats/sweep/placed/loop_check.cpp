@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "stats/sweep/placed/calling_convention.h"
 #include "stats/system/guarded_pages.h"
 
 namespace stats {
@@ -13,7 +14,8 @@ namespace {
 // As much as a thread's stack usually has: a kernel may use the stack freely.
 constexpr size_t KERNEL_STACK_BYTES = 8 << 20;
 // Between the kernel's first stack pointer and the guard page above: a kernel may read or write
-// its caller's frame there and reach nothing but its own stack.
+// its caller's frame there (a Windows callee's 32 bytes of shadow space among it) and reach
+// nothing but its own stack.
 constexpr size_t ROOM_ABOVE = 4096;
 constexpr uint64_t DIRECTION_FLAG = 1 << 10;
 
@@ -26,7 +28,13 @@ enum Slot {
   KERNEL_STACK_TOP = 14,
   FLAGS_AFTER = 15,
   CALLER_KEPT = 16,  // the caller's RBX, RBP, R12-R15
-  SLOTS = 22
+  // Under the Microsoft convention only: RDI as given and as found, the caller's RDI and RSI,
+  // and the caller's XMM6-XMM15, two slots each.
+  GIVEN_RDI = 22,
+  FOUND_RDI = 23,
+  CALLER_RDI_RSI = 24,
+  CALLER_XMM = 26,
+  SLOTS = CALLER_XMM + 2 * 10
 };
 constexpr std::array<const char*, 6> KEPT_NAMES = {"RBX", "RBP", "R12", "R13", "R14", "R15"};
 
@@ -45,6 +53,7 @@ struct CheckState {
   void Seed(uint64_t seed) {
     uint64_t mixed = seed ^ 0x5E07C4EC;
     for (size_t slot = GIVEN + 1; slot < FOUND; ++slot) given[slot] = SplitMix(mixed);
+    given[GIVEN_RDI] = SplitMix(mixed);
   }
   alignas(64) std::array<uint64_t, SLOTS> record{};
   std::array<uint64_t, SLOTS> given{};
@@ -103,6 +112,9 @@ std::string LoopCheckFailure(int32_t operand) {
     if (record[FOUND + kept] != given[GIVEN + kept])
       return std::string("it changed ") + KEPT_NAMES[kept];
   }
+  // In words that say why, since the same kernel is measured on Linux, where RDI is not kept.
+  if (MICROSOFT_X64 && record[FOUND_RDI] != given[GIVEN_RDI])
+    return "it changed RDI (kept under the Windows x64 calling convention)";
   if ((record[FLAGS_AFTER] & DIRECTION_FLAG) != 0) return "it left the direction flag set";
   return "";
 }

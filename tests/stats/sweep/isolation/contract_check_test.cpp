@@ -34,4 +34,11 @@ TEST(CheckUserKernel, LeavesOutOfLatencyAndThroughputAKernelWhoseInlineCopyFault
   EXPECT_EQ(kept.inline_refusal, "");
 }
 
+TEST(CheckUserKernel, MeasuresAKernelThatChangesXmm6WhichNoSystemVCallerKeeps) {
+  auto xmm6 = std::get<stats::Procedure>(ParsedKernel(false, "xmm6=0F57F6"));  // xorps xmm6, xmm6
+  const stats::ContractCheck checked = stats::CheckUserKernel(xmm6);
+  EXPECT_EQ(checked.problem, "");
+  EXPECT_EQ(checked.inline_refusal, "");
+}
+
 }  // namespace

@@ -1,63 +1,29 @@
 #include "kernels/x86/procedures.inc"
 #include "bench/x86/loop_body.inc"
 #include "stats/system/x86_64/callee_saved.inc"
+#include "stats/sweep/placed/x86_64/checked_loop.inc"
 
     .intel_syntax noprefix
     .text
 
-# The check record the placed code shares with the sweep (loop_check.h), in 8-byte slots: one
-# unused (RBX gets the operand), the values given to RBP and R12-R15, the values found in RBX, RBP
-# and R12-R15 after the loop, the caller's stack pointer, the kernel's after the loop, the top of
-# the kernel's own stack, RFLAGS after the loop, and the caller's RBX, RBP and R12-R15.
-.macro ENTER_CHECKED_LOOP record_at
-\record_at:
-    movabs rax, 0                       # the record's address, written in when the code is placed
-    mov [rax + 96], rsp
-    mov [rax + 128], rbx
-    mov [rax + 136], rbp
-    mov [rax + 144], r12
-    mov [rax + 152], r13
-    mov [rax + 160], r14
-    mov [rax + 168], r15
-    mov rbp, [rax + 8]
-    mov r12, [rax + 16]
-    mov r13, [rax + 24]
-    mov r14, [rax + 32]
-    mov r15, [rax + 40]
-    mov rsp, [rax + 112]
-    mov ebx, edi
-.endm
-
-# Every register is the kernel's here, the stack pointer too: the record is found by its address
-# again, and the caller's registers come back from it, not from a stack the kernel could reach.
-.macro LEAVE_CHECKED_LOOP record_at
-\record_at:
-    movabs rax, 0
-    mov [rax + 48], rbx
-    mov [rax + 56], rbp
-    mov [rax + 64], r12
-    mov [rax + 72], r13
-    mov [rax + 80], r14
-    mov [rax + 88], r15
-    mov [rax + 104], rsp
-    mov rsp, [rax + 96]
-    pushfq
-    pop qword ptr [rax + 120]
-    cld
-    mov rbx, [rax + 128]
-    mov rbp, [rax + 136]
-    mov r12, [rax + 144]
-    mov r13, [rax + 152]
-    mov r14, [rax + 160]
-    mov r15, [rax + 168]
-    ret
-.endm
+# Where a procedure called from C++ finds its arguments: RDI, RSI, RDX under System V; RCX, RDX,
+# R8 under the Microsoft x64 convention, whose callers keep RDI and RSI too (and XMM6-XMM15).
+#ifdef _WIN64
+#define FIRST_ARGUMENT rcx
+#define SECOND_ARGUMENT_32 edx
+#define THIRD_ARGUMENT r8
+#else
+#define FIRST_ARGUMENT rdi
+#define SECOND_ARGUMENT_32 esi
+#define THIRD_ARGUMENT rdx
+#endif
 
 # void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
-# Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. The
-# count arrives in ESI already. The kernel runs on a stack of its own, with the check record's
-# values in the registers it must keep; what they hold afterwards is recorded for the sweep, and
-# the direction flag is cleared once the loop ends rather than inside it, where it would be timed.
+# Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. Under
+# System V the count arrives in ESI already. The kernel runs on a stack of its own, with the check
+# record's values in the registers it must keep; what they hold afterwards is recorded for the
+# sweep, and the direction flag is cleared once the loop ends rather than inside it, where it would
+# be timed.
 PROCEDURE_START SweepLoopTemplate
     ENTER_CHECKED_LOOP .LSweepLoopEnter
 .LSweepLoopBody:
@@ -67,7 +33,7 @@ PROCEDURE_START SweepLoopTemplate
 PROCEDURE_END SweepLoopTemplate
 
 # A block of inline copies (for latency and throughput) is joined from these pieces: the prologue
-# (operand in EDI, count in ESI, as for the placed loop), the copies with their glue, the loop's
+# (operand and count as for the placed loop), the copies with their glue, the loop's
 # end, and the epilogue. The prologue ends where the block's loop starts.
 PROCEDURE_START BlockPrologue
     ENTER_CHECKED_LOOP .LBlockPrologueEnter
@@ -80,10 +46,24 @@ PROCEDURE_START BlockEpilogue
 .LBlockEpilogueEnd:
 PROCEDURE_END BlockEpilogue
 
+# The rounds' count of the two chains below, taken from the first argument: RDI is the caller's
+# under the Microsoft convention.
+#ifdef _WIN64
+#define ROUNDS r10
+.macro TAKE_ROUNDS
+    mov r10, rcx
+.endm
+#else
+#define ROUNDS rdi
+.macro TAKE_ROUNDS
+.endm
+#endif
+
 # uint64_t ChainRoundsTicks(uint64_t rounds): the time-stamp counter's ticks over 100 additions per
 # round, each waiting for the one before, so a round takes 100 core cycles at whatever clock the
 # core runs; the loop's own count runs beside the chain. LFENCE keeps the readings in place.
 PROCEDURE_START ChainRoundsTicks
+    TAKE_ROUNDS
     lfence
     rdtsc
     shl rdx, 32
@@ -95,7 +75,7 @@ PROCEDURE_START ChainRoundsTicks
     .rept 100
     add eax, 1
     .endr
-    dec rdi
+    dec ROUNDS
     jnz .LChainRound
     lfence
     rdtsc
@@ -110,6 +90,7 @@ PROCEDURE_END ChainRoundsTicks
 # design (three adders are few); a busy other thread on the same core takes adders and issue slots
 # from it, and the steps slow, while the single chain above hardly notices.
 PROCEDURE_START WitnessRoundsTicks
+    TAKE_ROUNDS
     lfence
     rdtsc
     shl rdx, 32
@@ -125,7 +106,7 @@ PROCEDURE_START WitnessRoundsTicks
     add ecx, 1
     add r9d, 1
     .endr
-    dec rdi
+    dec ROUNDS
     jnz .LWitnessRound
     lfence
     rdtsc
@@ -136,14 +117,23 @@ PROCEDURE_START WitnessRoundsTicks
 PROCEDURE_END WitnessRoundsTicks
 
 # void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record): calls a kernel
-# with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15) and
-# records them after it, then RFLAGS, RSP after and before the call, and RAX.
-PROCEDURE_START CheckedKernelCall
-    SAVE_CALLEE_SAVED
-    push rdx
-    mov [rdx + 80], rsp
-    mov r11, rdi
-    mov eax, esi
+# with sentinels in every register the calling code keeps (RBX, RSI, RDI, RBP, R12-R15, and
+# XMM6-XMM15, which only a Windows caller keeps) and records them after it, then RFLAGS, RSP after
+# and before the call, and RAX. The record's address lies just above the kernel's return address
+# (and its shadow space, on Windows), where a kernel that writes its caller's frame wrecks it.
+#ifdef _WIN64
+#define CALL_ROOM 48
+#define RECORD_AT 32
+#else
+#define CALL_ROOM 16
+#define RECORD_AT 0
+#endif
+FRAME_PROCEDURE_START CheckedKernelCall
+    SAVE_CALLEE_SAVED CALL_ROOM
+    mov [rsp + RECORD_AT], THIRD_ARGUMENT
+    mov [THIRD_ARGUMENT + 80], rsp
+    mov r11, FIRST_ARGUMENT
+    mov eax, SECOND_ARGUMENT_32
     movabs rbx, 0x5E0700035E070003
     movabs rsi, 0x5E0700045E070004
     movabs rdi, 0x5E0700055E070005
@@ -152,11 +142,16 @@ PROCEDURE_START CheckedKernelCall
     movabs r13, 0x5E0700085E070008
     movabs r14, 0x5E0700095E070009
     movabs r15, 0x5E07000A5E07000A
+    .irp xmm, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+    movabs rcx, 0x5E0700105E070010 + 0x100000001 * (\xmm - 6)
+    movq xmm\xmm, rcx
+    punpcklqdq xmm\xmm, xmm\xmm
+    .endr
     call r11
     pushfq
     cld
     push rax
-    mov rax, [rsp + 16]
+    mov rax, [rsp + 16 + RECORD_AT]
     pop qword ptr [rax + 88]
     pop qword ptr [rax + 64]
     mov [rax], rbx
@@ -167,11 +162,13 @@ PROCEDURE_START CheckedKernelCall
     mov [rax + 40], r13
     mov [rax + 48], r14
     mov [rax + 56], r15
+    .irp xmm, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+    movups [rax + 96 + 16 * (\xmm - 6)], xmm\xmm
+    .endr
     mov [rax + 72], rsp
-    pop rdx
-    RESTORE_CALLEE_SAVED
+    RESTORE_CALLEE_SAVED CALL_ROOM
     ret
-PROCEDURE_END CheckedKernelCall
+FRAME_PROCEDURE_END CheckedKernelCall
 
     READ_ONLY_DATA
     .p2align 2
