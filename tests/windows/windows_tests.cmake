@@ -60,7 +60,8 @@ endif()
 if(TARGET absbench-stats)
   add_executable(windows_child_helper stats/system/windows/child_helper.cpp)
   add_executable(stats_windows_system_tests
-    stats/system/windows/files_test.cpp stats/system/windows/processes_test.cpp)
+    stats/system/windows/files_test.cpp stats/system/windows/processes_test.cpp
+    stats/system/windows/path_recorder_test.cpp stats/system/windows/float_fault_test.cpp)
   target_link_libraries(stats_windows_system_tests PRIVATE absbench_stats GTest::gtest_main)
   target_compile_options(stats_windows_system_tests PRIVATE -O0)
   add_dependencies(stats_windows_system_tests windows_child_helper)

@@ -5,10 +5,8 @@
 #include "stats/system/code_arena.h"
 #include "stats/system/containment.h"
 #include "stats/system/files.h"
-#include "stats/system/float_fault.h"
 #include "stats/system/guarded_pages.h"
 #include "stats/system/machine.h"
-#include "stats/system/path_recorder.h"
 #include "stats/system/sandbox.h"
 #include "stats/system/scratch_folder.h"
 #include "stats/system/shared_page.h"
@@ -22,7 +20,6 @@ CodeArena::CodeArena(size_t) { error_ = "pending"; }
 CodeArena::~CodeArena() {}
 bool CodeArena::MakeExecutable() { return false; }
 int CurrentCpu() { return -1; }
-std::string DescribeFault(uint32_t fault) { return "exception " + std::to_string(fault); }
 std::string EnterSandbox(const SandboxRules&) { return "pending"; }
 bool ClosedIn() { return false; }
 std::string EnvironmentValue(const char*) { return ""; }
@@ -34,8 +31,6 @@ std::vector<std::string> FolderEntries(const std::string&) { return {}; }
 GuardedPages::GuardedPages(size_t) { error_ = "pending"; }
 GuardedPages::~GuardedPages() {}
 bool IsExecutable(const std::string&) { return false; }
-void OnFloatingPointFault(FloatFaultHandler) {}
-RecordedPath RecordPath(const uint8_t*, size_t, int32_t) { return {}; }
 std::string RefusedSystemCall(const ChildRun&) { return ""; }
 void ReportBytes(ReportChannel, const void*, size_t) {}
 bool ReportAll(ReportChannel, const std::string&) { return false; }
