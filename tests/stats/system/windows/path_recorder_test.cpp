@@ -135,7 +135,7 @@ TEST(RecordPathOnWindows, PutsTheFloatingPointStateBackAndClearsAlignmentCheckAf
 const std::vector<uint8_t> TURNS_TRAP_OFF = {0x9C, 0x48, 0x81, 0x24, 0x24,
                                              0xFF, 0xFE, 0xFF, 0xFF, 0x9D};
 
-TEST(RecordPathOnWindows, SaysUntracedWhenTheCodeTurnsTheTrapOffAndTimedOutWhenItLoopsThen) {
+TEST(RecordPathOnWindows, SaysUntracedWhenTheCodeTurnsTheTrapOffAndTimedOutWhenItLoopsOrRepeats) {
   const RecordedPath untraced = Record(TURNS_TRAP_OFF);
   EXPECT_EQ(untraced.outcome, RecordedPath::UNTRACED);
   EXPECT_EQ(untraced.offsets, (Offsets{0, 1, 9}));
@@ -148,6 +148,16 @@ TEST(RecordPathOnWindows, SaysUntracedWhenTheCodeTurnsTheTrapOffAndTimedOutWhenI
   EXPECT_EQ(timed_out.outcome, RecordedPath::TIMED_OUT);
   EXPECT_EQ(timed_out.offsets, (Offsets{0, 1, 9, 10}));
   EXPECT_EQ(Record({0xF7, 0xD8}).outcome, RecordedPath::RETURNED) << "and the next code";
+
+  // mov rsi, buffer; mov ecx, 1 << 24; rep lodsb: traced, but one instruction for ever
+  static std::vector<uint8_t> buffer(1 << 20);
+  std::vector<uint8_t> repeats = {0x48, 0xBE};
+  const auto address = reinterpret_cast<uintptr_t>(buffer.data());
+  for (int byte = 0; byte < 8; ++byte) repeats.push_back(static_cast<uint8_t>(address >> 8 * byte));
+  repeats.insert(repeats.end(), {0xB9, 0, 0, 0, 1, 0xF3, 0xAC});
+  const RecordedPath repeated = Record(repeats);
+  EXPECT_EQ(repeated.outcome, RecordedPath::TIMED_OUT);
+  EXPECT_EQ(repeated.offsets, (Offsets{0, 10, 15}));
 }
 
 }  // namespace
