@@ -133,16 +133,21 @@ ULONGLONG ProcessorTime(HANDLE thread) {
 // but only while it runs in its own bytes, never inside the system's exception dispatch.
 class Watchdog {
  public:
+  // Without one, the parent's limit on the recording's wall time still ends it. No handle is
+  // used unless it was made: the sandbox makes an invalid one raise an exception.
   Watchdog() {
     HANDLE self = nullptr;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS)) {
+      return;
+    }
     recorded_.reset(self);
     limit_ = ProcessorTime(self) + PATH_TIME_LIMIT_MS * 10000ULL;
     stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    watcher_.reset(CreateThread(nullptr, 64 * 1024, &Watchdog::Watch, this, 0, nullptr));
+    if (stop_) watcher_.reset(CreateThread(nullptr, 64 * 1024, &Watchdog::Watch, this, 0, nullptr));
   }
   ~Watchdog() {
+    if (!watcher_) return;
     SetEvent(stop_.get());
     WaitForSingleObject(watcher_.get(), INFINITE);
   }
