@@ -30,11 +30,11 @@ struct RecordedPath {
 };
 
 // Runs `code` once, as the blocks run a copy: the operand in EAX and EBX, `length` bytes followed
-// by a RET at code[length], in executable memory. Signal handlers of this process and its
-// profiling timer are replaced while it runs, and user bytes may do anything: call this only in a
-// child process. The floating-point state (MXCSR, the x87 control word and stack) is put back as
-// it was and the alignment-check flag cleared, so that what one copy changes does not make the
-// next one, or the recorder, fault.
+// by a RET at code[length], in executable memory. The process's handling of faults and its
+// processor-time limits are taken over while it runs, and user bytes may do anything: call this
+// only in a child process. The floating-point state (MXCSR, the x87 control word and stack) is put
+// back as it was and the alignment-check flag cleared, so that what one copy changes does not make
+// the next one, or the recorder, fault.
 RecordedPath RecordPath(const uint8_t* code, size_t length, int32_t operand);
 
 // A recorded path's fault in words: "SIGSEGV (Segmentation fault)".

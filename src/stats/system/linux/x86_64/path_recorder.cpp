@@ -5,7 +5,6 @@
 #include <sys/time.h>
 #include <ucontext.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -13,6 +12,7 @@
 extern "C" void StepThrough(const void* code, int32_t operand);
 
 #include "stats/system/linux/child_start.h"
+#include "stats/system/x86_64/stepped_instruction.h"
 
 namespace stats {
 
@@ -41,26 +41,6 @@ alignas(16) std::array<char, 64 * 1024> handler_stack;
   recording.outcome = outcome;
   recording.signal = signal;
   siglongjmp(recording.escape, 1);
-}
-
-// Whether a string instruction with a REP prefix starts at `at`: it traps after every round, each
-// time at its own start. Only a jump can otherwise come back to where it starts, and that is not
-// a string instruction.
-bool IsRepeatedString(const uint8_t* at, const uint8_t* end) {
-  constexpr uint8_t LEGACY[] = {0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65, 0x66, 0x67, 0xF0};
-  bool repeated = false;
-  for (; at < end; ++at) {
-    if (*at == 0xF2 || *at == 0xF3) {
-      repeated = true;
-    } else if ((*at & 0xF0) != 0x40 &&
-               std::find(std::begin(LEGACY), std::end(LEGACY), *at) == std::end(LEGACY)) {
-      break;
-    }
-  }
-  // INS, OUTS, MOVS, CMPS, STOS, LODS, SCAS
-  return repeated && at < end &&
-         ((*at >= 0x6C && *at <= 0x6F) || (*at >= 0xA4 && *at <= 0xA7) ||
-          (*at >= 0xAA && *at <= 0xAF));
 }
 
 void OnStep(int signal, siginfo_t* info, void* context) {
