@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     return stats::UsageFailure(error->message);
   }
   if (std::holds_alternative<stats::HelpRequest>(command)) {
-    std::cout << stats::USAGE << "\n" << stats::HELP;
+    std::cout << stats::USAGE << "\n" << stats::HelpText();
     return stats::WithStandardOutputChecked(0);
   }
   int code;

@@ -115,26 +115,14 @@ if(TARGET absbench-stats)
 endif()
 
 # The placed code and the contract check's call under the Windows x64 calling convention, with the
-# Linux side's tests of the placed code that hold here too, built from the sweep's own sources,
-# with pages from VirtualAlloc in place of the system layer's.
+# Linux side's tests of the placed code that hold here too.
 if(TARGET absbench-stats)
   add_executable(stats_windows_convention_tests
     stats/sweep/placed/calling_convention_test.cpp stats/sweep/isolation/kernel_call_test.cpp
     stats/sweep/placed/checked_chunks_test.cpp stats/sweep/placed/blocks_test.cpp
-    stats/sweep/placed/x86_64/sentinel_call.S stats/system/windows/virtual_pages.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/blocks.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/checked_chunks.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/clock.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/loop_check.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/measure_code.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/placement.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/procedures.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/placed/x86_64/sweep_code.S
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/isolation/kernel_call.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/sweep/estimate/grid.cpp
-    ${PROJECT_SOURCE_DIR}/src/stats/runs/report.cpp)
+    stats/sweep/placed/x86_64/sentinel_call.S)
   target_include_directories(stats_windows_convention_tests PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(stats_windows_convention_tests PRIVATE absbench_code GTest::gtest_main)
+  target_link_libraries(stats_windows_convention_tests PRIVATE absbench_stats GTest::gtest_main)
   target_compile_options(stats_windows_convention_tests PRIVATE -O0)
   if(ABSBENCH_CANNOT_RUN)
     absbench_skipped_group(SweepCallingConventionOnWindows)

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "stats/cli/commands.h"
+#include "stats/system/containment.h"
 
 namespace stats {
 
@@ -14,7 +15,7 @@ const char USAGE[] =
     "                      [--csv FILE] [--svg FILE] [--json FILE]\n"
     "       absbench-stats --compare [--markdown] [--csv FILE] [--svg FILE] FILE FILE...\n";
 
-const char HELP[] =
+const char HELP_BEFORE_USER_KERNEL_WALLS[] =
     "Runs absbench several times (or reads saved reports) and summarises the net times robustly:\n"
     "median, minimum and maximum per pass and kernel, the kernels ranked by median.\n"
     "\n"
@@ -98,7 +99,7 @@ const char HELP[] =
     "                    instructions; a taken jump's redirect is not charged. A\n"
     "                    measure more than 0.25 cycle and three of its uncertainties from its\n"
     "                    prediction is marked \"disagrees with the model\". Needs latency or\n"
-    "                    throughput in --measure, and llvm-mca (Debian's llvm-19)\n"
+    "                    throughput in --measure, and LLVM's llvm-mca and llvm-mc\n"
     "  --predict-for CPU the model's processor, as llvm-mca names it (default: native, this\n"
     "                    host's)\n"
     "  --mca PATH        the llvm-mca to run (default: the newest llvm-mca-NN on PATH, or\n"
@@ -108,10 +109,10 @@ const char HELP[] =
     "  --cpu N           the processor to pin the measuring thread to (default: the current)\n"
     "  --kernel NAME=HEX also sweep your own kernel: the hex bytes of its instructions (at most\n"
     "                    64; four NOPs and RET are appended); NAME is 1 to 16 letters, digits or\n"
-    "                    underscores. It runs only in child processes behind a system-call\n"
-    "                    filter, and is left out if it faults, hangs, makes any system call,\n"
-    "                    changes RBX, RSI, RDI, RBP, R12-R15, the stack pointer, MXCSR or the\n"
-    "                    x87 control word, or returns with the direction flag set, checked\n"
+    "                    underscores.";
+
+// What follows the system's own words on a user's kernel (containment.h).
+const char HELP_AFTER_USER_KERNEL_WALLS[] =
     "                    after every timed chunk too, or cuts its loop short. Your kernel takes\n"
     "                    its operand in EAX and leaves its result in EAX; at most 64 of yours.\n"
     "  --kernel-asm NAME=INSTRUCTIONS\n"
@@ -142,6 +143,11 @@ const char HELP[] =
     "                    median_cycles,difference_cycles,verdict,uncertainty_cycles,\n"
     "                    code_differs (verdict baseline for the first file), and --svg draws a\n"
     "                    bar per file for each kernel, its uncertainty as a whisker\n";
+
+std::string HelpText() {
+  return std::string(HELP_BEFORE_USER_KERNEL_WALLS) + USER_KERNEL_WALLS_HELP +
+         HELP_AFTER_USER_KERNEL_WALLS;
+}
 
 int UsageFailure(const std::string& problem) {
   std::cerr << "absbench-stats: " << problem << "\n" << USAGE;

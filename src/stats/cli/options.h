@@ -54,6 +54,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments);
 Command ParseCompareLine(const std::vector<std::string>& arguments);
 
 extern const char USAGE[];
-extern const char HELP[];
+// The words after the usage for --help, with what a user's kernel may do on this system.
+std::string HelpText();
 
 }  // namespace stats

@@ -21,4 +21,8 @@ Containment ChildContainment();
 // child's own walls first, then the tools' ("the tools can read files" where they have none).
 std::string ContainmentWords(const Containment& containment);
 
+// For --help, after "underscores.": where a user's kernel runs here and what leaves it out, in
+// lines of the help's indent and width, up to "checked" (after every timed chunk too).
+extern const char USER_KERNEL_WALLS_HELP[];
+
 }  // namespace stats

@@ -7,6 +7,13 @@
 
 namespace stats {
 
+// Windows has no filter of system calls; its callers keep XMM6-XMM15 as well.
+const char USER_KERNEL_WALLS_HELP[] =
+    " It runs only in child processes, each in a job of its\n"
+    "                    own, and is left out if it faults, hangs, changes RBX, RSI, RDI, RBP,\n"
+    "                    R12-R15, XMM6-XMM15, the stack pointer, MXCSR or the x87 control\n"
+    "                    word, or returns with the direction flag set, checked\n";
+
 Containment ChildContainment() {
   // What the system grants is known once a child started: one that starts and ends at once
   // tells, when none has yet.
