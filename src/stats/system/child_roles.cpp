@@ -53,4 +53,18 @@ RoleMessageRead ReadRoleMessage(const std::string& role, const std::string& mess
   return {message.substr(at), ""};
 }
 
+std::string WhyThisProgramCannotStartItself() {
+  ChildLimits limits;
+  limits.time_limit_ms = 10000;
+  const ChildRun run = RunRole(STARTS_ROLE, "", limits);
+  if (Succeeded(run)) return "";
+  if (!run.failure.empty()) return run.failure;
+  return "this program, started again, " + run.ending.words;
+}
+
+ChildRun RunRole(const std::string& role, const std::string& input, const ChildLimits& limits,
+                 const SharedPage* shared) {
+  return RunRoleWithMessage(role, RoleMessage(role, input), limits, shared);
+}
+
 }  // namespace stats

@@ -27,6 +27,9 @@ struct RoleContext {
 using Role = std::function<void(const std::string& input, const RoleContext& context)>;
 using RoleTable = std::map<std::string, Role>;
 
+// A role every build of this program plays: it ends at once, to show that the program starts.
+constexpr const char* STARTS_ROLE = "starts";
+
 // How a child that refused its input ends: this exit code, and one line on standard error.
 constexpr int ROLE_REFUSED = 125;
 

@@ -22,8 +22,6 @@ constexpr int REPORT_IN_CHILD = 3, PAGE_IN_CHILD = 4;
 // No role's input comes near this; a pipe holds it all before the child starts.
 constexpr size_t MOST_INPUT = 1 << 20;
 const char REFUSAL[] = "absbench-stats: the child role ";
-// A role every build of this program plays: it ends at once, to show that the program starts.
-const char STARTS_ROLE[] = "starts";
 
 // A pipe whose read end holds all of `message`, its write end closed; -1 with errno on failure.
 int PipeHolding(const std::string& message) {
@@ -79,20 +77,6 @@ void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
   if (argc > 4) context.shared_page = PAGE_IN_CHILD;
   played->second(read.input, context);
   ExitAtOnce(127);
-}
-
-std::string WhyThisProgramCannotStartItself() {
-  ChildLimits limits;
-  limits.time_limit_ms = 10000;
-  const ChildRun run = RunRole(STARTS_ROLE, "", limits);
-  if (Succeeded(run)) return "";
-  if (!run.failure.empty()) return run.failure;
-  return "this program, started again, " + run.ending.words;
-}
-
-ChildRun RunRole(const std::string& role, const std::string& input, const ChildLimits& limits,
-                 const SharedPage* shared) {
-  return RunRoleWithMessage(role, RoleMessage(role, input), limits, shared);
 }
 
 ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,

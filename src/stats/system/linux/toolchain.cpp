@@ -21,18 +21,6 @@ std::string ProgramIn(const std::string& folder, const std::string& name) {
 
 std::string ProgramNamed(const std::string& file) { return file; }
 
-std::vector<std::string> ProgramsMissing(const std::vector<std::string>& names) {
-  std::vector<std::string> missing;
-  const std::vector<std::string> folders = ProgramFolders();
-  for (const std::string& name : names) {
-    bool found = false;
-    for (const std::string& folder : folders)
-      found = found || IsExecutable(ProgramIn(folder, name));
-    if (!found) missing.push_back(name);
-  }
-  return missing;
-}
-
 std::string HowToGet(Toolkit kit) {
   return kit == Toolkit::BINUTILS
              ? "GNU binutils brings them (Debian's package binutils)"

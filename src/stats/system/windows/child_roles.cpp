@@ -12,8 +12,6 @@ namespace {
 // No role's input comes near this; a pipe holds it all before the child starts.
 constexpr size_t MOST_INPUT = 1 << 20;
 const char REFUSAL[] = "absbench-stats: the child role ";
-// A role every build of this program plays: it ends at once, to show that the program starts.
-const char STARTS_ROLE[] = "starts";
 
 // A handle's value as the hidden arguments carry it, in decimal; false when it is none.
 bool HandleOf(const char* word, intptr_t& handle) {
@@ -85,19 +83,6 @@ BOOL WINAPI LeftToTheParent(DWORD event) {
   return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
 
-// This very program's path, never one looked up again.
-std::string ThisProgram() {
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD length;
-  while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
-             path.size() &&
-         path.size() < 32768) {
-    path.resize(path.size() * 2);
-  }
-  path.resize(length == path.size() ? 0 : length);
-  return Utf8(path);
-}
-
 }  // namespace
 
 void RefuseRoleInput(const std::string& role, const std::string& problem) {
@@ -141,20 +126,6 @@ void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
   ExitAtOnce(127);
 }
 
-std::string WhyThisProgramCannotStartItself() {
-  ChildLimits limits;
-  limits.time_limit_ms = 10000;
-  const ChildRun run = RunRole(STARTS_ROLE, "", limits);
-  if (Succeeded(run)) return "";
-  if (!run.failure.empty()) return run.failure;
-  return "this program, started again, " + run.ending.words;
-}
-
-ChildRun RunRole(const std::string& role, const std::string& input, const ChildLimits& limits,
-                 const SharedPage* shared) {
-  return RunRoleWithMessage(role, RoleMessage(role, input), limits, shared);
-}
-
 ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,
                             const ChildLimits& limits, const SharedPage* shared) {
   ChildRun run;
@@ -179,7 +150,7 @@ ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,
     return run;
   }
   page.reset(page_copy);
-  std::vector<std::string> words = {ThisProgram(), ROLE_ARGUMENT, role,
+  std::vector<std::string> words = {ThisProgramsPath(), ROLE_ARGUMENT, role,
                                     std::to_string(reinterpret_cast<intptr_t>(report_end.get()))};
   ChildSetup setup;
   setup.input = input.get();

@@ -90,16 +90,8 @@ BoundedRead ReadBounded(const std::string& path, size_t bound) {
 }
 
 std::string ProgramBesideThisOne(const std::string& name) {
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD length;
-  while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
-             path.size() &&
-         path.size() < 32768) {
-    path.resize(path.size() * 2);
-  }
-  if (length == 0 || length == path.size()) return name + ".exe";
-  path.resize(length);
-  const std::string self = Utf8(path);
+  const std::string self = ThisProgramsPath();
+  if (self.empty()) return name + ".exe";
   return self.substr(0, self.find_last_of("\\/") + 1) + name + ".exe";
 }
 

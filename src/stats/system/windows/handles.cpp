@@ -62,4 +62,16 @@ DWORD WriteAllTo(HANDLE handle, const std::string& bytes) {
   return 0;
 }
 
+std::string ThisProgramsPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length;
+  while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
+             path.size() &&
+         path.size() < 32768) {
+    path.resize(path.size() * 2);
+  }
+  path.resize(length == path.size() ? 0 : length);
+  return Utf8(path);
+}
+
 }  // namespace stats

@@ -40,6 +40,9 @@ std::string Utf8(const std::wstring& wide);
 // The system's words for an error code, without the final full stop and line end.
 std::string SystemWords(DWORD error);
 
+// The path of this very program, as the system loaded it; empty when it cannot say.
+std::string ThisProgramsPath();
+
 // What a path names: nothing, a folder, a file on a disk, or a device or pipe (NUL, CON, a named
 // pipe), which takes bytes where it is and is never replaced.
 enum class PathKind { MISSING, FOLDER, DISK_FILE, DEVICE };

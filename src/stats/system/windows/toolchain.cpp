@@ -31,18 +31,6 @@ std::string ProgramNamed(const std::string& file) {
   return extension == ".exe" ? file.substr(0, file.size() - 4) : "";
 }
 
-std::vector<std::string> ProgramsMissing(const std::vector<std::string>& names) {
-  std::vector<std::string> missing;
-  const std::vector<std::string> folders = ProgramFolders();
-  for (const std::string& name : names) {
-    bool found = false;
-    for (const std::string& folder : folders)
-      found = found || IsExecutable(ProgramIn(folder, name));
-    if (!found) missing.push_back(name);
-  }
-  return missing;
-}
-
 std::string HowToGet(Toolkit kit) {
   return kit == Toolkit::BINUTILS
              ? "a mingw-w64 toolchain's binutils bring them, e.g. MSYS2's package "
