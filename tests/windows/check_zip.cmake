@@ -1,5 +1,5 @@
 # cmake -DCPACK=... -DCONFIG=.../CPackConfig.cmake -DWORK=... -P check_zip.cmake: packs the zip a
-# Windows user gets and checks that it holds both programs and the README.
+# Windows user gets and checks that it holds both programs, the README and the page for Windows.
 file(REMOVE_RECURSE ${WORK})
 execute_process(COMMAND ${CPACK} -G ZIP --config ${CONFIG} -B ${WORK}
   RESULT_VARIABLE packed OUTPUT_VARIABLE said ERROR_VARIABLE said)
@@ -13,7 +13,7 @@ if(NOT count EQUAL 1)
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${zips} OUTPUT_VARIABLE listed
   RESULT_VARIABLE read)
-foreach(file bin/absbench.exe bin/absbench-stats.exe README.md)
+foreach(file bin/absbench.exe bin/absbench-stats.exe README.md windows.md)
   if(NOT read EQUAL 0 OR NOT listed MATCHES "/${file}\n")
     message(FATAL_ERROR "the zip lacks ${file}; it holds:\n${listed}")
   endif()

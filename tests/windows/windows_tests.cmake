@@ -82,7 +82,7 @@ endif()
 
 # The zip for Windows users, as cpack makes it from the install rules.
 if(TARGET absbench-stats)
-  add_test(NAME WindowsZipHoldsBothProgramsAndTheReadme
+  add_test(NAME WindowsZipHoldsBothProgramsTheReadmeAndThePageForWindows
     COMMAND ${CMAKE_COMMAND} -DCPACK=${CMAKE_CPACK_COMMAND}
             -DCONFIG=${PROJECT_BINARY_DIR}/CPackConfig.cmake
             -DWORK=${CMAKE_CURRENT_BINARY_DIR}/zip -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_zip.cmake)
