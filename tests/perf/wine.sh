@@ -3,7 +3,8 @@
 # host. First how long a sweep with --rounds fixed takes in each, in PAIRS interleaved pairs (5
 # unless given) on the last CPU, with the medians and their ratio (the Windows one should take at
 # most 1.5 times as long); then one record of every measure from each, made one after the other
-# on that CPU, set side by side by --compare, with the count of figures it calls the same.
+# on that CPU, set side by side by --compare, with the count of figures it calls the same. Exits 1
+# when the Windows build takes more than 1.5 times as long or fewer than 90% of them are the same.
 # A benchmark, not a test: clean builds of both, in a temporary folder.
 set -euo pipefail
 pairs=${1:-5}
@@ -49,11 +50,20 @@ for ((pair = 1; pair <= pairs; ++pair)); do
 done
 linux_median=$(printf '%s\n' "${on_linux[@]}" | median)
 wine_median=$(printf '%s\n' "${on_wine[@]}" | median)
-echo "  medians: Linux $linux_median s, Wine $wine_median s, ratio $(awk -v a="$wine_median" -v b="$linux_median" 'BEGIN { printf "%.3f", a / b }')"
+ratio=$(awk -v a="$wine_median" -v b="$linux_median" 'BEGIN { printf "%.3f", a / b }')
+echo "  medians: Linux $linux_median s, Wine $wine_median s, ratio $ratio"
 
 echo "records of every measure, Linux then Wine:"
 "${linux[@]}" --sweep --measure all --cpu "$cpu" --json "$work/linux.json" </dev/null >/dev/null
 (cd "$work" && "${windows[@]}" --sweep --measure all --cpu "$cpu" --json wine.json </dev/null >/dev/null)
 "${linux[@]}" --compare --csv "$work/compare.csv" "$work/linux.json" "$work/wine.json" >/dev/null
-awk -F, 'NR > 1 && $4 ~ /wine\.json$/ { ++all; if ($8 == "same") ++same }
-         END { printf "  %d of %d figures the same\n", same, all }' "$work/compare.csv"
+same=$(awk -F, 'NR > 1 && $4 ~ /wine\.json$/ { ++all; if ($8 == "same") ++same }
+                END { printf "%d of %d", same, all }' "$work/compare.csv")
+echo "  $same figures the same"
+# What the Windows build promises against the Linux one on one host: at most 1.5 times the time,
+# and at least 90% of the figures the same.
+awk -v ratio="$ratio" -v same="${same% of *}" -v all="${same#* of }" \
+  'BEGIN { exit !(ratio <= 1.5 && all > 0 && same >= 0.9 * all) }' || {
+  echo "wine.sh: short of its promise (at most 1.5 times the time, 90% of the figures the same)" >&2
+  exit 1
+}
