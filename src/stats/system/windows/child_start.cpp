@@ -76,6 +76,10 @@ bool MakePipe(OwnedHandle& read_end, OwnedHandle& write_end, DWORD size) {
 StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
                         const ChildLimits& limits, const ChildSetup& setup) {
   StartedChild child;
+  if (words.empty()) {
+    child.failure = "cannot start a child without a program to run";
+    return child;
+  }
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   const OwnedHandle nul(setup.input != nullptr
                             ? nullptr
@@ -148,7 +152,13 @@ StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
     WaitForSingleObject(started.hProcess, INFINITE);
     return child;
   }
-  ResumeThread(thread.get());
+  // Left suspended, it would only end at its time limit, if it has one.
+  if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+    child.failure = "cannot resume the child: " + SystemWords(GetLastError());
+    TerminateJobObject(child.job.get(), 1);
+    WaitForSingleObject(started.hProcess, INFINITE);
+    return child;
+  }
   return child;
 }
 

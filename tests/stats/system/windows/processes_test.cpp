@@ -71,6 +71,9 @@ TEST(RunProgramOnWindows, ReturnsOnceTheChildEndedThoughAProcessItLeftHoldsItsOu
 }
 
 TEST(RunProgramOnWindows, SaysWhichProgramCouldNotStartAndWhy) {
+  const stats::ChildRun nothing = stats::RunProgram({}, {}, false);
+  EXPECT_EQ(nothing.outcome, stats::ChildRun::FAILED);
+  EXPECT_NE(nothing.failure, "");
 
   const std::string missing = HELPER + "-not-there.exe";
   const stats::ChildRun run = stats::RunProgram({missing}, {}, false);
