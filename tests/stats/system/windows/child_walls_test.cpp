@@ -1,10 +1,15 @@
-// How a walled child is started on Windows where the system refuses some of its walls.
+// How a walled child is started on Windows where the system refuses some of its walls, and how its
+// input's writer is let go when no one reads.
 #include "stats/system/windows/child_walls.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
+
+#include "stats/system/windows/child_start.h"
+#include "stats/system/windows/role_input.h"
 
 namespace {
 
@@ -53,6 +58,18 @@ TEST(WalledChildOnWindows, KeepsEveryWallTheSystemGrantsLeavingOffOnlyWhatItRefu
   EXPECT_EQ(StartWhere(false, true, [](bool, bool) { return false; }).tried,
             std::vector<std::string>{"-+-"})
       << "a program that is not this one's own gets no walls";
+}
+
+TEST(WalledChildOnWindows, InputNoOneReadsIsLetGoWithinABoundRatherThanWaitedOnForEver) {
+  stats::OwnedHandle read_end, write_end;
+  ASSERT_TRUE(stats::MakePipe(read_end, write_end, 4096));
+  const auto start = std::chrono::steady_clock::now();
+  {
+    stats::InputRest rest;
+    ASSERT_TRUE(rest.Start(std::move(write_end), std::string(1 << 20, 'x')));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+      << "the read end is open here and nothing reads it";
 }
 
 }  // namespace
