@@ -1,5 +1,6 @@
 #include "stats/system/child_roles.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "stats/system/windows/child_start.h"
@@ -14,14 +15,13 @@ namespace {
 constexpr size_t MOST_INPUT = 1 << 20;
 const char REFUSAL[] = "absbench-stats: the child role ";
 
-// A handle's value as the hidden arguments carry it, in decimal; false when it is none.
+// A handle's value as the hidden arguments carry it, in decimal digits alone; false when it is
+// none, too large included.
 bool HandleOf(const char* word, intptr_t& handle) {
-  const std::string digits = word;
-  if (digits.empty() || digits.size() > 19 ||
-      digits.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  handle = static_cast<intptr_t>(std::stoll(digits));
-  return true;
+  const char* end = word + std::strlen(word);
+  if (word == end || *word < '0' || *word > '9') return false;
+  const auto [stop, error] = std::from_chars(word, end, handle);
+  return error == std::errc() && stop == end;
 }
 
 // The console's Ctrl-C and Ctrl-Break reach this process's parent too, which ends its job; the

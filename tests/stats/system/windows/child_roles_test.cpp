@@ -13,6 +13,7 @@
 
 #include "stats/system/containment.h"
 #include "stats/system/sandbox.h"
+#include "stats/system/windows/handles.h"
 #include "tests/stats/test_roles.h"
 
 namespace {
@@ -213,6 +214,14 @@ TEST(ChildRoleOnWindows, EndsAtOnceWithTheExceptionsCodeOnAFaultWithoutADebugger
   const stats::ChildRun caught = stats::RunRole("raises-and-catches", "", {});
   EXPECT_TRUE(stats::Succeeded(caught)) << caught.ending.words;
   EXPECT_EQ(caught.report, "thrown");
+}
+
+TEST(ChildRoleOnWindows, RefusesAHandleNumberTooLargeToBeOneWithItsOwnExitCode) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
+  const stats::ChildRun run = stats::RunProgram(
+      {stats::ThisProgramsPath(), stats::ROLE_ARGUMENT, "echoes-its-input", "9999999999999999999"},
+      {}, false);
+  EXPECT_EQ(run.ending.words, "exited with status 127") << run.failure << run.errors;
 }
 
 TEST(ChildRoleOnWindows, ReportsArriveWholeWithinTheLimitOverAllItsStreams) {
