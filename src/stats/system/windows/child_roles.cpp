@@ -24,10 +24,22 @@ bool HandleOf(const char* word, intptr_t& handle) {
   return error == std::errc() && stop == end;
 }
 
-// The console's Ctrl-C and Ctrl-Break reach this process's parent too, which ends its job; the
-// child goes on until then, so that the parent tells a stop from a child that ended.
+// The console's events reach this process's parent too, which ends its job; the child goes on
+// until then, so that the parent tells a stop from a child that ended. The system ends a process
+// when its handler returns from a close, a log-off or a shutdown: this one never returns then.
 BOOL WINAPI LeftToTheParent(DWORD event) {
-  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 }  // namespace
