@@ -1,5 +1,7 @@
 #include "stats/system/windows/role_input.h"
 
+#include <memory>
+
 #include "stats/system/windows/child_start.h"
 
 namespace stats {

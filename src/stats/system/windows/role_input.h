@@ -2,7 +2,6 @@
 // and a thread of its own writes the rest as the child reads.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "stats/system/windows/handles.h"
