@@ -95,7 +95,8 @@ if(TARGET absbench-stats)
   add_executable(stats_windows_system_tests
     stats/system/windows/files_test.cpp stats/system/windows/processes_test.cpp
     stats/system/windows/child_roles_test.cpp stats/system/windows/path_recorder_test.cpp
-    stats/system/windows/float_fault_test.cpp stats/test_main.cpp)
+    stats/system/windows/float_fault_test.cpp stats/system/windows/child_walls_test.cpp
+    stats/test_main.cpp)
   target_include_directories(stats_windows_system_tests PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(stats_windows_system_tests PRIVATE absbench_stats GTest::gtest)
   target_compile_options(stats_windows_system_tests PRIVATE -O0)

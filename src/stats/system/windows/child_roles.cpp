@@ -1,9 +1,11 @@
 #include "stats/system/child_roles.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "stats/system/windows/child_start.h"
 #include "stats/system/windows/fault_ending.h"
+#include "stats/system/windows/role_input.h"
 
 namespace stats {
 
@@ -13,74 +15,31 @@ namespace {
 constexpr size_t MOST_INPUT = 1 << 20;
 const char REFUSAL[] = "absbench-stats: the child role ";
 
-// A handle's value as the hidden arguments carry it, in decimal; false when it is none.
+// A handle's value as the hidden arguments carry it, in decimal digits alone; false when it is
+// none, too large included.
 bool HandleOf(const char* word, intptr_t& handle) {
-  const std::string digits = word;
-  if (digits.empty() || digits.size() > 19 ||
-      digits.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  handle = static_cast<intptr_t>(std::stoll(digits));
-  return true;
+  const char* end = word + std::strlen(word);
+  if (word == end || *word < '0' || *word > '9') return false;
+  const auto [stop, error] = std::from_chars(word, end, handle);
+  return error == std::errc() && stop == end;
 }
 
-// What of a role's message its pipe could not hold, written by a thread of its own as the child
-// reads; the thread ends once it is written or the child is gone, and is waited for here.
-class InputRest {
- public:
-  InputRest() = default;
-  InputRest(const InputRest&) = delete;
-  InputRest& operator=(const InputRest&) = delete;
-  ~InputRest() {
-    if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
-  }
-  bool Start(OwnedHandle write_end, std::string rest) {
-    write_end_ = std::move(write_end);
-    rest_ = std::move(rest);
-    DWORD wait = PIPE_WAIT;
-    if (!SetNamedPipeHandleState(write_end_.get(), &wait, nullptr, nullptr)) return false;
-    thread_.reset(CreateThread(nullptr, 64 * 1024, &InputRest::Write, this, 0, nullptr));
-    return static_cast<bool>(thread_);
-  }
-
- private:
-  static DWORD WINAPI Write(void* self) {
-    auto* rest = static_cast<InputRest*>(self);
-    WriteAllTo(rest->write_end_.get(), rest->rest_);
-    rest->write_end_.reset();
-    return 0;
-  }
-
-  OwnedHandle write_end_, thread_;
-  std::string rest_;
-};
-
-// The read end of a pipe that holds `message`, written without waiting as far as the pipe takes
-// it, the rest left to `rest`; 0, or the error.
-DWORD PipeHolding(const std::string& message, OwnedHandle& read_end, InputRest& rest) {
-  OwnedHandle write_end;
-  if (!MakePipe(read_end, write_end, static_cast<DWORD>(message.size() + 1)) ||
-      !SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) ||
-      !SetHandleInformation(write_end.get(), HANDLE_FLAG_INHERIT, 0))
-    return GetLastError();
-  DWORD no_wait = PIPE_NOWAIT;
-  if (!SetNamedPipeHandleState(write_end.get(), &no_wait, nullptr, nullptr)) return GetLastError();
-  size_t written = 0;
-  DWORD count = 1;
-  while (written < message.size() && count != 0) {
-    if (!WriteFile(write_end.get(), message.data() + written,
-                   static_cast<DWORD>(message.size() - written), &count, nullptr))
-      return GetLastError();
-    written += count;
-  }
-  if (written < message.size() && !rest.Start(std::move(write_end), message.substr(written)))
-    return GetLastError();
-  return 0;
-}
-
-// The console's Ctrl-C and Ctrl-Break reach this process's parent too, which ends its job; the
-// child goes on until then, so that the parent tells a stop from a child that ended.
+// The console's events reach this process's parent too, which ends its job; the child goes on
+// until then, so that the parent tells a stop from a child that ended. The system ends a process
+// when its handler returns from a close, a log-off or a shutdown: this one never returns then.
 BOOL WINAPI LeftToTheParent(DWORD event) {
-  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
 }  // namespace

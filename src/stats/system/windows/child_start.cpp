@@ -76,6 +76,10 @@ bool MakePipe(OwnedHandle& read_end, OwnedHandle& write_end, DWORD size) {
 StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
                         const ChildLimits& limits, const ChildSetup& setup) {
   StartedChild child;
+  if (words.empty()) {
+    child.failure = "cannot start a child without a program to run";
+    return child;
+  }
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   const OwnedHandle nul(setup.input != nullptr
                             ? nullptr
@@ -109,15 +113,12 @@ StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
   const DWORD flags = EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP;
   PROCESS_INFORMATION started = {};
   DWORD error = 0;
-  bool made = false, with_token = false, with_policies = false;
-  for (int attempt = setup.walled ? 0 : 2; attempt < 3 && !made; ++attempt) {
-    with_token = attempt == 0 && token;
-    with_policies = attempt < 2;
-    if (attempt == 0 && !token) continue;
-    Attributes attributes(listed, with_policies);
+  bool with_token = false, with_policies = false;
+  const auto start = [&](bool use_token, bool use_policies) {
+    Attributes attributes(listed, use_policies);
     if (attributes.error() != 0) {
       error = attributes.error();
-      continue;
+      return false;
     }
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof startup;
@@ -127,13 +128,16 @@ StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
     startup.StartupInfo.hStdError = errors_end.get();
     startup.lpAttributeList = attributes.list();
     const wchar_t* path = search_path ? nullptr : program.c_str();
-    made = with_token
-               ? CreateProcessAsUserW(token.get(), path, line.data(), nullptr, nullptr, TRUE, flags,
-                                      nullptr, nullptr, &startup.StartupInfo, &started)
-               : CreateProcessW(path, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                                &startup.StartupInfo, &started);
+    const bool made =
+        use_token ? CreateProcessAsUserW(token.get(), path, line.data(), nullptr, nullptr, TRUE,
+                                         flags, nullptr, nullptr, &startup.StartupInfo, &started)
+                  : CreateProcessW(path, line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                                   nullptr, &startup.StartupInfo, &started);
     error = made ? 0 : GetLastError();
-  }
+    return made;
+  };
+  const bool made = StartBehindWallsGranted(setup.walled, static_cast<bool>(token), start,
+                                            with_token, with_policies);
   if (!made) {
     child.failure = "cannot start " + (setup.named.empty() ? words[0] : setup.named) + ": " +
                     SystemWords(error);
@@ -148,7 +152,13 @@ StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
     WaitForSingleObject(started.hProcess, INFINITE);
     return child;
   }
-  ResumeThread(thread.get());
+  // Left suspended, it would only end at its time limit, if it has one.
+  if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+    child.failure = "cannot resume the child: " + SystemWords(GetLastError());
+    TerminateJobObject(child.job.get(), 1);
+    WaitForSingleObject(started.hProcess, INFINITE);
+    return child;
+  }
   return child;
 }
 

@@ -86,6 +86,24 @@ DWORD64 CreationMitigations() {
 
 DWORD ChildProcessPolicy() { return PROCESS_CREATION_CHILD_PROCESS_RESTRICTED; }
 
+bool StartBehindWallsGranted(bool walled, bool have_token,
+                             const std::function<bool(bool token, bool policies)>& start,
+                             bool& token, bool& policies) {
+  const struct {
+    bool token, policies;
+  } attempts[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+  for (const auto& attempt : attempts) {
+    if ((attempt.token || attempt.policies) && !walled) continue;
+    if (attempt.token && !have_token) continue;
+    if (start(attempt.token, attempt.policies)) {
+      token = attempt.token;
+      policies = attempt.policies;
+      return true;
+    }
+  }
+  return false;
+}
+
 void RecordGrantedWalls(bool token, bool mitigations) {
   granted = KNOWN | (token ? TOKEN : 0) | (mitigations ? MITIGATIONS : 0);
 }

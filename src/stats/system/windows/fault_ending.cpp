@@ -35,9 +35,19 @@ bool IsHardwareFault(DWORD code) {
   }
 }
 
+// Placed code lives in memory of its own, never in a loaded image. Asked of the memory itself
+// rather than of the loader, whose lock the faulting thread may hold.
+bool OutsideEveryImage(const void* address) {
+  MEMORY_BASIC_INFORMATION region = {};
+  return VirtualQuery(address, &region, sizeof region) == 0 || region.Type != MEM_IMAGE;
+}
+
+// Vectored handlers run before any frame's: a fault in an image (a system DLL probing memory under
+// its own handler) is left to the frames, and what none of them handles to EndUnhandled.
 LONG CALLBACK EndOnFault(EXCEPTION_POINTERS* exception) {
   const DWORD code = exception->ExceptionRecord->ExceptionCode;
-  if (IsHardwareFault(code)) TerminateProcess(GetCurrentProcess(), code);
+  if (IsHardwareFault(code) && OutsideEveryImage(exception->ExceptionRecord->ExceptionAddress))
+    TerminateProcess(GetCurrentProcess(), code);
   return EXCEPTION_CONTINUE_SEARCH;
 }
 

@@ -91,12 +91,16 @@ ChildRun WatchChild(StartedChild& child, const ChildLimits& limits) {
       if (count > room) return Ended(run, child, ChildRun::OVERFLOWED);
     }
     if (read_any) continue;
-    // A process it started may hold a pipe open after it ended: looked into again, not spun on.
+    // The pipes close as the job's last process goes; until then they are looked into again,
+    // not spun on.
     if (ended) Sleep(5);
-    ended = ended || WaitForSingleObject(child.process.get(), 5) == WAIT_OBJECT_0;
+    if (!ended && WaitForSingleObject(child.process.get(), 5) == WAIT_OBJECT_0) {
+      ended = true;
+      // Whatever it started is ended with it, as on every system, so that none holding a pipe
+      // open keeps this waiting; what they wrote before stays in the pipes to be read.
+      TerminateJobObject(child.job.get(), 0);
+    }
   }
-  // Whatever it started is ended with it, as on every system.
-  TerminateJobObject(child.job.get(), 0);
   DWORD code = 1;
   if (!GetExitCodeProcess(child.process.get(), &code)) {
     run.failure = "cannot learn how the child ended: " + SystemWords(GetLastError());

@@ -17,12 +17,11 @@ const char* LastErrorWords() {
 }  // namespace
 
 SharedPage::SharedPage(size_t bytes) : owned_(true) {
-  // Backed by the paging file, and inheritable, so that a child started with the handle in its
-  // list opens the same section by the handle's value.
-  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  // Backed by the paging file. Not inheritable: a child gets an inheritable copy made for it
+  // alone, in its handle list, and opens the same section by the copy's value.
   const unsigned long long size = bytes;
   const HANDLE section =
-      CreateFileMappingW(INVALID_HANDLE_VALUE, &inheritable, PAGE_READWRITE,
+      CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
                          static_cast<DWORD>(size >> 32), static_cast<DWORD>(size), nullptr);
   if (section == nullptr) {
     error_ = LastErrorWords();
@@ -32,7 +31,16 @@ SharedPage::SharedPage(size_t bytes) : owned_(true) {
   Map(bytes);
 }
 
-SharedPage::SharedPage(Handle handle, size_t bytes) : handle_(handle) { Map(bytes); }
+SharedPage::SharedPage(Handle handle, size_t bytes) : handle_(handle) {
+  // NO_HANDLE is also this process's own pseudo-handle, which strict handle checks would raise
+  // on rather than refuse.
+  if (handle == NO_HANDLE) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    error_ = LastErrorWords();
+    return;
+  }
+  Map(bytes);
+}
 
 void SharedPage::Map(size_t bytes) {
   void* page =

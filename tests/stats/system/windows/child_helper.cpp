@@ -43,17 +43,20 @@ int main() {
     const std::string line(4096, 'y');
     for (;;) Say(STD_OUTPUT_HANDLE, line);
   }
-  if (role == L"leaves-a-sleeper") {
-    // A process of its own that holds none of its handles, left running as it exits.
+  if (role == L"leaves-a-sleeper" || role == L"leaves-a-sleeper-holding-its-output") {
+    // A process of its own left running as it exits: with no handle of its own, or with its
+    // standard output, which then stays open after it ended.
+    const bool holding = role != L"leaves-a-sleeper";
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring line = L"\"" + std::wstring(self) + L"\" sleeps";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    // No standard handles, not even the ones a console program is otherwise handed unasked.
+    // No standard handles unless given, not even the ones a console program is handed unasked.
     startup.dwFlags = STARTF_USESTDHANDLES;
+    if (holding) startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+    if (!CreateProcessW(self, line.data(), nullptr, nullptr, holding, DETACHED_PROCESS, nullptr,
                         nullptr, &startup, &started))
       return 5;
     Say(STD_OUTPUT_HANDLE, std::to_string(started.dwProcessId));

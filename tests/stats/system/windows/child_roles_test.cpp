@@ -13,6 +13,7 @@
 
 #include "stats/system/containment.h"
 #include "stats/system/sandbox.h"
+#include "stats/system/windows/handles.h"
 #include "tests/stats/test_roles.h"
 
 namespace {
@@ -24,6 +25,19 @@ std::string Pattern(size_t size) {
   std::string bytes(size, '\0');
   for (size_t at = 0; at < size; ++at) bytes[at] = static_cast<char>(at * 7 % 251);
   return bytes;
+}
+
+// Runs `fault`'s bytes from memory of its own, as the sweep places code: outside every image.
+void RunPlaced(const std::string& fault) {
+  const std::string bytes = fault == "store to 0" ? std::string("\xC7\x04\x25\0\0\0\0\1\0\0\0", 11)
+                            : fault == "ud2"      ? "\x0F\x0B"
+                            : fault == "int3"     ? "\xCC"
+                                                  : "";
+  void* code = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  DWORD was = 0;
+  if (code == nullptr || bytes.empty()) return;
+  std::memcpy(code, (bytes + "\xC3").data(), bytes.size() + 1);
+  if (VirtualProtect(code, 4096, PAGE_EXECUTE_READ, &was)) reinterpret_cast<void (*)()>(code)();
 }
 
 [[noreturn]] void Report(const stats::RoleContext& context, const std::string& bytes) {
@@ -54,6 +68,7 @@ const bool ROLES_ADDED =
                        }) &&
     testing_roles::Add("faults",
                        [](const std::string& input, const stats::RoleContext&) {
+                         if (input.rfind("placed ", 0) == 0) RunPlaced(input.substr(7));
                          if (input == "store to 0") {
                            volatile int* volatile nowhere = nullptr;
                            *nowhere = 1;
@@ -62,10 +77,13 @@ const bool ROLES_ADDED =
                          if (input == "int3") DebugBreak();
                          stats::ExitAtOnce(0);
                        }) &&
-    // Exceptions no processor raised go to whoever handles them, as in any program.
+    // Exceptions no processor raised go to whoever handles them, as in any program, and so do
+    // faults the system's own code raises and catches itself.
     testing_roles::Add("raises-and-catches",
                        [](const std::string&, const stats::RoleContext& context) {
                          OutputDebugStringA("a debug print\n");
+                         if (!IsBadReadPtr(reinterpret_cast<const void*>(16), 4))
+                           Report(context, "address 16 is readable");
                          std::string caught;
                          try {
                            throw std::runtime_error("thrown");
@@ -180,19 +198,30 @@ TEST(ChildRoleOnWindows, EndsAtOnceWithTheExceptionsCodeOnAFaultWithoutADebugger
       {"ud2", "was ended by exception 0xC000001D (illegal instruction)"},
       {"int3", "was ended by exception 0x80000003 (breakpoint)"},
   };
-  for (const auto& [fault, ending] : faults) {
-    stats::ChildLimits limits;
-    limits.time_limit_ms = 20000;
-    const auto start = std::chrono::steady_clock::now();
-    const stats::ChildRun run = stats::RunRole("faults", fault, limits);
-    EXPECT_EQ(run.outcome, stats::ChildRun::ENDED) << fault << ": " << run.failure;
-    EXPECT_EQ(run.ending.words, ending) << fault;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
-        << fault << ": something waited on it";
+  // In this program's image, where no frame handles it, and in code placed as the sweep does.
+  for (const std::string where : {"", "placed "}) {
+    for (const auto& [fault, ending] : faults) {
+      stats::ChildLimits limits;
+      limits.time_limit_ms = 20000;
+      const auto start = std::chrono::steady_clock::now();
+      const stats::ChildRun run = stats::RunRole("faults", where + fault, limits);
+      EXPECT_EQ(run.outcome, stats::ChildRun::ENDED) << where << fault << ": " << run.failure;
+      EXPECT_EQ(run.ending.words, ending) << where << fault;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
+          << where << fault << ": something waited on it";
+    }
   }
   const stats::ChildRun caught = stats::RunRole("raises-and-catches", "", {});
   EXPECT_TRUE(stats::Succeeded(caught)) << caught.ending.words;
   EXPECT_EQ(caught.report, "thrown");
+}
+
+TEST(ChildRoleOnWindows, RefusesAHandleNumberTooLargeToBeOneWithItsOwnExitCode) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
+  const stats::ChildRun run = stats::RunProgram(
+      {stats::ThisProgramsPath(), stats::ROLE_ARGUMENT, "echoes-its-input", "9999999999999999999"},
+      {}, false);
+  EXPECT_EQ(run.ending.words, "exited with status 127") << run.failure << run.errors;
 }
 
 TEST(ChildRoleOnWindows, ReportsArriveWholeWithinTheLimitOverAllItsStreams) {

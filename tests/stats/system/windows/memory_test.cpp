@@ -56,7 +56,15 @@ TEST(SharedPageOnWindows, IsSeenByAChildThatOpensItByTheHandleItInherited) {
   const stats::SharedPage page(4096);
   ASSERT_NE(page.bytes(), nullptr) << page.error();
   std::strcpy(static_cast<char*>(page.bytes()), "from the parent");
-  std::string line = "\"" + CHILD + "\" shared-page " + std::to_string(page.handle());
+  // Not inherited by whatever this process starts, only through a copy made for a child.
+  DWORD flags = 0;
+  ASSERT_TRUE(GetHandleInformation(reinterpret_cast<HANDLE>(page.handle()), &flags));
+  EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u);
+  HANDLE copy = nullptr;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(page.handle()),
+                              GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS));
+  std::string line =
+      "\"" + CHILD + "\" shared-page " + std::to_string(reinterpret_cast<intptr_t>(copy));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child = {};
@@ -67,14 +75,19 @@ TEST(SharedPageOnWindows, IsSeenByAChildThatOpensItByTheHandleItInherited) {
   GetExitCodeProcess(child.hProcess, &code);
   CloseHandle(child.hThread);
   CloseHandle(child.hProcess);
+  CloseHandle(copy);
   EXPECT_EQ(code, 0u) << "6: not opened, 7: the parent's words not seen";
   EXPECT_STREQ(static_cast<char*>(page.bytes()), "from the child");
 }
 
 TEST(SharedPageOnWindows, OpenedByAHandleThatNamesNoSectionIsEmptyWithTheSystemsReason) {
-  const stats::SharedPage page(stats::SharedPage::Handle{0x7FF0}, 4096);
-  EXPECT_EQ(page.bytes(), nullptr);
-  EXPECT_STRNE(page.error(), "");
+  // NO_HANDLE is this process's own pseudo-handle too: never handed to the system as a section.
+  for (const stats::SharedPage::Handle handle :
+       {stats::SharedPage::Handle{0x7FF0}, stats::SharedPage::NO_HANDLE}) {
+    const stats::SharedPage page(handle, 4096);
+    EXPECT_EQ(page.bytes(), nullptr) << handle;
+    EXPECT_STRNE(page.error(), "") << handle;
+  }
 }
 
 }  // namespace

@@ -60,7 +60,21 @@ TEST(RunProgramOnWindows, EndsEveryProcessTheChildStartedWhenTheRunReturns) {
   CloseHandle(sleeper);
 }
 
+TEST(RunProgramOnWindows, ReturnsOnceTheChildEndedThoughAProcessItLeftHoldsItsOutputOpen) {
+  const auto start = std::chrono::steady_clock::now();
+  const stats::ChildRun run =
+      stats::RunProgram({HELPER, "leaves-a-sleeper-holding-its-output"}, {}, false);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
+      << "the run waited on the sleeper's end";
+  ASSERT_TRUE(stats::Succeeded(run)) << run.failure << run.ending.words;
+  EXPECT_NE(run.output, "") << "what the child wrote before it ended is kept";
+}
+
 TEST(RunProgramOnWindows, SaysWhichProgramCouldNotStartAndWhy) {
+  const stats::ChildRun nothing = stats::RunProgram({}, {}, false);
+  EXPECT_EQ(nothing.outcome, stats::ChildRun::FAILED);
+  EXPECT_NE(nothing.failure, "");
+
   const std::string missing = HELPER + "-not-there.exe";
   const stats::ChildRun run = stats::RunProgram({missing}, {}, false);
   EXPECT_EQ(run.outcome, stats::ChildRun::FAILED);
