@@ -94,7 +94,8 @@ if(TARGET absbench-stats)
   # With the companion tests' main, so that the test program plays the roles its tests start.
   add_executable(stats_windows_system_tests
     stats/system/windows/files_test.cpp stats/system/windows/processes_test.cpp
-    stats/system/windows/child_roles_test.cpp stats/system/windows/path_recorder_test.cpp
+    stats/system/windows/child_roles_test.cpp stats/system/windows/child_faults_test.cpp
+    stats/system/windows/path_recorder_test.cpp
     stats/system/windows/float_fault_test.cpp stats/system/windows/child_walls_test.cpp
     stats/test_main.cpp)
   target_include_directories(stats_windows_system_tests PRIVATE ${PROJECT_SOURCE_DIR})

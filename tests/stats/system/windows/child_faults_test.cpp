@@ -1,0 +1,88 @@
+// How a role child ends on a fault: at once, with the exception's code, whatever debugger the
+// system names; and what it must not end on.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "stats/system/child_roles.h"
+#include "tests/stats/test_roles.h"
+
+namespace {
+
+// Runs `fault`'s bytes from memory of its own, as the sweep places code: outside every image.
+void RunPlaced(const std::string& fault) {
+  const std::string bytes = fault == "store to 0" ? std::string("\xC7\x04\x25\0\0\0\0\1\0\0\0", 11)
+                            : fault == "ud2"      ? "\x0F\x0B"
+                            : fault == "int3"     ? "\xCC"
+                                                  : "";
+  void* code = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  DWORD was = 0;
+  if (code == nullptr || bytes.empty()) return;
+  std::memcpy(code, (bytes + "\xC3").data(), bytes.size() + 1);
+  if (VirtualProtect(code, 4096, PAGE_EXECUTE_READ, &was)) reinterpret_cast<void (*)()>(code)();
+}
+
+[[noreturn]] void ReportFaultless(const stats::RoleContext& context, const std::string& bytes) {
+  stats::ExitAtOnce(stats::ReportAll(context.report, bytes) ? 0 : 1);
+}
+
+const bool FAULT_ROLES_ADDED =
+    testing_roles::Add("faults",
+                       [](const std::string& input, const stats::RoleContext&) {
+                         if (input.rfind("placed ", 0) == 0) RunPlaced(input.substr(7));
+                         if (input == "store to 0") {
+                           volatile int* volatile nowhere = nullptr;
+                           *nowhere = 1;
+                         }
+                         if (input == "ud2") __builtin_trap();
+                         if (input == "int3") DebugBreak();
+                         stats::ExitAtOnce(0);
+                       }) &&
+    // Exceptions no processor raised go to whoever handles them, as in any program, and so do
+    // faults the system's own code raises and catches itself.
+    testing_roles::Add("raises-and-catches",
+                       [](const std::string&, const stats::RoleContext& context) {
+                         OutputDebugStringA("a debug print\n");
+                         if (!IsBadReadPtr(reinterpret_cast<const void*>(16), 4))
+                           ReportFaultless(context, "address 16 is readable");
+                         std::string caught;
+                         try {
+                           throw std::runtime_error("thrown");
+                         } catch (const std::exception& error) {
+                           caught = error.what();
+                         }
+                         ReportFaultless(context, caught);
+                       });
+
+TEST(ChildRoleOnWindows, EndsAtOnceWithTheExceptionsCodeOnAFaultWithoutADebugger) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
+  const struct {
+    std::string fault, ending;
+  } faults[] = {
+      {"store to 0", "was ended by exception 0xC0000005 (access violation)"},
+      {"ud2", "was ended by exception 0xC000001D (illegal instruction)"},
+      {"int3", "was ended by exception 0x80000003 (breakpoint)"},
+  };
+  // In this program's image, where no frame handles it, and in code placed as the sweep does.
+  for (const std::string where : {"", "placed "}) {
+    for (const auto& [fault, ending] : faults) {
+      stats::ChildLimits limits;
+      limits.time_limit_ms = 20000;
+      const auto start = std::chrono::steady_clock::now();
+      const stats::ChildRun run = stats::RunRole("faults", where + fault, limits);
+      EXPECT_EQ(run.outcome, stats::ChildRun::ENDED) << where << fault << ": " << run.failure;
+      EXPECT_EQ(run.ending.words, ending) << where << fault;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
+          << where << fault << ": something waited on it";
+    }
+  }
+  const stats::ChildRun caught = stats::RunRole("raises-and-catches", "", {});
+  EXPECT_TRUE(stats::Succeeded(caught)) << caught.ending.words;
+  EXPECT_EQ(caught.report, "thrown");
+}
+
+}  // namespace
