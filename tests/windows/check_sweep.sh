@@ -48,6 +48,7 @@ hostile)
     int3=CC           # int3
     mxcsr=6A000FAE142459 # push 0; ldmxcsr [rsp]; pop rcx
     rsp=31E4          # xor esp, esp
+    xmm6=0F57F6       # xorps xmm6, xmm6 (kept by a Windows caller)
   )
   arguments=()
   for kernel in "${kernels[@]}"; do arguments+=(--kernel "$kernel"); done

@@ -1,6 +1,6 @@
 #include "stats/sweep/isolation/kernel_call.h"
 
-#include "stats/sweep/placed/calling_convention.h"
+#include "stats/system/x86_64/calling_convention.h"
 
 extern "C" void CheckedKernelCall(const void* kernel, int32_t operand, uint64_t* record);
 

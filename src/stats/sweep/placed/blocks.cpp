@@ -23,7 +23,8 @@ namespace {
 
 // 64 copies of the longest kernel a user may give, with glue, fit in two pages.
 constexpr size_t BLOCK_PAGES = 2 * PLACEMENT_PAGE;
-constexpr size_t BLOCK_AT = 256;           // within its pages, plus the placement's offset
+// Within its pages, plus the placement's offset: room for the prologue before it.
+constexpr size_t BLOCK_AT = LOOP_BODY_AT;
 constexpr size_t JNZ_DISPLACEMENT_AT = 5;  // in the loop end: 83 EE 01, then 0F 85 and the rel32
 
 void Append(std::vector<uint8_t>& bytes, const uint8_t* piece, size_t length) {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "stats/sweep/placed/calling_convention.h"
 #include "stats/system/guarded_pages.h"
+#include "stats/system/x86_64/calling_convention.h"
 
 namespace stats {
 
@@ -29,12 +29,14 @@ enum Slot {
   FLAGS_AFTER = 15,
   CALLER_KEPT = 16,  // the caller's RBX, RBP, R12-R15
   // Under the Microsoft convention only: RDI as given and as found, the caller's RDI and RSI,
-  // and the caller's XMM6-XMM15, two slots each.
+  // and XMM6-XMM15 as the caller had them, as given and as found, two slots each.
   GIVEN_RDI = 22,
   FOUND_RDI = 23,
   CALLER_RDI_RSI = 24,
   CALLER_XMM = 26,
-  SLOTS = CALLER_XMM + 2 * 10
+  GIVEN_XMM = CALLER_XMM + 2 * 10,
+  FOUND_XMM = GIVEN_XMM + 2 * 10,
+  SLOTS = FOUND_XMM + 2 * 10
 };
 constexpr std::array<const char*, 6> KEPT_NAMES = {"RBX", "RBP", "R12", "R13", "R14", "R15"};
 
@@ -54,6 +56,7 @@ struct CheckState {
     uint64_t mixed = seed ^ 0x5E07C4EC;
     for (size_t slot = GIVEN + 1; slot < FOUND; ++slot) given[slot] = SplitMix(mixed);
     given[GIVEN_RDI] = SplitMix(mixed);
+    for (size_t slot = GIVEN_XMM; slot < FOUND_XMM; ++slot) given[slot] = SplitMix(mixed);
   }
   alignas(64) std::array<uint64_t, SLOTS> record{};
   std::array<uint64_t, SLOTS> given{};
@@ -115,6 +118,12 @@ std::string LoopCheckFailure(int32_t operand) {
   // In words that say why, since the same kernel is measured on Linux, where RDI is not kept.
   if (MICROSOFT_X64 && record[FOUND_RDI] != given[GIVEN_RDI])
     return "it changed RDI (kept under the Windows x64 calling convention)";
+  for (int xmm = 0; xmm < KEPT_XMM_REGISTERS; ++xmm) {
+    const size_t found = FOUND_XMM + 2 * xmm, given_at = GIVEN_XMM + 2 * xmm;
+    if (record[found] != given[given_at] || record[found + 1] != given[given_at + 1])
+      return "it changed XMM" + std::to_string(6 + xmm) +
+             " (kept under the Windows x64 calling convention)";
+  }
   if ((record[FLAGS_AFTER] & DIRECTION_FLAG) != 0) return "it left the direction flag set";
   return "";
 }

@@ -1,6 +1,6 @@
 // What a kernel must leave as it found it, checked after every timed chunk: the operand in RBX, the
-// registers its caller keeps (RDI too under the Windows x64 convention, whose caller's RSI and
-// XMM6-XMM15 come back from the record as well), the stack pointer and the direction flag. The
+// registers its caller keeps (RDI and XMM6-XMM15 too under the Windows x64 convention, whose
+// caller's RSI comes back from the record as well), the stack pointer and the direction flag. The
 // placed code runs the kernel on a stack of its own, so that a write above its return address
 // reaches no caller. The values the kept registers are given come from the sweep's seed: a kernel
 // cannot tell a check from a timing, and a failure can be replayed.

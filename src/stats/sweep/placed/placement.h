@@ -10,13 +10,15 @@
 #include "stats/sweep/estimate/grid.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/code_arena.h"
+#include "stats/system/x86_64/calling_convention.h"
 
 namespace stats {
 
 // Every procedure at every placement, each pair on a page of its own: the loop body at byte
-// 256 + loop offset of the page, the kernel at 2048 + kernel offset.
+// 256 + loop offset of the page (512 under the Windows convention, whose loop keeps more of its
+// caller's registers before it), the kernel at 2048 + kernel offset.
 constexpr size_t PLACEMENT_PAGE = 4096;
-constexpr size_t LOOP_BODY_AT = 256;
+constexpr size_t LOOP_BODY_AT = MICROSOFT_X64 ? 512 : 256;
 constexpr size_t KERNEL_AT = 2048;
 
 using PlacedLoop = void(int32_t operand, uint32_t calls);

@@ -1,6 +1,6 @@
 // The placed loop as the calling convention of the build has it called: a table kernel runs with
 // a clean check record, and the caller gets back every register it keeps whatever the kernel did.
-#include "stats/sweep/placed/calling_convention.h"
+#include "stats/system/x86_64/calling_convention.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,15 @@
 
 #include "stats/sweep/placed/checked_chunks.h"
 #include "stats/sweep/placed/loop_check.h"
+#include "stats/sweep/placed/placement.h"
 #include "stats/sweep/placed/procedures.h"
 
 extern "C" {
 void CallWithSentinels(const void* code, uint64_t first, uint64_t second, uint64_t* after);
 uint64_t ChainRoundsTicks(uint64_t rounds);
 uint64_t WitnessRoundsTicks(uint64_t rounds);
+extern const uint32_t SweepLoopBodyOffset;
+extern const uint32_t BlockPrologueLength;
 }
 
 namespace {
@@ -110,6 +113,35 @@ TEST(PlacedLoop, ChecksRdiAfterEveryChunkOnlyWhereTheCallerKeepsIt) {
 #else
   EXPECT_EQ(chunks.failure(), "");
 #endif
+}
+
+// A prologue longer than the room before the body would start on the page before, in another copy.
+TEST(PlacedLoop, PrologueFitsInTheRoomBeforeTheBodyUnderThisConvention) {
+  EXPECT_LE(SweepLoopBodyOffset, stats::LOOP_BODY_AT);
+  EXPECT_LE(BlockPrologueLength, stats::LOOP_BODY_AT);
+}
+
+TEST(PlacedLoop, ChecksXmm6AfterEveryChunkOnlyWhereTheCallerKeepsItThoughAKernelWaitsToChangeIt) {
+  // inc qword ptr [rsp + 8]; cmp qword ptr [rsp + 8], 100; jb +3; xorps xmm6, xmm6; ret: from its
+  // 100th call on, counted where its caller's frame would be, which no chunk writes.
+  stats::Procedure kernel;
+  kernel.name = "late-xmm6";
+  kernel.bytes = {0x48, 0xFF, 0x44, 0x24, 0x08, 0x48, 0x83, 0x7C, 0x24,
+                  0x08, 0x64, 0x72, 0x03, 0x0F, 0x57, 0xF6, 0xC3};
+  const std::vector<stats::Procedure> procedures = {kernel, stats::EmptyProcedureCopy()};
+  stats::MeasureCode code(stats::SweepMeasure::CALL, procedures);
+  ASSERT_TRUE(code.ok()) << code.error();
+  stats::SeedLoopCheck(13);
+  stats::CheckedChunks chunks(code, procedures.size(), false);
+  // The count starts afresh: it lies just above the kernel's return address, at the stack's top.
+  const uint64_t stack_top = stats::LoopCheckRecord()[14];
+  *reinterpret_cast<uint64_t*>(stack_top) = 0;
+  chunks.Ticks({stats::POSITIVE, 0, 17}, 51);
+  EXPECT_EQ(chunks.failure(), "") << "the first 51 calls keep XMM6";
+  chunks.Ticks({stats::NEGATIVE, 0, 40}, 51);
+  EXPECT_EQ(chunks.failure(),
+            stats::MICROSOFT_X64 ? "it changed XMM6 (kept under the Windows x64 calling convention)"
+                                 : "");
 }
 
 }  // namespace

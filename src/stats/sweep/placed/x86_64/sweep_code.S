@@ -1,22 +1,12 @@
 #include "kernels/x86/procedures.inc"
 #include "bench/x86/loop_body.inc"
 #include "stats/system/x86_64/callee_saved.inc"
+#include "stats/system/x86_64/calling_convention.inc"
 #include "stats/sweep/placed/x86_64/checked_loop.inc"
 
     .intel_syntax noprefix
     .text
 
-# Where a procedure called from C++ finds its arguments: RDI, RSI, RDX under System V; RCX, RDX,
-# R8 under the Microsoft x64 convention, whose callers keep RDI and RSI too (and XMM6-XMM15).
-#ifdef _WIN64
-#define FIRST_ARGUMENT rcx
-#define SECOND_ARGUMENT_32 edx
-#define THIRD_ARGUMENT r8
-#else
-#define FIRST_ARGUMENT rdi
-#define SECOND_ARGUMENT_32 esi
-#define THIRD_ARGUMENT rdx
-#endif
 
 # void SweepLoop(int32_t operand, uint32_t calls): the template the sweep copies to each place.
 # Its loop is the benchmark's own loop body; the sweep points the CALL at the placed kernel. Under
@@ -46,18 +36,12 @@ PROCEDURE_START BlockEpilogue
 .LBlockEpilogueEnd:
 PROCEDURE_END BlockEpilogue
 
-# The rounds' count of the two chains below, taken from the first argument: RDI is the caller's
-# under the Microsoft convention.
-#ifdef _WIN64
+# The rounds' count of the two chains below, in a register neither convention's caller keeps
+# and neither chain uses.
 #define ROUNDS r10
 .macro TAKE_ROUNDS
-    mov r10, rcx
+    mov ROUNDS, FIRST_ARGUMENT
 .endm
-#else
-#define ROUNDS rdi
-.macro TAKE_ROUNDS
-.endm
-#endif
 
 # uint64_t ChainRoundsTicks(uint64_t rounds): the time-stamp counter's ticks over 100 additions per
 # round, each waiting for the one before, so a round takes 100 core cycles at whatever clock the
@@ -121,13 +105,8 @@ PROCEDURE_END WitnessRoundsTicks
 # XMM6-XMM15, which only a Windows caller keeps) and records them after it, then RFLAGS, RSP after
 # and before the call, and RAX. The record's address lies just above the kernel's return address
 # (and its shadow space, on Windows), where a kernel that writes its caller's frame wrecks it.
-#ifdef _WIN64
-#define CALL_ROOM 48
-#define RECORD_AT 32
-#else
-#define CALL_ROOM 16
-#define RECORD_AT 0
-#endif
+#define CALL_ROOM (16 + SHADOW_SPACE)
+#define RECORD_AT SHADOW_SPACE
 FRAME_PROCEDURE_START CheckedKernelCall
     SAVE_CALLEE_SAVED CALL_ROOM
     mov [rsp + RECORD_AT], THIRD_ARGUMENT

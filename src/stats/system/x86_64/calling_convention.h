@@ -1,7 +1,7 @@
 // The calling convention the placed code follows, as the compiler's target decides it (not the
 // system it runs on): Microsoft's x64 convention on 64-bit Windows, System V elsewhere. A Windows
-// caller keeps RDI, RSI and XMM6-XMM15 as well, so a kernel must too; sweep_code.S makes the same
-// choice, and what a kernel must keep differs nowhere else.
+// caller keeps RDI, RSI and XMM6-XMM15 as well, so a kernel must too; calling_convention.inc makes
+// the same choice, and what a kernel must keep differs nowhere else.
 #pragma once
 
 namespace stats {
