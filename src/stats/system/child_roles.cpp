@@ -53,6 +53,18 @@ RoleMessageRead ReadRoleMessage(const std::string& role, const std::string& mess
   return {message.substr(at), ""};
 }
 
+void PlayRole(const RoleTable& roles, const std::string& role, const std::string& message,
+              const RoleContext& context) {
+  const auto played = roles.find(role);
+  if (played == roles.end() && role != STARTS_ROLE)
+    RefuseRoleInput(role, "this program has no such role");
+  const RoleMessageRead read = ReadRoleMessage(role, message);
+  if (!read.problem.empty()) RefuseRoleInput(role, read.problem);
+  if (played == roles.end()) ExitAtOnce(0);
+  played->second(read.input, context);
+  ExitAtOnce(127);
+}
+
 std::string WhyThisProgramCannotStartItself() {
   ChildLimits limits;
   limits.time_limit_ms = 10000;

@@ -48,6 +48,11 @@ RoleMessageRead ReadRoleMessage(const std::string& role, const std::string& mess
 // not hold, or input cut short or garbled, is refused. Returns at once when no role is named.
 void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles);
 
+// In the child, once its system gave it `message` and `context`: the role played, or refused as
+// above; never returns.
+[[noreturn]] void PlayRole(const RoleTable& roles, const std::string& role,
+                           const std::string& message, const RoleContext& context);
+
 // Empty when this program can start itself again as a child, else why not, in one line: an IA-32
 // build run under an emulator on a machine that refuses 32-bit programs cannot.
 std::string WhyThisProgramCannotStartItself();

@@ -66,17 +66,10 @@ void PlayRoleIfAsked(int argc, char** argv, const RoleTable& roles) {
     message.append(bytes, static_cast<size_t>(count));
     if (message.size() > MOST_INPUT + 256) RefuseRoleInput(role, "it is too long");
   }
-  const auto played = roles.find(role);
-  if (played == roles.end() && role != STARTS_ROLE)
-    RefuseRoleInput(role, "this program has no such role");
-  const RoleMessageRead read = ReadRoleMessage(role, message);
-  if (!read.problem.empty()) RefuseRoleInput(role, read.problem);
-  if (played == roles.end()) ExitAtOnce(0);
   RoleContext context;
   context.report = ReportChannel(REPORT_IN_CHILD);
   if (argc > 4) context.shared_page = PAGE_IN_CHILD;
-  played->second(read.input, context);
-  ExitAtOnce(127);
+  PlayRole(roles, role, message, context);
 }
 
 ChildRun RunRoleWithMessage(const std::string& role, const std::string& message,
