@@ -109,6 +109,7 @@ TEST(ChildRoleOnWindows, EndsOnALinuxSystemCallFromPlacedCodeUnderWineAndSaysWhi
   ASSERT_EQ(run.outcome, stats::ChildRun::ENDED) << run.failure;
   EXPECT_EQ(run.report, "closed in");
   EXPECT_EQ(stats::RefusedSystemCall(run), "number 39 of Linux's x86-64 calls") << run.ending.words;
+  EXPECT_EQ(run.ending.words, "was ended for the system call number 39 of Linux's x86-64 calls");
 }
 
 }  // namespace
