@@ -7,8 +7,8 @@
 
 namespace stats {
 
-// Windows has no filter of system calls (Wine on Linux, one of placed code's Linux calls); its
-// callers keep XMM6-XMM15 as well.
+// No filter of system calls on Windows (under Wine on Linux, one of the placed code's Linux calls
+// only); its callers keep XMM6-XMM15 as well.
 const char USER_KERNEL_WALLS_HELP[] =
     " It runs only in child processes, each in a job of its\n"
     "                    own, and is left out if it faults, hangs, changes RBX, RSI, RDI, RBP,\n"
