@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # bash check_sweep.sh CASE absbench-stats.exe WORK EMULATOR...: the sweep of absbench-stats.exe as a
 # Windows user runs it, here under Wine. measures: every measure, its outputs and a comparison of
-# its record. hostile: a kernel of each kind that breaks its caller beside the table, all left out
-# and named, the table written, exit 1. interrupt: SIGINT during a sweep ends it soon, with the
-# code a shell reads, and leaves no process of it.
+# its record. hostile: a kernel of each kind that breaks its caller or calls the host's kernel past
+# Wine beside the table, all left out and named, the table written, exit 1. interrupt: SIGINT
+# during a sweep ends it soon, with the code a shell reads, and leaves no process of it.
 set -uo pipefail
 case_name=$1 stats=$2 work=$3
 shift 3
@@ -49,6 +49,8 @@ hostile)
     mxcsr=6A000FAE142459 # push 0; ldmxcsr [rsp]; pop rcx
     rsp=31E4          # xor esp, esp
     xmm6=0F57F6       # xorps xmm6, xmm6 (kept by a Windows caller)
+    getpid=B8270000000F05C3 # mov eax, 39; syscall; ret (Linux's getpid)
+    int80=B814000000CD80C3  # mov eax, 20; int 0x80; ret (getpid in Linux's IA-32 table)
   )
   arguments=()
   for kernel in "${kernels[@]}"; do arguments+=(--kernel "$kernel"); done
@@ -60,6 +62,8 @@ hostile)
     grep -q "^left out: $name: " out.txt || fail "$name is not left out with its reason"
     grep -q ",$name," sweep.csv && fail "$name was measured"
   done
+  grep -q "^left out: getpid: it made the system call number 39 of Linux's x86-64 calls$" out.txt ||
+    fail "getpid's Linux system call is not named"
   rows=$(wc -l <sweep.csv)
   [[ $rows == $((1 + 2 * 12 * 64)) ]] || fail "sweep.csv has $rows rows, not the table's"
   [[ -z $(left_behind) ]] || fail "processes left: $(left_behind)"

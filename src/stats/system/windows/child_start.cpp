@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "stats/system/windows/child_walls.h"
+#include "stats/system/windows/linux_call_wall.h"
 
 namespace stats {
 
@@ -167,7 +168,9 @@ ChildEnding EndingOfExitCode(DWORD code) {
   // Errors' and warnings' codes, as an exception ends a process with; any other is a status.
   if ((code >> 28) != 0xC && (code >> 28) != 0x8) {
     ending.exit_code = static_cast<int>(code);
-    ending.words = "exited with status " + std::to_string(ending.exit_code);
+    const std::string call = RefusedLinuxCall(ending.exit_code);
+    ending.words = call.empty() ? "exited with status " + std::to_string(ending.exit_code)
+                                : "was ended for the system call " + call;
     return ending;
   }
   char hex[16];

@@ -43,7 +43,8 @@ StartedChild StartChild(const std::vector<std::string>& words, bool search_path,
 ChildRun WatchChild(StartedChild& child, const ChildLimits& limits);
 
 // A ChildEnding in this program's words from a process's exit code: an exception's code
-// (0xC0000005, 0x80000003) is a fault, anything else the status it exited with.
+// (0xC0000005, 0x80000003) is a fault, anything else the status it exited with, named when it is
+// that of a refused Linux system call.
 ChildEnding EndingOfExitCode(DWORD code);
 
 }  // namespace stats

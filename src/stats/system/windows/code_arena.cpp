@@ -1,6 +1,7 @@
 #include "stats/system/code_arena.h"
 
 #include "stats/system/windows/handles.h"
+#include "stats/system/windows/linux_call_wall.h"
 
 namespace stats {
 
@@ -32,6 +33,7 @@ bool CodeArena::MakeExecutable() {
   }
   // What was written as data is fetched as instructions from here on.
   FlushInstructionCache(GetCurrentProcess(), bytes_, size_);
+  NotePlacedCode(bytes_, size_);
   executable_ = true;
   return true;
 }

@@ -7,7 +7,8 @@
 
 namespace stats {
 
-// Windows has no filter of system calls; its callers keep XMM6-XMM15 as well.
+// No filter of system calls on Windows (under Wine on Linux, one of the placed code's Linux calls
+// only); its callers keep XMM6-XMM15 as well.
 const char USER_KERNEL_WALLS_HELP[] =
     " It runs only in child processes, each in a job of its\n"
     "                    own, and is left out if it faults, hangs, changes RBX, RSI, RDI, RBP,\n"
@@ -24,6 +25,9 @@ Containment ChildContainment() {
   if (granted.token) containment.at_creation.push_back("low-integrity token");
   if (granted.mitigations) containment.at_creation.push_back("mitigation policies");
   containment.once_placed = {"no new executable code"};
+  // A child that cannot refuse them ends before any placed byte runs.
+  if (WineOnLinux())
+    containment.once_placed.push_back("Linux system calls from placed code refused");
   // Wine takes every one of these calls and enforces none but the job's end with this process.
   const std::string wine = WineVersion();
   if (!wine.empty()) {

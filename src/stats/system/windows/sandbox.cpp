@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "stats/system/windows/handles.h"
+#include "stats/system/windows/linux_call_wall.h"
 
 namespace stats {
 
@@ -35,6 +36,8 @@ std::string EnterSandbox(const SandboxRules&) {
   if (!Set(set, ProcessDynamicCodePolicy, dynamic_code)) {
     return "the system refuses to forbid new executable code: " + SystemWords(GetLastError());
   }
+  // Under Wine on Linux the placed code could reach the host's kernel past Wine: not from there.
+  if (std::string refused = RefuseLinuxCallsFromPlacedCode(); !refused.empty()) return refused;
   // The rest narrow what the code could reach, and are kept where the system grants them. Not
   // win32k: the program imports USER32, and its calls at exit would end the child.
   PROCESS_MITIGATION_EXTENSION_POINT_DISABLE_POLICY extension_points = {};
@@ -58,7 +61,9 @@ std::string EnterSandbox(const SandboxRules&) {
 
 bool ClosedIn() { return closed_in; }
 
-// Windows has no system-call filter: no call is ever refused by one.
-std::string RefusedSystemCall(const ChildRun&) { return ""; }
+// Windows has no system-call filter; under Wine on Linux, placed code's Linux calls are refused.
+std::string RefusedSystemCall(const ChildRun& child) {
+  return child.outcome == ChildRun::ENDED ? RefusedLinuxCall(child.ending.exit_code) : "";
+}
 
 }  // namespace stats

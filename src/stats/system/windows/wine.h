@@ -8,4 +8,7 @@ namespace stats {
 // Wine's version ("8.0"), or empty on Windows itself.
 std::string WineVersion();
 
+// Whether this is Wine on a Linux host, whose system calls this program can then make itself.
+bool WineOnLinux();
+
 }  // namespace stats

@@ -1,14 +1,19 @@
 // How a role child ends on a fault: at once, with the exception's code, whatever debugger the
-// system names; and what it must not end on.
+// system names; on a Linux system call its placed code makes under Wine; and what it must not end
+// on.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
 #include "stats/system/child_roles.h"
+#include "stats/system/code_arena.h"
+#include "stats/system/sandbox.h"
+#include "stats/system/windows/wine.h"
 #include "tests/stats/test_roles.h"
 
 namespace {
@@ -56,7 +61,19 @@ const bool FAULT_ROLES_ADDED =
                            caught = error.what();
                          }
                          ReportFaultless(context, caught);
-                       });
+                       }) &&
+    // Linux's getpid from placed code, once closed in; the report, written before, goes through
+    // Wine's own calls, which the filter lets by.
+    testing_roles::Add("calls-linux", [](const std::string&, const stats::RoleContext& context) {
+      const std::string bytes("\xB8\x27\0\0\0\x0F\x05\xC3", 8);
+      stats::CodeArena arena(bytes.size());
+      if (!arena.ok()) stats::ExitAtOnce(1);
+      std::memcpy(arena.writable(), bytes.data(), bytes.size());
+      if (!arena.MakeExecutable() || !stats::EnterSandbox({}).empty()) stats::ExitAtOnce(1);
+      if (!stats::ReportAll(context.report, "closed in")) stats::ExitAtOnce(1);
+      reinterpret_cast<void (*)()>(reinterpret_cast<uintptr_t>(arena.bytes()))();
+      ReportFaultless(context, ", then called Linux");
+    });
 
 TEST(ChildRoleOnWindows, EndsAtOnceWithTheExceptionsCodeOnAFaultWithoutADebugger) {
   SKIP_WHERE_CHILD_ROLES_CANNOT_START();
@@ -83,6 +100,16 @@ TEST(ChildRoleOnWindows, EndsAtOnceWithTheExceptionsCodeOnAFaultWithoutADebugger
   const stats::ChildRun caught = stats::RunRole("raises-and-catches", "", {});
   EXPECT_TRUE(stats::Succeeded(caught)) << caught.ending.words;
   EXPECT_EQ(caught.report, "thrown");
+}
+
+TEST(ChildRoleOnWindows, EndsOnALinuxSystemCallFromPlacedCodeUnderWineAndSaysWhichCall) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
+  if (!stats::WineOnLinux()) GTEST_SKIP() << "no Linux beneath to call";
+  const stats::ChildRun run = stats::RunRole("calls-linux", "", {});
+  ASSERT_EQ(run.outcome, stats::ChildRun::ENDED) << run.failure;
+  EXPECT_EQ(run.report, "closed in");
+  EXPECT_EQ(stats::RefusedSystemCall(run), "number 39 of Linux's x86-64 calls") << run.ending.words;
+  EXPECT_EQ(run.ending.words, "was ended for the system call number 39 of Linux's x86-64 calls");
 }
 
 }  // namespace
