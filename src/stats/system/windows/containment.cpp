@@ -24,15 +24,18 @@ Containment ChildContainment() {
   containment.at_creation = {"job (one process, memory, CPU time)"};
   if (granted.token) containment.at_creation.push_back("low-integrity token");
   if (granted.mitigations) containment.at_creation.push_back("mitigation policies");
-  containment.once_placed = {"no new executable code"};
   // A child that cannot refuse them ends before any placed byte runs.
   if (WineOnLinux())
     containment.once_placed.push_back("Linux system calls from placed code refused");
-  // Wine takes every one of these calls and enforces none but the job's end with this process.
+  // Wine takes every other call and enforces none but the job's end with this process: said
+  // after the walls it names, apart from the filter above, which is this program's own.
   const std::string wine = WineVersion();
-  if (!wine.empty()) {
-    containment.at_creation.push_back("none of these enforced by Wine " + wine +
-                                      " but the job's end with this program");
+  if (wine.empty()) {
+    containment.once_placed.push_back("no new executable code");
+  } else {
+    containment.at_creation.push_back("no new executable code");
+    containment.at_creation.push_back("of which Wine " + wine +
+                                      " enforces only the job's end with this program");
   }
   containment.tools_walled_in = ToolsWalledIn();
   return containment;
