@@ -48,6 +48,8 @@ hostile)
     int3=CC           # int3
     mxcsr=6A000FAE142459 # push 0; ldmxcsr [rsp]; pop rcx
     rsp=31E4          # xor esp, esp
+    # inc qword [rsp+8]; cmp qword [rsp+8], 100; jb +2; ud2; ret: its 100th call faults at byte 13
+    late=48FF44240848837C24086472020F0BC3
   )
   arguments=()
   for kernel in "${kernels[@]}"; do arguments+=(--kernel "$kernel"); done
@@ -59,6 +61,13 @@ hostile)
     grep -q "^left out: $name: " out.txt || fail "$name is not left out with its reason"
     grep -q ",$name," sweep.csv && fail "$name was measured"
   done
+  # Where in the kernel each fault was, in the contract check and in the sweep.
+  grep -q "^left out: ud2: .*(illegal instruction) at byte 0 of the kernel$" out.txt ||
+    fail "ud2's fault is not placed at its byte 0"
+  grep -q "^left out: null: .*(access violation) at byte 2 of the kernel$" out.txt ||
+    fail "null's fault is not placed at its byte 2"
+  grep -q "^left out: late: .*(illegal instruction) at byte 13 of the kernel at placement " \
+    out.txt || fail "late's fault is not placed at its byte 13"
   rows=$(wc -l <sweep.csv)
   [[ $rows == $((1 + 2 * 12 * 64)) ]] || fail "sweep.csv has $rows rows, not the table's"
   [[ -z $(left_behind) ]] || fail "processes left: $(left_behind)"
