@@ -35,8 +35,8 @@ class Beacon {
   void Enter(SweepMeasure measure, int kernel, size_t placement);
   // `waiting`: the rounds go on past their usual time, for quieter ones.
   void Count(size_t done, size_t total, bool waiting);
-  // Where the kernel's copies of the cell last entered lie; and where a fault that ends the
-  // process stores its instruction's address.
+  // Where the kernel's copies of the cell last entered lie; and the two words where a fault that
+  // ends the process stores its instruction's address (fault_address.h).
   void Placed(const PlacedCopies& copies);
   int64_t* fault_address() { return &fields_[FAULT_AT]; }
 
