@@ -51,6 +51,8 @@ hostile)
     xmm6=0F57F6       # xorps xmm6, xmm6 (kept by a Windows caller)
     getpid=B8270000000F05C3 # mov eax, 39; syscall; ret (Linux's getpid)
     int80=B814000000CD80C3  # mov eax, 20; int 0x80; ret (getpid in Linux's IA-32 table)
+    # inc qword [rsp+8]; cmp qword [rsp+8], 100; jb +2; ud2; ret: its 100th call faults at byte 13
+    late=48FF44240848837C24086472020F0BC3
   )
   arguments=()
   for kernel in "${kernels[@]}"; do arguments+=(--kernel "$kernel"); done
@@ -64,6 +66,13 @@ hostile)
   done
   grep -q "^left out: getpid: it made the system call number 39 of Linux's x86-64 calls$" out.txt ||
     fail "getpid's Linux system call is not named"
+  # Where in the kernel each fault was, in the contract check and in the sweep.
+  grep -q "^left out: ud2: .*(illegal instruction) at byte 0 of the kernel$" out.txt ||
+    fail "ud2's fault is not placed at its byte 0"
+  grep -q "^left out: null: .*(access violation) at byte 2 of the kernel$" out.txt ||
+    fail "null's fault is not placed at its byte 2"
+  grep -q "^left out: late: .*(illegal instruction) at byte 13 of the kernel at placement " \
+    out.txt || fail "late's fault is not placed at its byte 13"
   rows=$(wc -l <sweep.csv)
   [[ $rows == $((1 + 2 * 12 * 64)) ]] || fail "sweep.csv has $rows rows, not the table's"
   [[ -z $(left_behind) ]] || fail "processes left: $(left_behind)"

@@ -129,6 +129,7 @@ SweepResult RunSweep(const std::vector<Procedure>& kernels, const SweepSettings&
                                ? static_cast<int>(measured.kernels[procedure])
                                : -1;
         hooks.entering(measured.measure, kernel, cell.placement);
+        if (hooks.copies_entered) hooks.copies_entered(code.Copies(cell));
       };
     }
     Moment measure_start;

@@ -49,6 +49,12 @@ struct SweepResult {
   std::string error;                  // empty when the sweep ran
 };
 
+// Where a cell's copies of a kernel lie in memory: `copies` of its `length` bytes, the first at
+// `first` and each `stride` bytes after the one before.
+struct PlacedCopies {
+  uint64_t first = 0, stride = 0, length = 0, copies = 0;
+};
+
 // What a sweep tells, and asks, whatever runs it.
 struct SweepHooks {
   // In visits; `waiting` once the usual time is past and the rounds go on for quieter ones.
@@ -56,6 +62,8 @@ struct SweepHooks {
   // Which kernel (an index into the sweep's kernels, or -1 for the empty procedure) and placement
   // of which measure runs next, before its code runs.
   std::function<void(SweepMeasure, int kernel, size_t placement)> entering;
+  // Then where that cell's kernel copies lie (none for the empty procedure), for words on a fault.
+  std::function<void(const PlacedCopies&)> copies_entered;
   std::function<bool()> stop_requested;
   // A kernel's chunk failed its check (checked_chunks.h): what it did. The sweep goes on after it
   // returns, so a measuring process ends itself here.

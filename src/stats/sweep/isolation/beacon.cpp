@@ -14,6 +14,12 @@ constexpr uint64_t NAMED = uint64_t{1} << 63;
 int64_t Load(const int64_t& field) { return __atomic_load_n(&field, __ATOMIC_ACQUIRE); }
 void Store(int64_t& field, int64_t value) { __atomic_store_n(&field, value, __ATOMIC_RELEASE); }
 
+int64_t CellWord(SweepMeasure measure, int kernel, size_t placement) {
+  return static_cast<int64_t>(NAMED | uint64_t{static_cast<uint8_t>(measure)} << 56 |
+                              uint64_t{static_cast<uint16_t>(kernel + 1)} << 32 |
+                              static_cast<uint32_t>(placement));
+}
+
 }  // namespace
 
 Beacon::Beacon() : page_(FIELDS * sizeof(int64_t)) {
@@ -25,10 +31,7 @@ Beacon::Beacon(SharedPage::Handle handle) : page_(handle, FIELDS * sizeof(int64_
 }
 
 void Beacon::Enter(SweepMeasure measure, int kernel, size_t placement) {
-  const uint64_t cell = NAMED | uint64_t{static_cast<uint8_t>(measure)} << 56 |
-                        uint64_t{static_cast<uint16_t>(kernel + 1)} << 32 |
-                        static_cast<uint32_t>(placement);
-  const int64_t word = static_cast<int64_t>(cell);
+  const int64_t word = CellWord(measure, kernel, placement);
   if (Load(fields_[LAST]) == word) return;
   Store(fields_[BEFORE], Load(fields_[LAST]));
   Store(fields_[LAST], word);
@@ -38,6 +41,27 @@ void Beacon::Count(size_t done, size_t total, bool waiting) {
   Store(fields_[WAITING], waiting ? 1 : 0);
   Store(fields_[TOTAL], static_cast<int64_t>(total));
   Store(fields_[DONE], static_cast<int64_t>(done));
+}
+
+void Beacon::Placed(const PlacedCopies& copies) {
+  Store(fields_[FIRST], static_cast<int64_t>(copies.first));
+  Store(fields_[STRIDE], static_cast<int64_t>(copies.stride));
+  Store(fields_[LENGTH], static_cast<int64_t>(copies.length));
+  Store(fields_[COPIES], static_cast<int64_t>(copies.copies));
+  Store(fields_[COPIES_OF], Load(fields_[LAST]));
+}
+
+std::optional<uint64_t> Beacon::FaultAddress() const {
+  if (Load(fields_[FAULTED]) != 1) return std::nullopt;
+  return static_cast<uint64_t>(Load(fields_[FAULT_AT]));
+}
+
+std::optional<PlacedCopies> Beacon::CopiesOf(const NamedCell& cell) const {
+  if (Load(fields_[COPIES_OF]) != CellWord(cell.measure, cell.kernel, cell.placement))
+    return std::nullopt;
+  return PlacedCopies{
+      static_cast<uint64_t>(Load(fields_[FIRST])), static_cast<uint64_t>(Load(fields_[STRIDE])),
+      static_cast<uint64_t>(Load(fields_[LENGTH])), static_cast<uint64_t>(Load(fields_[COPIES]))};
 }
 
 std::optional<NamedCell> Beacon::Named(int back,

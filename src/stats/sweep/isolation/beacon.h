@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "stats/measure.h"
+#include "stats/sweep/estimate/results.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/shared_page.h"
 
@@ -34,11 +35,19 @@ class Beacon {
   void Enter(SweepMeasure measure, int kernel, size_t placement);
   // `waiting`: the rounds go on past their usual time, for quieter ones.
   void Count(size_t done, size_t total, bool waiting);
+  // Where the kernel's copies of the cell last entered lie; and the two words where a fault that
+  // ends the process stores its instruction's address (fault_address.h).
+  void Placed(const PlacedCopies& copies);
+  int64_t* fault_address() { return &fields_[FAULT_AT]; }
 
   // In the parent: the last cell named (`back` 0) or the one before it (1), when one was and it
   // names a measure of `measures`, the empty procedure or a kernel that measure times, and a
   // placement on its grid.
   std::optional<NamedCell> Named(int back, const std::vector<MeasureKernels>& measures) const;
+  // The address a fault stored, if one did, and where the copies of `cell` lay, when they were
+  // the last placed.
+  std::optional<uint64_t> FaultAddress() const;
+  std::optional<PlacedCopies> CopiesOf(const NamedCell& cell) const;
   // The visits done and expected, the first never past the second.
   size_t done() const;
   size_t total() const;
@@ -50,7 +59,23 @@ class Beacon {
   double StoppedSeconds() const;
 
  private:
-  enum Field { LAST, BEFORE, DONE, TOTAL, WAITING, STOPPED, FIELDS };
+  // The cell and the visits; then where the last cell's copies lie, and a fault's address.
+  enum Field {
+    LAST,
+    BEFORE,
+    DONE,
+    TOTAL,
+    WAITING,
+    STOPPED,
+    COPIES_OF,
+    FIRST,
+    STRIDE,
+    LENGTH,
+    COPIES,
+    FAULT_AT,
+    FAULTED,
+    FIELDS
+  };
   SharedPage page_;
   int64_t* fields_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "stats/sweep/isolation/cell_alone.h"
+#include "stats/sweep/isolation/fault_place.h"
 #include "stats/sweep/isolation/fp_guard.h"
 #include "stats/sweep/isolation/measuring_process.h"
 #include "stats/system/sandbox.h"
@@ -20,9 +21,19 @@ std::string LastLineAfter(const std::string& report, const std::string& mark) {
   return line.substr(mark.size(), line.size() - mark.size() - 1);
 }
 
+// Where in the cell's code a fault that ended the measuring process was, when it left word.
+std::string FaultPlaceIn(const ChildRun& child, const Beacon& beacon, const NamedCell& cell) {
+  const std::optional<uint64_t> address = beacon.FaultAddress();
+  if (child.outcome != ChildRun::ENDED || child.ending.fault.empty() || !address) return "";
+  std::vector<CodeRegion> regions;
+  if (const std::optional<PlacedCopies> copies = beacon.CopiesOf(cell))
+    regions.push_back({"the kernel", *copies});
+  return FaultPlace(*address, regions);
+}
+
 // Why the measuring process ended without its whole report, for the cell blamed.
 std::string WhatHappened(const ChildRun& child, const std::string& report_problem,
-                         const NamedCell& cell) {
+                         const Beacon& beacon, const NamedCell& cell) {
   const std::string where =
       " at placement " + std::to_string(cell.placement) + " of " + MeasureName(cell.measure);
   const std::string call = RefusedSystemCall(child);
@@ -43,7 +54,8 @@ std::string WhatHappened(const ChildRun& child, const std::string& report_proble
   if (child.outcome == ChildRun::ENDED && child.ending.fault.empty() && !report_problem.empty())
     return "it wrote to the measuring process's report (" + report_problem + ")" + where;
   if (child.outcome == ChildRun::ENDED)
-    return "the measuring process " + child.ending.words + where;
+    return "the measuring process " + child.ending.words + FaultPlaceIn(child, beacon, cell) +
+           where;
   return "the measuring process failed" + where + ": " + child.failure;
 }
 
@@ -102,7 +114,7 @@ Blame ConfirmBlame(const ChildRun& child, const std::string& report_problem, con
   for (const NamedCell& cell : suspects) {
     if (FailsAgainAlone(kernels, cell, settings)) {
       blame.kernel = static_cast<size_t>(cell.kernel);
-      blame.what = WhatHappened(child, report_problem, cell);
+      blame.what = WhatHappened(child, report_problem, beacon, cell);
       return blame;
     }
     if (StopRequested() != StopRequest::NONE) {

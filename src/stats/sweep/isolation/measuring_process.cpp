@@ -13,6 +13,7 @@
 #include "stats/sweep/isolation/wire_format.h"
 #include "stats/sweep/placed/procedures.h"
 #include "stats/system/containment.h"
+#include "stats/system/fault_address.h"
 #include "stats/system/files.h"
 #include "stats/system/processes.h"
 #include "stats/system/sandbox.h"
@@ -50,6 +51,7 @@ void SendToParent(ReportChannel report, const std::string& text) {
     CheckFloatControl();
     beacon.Enter(measure, kernel, placement);
   };
+  hooks.copies_entered = [&](const PlacedCopies& copies) { beacon.Placed(copies); };
   hooks.broke = EndForBrokenChunk;
   hooks.chunk_ended = CheckFloatControl;
   // The parent ends this process by a signal when it is asked to stop; nothing to ask here.
@@ -152,6 +154,7 @@ Role MeasuringRole(const std::string& name, MeasureSweep measure_sweep) {
     if (!read.whole()) RefuseRoleInput(name, "its kernels or settings are garbled");
     Beacon beacon(context.shared_page);
     if (!beacon.ok()) ExitAtOnce(CANNOT_SHARE);
+    RecordFaultAddressIn(beacon.fault_address());
     Measure(kernels, settings, measure_sweep, beacon, context.report);
   };
 }

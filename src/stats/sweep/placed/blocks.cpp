@@ -52,6 +52,7 @@ PlacedBlocks::PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& p
                            uint32_t copies)
     : procedures_(procedures.size()),
       grid_(GridFor(measure)),
+      layouts_(2 * procedures.size()),
       arena_(2 * procedures.size() * grid_.size() * BLOCK_PAGES) {
   ok_ = arena_.ok() && LoopCheckRecord() != nullptr;
   error_ = arena_.ok() ? LoopCheckError() : arena_.error();
@@ -61,6 +62,11 @@ PlacedBlocks::PlacedBlocks(SweepMeasure measure, const std::vector<Procedure>& p
   for (Pass pass : {POSITIVE, NEGATIVE}) {
     for (size_t procedure = 0; procedure < procedures.size(); ++procedure) {
       const std::vector<uint8_t> joined = BlockCopies(measure, pass, procedures[procedure], copies);
+      PlacedCopies& layout = layouts_[pass * procedures_ + procedure];
+      layout.first = measure == SweepMeasure::THROUGHPUT ? sizeof GlueFreshOperand : 0;
+      layout.stride = joined.size() / copies;
+      layout.length = BodyOf(procedures[procedure]).size();
+      layout.copies = copies;
       for (size_t placement = 0; placement < grid_.size(); ++placement) {
         uint8_t* start = writable + (block(pass, procedure, placement) - arena_.bytes());
         std::memcpy(start - BlockPrologueLength, reinterpret_cast<const void*>(BlockPrologue),
@@ -92,6 +98,12 @@ const uint8_t* PlacedBlocks::page(Pass pass, size_t procedure, size_t placement)
 
 const uint8_t* PlacedBlocks::block(Pass pass, size_t procedure, size_t placement) const {
   return page(pass, procedure, placement) + BLOCK_AT + grid_[placement].loop_offset;
+}
+
+PlacedCopies PlacedBlocks::copies(Pass pass, size_t procedure, size_t placement) const {
+  PlacedCopies copies = layouts_[pass * procedures_ + procedure];
+  copies.first += reinterpret_cast<uintptr_t>(block(pass, procedure, placement));
+  return copies;
 }
 
 PlacedLoop* PlacedBlocks::loop(Pass pass, size_t procedure, size_t placement) const {

@@ -9,6 +9,7 @@
 
 #include "stats/measure.h"
 #include "stats/pass.h"
+#include "stats/sweep/estimate/results.h"
 #include "stats/sweep/placed/placement.h"
 
 namespace stats {
@@ -34,11 +35,14 @@ class PlacedBlocks {
   PlacedLoop* loop(Pass pass, size_t procedure, size_t placement) const;
   // Where the block's loop starts, and its copies with their glue.
   const uint8_t* block(Pass pass, size_t procedure, size_t placement) const;
+  // Where the procedure's bodies lie among them.
+  PlacedCopies copies(Pass pass, size_t procedure, size_t placement) const;
 
  private:
   const uint8_t* page(Pass pass, size_t procedure, size_t placement) const;
   size_t procedures_;
   std::vector<Placement> grid_;
+  std::vector<PlacedCopies> layouts_;  // by pass and procedure, `first` from the block's start
   CodeArena arena_;
   bool ok_ = false;
   std::string error_;

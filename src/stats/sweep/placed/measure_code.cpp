@@ -3,6 +3,7 @@
 namespace stats {
 
 MeasureCode::MeasureCode(SweepMeasure measure, const std::vector<Procedure>& procedures) {
+  for (const Procedure& procedure : procedures) lengths_.push_back(procedure.bytes.size());
   if (!IsBlock(measure)) {
     calls_ = std::make_unique<PlacedCode>(procedures, GridFor(SweepMeasure::CALL));
     if (calls_->ok()) calls_->Write(procedures);
@@ -26,6 +27,13 @@ PlacedLoop* MeasureCode::LoopToRun(const Cell& cell) {
   }
   if (calls_) return calls_->loop(cell.code, cell.placement);
   return blocks_[cell.code % 2]->loop(cell.pass, cell.code / 2, cell.placement);
+}
+
+PlacedCopies MeasureCode::Copies(const Cell& cell) const {
+  if (!calls_) return blocks_[cell.code % 2]->copies(cell.pass, cell.code / 2, cell.placement);
+  const uint64_t length = lengths_[cell.code];
+  return {reinterpret_cast<uintptr_t>(calls_->kernel(cell.code, cell.placement)), length, length,
+          1};
 }
 
 }  // namespace stats

@@ -24,9 +24,12 @@ class MeasureCode {
   // when another cell ran last.
   PlacedLoop* LoopToRun(const Cell& cell);
   std::function<void(const Cell&)> entering;
+  // Where the kernel's copies in a cell's code lie.
+  PlacedCopies Copies(const Cell& cell) const;
 
  private:
   Cell last_{NEGATIVE, SIZE_MAX, SIZE_MAX};
+  std::vector<uint64_t> lengths_;  // of each procedure's bytes
   std::unique_ptr<PlacedCode> calls_;
   std::unique_ptr<PlacedBlocks> blocks_[2];  // of N and of 2N copies
   bool ok_ = false;

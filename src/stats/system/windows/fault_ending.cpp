@@ -2,9 +2,23 @@
 
 #include <windows.h>
 
+#include "stats/system/fault_address.h"
+
 namespace stats {
 
 namespace {
+
+int64_t* fault_address_slot = nullptr;
+
+// Stored before the process ends, for the parent to say where the fault was.
+void EndWithCode(const EXCEPTION_RECORD& record) {
+  if (fault_address_slot != nullptr) {
+    __atomic_store_n(&fault_address_slot[0], reinterpret_cast<intptr_t>(record.ExceptionAddress),
+                     __ATOMIC_RELEASE);
+    __atomic_store_n(&fault_address_slot[1], 1, __ATOMIC_RELEASE);
+  }
+  TerminateProcess(GetCurrentProcess(), record.ExceptionCode);
+}
 
 // The processor's own faults and traps; software exceptions (a C++ throw, a debug print) are
 // left to whoever raised them.
@@ -47,13 +61,13 @@ bool OutsideEveryImage(const void* address) {
 LONG CALLBACK EndOnFault(EXCEPTION_POINTERS* exception) {
   const DWORD code = exception->ExceptionRecord->ExceptionCode;
   if (IsHardwareFault(code) && OutsideEveryImage(exception->ExceptionRecord->ExceptionAddress))
-    TerminateProcess(GetCurrentProcess(), code);
+    EndWithCode(*exception->ExceptionRecord);
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
 // Whatever no frame handled ends here rather than in a debugger's wait.
 LONG WINAPI EndUnhandled(EXCEPTION_POINTERS* exception) {
-  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  EndWithCode(*exception->ExceptionRecord);
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -65,5 +79,7 @@ void EndAtOnceOnFaults() {
   AddVectoredExceptionHandler(0, EndOnFault);
   SetUnhandledExceptionFilter(EndUnhandled);
 }
+
+void RecordFaultAddressIn(int64_t* slot) { fault_address_slot = slot; }
 
 }  // namespace stats

@@ -65,6 +65,15 @@ TEST(PlacedBlocks, HoldTheKernelsBytesBeforeItsTrailerWithTheGlueAndLoopBackToTh
         ASSERT_EQ(Bytes(start, start + joined.size()), joined)
             << "procedure " << block.procedure << " at " << placement << ", " << copies
             << " copies";
+        // Where a fault's words say each copy of the body lies.
+        const stats::PlacedCopies at = placed.copies(block.pass, block.procedure, placement);
+        const Bytes body = stats::BodyOf(procedures[block.procedure]);
+        ASSERT_EQ(at.copies, copies);
+        ASSERT_EQ(at.length, body.size());
+        for (uint64_t copy = 0; copy < copies; ++copy) {
+          const auto* first = reinterpret_cast<const uint8_t*>(at.first + copy * at.stride);
+          EXPECT_EQ(Bytes(first, first + at.length), body) << "copy " << copy;
+        }
         const uint8_t* loop_end = start + joined.size();
         EXPECT_EQ(Bytes(loop_end, loop_end + 5), (Bytes{0x83, 0xEE, 0x01, 0x0F, 0x85}));
         int32_t back;

@@ -12,14 +12,17 @@
 
 #include "stats/system/child_roles.h"
 #include "stats/system/code_arena.h"
+#include "stats/system/fault_address.h"
 #include "stats/system/sandbox.h"
 #include "stats/system/windows/wine.h"
 #include "tests/stats/test_roles.h"
 
 namespace {
 
-// Runs `fault`'s bytes from memory of its own, as the sweep places code: outside every image.
-void RunPlaced(const std::string& fault) {
+// Runs `fault`'s bytes from memory of its own, as the sweep places code: outside every image,
+// after `lead` and with their address stored at `placed_at` when given.
+void RunPlaced(const std::string& fault, const std::string& lead = "",
+               int64_t* placed_at = nullptr) {
   const std::string bytes = fault == "store to 0" ? std::string("\xC7\x04\x25\0\0\0\0\1\0\0\0", 11)
                             : fault == "ud2"      ? "\x0F\x0B"
                             : fault == "int3"     ? "\xCC"
@@ -27,7 +30,9 @@ void RunPlaced(const std::string& fault) {
   void* code = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   DWORD was = 0;
   if (code == nullptr || bytes.empty()) return;
-  std::memcpy(code, (bytes + "\xC3").data(), bytes.size() + 1);
+  const std::string placed = lead + bytes + "\xC3";
+  std::memcpy(code, placed.data(), placed.size());
+  if (placed_at != nullptr) *placed_at = reinterpret_cast<intptr_t>(code);
   if (VirtualProtect(code, 4096, PAGE_EXECUTE_READ, &was)) reinterpret_cast<void (*)()>(code)();
 }
 
@@ -64,16 +69,28 @@ const bool FAULT_ROLES_ADDED =
                        }) &&
     // Linux's getpid from placed code, once closed in; the report, written before, goes through
     // Wine's own calls, which the filter lets by.
-    testing_roles::Add("calls-linux", [](const std::string&, const stats::RoleContext& context) {
-      const std::string bytes("\xB8\x27\0\0\0\x0F\x05\xC3", 8);
-      stats::CodeArena arena(bytes.size());
-      if (!arena.ok()) stats::ExitAtOnce(1);
-      std::memcpy(arena.writable(), bytes.data(), bytes.size());
-      if (!arena.MakeExecutable() || !stats::EnterSandbox({}).empty()) stats::ExitAtOnce(1);
-      if (!stats::ReportAll(context.report, "closed in")) stats::ExitAtOnce(1);
-      reinterpret_cast<void (*)()>(reinterpret_cast<uintptr_t>(arena.bytes()))();
-      ReportFaultless(context, ", then called Linux");
-    });
+    testing_roles::Add("calls-linux",
+                       [](const std::string&, const stats::RoleContext& context) {
+                         const std::string bytes("\xB8\x27\0\0\0\x0F\x05\xC3", 8);
+                         stats::CodeArena arena(bytes.size());
+                         if (!arena.ok()) stats::ExitAtOnce(1);
+                         std::memcpy(arena.writable(), bytes.data(), bytes.size());
+                         if (!arena.MakeExecutable() || !stats::EnterSandbox({}).empty())
+                           stats::ExitAtOnce(1);
+                         if (!stats::ReportAll(context.report, "closed in")) stats::ExitAtOnce(1);
+                         reinterpret_cast<void (*)()>(reinterpret_cast<uintptr_t>(arena.bytes()))();
+                         ReportFaultless(context, ", then called Linux");
+                       }) &&
+    // The fault's address in the page it shares, beside where its code was placed.
+    testing_roles::Add("fault-address",
+                       [](const std::string& input, const stats::RoleContext& context) {
+                         stats::SharedPage page(context.shared_page, 3 * sizeof(int64_t));
+                         auto* words = static_cast<int64_t*>(page.bytes());
+                         if (words == nullptr) stats::ExitAtOnce(2);
+                         stats::RecordFaultAddressIn(&words[0]);
+                         RunPlaced(input, "\x90\x90\x90", &words[2]);
+                         stats::ExitAtOnce(0);
+                       });
 
 TEST(ChildRoleOnWindows, EndsAtOnceWithTheExceptionsCodeOnAFaultWithoutADebugger) {
   SKIP_WHERE_CHILD_ROLES_CANNOT_START();
@@ -110,6 +127,20 @@ TEST(ChildRoleOnWindows, EndsOnALinuxSystemCallFromPlacedCodeUnderWineAndSaysWhi
   EXPECT_EQ(run.report, "closed in");
   EXPECT_EQ(stats::RefusedSystemCall(run), "number 39 of Linux's x86-64 calls") << run.ending.words;
   EXPECT_EQ(run.ending.words, "was ended for the system call number 39 of Linux's x86-64 calls");
+}
+
+TEST(ChildRoleOnWindows, StoresTheFaultingInstructionsAddressBeforeAFaultEndsIt) {
+  SKIP_WHERE_CHILD_ROLES_CANNOT_START();
+  for (const std::string fault : {"store to 0", "ud2", "int3"}) {
+    const stats::SharedPage page(3 * sizeof(int64_t));
+    ASSERT_NE(page.bytes(), nullptr) << page.error();
+    const stats::ChildRun run = stats::RunRole("fault-address", fault, {}, &page);
+    EXPECT_NE(run.ending.fault, "") << fault << ": " << run.ending.words;
+    const auto* words = static_cast<const int64_t*>(page.bytes());
+    // After the three NOPs placed before it.
+    EXPECT_EQ(words[1], 1) << fault << ": no address stored";
+    EXPECT_EQ(words[0], words[2] + 3) << fault;
+  }
 }
 
 }  // namespace
