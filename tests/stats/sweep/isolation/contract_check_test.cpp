@@ -46,6 +46,10 @@ TEST(CheckUserKernel, LeavesOutOfLatencyAndThroughputAKernelThatReturnsBeforeThe
               "cannot")
         << argument;
   }
+  // Early for the positive operand only.
+  auto early =
+      std::get<stats::Procedure>(ParsedKernel(true, "early=test eax, eax; js 1f; ret; 1: neg eax"));
+  EXPECT_EQ(stats::CheckUserKernel(early).inline_refusal.rfind("it returns before the end", 0), 0u);
   // A RET jumped over is never taken: the copy runs to its end.
   auto skipped = std::get<stats::Procedure>(ParsedKernel(false, "skipped=EB01C3"));
   EXPECT_EQ(stats::CheckUserKernel(skipped).inline_refusal, "");
