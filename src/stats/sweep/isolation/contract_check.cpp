@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "stats/pass.h"
 #include "stats/sweep/isolation/child_exits.h"
@@ -13,6 +14,8 @@
 #include "stats/system/fault_address.h"
 #include "stats/system/processes.h"
 #include "stats/system/sandbox.h"
+
+extern "C" const uint8_t InlineCheckEnd[4];
 
 namespace stats {
 
@@ -70,13 +73,13 @@ void CallAndReport(const CodeArena& arena, size_t at, ReportChannel report) {
 }
 
 // In the child: the kernel called as the loop calls it, then its body run as an inline copy runs,
-// straight into a RET and elsewhere in memory, as copies are. Both are placed before the sandbox
-// closes, so that the kernel's bytes run where the child can only write its report and end. A
-// fault in the second leaves the first one's records reported.
+// straight into the check's end and elsewhere in memory, as copies are. Both are placed before the
+// sandbox closes, so that the kernel's bytes run where the child can only write its report and end.
+// A fault in the second leaves the first one's records reported.
 [[noreturn]] void CallInChild(const Procedure& kernel, ReportChannel report, int64_t* page) {
   constexpr size_t INLINE_AT = 1024 + 2;
   std::vector<uint8_t> inline_copy = BodyOf(kernel);
-  inline_copy.push_back(0xC3);  // ret
+  inline_copy.insert(inline_copy.end(), std::begin(InlineCheckEnd), std::end(InlineCheckEnd));
   CodeArena called(kernel.bytes.size()), inlined(INLINE_AT + inline_copy.size());
   Place(called, kernel.bytes, 0);
   Place(inlined, inline_copy, INLINE_AT);
@@ -101,6 +104,8 @@ std::string InlineRefusal(const ChildRun& child, const std::string& fault_place,
   if (child.outcome == ChildRun::ENDED && (!complete || !child.ending.fault.empty()))
     return "the process running its inline copy " + child.ending.words + fault_place;
   if (!complete) return "its inline copy could not be checked";
+  if (ReturnedBeforeItsEnd(inline_copy[0]) || ReturnedBeforeItsEnd(inline_copy[1]))
+    return "it returns before the end of its bytes (a RET among them), which an inline copy cannot";
   for (int i = 0; i < 2; ++i) {
     const uint32_t got = KernelResult(inline_copy[i]);
     const uint32_t expected = KernelResult(called[i]);

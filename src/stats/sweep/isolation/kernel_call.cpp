@@ -54,6 +54,10 @@ std::string BrokenContract(const KernelCallRecord& record, int32_t operand) {
   return "";
 }
 
+bool ReturnedBeforeItsEnd(const KernelCallRecord& record) {
+  return record[RBX] != ~CALL_SENTINELS[RBX];
+}
+
 uint32_t KernelResult(const KernelCallRecord& record) { return static_cast<uint32_t>(record[RAX]); }
 
 }  // namespace stats

@@ -19,6 +19,10 @@ KernelCallRecord CallKernelChecked(const void* kernel, int32_t operand);
 // kernel keeps ..."); empty when it kept everything the calling convention asks.
 std::string BrokenContract(const KernelCallRecord& record, int32_t operand);
 
+// Whether a call of an inline copy ending in InlineCheckEnd (sweep_code.S) came back by a RET among
+// the kernel's bytes rather than through that end, which inverts RBX.
+bool ReturnedBeforeItsEnd(const KernelCallRecord& record);
+
 // The result the kernel left in EAX.
 uint32_t KernelResult(const KernelCallRecord& record);
 

@@ -34,6 +34,27 @@ TEST(CheckUserKernel, LeavesOutOfLatencyAndThroughputAKernelWhoseInlineCopyFault
   EXPECT_EQ(kept.inline_refusal, "");
 }
 
+TEST(CheckUserKernel, LeavesOutOfLatencyAndThroughputAKernelThatReturnsBeforeTheEndOfItsBytes) {
+  // A store below the stack pointer and an LEA of it, each with a RET of its own: harmless when
+  // called, but in a block the RET would leave for whatever lies above the kernel's stack pointer.
+  for (const char* argument : {"st=894424F8C3", "lea=488D0424C3"}) {
+    auto kernel = std::get<stats::Procedure>(ParsedKernel(false, argument));
+    const stats::ContractCheck checked = stats::CheckUserKernel(kernel);
+    EXPECT_EQ(checked.problem, "") << argument;
+    EXPECT_EQ(checked.inline_refusal,
+              "it returns before the end of its bytes (a RET among them), which an inline copy "
+              "cannot")
+        << argument;
+  }
+  // Early for the positive operand only.
+  auto early =
+      std::get<stats::Procedure>(ParsedKernel(true, "early=test eax, eax; js 1f; ret; 1: neg eax"));
+  EXPECT_EQ(stats::CheckUserKernel(early).inline_refusal.rfind("it returns before the end", 0), 0u);
+  // A RET jumped over is never taken: the copy runs to its end.
+  auto skipped = std::get<stats::Procedure>(ParsedKernel(false, "skipped=EB01C3"));
+  EXPECT_EQ(stats::CheckUserKernel(skipped).inline_refusal, "");
+}
+
 TEST(CheckUserKernel, MeasuresAKernelThatChangesXmm6WhichNoSystemVCallerKeeps) {
   auto xmm6 = std::get<stats::Procedure>(ParsedKernel(false, "xmm6=0F57F6"));  // xorps xmm6, xmm6
   const stats::ContractCheck checked = stats::CheckUserKernel(xmm6);

@@ -191,4 +191,12 @@ BlockLoopEnd:
     .byte 0x83, 0xEE, 0x01              # sub esi, 1
     .byte 0x0F, 0x85, 0, 0, 0, 0        # jnz rel32 back to the block's start
 
+# The end of the contract check's inline copy. A block holds no return address for a RET among a
+# kernel's bytes, so the check tells a copy that ran to its end from one that returned early: the
+# end inverts RBX, which the kernel keeps, and NOT leaves the flags as the kernel left them.
+    .globl InlineCheckEnd
+InlineCheckEnd:
+    .byte 0x48, 0xF7, 0xD3              # not rbx
+    .byte 0xC3                          # ret
+
 NON_EXECUTABLE_STACK
