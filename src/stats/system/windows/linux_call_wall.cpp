@@ -24,7 +24,7 @@ constexpr int64_t SIGSYS = 31, PR_SET_NO_NEW_PRIVS = 38, SECCOMP_SET_MODE_FILTER
 constexpr uint64_t SA_SIGINFO = 4, SA_RESTORER = 0x04000000, SA_ONSTACK = 0x08000000;
 constexpr uint32_t RET_ALLOW = 0x7FFF0000, RET_TRAP = 0x00030000, RET_KILL_PROCESS = 0x80000000;
 constexpr uint32_t AUDIT_ARCH_I386 = 0x40000003;
-constexpr uint32_t IP_LOW = 8, IP_HIGH = 12;  // seccomp_data's instruction pointer, little-endian
+constexpr uint32_t ARCH = 4, IP_LOW = 8, IP_HIGH = 12;  // in seccomp_data, little-endian
 constexpr uint16_t LD_W_ABS = 0x20, JEQ_K = 0x15, JGE_K = 0x35, JGT_K = 0x25, RET_K = 0x06;
 constexpr size_t MOST_INSTRUCTIONS = 4096;
 
@@ -58,9 +58,10 @@ struct KernelSigaction {
 std::mutex noted_lock;
 std::vector<std::pair<uint64_t, uint64_t>> noted;
 
-// Refuses a call whose instruction pointer falls in any range, whichever table it calls into
-// (syscall or int 0x80): the pointer says where it came from either way. BPF compares 32 bits, so
-// each range is split at every 4 GiB line and matched by its high half, then its low one.
+// Refuses every call into the IA-32 table, which 64-bit Wine never makes: for SYSCALL or SYSENTER
+// from 32-bit code the kernel reports the vDSO's address, not the caller's. Then a call whose
+// instruction pointer falls in any range, a syscall from the placed pages. BPF compares
+// 32 bits, so each range is split at every 4 GiB line and matched by its high half, then its low.
 std::vector<SockFilter> FilterFor(std::vector<std::pair<uint64_t, uint64_t>> ranges,
                                   uint32_t refusal) {
   std::sort(ranges.begin(), ranges.end());
@@ -71,7 +72,8 @@ std::vector<SockFilter> FilterFor(std::vector<std::pair<uint64_t, uint64_t>> ran
     else
       merged.push_back(range);
   }
-  std::vector<SockFilter> program;
+  std::vector<SockFilter> program = {
+      {LD_W_ABS, 0, 0, ARCH}, {JEQ_K, 0, 1, AUDIT_ARCH_I386}, {RET_K, 0, 0, refusal}};
   for (auto [first, last] : merged) {
     for (;;) {
       const uint64_t high = first >> 32;
