@@ -124,6 +124,14 @@ void NotePlacedCode(const void* start, size_t bytes) {
   noted.emplace_back(first, first + bytes);
 }
 
+void ForgetPlacedCode(const void* start) {
+  const auto first = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(start));
+  const std::lock_guard<std::mutex> lock(noted_lock);
+  noted.erase(std::remove_if(noted.begin(), noted.end(),
+                             [first](const auto& range) { return range.first == first; }),
+              noted.end());
+}
+
 std::string RefuseLinuxCallsFromPlacedCode() {
   // Elsewhere the numbers below mean other calls, or none.
   if (!WineOnLinux()) return "";
