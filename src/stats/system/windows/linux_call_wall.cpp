@@ -28,9 +28,11 @@ constexpr uint32_t ARCH = 4, IP_LOW = 8, IP_HIGH = 12;  // in seccomp_data, litt
 constexpr uint16_t LD_W_ABS = 0x20, JEQ_K = 0x15, JGE_K = 0x35, JGT_K = 0x25, RET_K = 0x06;
 constexpr size_t MOST_INSTRUCTIONS = 4096;
 
-// An exit code no Windows status has: the call's number in the low 16 bits, and a bit for the
-// IA-32 table that int 0x80 reaches.
-constexpr uint32_t REFUSED_MARK = 0x5C000000, IA32_TABLE = 0x10000;
+// An exit code no Windows status has (bit 28 is reserved in every status): the call's number in
+// the low 16 bits, a bit for the IA-32 table that int 0x80 reaches, one for the x32 calls that set
+// bit 30 of the number, and one for a number too large to say, which no table has.
+constexpr uint32_t REFUSED_MARK = 0x5C000000, IA32_TABLE = 0x10000, X32_CALLS = 0x20000,
+                   BEYOND_TABLES = 0x40000, X32_BIT = 0x40000000;
 
 // A pointer as a system call's argument.
 int64_t Address(const void* pointer) {
@@ -111,11 +113,20 @@ uint32_t Refusal() {
 
 }  // namespace
 
-// Called by OnRefusedLinuxCall on the signal stack; the kernel's bytes may have wrecked anything
-// but this thread's Windows state, which ending the process needs.
+// Called by OnRefusedLinuxCall on the signal stack, which spares it the kernel's stack pointer;
+// ending the process needs this thread's Windows state (its TEB), which a kernel that moved the GS
+// base has wrecked too: such a child dies unnamed, its call refused all the same.
 extern "C" void EndForLinuxCall(uint32_t number, uint32_t arch) {
-  TerminateProcess(GetCurrentProcess(),
-                   REFUSED_MARK | (arch == AUDIT_ARCH_I386 ? IA32_TABLE : 0) | (number & 0xFFFF));
+  uint32_t table = arch == AUDIT_ARCH_I386 ? IA32_TABLE : 0;
+  if (table == 0 && (number & X32_BIT) != 0) {
+    table = X32_CALLS;
+    number &= ~X32_BIT;
+  }
+  if (number > 0xFFFF) {
+    table |= BEYOND_TABLES;
+    number = 0;
+  }
+  TerminateProcess(GetCurrentProcess(), REFUSED_MARK | table | number);
 }
 
 void NotePlacedCode(const void* start, size_t bytes) {
@@ -159,9 +170,12 @@ std::string RefuseLinuxCallsFromPlacedCode() {
 
 std::string RefusedLinuxCall(int exit_code) {
   const auto code = static_cast<uint32_t>(exit_code);
-  if ((code & ~(IA32_TABLE | 0xFFFF)) != REFUSED_MARK) return "";
-  return "number " + std::to_string(code & 0xFFFF) + " of Linux's " +
-         ((code & IA32_TABLE) != 0 ? "IA-32" : "x86-64") + " calls";
+  if ((code & ~(IA32_TABLE | X32_CALLS | BEYOND_TABLES | 0xFFFF)) != REFUSED_MARK) return "";
+  const std::string table = (code & IA32_TABLE) != 0  ? "IA-32"
+                            : (code & X32_CALLS) != 0 ? "x32"
+                                                      : "x86-64";
+  if ((code & BEYOND_TABLES) != 0) return "numbered beyond all of Linux's " + table + " calls";
+  return "number " + std::to_string(code & 0xFFFF) + " of Linux's " + table + " calls";
 }
 
 }  // namespace stats
