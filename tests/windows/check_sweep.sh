@@ -51,6 +51,9 @@ hostile)
     xmm6=0F57F6       # xorps xmm6, xmm6 (kept by a Windows caller)
     getpid=B8270000000F05C3 # mov eax, 39; syscall; ret (Linux's getpid)
     int80=B814000000CD80C3  # mov eax, 20; int 0x80; ret (getpid in Linux's IA-32 table)
+    # A far jump to 32-bit code, then mov eax, 20; syscall there: Linux tells a filter the vDSO's
+    # address for it, not the placed code's.
+    compat=488D1D18000000488D05110000004883EC1089042466C74424042300FF2C2489DCB8140000000F05F4
   )
   arguments=()
   for kernel in "${kernels[@]}"; do arguments+=(--kernel "$kernel"); done
@@ -64,6 +67,8 @@ hostile)
   done
   grep -q "^left out: getpid: it made the system call number 39 of Linux's x86-64 calls$" out.txt ||
     fail "getpid's Linux system call is not named"
+  grep -q "^left out: compat: it made the system call number 20 of Linux's IA-32 calls$" out.txt ||
+    fail "the IA-32 call from 32-bit code is not named"
   rows=$(wc -l <sweep.csv)
   [[ $rows == $((1 + 2 * 12 * 64)) ]] || fail "sweep.csv has $rows rows, not the table's"
   [[ -z $(left_behind) ]] || fail "processes left: $(left_behind)"
