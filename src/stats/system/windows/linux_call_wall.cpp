@@ -56,7 +56,8 @@ struct KernelSigaction {
 };
 
 // The first and last address a call from placed code comes back to: seccomp sees the address
-// after the calling instruction, so one at the very end of a range is caught too.
+// after the calling instruction, so one at the very end of a range is caught too, and one from the
+// bytes just before a range (not placed code) is not.
 std::mutex noted_lock;
 std::vector<std::pair<uint64_t, uint64_t>> noted;
 
@@ -132,14 +133,14 @@ extern "C" void EndForLinuxCall(uint32_t number, uint32_t arch) {
 void NotePlacedCode(const void* start, size_t bytes) {
   const auto first = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(start));
   const std::lock_guard<std::mutex> lock(noted_lock);
-  noted.emplace_back(first, first + bytes);
+  noted.emplace_back(first + 1, first + bytes);
 }
 
 void ForgetPlacedCode(const void* start) {
   const auto first = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(start));
   const std::lock_guard<std::mutex> lock(noted_lock);
   noted.erase(std::remove_if(noted.begin(), noted.end(),
-                             [first](const auto& range) { return range.first == first; }),
+                             [first](const auto& range) { return range.first == first + 1; }),
               noted.end());
 }
 
