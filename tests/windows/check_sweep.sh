@@ -59,6 +59,9 @@ hostile)
     int80=B814000000CD80C3  # mov eax, 20; int 0x80; ret (getpid in Linux's IA-32 table)
     # inc qword [rsp+8]; cmp qword [rsp+8], 100; jb +2; ud2; ret: its 100th call faults at byte 13
     late=48FF44240848837C24086472020F0BC3
+    # A far jump to 32-bit code, then mov eax, 20; syscall there: Linux tells a filter the vDSO's
+    # address for it, not the placed code's.
+    compat=488D1D18000000488D05110000004883EC1089042466C74424042300FF2C2489DCB8140000000F05F4
   )
   arguments=()
   for kernel in "${kernels[@]}"; do arguments+=(--kernel "$kernel"); done
@@ -79,6 +82,8 @@ hostile)
     fail "null's fault is not placed at its byte 2"
   grep -q "^left out: late: .*(illegal instruction) at byte 13 of the kernel at placement " \
     out.txt || fail "late's fault is not placed at its byte 13"
+  grep -q "^left out: compat: it made the system call number 20 of Linux's IA-32 calls$" out.txt ||
+    fail "the IA-32 call from 32-bit code is not named"
   rows=$(wc -l <sweep.csv)
   [[ $rows == $((1 + 2 * 12 * 64)) ]] || fail "sweep.csv has $rows rows, not the table's"
   [[ -z $(left_behind) ]] || fail "processes left: $(left_behind)"

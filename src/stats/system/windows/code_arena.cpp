@@ -20,7 +20,9 @@ CodeArena::CodeArena(size_t bytes) {
 }
 
 CodeArena::~CodeArena() {
-  if (bytes_ != nullptr) VirtualFree(bytes_, 0, MEM_RELEASE);
+  if (bytes_ == nullptr) return;
+  if (executable_) ForgetPlacedCode(bytes_);
+  VirtualFree(bytes_, 0, MEM_RELEASE);
 }
 
 bool CodeArena::MakeExecutable() {

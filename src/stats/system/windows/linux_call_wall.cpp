@@ -24,13 +24,15 @@ constexpr int64_t SIGSYS = 31, PR_SET_NO_NEW_PRIVS = 38, SECCOMP_SET_MODE_FILTER
 constexpr uint64_t SA_SIGINFO = 4, SA_RESTORER = 0x04000000, SA_ONSTACK = 0x08000000;
 constexpr uint32_t RET_ALLOW = 0x7FFF0000, RET_TRAP = 0x00030000, RET_KILL_PROCESS = 0x80000000;
 constexpr uint32_t AUDIT_ARCH_I386 = 0x40000003;
-constexpr uint32_t IP_LOW = 8, IP_HIGH = 12;  // seccomp_data's instruction pointer, little-endian
+constexpr uint32_t ARCH = 4, IP_LOW = 8, IP_HIGH = 12;  // in seccomp_data, little-endian
 constexpr uint16_t LD_W_ABS = 0x20, JEQ_K = 0x15, JGE_K = 0x35, JGT_K = 0x25, RET_K = 0x06;
 constexpr size_t MOST_INSTRUCTIONS = 4096;
 
-// An exit code no Windows status has: the call's number in the low 16 bits, and a bit for the
-// IA-32 table that int 0x80 reaches.
-constexpr uint32_t REFUSED_MARK = 0x5C000000, IA32_TABLE = 0x10000;
+// An exit code no Windows status has (bit 28 is reserved in every status): the call's number in
+// the low 16 bits, a bit for the IA-32 table that int 0x80 reaches, one for the x32 calls that set
+// bit 30 of the number, and one for a number too large to say, which no table has.
+constexpr uint32_t REFUSED_MARK = 0x5C000000, IA32_TABLE = 0x10000, X32_CALLS = 0x20000,
+                   BEYOND_TABLES = 0x40000, X32_BIT = 0x40000000;
 
 // A pointer as a system call's argument.
 int64_t Address(const void* pointer) {
@@ -54,13 +56,15 @@ struct KernelSigaction {
 };
 
 // The first and last address a call from placed code comes back to: seccomp sees the address
-// after the calling instruction, so one at the very end of a range is caught too.
+// after the calling instruction, so one at the very end of a range is caught too, and one from the
+// bytes just before a range (not placed code) is not.
 std::mutex noted_lock;
 std::vector<std::pair<uint64_t, uint64_t>> noted;
 
-// Refuses a call whose instruction pointer falls in any range, whichever table it calls into
-// (syscall or int 0x80): the pointer says where it came from either way. BPF compares 32 bits, so
-// each range is split at every 4 GiB line and matched by its high half, then its low one.
+// Refuses every call into the IA-32 table, which 64-bit Wine never makes: for SYSCALL or SYSENTER
+// from 32-bit code the kernel reports the vDSO's address, not the caller's. Then a call whose
+// instruction pointer falls in any range, a syscall from the placed pages. BPF compares
+// 32 bits, so each range is split at every 4 GiB line and matched by its high half, then its low.
 std::vector<SockFilter> FilterFor(std::vector<std::pair<uint64_t, uint64_t>> ranges,
                                   uint32_t refusal) {
   std::sort(ranges.begin(), ranges.end());
@@ -71,7 +75,8 @@ std::vector<SockFilter> FilterFor(std::vector<std::pair<uint64_t, uint64_t>> ran
     else
       merged.push_back(range);
   }
-  std::vector<SockFilter> program;
+  std::vector<SockFilter> program = {
+      {LD_W_ABS, 0, 0, ARCH}, {JEQ_K, 0, 1, AUDIT_ARCH_I386}, {RET_K, 0, 0, refusal}};
   for (auto [first, last] : merged) {
     for (;;) {
       const uint64_t high = first >> 32;
@@ -109,17 +114,34 @@ uint32_t Refusal() {
 
 }  // namespace
 
-// Called by OnRefusedLinuxCall on the signal stack; the kernel's bytes may have wrecked anything
-// but this thread's Windows state, which ending the process needs.
+// Called by OnRefusedLinuxCall on the signal stack, which spares it the kernel's stack pointer;
+// ending the process needs this thread's Windows state (its TEB), which a kernel that moved the GS
+// base has wrecked too: such a child dies unnamed, its call refused all the same.
 extern "C" void EndForLinuxCall(uint32_t number, uint32_t arch) {
-  TerminateProcess(GetCurrentProcess(),
-                   REFUSED_MARK | (arch == AUDIT_ARCH_I386 ? IA32_TABLE : 0) | (number & 0xFFFF));
+  uint32_t table = arch == AUDIT_ARCH_I386 ? IA32_TABLE : 0;
+  if (table == 0 && (number & X32_BIT) != 0) {
+    table = X32_CALLS;
+    number &= ~X32_BIT;
+  }
+  if (number > 0xFFFF) {
+    table |= BEYOND_TABLES;
+    number = 0;
+  }
+  TerminateProcess(GetCurrentProcess(), REFUSED_MARK | table | number);
 }
 
 void NotePlacedCode(const void* start, size_t bytes) {
   const auto first = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(start));
   const std::lock_guard<std::mutex> lock(noted_lock);
-  noted.emplace_back(first, first + bytes);
+  noted.emplace_back(first + 1, first + bytes);
+}
+
+void ForgetPlacedCode(const void* start) {
+  const auto first = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(start));
+  const std::lock_guard<std::mutex> lock(noted_lock);
+  noted.erase(std::remove_if(noted.begin(), noted.end(),
+                             [first](const auto& range) { return range.first == first + 1; }),
+              noted.end());
 }
 
 std::string RefuseLinuxCallsFromPlacedCode() {
@@ -149,9 +171,12 @@ std::string RefuseLinuxCallsFromPlacedCode() {
 
 std::string RefusedLinuxCall(int exit_code) {
   const auto code = static_cast<uint32_t>(exit_code);
-  if ((code & ~(IA32_TABLE | 0xFFFF)) != REFUSED_MARK) return "";
-  return "number " + std::to_string(code & 0xFFFF) + " of Linux's " +
-         ((code & IA32_TABLE) != 0 ? "IA-32" : "x86-64") + " calls";
+  if ((code & ~(IA32_TABLE | X32_CALLS | BEYOND_TABLES | 0xFFFF)) != REFUSED_MARK) return "";
+  const std::string table = (code & IA32_TABLE) != 0  ? "IA-32"
+                            : (code & X32_CALLS) != 0 ? "x32"
+                                                      : "x86-64";
+  if ((code & BEYOND_TABLES) != 0) return "numbered beyond all of Linux's " + table + " calls";
+  return "number " + std::to_string(code & 0xFFFF) + " of Linux's " + table + " calls";
 }
 
 }  // namespace stats

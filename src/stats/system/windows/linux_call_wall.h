@@ -11,6 +11,9 @@ namespace stats {
 // Each range of placed code, as it is made executable; the filter covers every one noted before.
 void NotePlacedCode(const void* start, size_t bytes);
 
+// As the range from `start` is freed: pages mapped there later may be Wine's, whose calls go on.
+void ForgetPlacedCode(const void* start);
+
 // In the child, once its code is placed: empty, or why the filter could not be put up. A refused
 // call ends the process with a code RefusedLinuxCall names.
 std::string RefuseLinuxCallsFromPlacedCode();

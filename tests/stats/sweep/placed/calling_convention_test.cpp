@@ -144,4 +144,29 @@ TEST(PlacedLoop, ChecksXmm6AfterEveryChunkOnlyWhereTheCallerKeepsItThoughAKernel
                                  : "");
 }
 
+TEST(PlacedLoop, ChecksBothHalvesOfEachOfXmm6ToXmm15WhereTheCallerKeepsThem) {
+  for (int xmm = 6; xmm <= 15; ++xmm) {
+    // pshufd xmmN, xmmN, 0x4E; ret, called an odd number of times: the halves swapped, which a
+    // check of one half, or of another register's slots, misses.
+    const auto low = static_cast<uint8_t>(xmm & 7);
+    std::vector<uint8_t> bytes = {0x66};
+    if (xmm >= 8) bytes.push_back(0x45);
+    bytes.insert(bytes.end(),
+                 {0x0F, 0x70, static_cast<uint8_t>(0xC0 | low << 3 | low), 0x4E, 0xC3});
+    stats::Procedure kernel;
+    kernel.name = "swap";
+    kernel.bytes = bytes;
+    const std::vector<stats::Procedure> procedures = {kernel, stats::EmptyProcedureCopy()};
+    stats::MeasureCode code(stats::SweepMeasure::CALL, procedures);
+    ASSERT_TRUE(code.ok()) << code.error();
+    stats::SeedLoopCheck(21);
+    stats::CheckedChunks chunks(code, procedures.size(), false);
+    chunks.Ticks({stats::POSITIVE, 0, 5}, 11);
+    EXPECT_EQ(chunks.failure(), stats::MICROSOFT_X64
+                                    ? "it changed XMM" + std::to_string(xmm) +
+                                          " (kept under the Windows x64 calling convention)"
+                                    : "");
+  }
+}
+
 }  // namespace

@@ -36,6 +36,24 @@ void RunPlaced(const std::string& fault, const std::string& lead = "",
   if (VirtualProtect(code, 4096, PAGE_EXECUTE_READ, &was)) reinterpret_cast<void (*)()>(code)();
 }
 
+// mov eax, NUMBER; syscall; ret: getpid, in the x86-64 table, the x32 one (bit 30 set), or
+// numbered past every table. From 32-bit code the SYSCALL reaches the IA-32 table, and Linux tells
+// the filter the vDSO's address instead of the placed code's.
+std::string LinuxCallBytes(const std::string& call) {
+  if (call == "x32") return std::string("\xB8\x27\0\0\x40\x0F\x05\xC3", 8);
+  if (call == "beyond") return std::string("\xB8\x27\0\x01\0\x0F\x05\xC3", 8);
+  // lea rbx, [rip + 24]; lea rax, [rip + 17]; sub rsp, 16; mov [rsp], eax;
+  // mov word ptr [rsp + 4], 0x23; jmp fword ptr [rsp]; then as 32-bit code:
+  // mov esp, ebx; mov eax, 20 (getpid); syscall; hlt
+  if (call == "from 32-bit code") {
+    return std::string(
+        "\x48\x8D\x1D\x18\0\0\0\x48\x8D\x05\x11\0\0\0\x48\x83\xEC\x10\x89\x04\x24\x66\xC7\x44"
+        "\x24\x04\x23\0\xFF\x2C\x24\x89\xDC\xB8\x14\0\0\0\x0F\x05\xF4",
+        41);
+  }
+  return std::string("\xB8\x27\0\0\0\x0F\x05\xC3", 8);
+}
+
 [[noreturn]] void ReportFaultless(const stats::RoleContext& context, const std::string& bytes) {
   stats::ExitAtOnce(stats::ReportAll(context.report, bytes) ? 0 : 1);
 }
@@ -67,13 +85,15 @@ const bool FAULT_ROLES_ADDED =
                          }
                          ReportFaultless(context, caught);
                        }) &&
-    // Linux's getpid from placed code, once closed in; the report, written before, goes through
-    // Wine's own calls, which the filter lets by.
+    // A Linux system call from placed code, once closed in; the report, written before, goes
+    // through Wine's own calls, which the filter lets by.
     testing_roles::Add("calls-linux",
-                       [](const std::string&, const stats::RoleContext& context) {
-                         const std::string bytes("\xB8\x27\0\0\0\x0F\x05\xC3", 8);
+                       [](const std::string& input, const stats::RoleContext& context) {
+                         const std::string bytes = LinuxCallBytes(input);
                          stats::CodeArena arena(bytes.size());
                          if (!arena.ok()) stats::ExitAtOnce(1);
+                         if (reinterpret_cast<uintptr_t>(arena.bytes()) >> 32 != 0)
+                           ReportFaultless(context, "above 4 GiB");  // out of 32-bit code's reach
                          std::memcpy(arena.writable(), bytes.data(), bytes.size());
                          if (!arena.MakeExecutable() || !stats::EnterSandbox({}).empty())
                            stats::ExitAtOnce(1);
@@ -119,7 +139,8 @@ TEST(ChildRoleOnWindows, EndsAtOnceWithTheExceptionsCodeOnAFaultWithoutADebugger
   EXPECT_EQ(caught.report, "thrown");
 }
 
-TEST(ChildRoleOnWindows, EndsOnALinuxSystemCallFromPlacedCodeUnderWineAndSaysWhichCall) {
+TEST(ChildRoleOnWindows,
+     EndsOnALinuxSystemCallFromPlacedCodeUnderWineEvenFrom32BitCodeAndSaysWhichCall) {
   SKIP_WHERE_CHILD_ROLES_CANNOT_START();
   if (!stats::WineOnLinux()) GTEST_SKIP() << "no Linux beneath to call";
   const stats::ChildRun run = stats::RunRole("calls-linux", "", {});
@@ -127,6 +148,17 @@ TEST(ChildRoleOnWindows, EndsOnALinuxSystemCallFromPlacedCodeUnderWineAndSaysWhi
   EXPECT_EQ(run.report, "closed in");
   EXPECT_EQ(stats::RefusedSystemCall(run), "number 39 of Linux's x86-64 calls") << run.ending.words;
   EXPECT_EQ(run.ending.words, "was ended for the system call number 39 of Linux's x86-64 calls");
+  for (const auto& [call, words] : {std::pair{"x32", "number 39 of Linux's x32 calls"},
+                                    {"beyond", "numbered beyond all of Linux's x86-64 calls"}}) {
+    const stats::ChildRun other = stats::RunRole("calls-linux", call, {});
+    EXPECT_EQ(stats::RefusedSystemCall(other), words) << call << ": " << other.ending.words;
+  }
+  const stats::ChildRun from_32_bits = stats::RunRole("calls-linux", "from 32-bit code", {});
+  ASSERT_EQ(from_32_bits.outcome, stats::ChildRun::ENDED) << from_32_bits.failure;
+  if (from_32_bits.report == "above 4 GiB") GTEST_SKIP() << "placed beyond 32-bit code's reach";
+  EXPECT_EQ(from_32_bits.report, "closed in");
+  EXPECT_EQ(stats::RefusedSystemCall(from_32_bits), "number 20 of Linux's IA-32 calls")
+      << from_32_bits.ending.words;
 }
 
 TEST(ChildRoleOnWindows, StoresTheFaultingInstructionsAddressBeforeAFaultEndsIt) {
