@@ -21,6 +21,7 @@ namespace {
 // Linux x86-64's numbers: system calls, flags, and the seccomp interface's filter words.
 constexpr int64_t RT_SIGACTION = 13, PRCTL = 157, SECCOMP = 317;
 constexpr int64_t SIGSYS = 31, PR_SET_NO_NEW_PRIVS = 38, SECCOMP_SET_MODE_FILTER = 1;
+constexpr int64_t SECCOMP_FILTER_FLAG_TSYNC = 1;
 constexpr uint64_t SA_SIGINFO = 4, SA_RESTORER = 0x04000000, SA_ONSTACK = 0x08000000;
 constexpr uint32_t RET_ALLOW = 0x7FFF0000, RET_TRAP = 0x00030000, RET_KILL_PROCESS = 0x80000000;
 constexpr uint32_t AUDIT_ARCH_I386 = 0x40000003;
@@ -155,13 +156,17 @@ std::string RefuseLinuxCallsFromPlacedCode() {
   const std::vector<SockFilter> program = FilterFor(ranges, Refusal());
   if (program.size() > MOST_INSTRUCTIONS)
     return "the placed code lies in too many pieces for a filter of Linux system calls";
-  // Linux takes a filter only from a thread that can gain no privileges. It binds this thread and
-  // those it starts; the placed code runs on no other.
+  // Linux takes a filter only from a thread that can gain no privileges. It is put on every thread
+  // of the process, Wine's own too, so that placed code reached from any of them is bound.
   if (const int64_t error = LinuxSystemCall(PRCTL, PR_SET_NO_NEW_PRIVS, 1, 0, 0); error != 0)
     return "Linux refuses to deny this process new privileges (error " + std::to_string(-error) +
            ")";
   const SockFprog fprog = {static_cast<uint16_t>(program.size()), program.data()};
-  const int64_t error = LinuxSystemCall(SECCOMP, SECCOMP_SET_MODE_FILTER, 0, Address(&fprog), 0);
+  const int64_t error = LinuxSystemCall(SECCOMP, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC,
+                                        Address(&fprog), 0);
+  if (error > 0)
+    return "Linux cannot put the filter of its system calls on thread " + std::to_string(error) +
+           " of this process";
   if (error != 0) {
     return "Linux refuses the filter of its system calls from placed code (error " +
            std::to_string(-error) + ")";
