@@ -79,12 +79,14 @@ void CallAndReport(const CodeArena& arena, size_t at, ReportChannel report) {
 [[noreturn]] void CallInChild(const Procedure& kernel, ReportChannel report, int64_t* page) {
   constexpr size_t INLINE_AT = 1024 + 2;
   std::vector<uint8_t> inline_copy = BodyOf(kernel);
+  const size_t body_length = inline_copy.size();
   inline_copy.insert(inline_copy.end(), std::begin(InlineCheckEnd), std::end(InlineCheckEnd));
   CodeArena called(kernel.bytes.size()), inlined(INLINE_AT + inline_copy.size());
   Place(called, kernel.bytes, 0);
   Place(inlined, inline_copy, INLINE_AT);
   Publish(page, CALLED_COPY, called, 0, kernel.bytes.size());
-  Publish(page, INLINE_COPY, inlined, INLINE_AT, inline_copy.size());
+  // The check's end after the body is not the kernel's: a fault there is outside its bytes.
+  Publish(page, INLINE_COPY, inlined, INLINE_AT, body_length);
   SandboxRules rules;
   rules.report = report;
   if (const std::string problem = EnterSandbox(rules); !problem.empty()) {

@@ -55,6 +55,28 @@ TEST(CheckUserKernel, LeavesOutOfLatencyAndThroughputAKernelThatReturnsBeforeThe
   EXPECT_EQ(stats::CheckUserKernel(skipped).inline_refusal, "");
 }
 
+TEST(CheckUserKernel, NamesTheByteOfTheInlineCopyThatFaultedButNoneOfTheChecksOwnEnd) {
+  // LEA RCX, [RIP - 7]; TEST ECX, 0xFFF; JZ +2: skips the next two bytes only at the page-aligned
+  // start where the called kernel lies, never where the inline copy does.
+  const std::string at_own_address = "488D0DF9FFFFFFF7C1FF0F00007402";
+  auto ud2 = std::get<stats::Procedure>(ParsedKernel(false, "ud2=" + at_own_address + "0F0B"));
+  const stats::ContractCheck illegal = stats::CheckUserKernel(ud2);
+  EXPECT_EQ(illegal.problem, "");
+  EXPECT_EQ(illegal.inline_refusal,
+            "the process running its inline copy was killed by SIGILL (Illegal instruction) at "
+            "byte 15 of its inline copy");
+  // XOR ESP, ESP: the RET of the check's end faults, which is not a byte of the kernel.
+  auto rsp = std::get<stats::Procedure>(ParsedKernel(false, "rsp=" + at_own_address + "31E4"));
+  const stats::ContractCheck wrecked = stats::CheckUserKernel(rsp);
+  EXPECT_EQ(wrecked.problem, "");
+  EXPECT_EQ(wrecked.inline_refusal.rfind("the process running its inline copy was killed by "
+                                         "SIGSEGV (Segmentation fault) outside the kernel's bytes "
+                                         "(at address 0x",
+                                         0),
+            0u)
+      << wrecked.inline_refusal;
+}
+
 TEST(CheckUserKernel, MeasuresAKernelThatChangesXmm6WhichNoSystemVCallerKeeps) {
   auto xmm6 = std::get<stats::Procedure>(ParsedKernel(false, "xmm6=0F57F6"));  // xorps xmm6, xmm6
   const stats::ContractCheck checked = stats::CheckUserKernel(xmm6);
