@@ -62,7 +62,8 @@ struct SweepHooks {
   // Which kernel (an index into the sweep's kernels, or -1 for the empty procedure) and placement
   // of which measure runs next, before its code runs.
   std::function<void(SweepMeasure, int kernel, size_t placement)> entering;
-  // Then where that cell's kernel copies lie (none for the empty procedure), for words on a fault.
+  // Then where that cell's copies of its procedure lie (the empty procedure's too), for words on
+  // a fault.
   std::function<void(const PlacedCopies&)> copies_entered;
   std::function<bool()> stop_requested;
   // A kernel's chunk failed its check (checked_chunks.h): what it did. The sweep goes on after it
