@@ -52,6 +52,10 @@ TEST(HostileKernels, EachIsLeftOutWithWhatItDidWhileTheOthersAreMeasuredAndWritt
        "left out: r12: it changed R12 at placement "},
       {"df=cmp esi, 0x5E070004; je 1f; std; 1:", "call",
        "left out: df: it left the direction flag set at placement "},
+      // UD2 at byte 8, in the first copy a block runs: the fault names the byte and the copy.
+      {"ill=cmp esi, 0x5E070004; je 1f; ud2; 1:", "throughput",
+       "left out: ill: the measuring process was killed by SIGILL (Illegal instruction) at byte 8 "
+       "of the kernel's copy 1 of "},
       {"cut=cmp esi, 0x5E070004; je 1f; mov esi, 1; 1:", "throughput",
        "left out: cut: it cut its loop short (a chunk took less than half the empty procedure's "
        "time) at placement "},
