@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "stats/sweep/estimate/grid.h"
+#include "stats/system/fault_address.h"
 
 namespace stats {
 
@@ -52,8 +53,7 @@ void Beacon::Placed(const PlacedCopies& copies) {
 }
 
 std::optional<uint64_t> Beacon::FaultAddress() const {
-  if (Load(fields_[FAULTED]) != 1) return std::nullopt;
-  return static_cast<uint64_t>(Load(fields_[FAULT_AT]));
+  return StoredFaultAddress(&fields_[FAULT_AT]);
 }
 
 std::optional<PlacedCopies> Beacon::CopiesOf(const NamedCell& cell) const {

@@ -46,14 +46,14 @@ void Publish(int64_t* page, PageWord at, const CodeArena& arena, size_t from, si
 // Where in the kernel's copies the check child's fault was, when it said.
 std::string FaultPlaceIn(const ChildRun& child, const SharedPage& page) {
   const auto* words = static_cast<const int64_t*>(page.bytes());
-  if (words == nullptr || words[FAULTED] != 1 || child.outcome != ChildRun::ENDED ||
-      child.ending.fault.empty())
-    return "";
+  if (words == nullptr || child.outcome != ChildRun::ENDED || child.ending.fault.empty()) return "";
+  const std::optional<uint64_t> address = StoredFaultAddress(&words[FAULT_AT]);
+  if (!address) return "";
   auto copy = [&](PageWord at) {
     const auto length = static_cast<uint64_t>(words[at + 1]);
     return PlacedCopies{static_cast<uint64_t>(words[at]), length, length, 1};
   };
-  return FaultPlace(static_cast<uint64_t>(words[FAULT_AT]),
+  return FaultPlace(*address,
                     {{"the kernel", copy(CALLED_COPY)}, {"its inline copy", copy(INLINE_COPY)}});
 }
 
