@@ -64,6 +64,7 @@ std::string WriteWholeFile(const std::string& given, const std::string& content)
       struct stat open_stream;
       if (fstat(stream, &open_stream) == 0 && open_stream.st_dev == existing.st_dev &&
           open_stream.st_ino == existing.st_ino) {
+        std::fflush(stream == STDOUT_FILENO ? stdout : stderr);  // what is buffered goes first
         const int error = WriteAll(stream, content);
         return error == 0 ? "" : "cannot write " + given + ": " + std::strerror(error);
       }
