@@ -57,6 +57,8 @@ hostile)
     xmm6=0F57F6       # xorps xmm6, xmm6 (kept by a Windows caller)
     getpid=B8270000000F05C3 # mov eax, 39; syscall; ret (Linux's getpid)
     int80=B814000000CD80C3  # mov eax, 20; int 0x80; ret (getpid in Linux's IA-32 table)
+    # mov eax, 39; mov cx, 0; mov gs, cx; syscall: the call comes with the thread's TEB lost
+    gs=B82700000066B900008EE90F05
     # inc qword [rsp+8]; cmp qword [rsp+8], 100; jb +2; ud2; ret: its 100th call faults at byte 13
     late=48FF44240848837C24086472020F0BC3
     # A far jump to 32-bit code, then mov eax, 20; syscall there: Linux tells a filter the vDSO's
@@ -75,6 +77,8 @@ hostile)
   done
   grep -q "^left out: getpid: it made the system call number 39 of Linux's x86-64 calls$" out.txt ||
     fail "getpid's Linux system call is not named"
+  grep -q "^left out: gs: it made the system call number 39 of Linux's x86-64 calls$" out.txt ||
+    fail "the call made with GS moved is not named"
   # Where in the kernel each fault was, in the contract check and in the sweep.
   grep -q "^left out: ud2: .*(illegal instruction) at byte 0 of the kernel$" out.txt ||
     fail "ud2's fault is not placed at its byte 0"

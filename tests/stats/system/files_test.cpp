@@ -81,3 +81,43 @@ TEST(WriteWholeFile, NeverWritesThroughALinkWhereItsTemporaryFileUsedToBeAndKeep
 }
 
 }  // namespace
+
+namespace {
+
+// What WriteWholeFile("/dev/stdout") returns and leaves, with standard output on `fd` meanwhile.
+std::string WrittenToStdoutOn(int fd, const std::string& content) {
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  dup2(fd, STDOUT_FILENO);
+  const std::string problem = stats::WriteWholeFile("/dev/stdout", content);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  return problem;
+}
+
+}  // namespace
+
+// `--csv /dev/stdout`: a pipe is written (its link names no path), and a file our output goes to
+// gets the bytes after that output rather than being replaced.
+TEST(WriteWholeFile, WritesThroughStandardOutputOnAPipeOrAfterWhatAFileThereHolds) {
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  EXPECT_EQ(WrittenToStdoutOn(pipe_ends[1], "a,b\n"), "");
+  close(pipe_ends[1]);
+  char got[16] = {};
+  EXPECT_EQ(read(pipe_ends[0], got, sizeof got - 1), 4);
+  EXPECT_STREQ(got, "a,b\n");
+  close(pipe_ends[0]);
+
+  char path[] = "/tmp/absbench-stdout-XXXXXX";
+  const int file = mkstemp(path);
+  ASSERT_GE(file, 0);
+  ASSERT_EQ(write(file, "report\n", 7), 7);
+  EXPECT_EQ(WrittenToStdoutOn(file, "a,b\n"), "");
+  close(file);
+  std::ifstream written(path);
+  std::stringstream whole;
+  whole << written.rdbuf();
+  EXPECT_EQ(whole.str(), "report\na,b\n");
+  std::remove(path);
+}

@@ -1,6 +1,6 @@
 // Who took a measuring process down, confirmed before anyone is named: the cells suspected run
-// again alone, and only a kernel whose cell fails again there is left out. When none does, the
-// failure is the measuring process's own and names no kernel.
+// again alone, and only a kernel whose cell fails again there, or whose own bytes faulted, is left
+// out. When none is, the failure is the measuring process's own and names no kernel.
 #pragma once
 
 #include <optional>

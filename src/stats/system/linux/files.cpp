@@ -56,16 +56,29 @@ int WriteAll(int fd, const std::string& bytes) {
 }
 
 std::string WriteWholeFile(const std::string& given, const std::string& content) {
+  struct stat existing;
+  if (stat(given.c_str(), &existing) == 0) {
+    // Our own output or errors (/dev/stdout), as a file too: written after what is there already,
+    // not renamed over it.
+    for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+      struct stat open_stream;
+      if (fstat(stream, &open_stream) == 0 && open_stream.st_dev == existing.st_dev &&
+          open_stream.st_ino == existing.st_ino) {
+        std::fflush(stream == STDOUT_FILENO ? stdout : stderr);  // what is buffered goes first
+        const int error = WriteAll(stream, content);
+        return error == 0 ? "" : "cannot write " + given + ": " + std::strerror(error);
+      }
+    }
+    // A device or FIFO (/dev/null as a sink) takes the bytes; renaming over it would replace it.
+    // Opened by the name given, which may be a link no path names (a pipe's, under /proc).
+    if (!S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+      const Descriptor file(open(given.c_str(), O_WRONLY | O_CLOEXEC));
+      const int error = file.get() < 0 ? errno : WriteAll(file.get(), content);
+      return error == 0 ? "" : "cannot write " + given + ": " + std::strerror(error);
+    }
+  }
   // A link is written through, to the file it names, never replaced by a file of its own.
   const std::string path = LinkTarget(given);
-  struct stat existing;
-  if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
-      !S_ISDIR(existing.st_mode)) {
-    // A device or FIFO (/dev/null as a sink) takes the bytes; renaming over it would replace it.
-    const Descriptor file(open(path.c_str(), O_WRONLY | O_CLOEXEC));
-    const int error = file.get() < 0 ? errno : WriteAll(file.get(), content);
-    return error == 0 ? "" : "cannot write " + path + ": " + std::strerror(error);
-  }
   // A fresh name beside the target, created exclusively: never a file or link already there.
   std::string temporary = path + ".tmp.XXXXXX";
   const int fd = mkstemp(temporary.data());

@@ -19,7 +19,8 @@ namespace stats {
 namespace {
 
 // Linux x86-64's numbers: system calls, flags, and the seccomp interface's filter words.
-constexpr int64_t RT_SIGACTION = 13, PRCTL = 157, SECCOMP = 317;
+constexpr int64_t RT_SIGACTION = 13, PRCTL = 157, ARCH_PRCTL = 158, SECCOMP = 317;
+constexpr int64_t ARCH_SET_GS = 0x1001, ARCH_GET_GS = 0x1004;
 constexpr int64_t SIGSYS = 31, PR_SET_NO_NEW_PRIVS = 38, SECCOMP_SET_MODE_FILTER = 1;
 constexpr int64_t SECCOMP_FILTER_FLAG_TSYNC = 1;
 constexpr uint64_t SA_SIGINFO = 4, SA_RESTORER = 0x04000000, SA_ONSTACK = 0x08000000;
@@ -113,12 +114,20 @@ uint32_t Refusal() {
                                                                              : RET_KILL_PROCESS;
 }
 
+// The GS base (its TEB) of the thread that put up the filter, the one that runs the placed code.
+uint64_t filter_gs_base = 0;
+
 }  // namespace
 
 // Called by OnRefusedLinuxCall on the signal stack, which spares it the kernel's stack pointer;
 // ending the process needs this thread's Windows state (its TEB), which a kernel that moved the GS
-// base has wrecked too: such a child dies unnamed, its call refused all the same.
+// base has wrecked too, so the base is put back first, or the child would die unnamed.
 extern "C" void EndForLinuxCall(uint32_t number, uint32_t arch) {
+  uint64_t gs_base = 0;
+  if (filter_gs_base != 0 &&
+      (LinuxSystemCall(ARCH_PRCTL, ARCH_GET_GS, Address(&gs_base), 0, 0) != 0 ||
+       gs_base != filter_gs_base))
+    LinuxSystemCall(ARCH_PRCTL, ARCH_SET_GS, static_cast<int64_t>(filter_gs_base), 0, 0);
   uint32_t table = arch == AUDIT_ARCH_I386 ? IA32_TABLE : 0;
   if (table == 0 && (number & X32_BIT) != 0) {
     table = X32_CALLS;
@@ -161,6 +170,8 @@ std::string RefuseLinuxCallsFromPlacedCode() {
   if (const int64_t error = LinuxSystemCall(PRCTL, PR_SET_NO_NEW_PRIVS, 1, 0, 0); error != 0)
     return "Linux refuses to deny this process new privileges (error " + std::to_string(-error) +
            ")";
+  if (LinuxSystemCall(ARCH_PRCTL, ARCH_GET_GS, Address(&filter_gs_base), 0, 0) != 0)
+    filter_gs_base = 0;
   const SockFprog fprog = {static_cast<uint16_t>(program.size()), program.data()};
   const int64_t error = LinuxSystemCall(SECCOMP, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC,
                                         Address(&fprog), 0);
